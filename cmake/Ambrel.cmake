@@ -1,0 +1,50 @@
+# Helpers shared by every module and test folder.
+
+set(AMBREL_WARNINGS -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
+
+# ambrel_module(<Name> SOURCES ... [LIBS ...])
+# One static library per module folder. A module's string tables (Resources/<lang>.json) are
+# compiled in as Qt resources under :/strings/<Name>/.
+function(ambrel_module name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_compile_options(${name} PRIVATE ${AMBREL_WARNINGS})
+  target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  file(GLOB tables CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/Resources/*.json)
+  if(tables)
+    qt_add_resources(${name} "${name}_strings"
+      PREFIX "/strings/${name}"
+      BASE "${CMAKE_CURRENT_SOURCE_DIR}/Resources"
+      FILES ${tables})
+  endif()
+endfunction()
+
+# ambrel_test(<name> SOURCES ... [LIBS ...])
+# One QtTest executable registered with CTest. Tests run offscreen with a private home, data and
+# config folder so that nothing touches the real user's files.
+function(ambrel_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${AMBREL_WARNINGS})
+  target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+  target_compile_definitions(${name} PRIVATE AMBREL_TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}"
+                                             AMBREL_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  add_test(NAME ${name} COMMAND ${name})
+  set(sandbox ${CMAKE_CURRENT_BINARY_DIR}/${name}.home)
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT
+    "QT_QPA_PLATFORM=offscreen;HOME=${sandbox};XDG_DATA_HOME=${sandbox}/data;XDG_CONFIG_HOME=${sandbox}/config;XDG_CACHE_HOME=${sandbox}/cache;AMBREL_PLATFORM=simulated")
+endfunction()
+
+# ambrel_module_tests(<Module> [LIBS ...] [SOURCES ...])
+# Every tst_<name>.cpp in the calling folder becomes the test executable tst_<Module>_<name>,
+# linked with the module, the listed libraries and the extra sources (shared fixtures).
+function(ambrel_module_tests module)
+  cmake_parse_arguments(ARG "" "" "LIBS;SOURCES" ${ARGN})
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tst_*.cpp)
+  foreach(test ${tests})
+    get_filename_component(stem ${test} NAME_WE)
+    string(REGEX REPLACE "^tst_" "" stem ${stem})
+    ambrel_test(tst_${module}_${stem} SOURCES ${test} ${ARG_SOURCES} LIBS ${module} ${ARG_LIBS})
+  endforeach()
+endfunction()

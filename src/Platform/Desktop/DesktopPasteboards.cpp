@@ -1,0 +1,179 @@
+#include "Platform/Desktop/DesktopPasteboards.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLockFile>
+#include <QMimeData>
+#include <QSaveFile>
+
+namespace Platform {
+namespace {
+
+const QList<QPair<QString, QString>>& typeMap()
+{
+    static const QList<QPair<QString, QString>> map{
+        {QString::fromLatin1(Pasteboard::typeString), QStringLiteral("text/plain")},
+        {QString::fromLatin1(Pasteboard::typeHTML), QStringLiteral("text/html")},
+        {QString::fromLatin1(Pasteboard::typeRTF), QStringLiteral("text/rtf")},
+        {QString::fromLatin1(Pasteboard::typeFileURL), QStringLiteral("text/uri-list")},
+        {QString::fromLatin1(Pasteboard::typePNG), QStringLiteral("image/png")},
+    };
+    return map;
+}
+
+} // namespace
+
+QString ClipboardPasteboard::mimeType(const QString& type)
+{
+    for (const auto& [t, m] : typeMap())
+        if (t == type)
+            return m;
+    return type;
+}
+
+QString ClipboardPasteboard::pasteboardType(const QString& mime)
+{
+    for (const auto& [t, m] : typeMap())
+        if (m == mime)
+            return t;
+    return mime;
+}
+
+ClipboardPasteboard::ClipboardPasteboard(QClipboard* clipboard)
+    : m_clipboard(clipboard)
+    , m_changeCount(std::make_shared<qint64>(0))
+{
+    QObject::connect(m_clipboard, &QClipboard::changed, m_clipboard, [count = m_changeCount](QClipboard::Mode mode) {
+        if (mode == QClipboard::Clipboard)
+            ++*count;
+    });
+}
+
+QList<PasteboardItem> ClipboardPasteboard::items() const
+{
+    const QMimeData* mime = m_clipboard->mimeData(QClipboard::Clipboard);
+    if (!mime)
+        return {};
+    if (mime == m_writtenData)
+        return m_written;
+    PasteboardItem item;
+    for (const auto& format : mime->formats()) {
+        if (format.startsWith(u"text/plain") && item.data(QString::fromLatin1(typeString)))
+            continue;
+        QByteArray bytes = mime->data(format);
+        if (format.startsWith(u"text/plain"))
+            bytes = mime->text().toUtf8();
+        item.setData(pasteboardType(format.startsWith(u"text/plain") ? QStringLiteral("text/plain") : format), bytes);
+    }
+    if (item.representations.isEmpty())
+        return {};
+    return {item};
+}
+
+qint64 ClipboardPasteboard::writeItems(const QList<PasteboardItem>& items)
+{
+    if (items.isEmpty()) {
+        m_clipboard->clear(QClipboard::Clipboard);
+        m_written.clear();
+        m_writtenData = nullptr;
+    } else {
+        auto* mime = new QMimeData;
+        for (const auto& [type, bytes] : items.first().representations) {
+            if (type == QLatin1String(typeString))
+                mime->setText(QString::fromUtf8(bytes));
+            else
+                mime->setData(mimeType(type), bytes);
+        }
+        m_clipboard->setMimeData(mime, QClipboard::Clipboard);
+        m_written = items;
+        m_writtenData = mime;
+    }
+    // The clipboard's own signal may arrive later or not at all offscreen; count the write now.
+    return ++*m_changeCount;
+}
+
+FilePasteboard::FilePasteboard(QString filePath)
+    : m_path(std::move(filePath))
+{
+}
+
+FilePasteboard::Contents FilePasteboard::read() const
+{
+    QFile f(m_path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QJsonObject root = QJsonDocument::fromJson(f.readAll()).object();
+    Contents c;
+    c.changeCount = root.value(u"changeCount").toInteger();
+    for (const auto& itemValue : root.value(u"items").toArray()) {
+        PasteboardItem item;
+        for (const auto& repValue : itemValue.toArray()) {
+            const QJsonObject rep = repValue.toObject();
+            item.representations.append({rep.value(u"type").toString(),
+                                         QByteArray::fromBase64(rep.value(u"data").toString().toLatin1())});
+        }
+        c.items << item;
+    }
+    return c;
+}
+
+qint64 FilePasteboard::changeCount() const
+{
+    return read().changeCount;
+}
+
+QList<PasteboardItem> FilePasteboard::items() const
+{
+    return read().items;
+}
+
+qint64 FilePasteboard::writeItems(const QList<PasteboardItem>& items)
+{
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    // Two processes writing at once must not lose a change count.
+    QLockFile lock(m_path + QStringLiteral(".lock"));
+    lock.lock();
+    const qint64 next = read().changeCount + 1;
+    QJsonArray itemArray;
+    for (const auto& item : items) {
+        QJsonArray reps;
+        for (const auto& [type, bytes] : item.representations)
+            reps.append(QJsonObject{{QStringLiteral("type"), type}, {QStringLiteral("data"), QString::fromLatin1(bytes.toBase64())}});
+        itemArray.append(reps);
+    }
+    QSaveFile f(m_path);
+    if (!f.open(QIODevice::WriteOnly))
+        return next - 1;
+    f.write(QJsonDocument(QJsonObject{{QStringLiteral("changeCount"), next}, {QStringLiteral("items"), itemArray}}).toJson(QJsonDocument::Compact));
+    return f.commit() ? next : next - 1;
+}
+
+DesktopPasteboards::DesktopPasteboards(QString folder)
+    : m_folder(std::move(folder))
+{
+}
+
+std::shared_ptr<Pasteboard> DesktopPasteboards::general()
+{
+    if (!m_general)
+        m_general = std::make_shared<ClipboardPasteboard>(QGuiApplication::clipboard());
+    return m_general;
+}
+
+std::shared_ptr<Pasteboard> DesktopPasteboards::named(const QString& name)
+{
+    auto& p = m_named[name];
+    if (!p) {
+        QString safe = name;
+        safe.replace(u'/', u'_');
+        p = std::make_shared<FilePasteboard>(m_folder + u'/' + safe + QStringLiteral(".json"));
+    }
+    return p;
+}
+
+} // namespace Platform

@@ -1,0 +1,119 @@
+#include "Platform/Desktop/DesktopUserDefaults.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLocale>
+
+namespace Platform {
+
+DesktopUserDefaults::DesktopUserDefaults(const QString& filePath, QObject* parent)
+    : UserDefaults(parent)
+    , m_settings(filePath, QSettings::IniFormat)
+{
+}
+
+QString DesktopUserDefaults::encode(const Value& v)
+{
+    switch (v.type) {
+    case Type::Bool:
+        return v.value.toBool() ? QStringLiteral("b:true") : QStringLiteral("b:false");
+    case Type::Int:
+        return QStringLiteral("i:") + QString::number(v.value.toLongLong());
+    case Type::Double:
+        return QStringLiteral("d:") + QString::number(v.value.toDouble(), 'g', 17);
+    case Type::String:
+        return QStringLiteral("s:") + v.value.toString();
+    case Type::StringList:
+        return QStringLiteral("l:")
+            + QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(v.value.toStringList())).toJson(QJsonDocument::Compact));
+    case Type::Data:
+        return QStringLiteral("x:") + QString::fromLatin1(v.value.toByteArray().toBase64());
+    }
+    return {};
+}
+
+std::optional<UserDefaults::Value> DesktopUserDefaults::decode(const QString& text)
+{
+    if (text.size() < 2 || text[1] != u':')
+        return std::nullopt;
+    const QString body = text.mid(2);
+    const QLocale c = QLocale::c();
+    bool ok = false;
+    switch (text[0].unicode()) {
+    case 'b':
+        if (body == u"true" || body == u"false")
+            return Value{Type::Bool, body == u"true"};
+        return std::nullopt;
+    case 'i': {
+        const qint64 n = c.toLongLong(body, &ok);
+        return ok ? std::optional(Value{Type::Int, QVariant::fromValue(n)}) : std::nullopt;
+    }
+    case 'd': {
+        const double d = c.toDouble(body, &ok);
+        return ok ? std::optional(Value{Type::Double, d}) : std::nullopt;
+    }
+    case 's':
+        return Value{Type::String, body};
+    case 'l': {
+        QJsonParseError err;
+        const auto doc = QJsonDocument::fromJson(body.toUtf8(), &err);
+        if (err.error != QJsonParseError::NoError || !doc.isArray())
+            return std::nullopt;
+        QStringList list;
+        for (const auto& item : doc.array()) {
+            if (!item.isString())
+                return std::nullopt;
+            list << item.toString();
+        }
+        return Value{Type::StringList, list};
+    }
+    case 'x': {
+        auto r = QByteArray::fromBase64Encoding(body.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+        if (!r)
+            return std::nullopt;
+        return Value{Type::Data, *r};
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<UserDefaults::Value> DesktopUserDefaults::rawValue(const QString& key) const
+{
+    const QVariant v = m_settings.value(key);
+    if (!v.isValid() || v.typeId() != QMetaType::QString)
+        return std::nullopt;
+    return decode(v.toString());
+}
+
+void DesktopUserDefaults::setRawValue(const QString& key, const Value& value)
+{
+    m_settings.setValue(key, encode(value));
+    m_settings.sync();
+    emit changed(key);
+}
+
+void DesktopUserDefaults::remove(const QString& key)
+{
+    m_settings.remove(key);
+    m_settings.sync();
+    emit changed(key);
+}
+
+QStringList DesktopUserDefaults::keys() const
+{
+    return m_settings.allKeys();
+}
+
+std::shared_ptr<UserDefaults> DesktopUserDefaults::suite(const QString& name)
+{
+    auto& s = m_suites[name];
+    if (!s) {
+        const QFileInfo self(m_settings.fileName());
+        s = std::make_shared<DesktopUserDefaults>(self.absolutePath() + u'/' + name + QStringLiteral(".ini"));
+    }
+    return s;
+}
+
+} // namespace Platform

@@ -1,0 +1,28 @@
+#include "Platform/Folders.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+namespace Platform {
+
+Folders Folders::standard()
+{
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return {
+        .appData = dataHome + QStringLiteral("/ambrel"),
+        .extensionContainer = dataHome + QStringLiteral("/com.corvish.app.FinderExtension"),
+        .configHome = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
+    };
+}
+
+Folders Folders::under(const QString& root)
+{
+    const QString r = QDir::cleanPath(root);
+    return {
+        .appData = r + QStringLiteral("/ambrel"),
+        .extensionContainer = r + QStringLiteral("/com.corvish.app.FinderExtension"),
+        .configHome = r + QStringLiteral("/config"),
+    };
+}
+
+} // namespace Platform

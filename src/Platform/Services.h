@@ -1,0 +1,36 @@
+#pragma once
+
+#include "Platform/Clock.h"
+#include "Platform/DistributedNotifications.h"
+#include "Platform/Folders.h"
+#include "Platform/Keychain.h"
+#include "Platform/Pasteboard.h"
+#include "Platform/Screens.h"
+#include "Platform/UserDefaults.h"
+#include "Platform/Workspace.h"
+
+#include <memory>
+
+namespace Platform {
+
+// One of each platform service. The application model and every service receive this (or the
+// parts they need) when they are made; nothing reaches a global.
+struct Services {
+    Folders folders;
+    std::shared_ptr<Clock> clock;
+    std::shared_ptr<UserDefaults> userDefaults;
+    std::shared_ptr<Keychain> keychain;
+    std::shared_ptr<Pasteboards> pasteboards;
+    std::shared_ptr<Workspace> workspace;
+    std::shared_ptr<Screens> screens;
+    std::shared_ptr<DistributedNotifications> notifications;
+};
+
+// The real services of this system, storing under the given folders.
+Services makeDesktopServices(const Folders& folders = Folders::standard());
+// In-memory services; files still go below the given folders.
+Services makeSimulatedServices(const Folders& folders);
+// The desktop set, or the simulated one when AMBREL_PLATFORM=simulated.
+Services makeServicesFromEnvironment();
+
+} // namespace Platform
