@@ -2,6 +2,7 @@
 
 #include "Platform/UserDefaults.h"
 
+#include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QJsonDocument>
@@ -23,9 +24,15 @@ const QHash<QString, QString>& table(const QString& module, const QString& langu
     auto it = tables.find(id);
     if (it != tables.end())
         return *it;
+    // A language's table may be split over "<language>.json" and "<topic>.<language>.json".
     QHash<QString, QString> t;
-    QFile f(QStringLiteral(":/strings/") + id + QStringLiteral(".json"));
-    if (f.open(QIODevice::ReadOnly)) {
+    const QDir folder(QStringLiteral(":/strings/") + module);
+    for (const QString& name : folder.entryList(QDir::Files, QDir::Name)) {
+        if (name != language + QStringLiteral(".json") && !name.endsWith(u'.' + language + QStringLiteral(".json")))
+            continue;
+        QFile f(folder.filePath(name));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
         const QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
         for (auto i = o.begin(); i != o.end(); ++i)
             t.insert(i.key(), i.value().toString());

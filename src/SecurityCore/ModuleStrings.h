@@ -10,7 +10,8 @@ class UserDefaults;
 }
 
 // The user-visible texts of the modules. Each module has one lookup function (`XStrings::string`)
-// over its own tables ("Resources/<language>.json", compiled in under ":/strings/<Module>/").
+// over its own tables ("Resources/<language>.json", or split by topic as
+// "Resources/<topic>.<language>.json"; compiled in under ":/strings/<Module>/").
 // A key is looked up in the interface language, then in English, and yields itself when missing.
 namespace ModuleStrings {
 
