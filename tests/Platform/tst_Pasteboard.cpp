@@ -1,0 +1,107 @@
+#include "Platform/Desktop/DesktopPasteboards.h"
+#include "Platform/Simulated/SimulatedPasteboards.h"
+
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QTest>
+
+using Platform::Pasteboard;
+using Platform::PasteboardItem;
+
+namespace {
+
+PasteboardItem item(std::initializer_list<QPair<QString, QByteArray>> reps)
+{
+    PasteboardItem i;
+    for (const auto& r : reps)
+        i.representations.append(r);
+    return i;
+}
+
+QList<PasteboardItem> sampleItems()
+{
+    return {
+        item({{Pasteboard::typeString, "first"}, {Pasteboard::typeHTML, "<b>first</b>"}, {"com.example.private", QByteArray("\x00\x01", 2)}}),
+        item({{Pasteboard::typeFileURL, "file:///tmp/a.txt"}}),
+        item({{Pasteboard::typeString, QString::fromUtf8("第三").toUtf8()}, {Pasteboard::typePNG, QByteArray(16, '\x89')}}),
+    };
+}
+
+} // namespace
+
+class PasteboardTest : public QObject {
+    Q_OBJECT
+private slots:
+    void saveAndRestore_data();
+    void saveAndRestore();
+    void namedFilePasteboardIsSharedBetweenInstances();
+    void clipboardKeepsTypesOfTheFirstItem();
+};
+
+void PasteboardTest::saveAndRestore_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("simulated") << "simulated";
+    QTest::newRow("file-backed named") << "file";
+}
+
+void PasteboardTest::saveAndRestore()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    std::shared_ptr<Pasteboard> board;
+    if (kind == u"file")
+        board = Platform::DesktopPasteboards(dir.path()).named("com.corvish.cut");
+    else
+        board = Platform::SimulatedPasteboards().general();
+
+    const qint64 start = board->changeCount();
+    board->writeItems(sampleItems());
+    QCOMPARE(board->changeCount(), start + 1);
+
+    // Save, let something else replace the contents, then restore.
+    const auto saved = board->items();
+    QCOMPARE(saved, sampleItems());
+    board->setString("temporary");
+    QCOMPARE(board->string(), std::optional(QStringLiteral("temporary")));
+    QCOMPARE(board->items().size(), 1);
+    board->writeItems(saved);
+    QCOMPARE(board->items(), sampleItems());
+    QCOMPARE(board->changeCount(), start + 3);
+    QCOMPARE(board->data(Pasteboard::typeFileURL), std::optional(QByteArray("file:///tmp/a.txt")));
+
+    board->clearContents();
+    QVERIFY(board->items().isEmpty());
+    QCOMPARE(board->string(), std::nullopt);
+}
+
+void PasteboardTest::namedFilePasteboardIsSharedBetweenInstances()
+{
+    // Two instances stand for two processes of the same user.
+    QTemporaryDir dir;
+    Platform::DesktopPasteboards one(dir.path());
+    Platform::DesktopPasteboards two(dir.path());
+    one.named("com.corvish.cut")->writeItems(sampleItems());
+    QCOMPARE(two.named("com.corvish.cut")->items(), sampleItems());
+    QCOMPARE(two.named("com.corvish.cut")->changeCount(), one.named("com.corvish.cut")->changeCount());
+    QVERIFY(two.named("other")->items().isEmpty());
+}
+
+void PasteboardTest::clipboardKeepsTypesOfTheFirstItem()
+{
+    int argc = 1;
+    char name[] = "tst";
+    char* argv[] = {name};
+    QGuiApplication app(argc, argv);
+    QTemporaryDir dir;
+    Platform::DesktopPasteboards boards(dir.path());
+    auto general = boards.general();
+    const qint64 before = general->changeCount();
+    general->writeItems(sampleItems());
+    QVERIFY(general->changeCount() > before);
+    QCOMPARE(general->items(), sampleItems());
+    QCOMPARE(general->string(), std::optional(QStringLiteral("first")));
+}
+
+QTEST_GUILESS_MAIN(PasteboardTest)
+#include "tst_Pasteboard.moc"

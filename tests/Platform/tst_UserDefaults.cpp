@@ -1,0 +1,176 @@
+#include "Platform/Desktop/DesktopUserDefaults.h"
+#include "Platform/Simulated/SimulatedUserDefaults.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using Platform::UserDefaults;
+
+class UserDefaultsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void roundTrips_data();
+    void roundTrips();
+    void wrongTypesReadAsAbsent_data();
+    void wrongTypesReadAsAbsent();
+    void removeAndChangeSignal_data();
+    void removeAndChangeSignal();
+    void suitesAreSeparate_data();
+    void suitesAreSeparate();
+    void desktopValuesSurviveReopening();
+    void corruptDesktopValuesReadAsAbsent();
+
+private:
+    std::shared_ptr<UserDefaults> make(const QString& kind);
+    void addKinds();
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void UserDefaultsTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+}
+
+std::shared_ptr<UserDefaults> UserDefaultsTest::make(const QString& kind)
+{
+    if (kind == u"desktop")
+        return std::make_shared<Platform::DesktopUserDefaults>(m_dir->filePath("defaults.ini"));
+    return std::make_shared<Platform::SimulatedUserDefaults>();
+}
+
+void UserDefaultsTest::addKinds()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("simulated") << "simulated";
+    QTest::newRow("desktop") << "desktop";
+}
+
+void UserDefaultsTest::roundTrips_data()
+{
+    addKinds();
+}
+
+void UserDefaultsTest::roundTrips()
+{
+    QFETCH(QString, kind);
+    auto d = make(kind);
+    d->setBool("a.bool", true);
+    d->setInt("a.int", -9007199254740000LL);
+    d->setDouble("a.double", 0.1);
+    d->setString("a.string", QString::fromUtf8("tab\tnew\nline, comma; 中文 \"q\""));
+    d->setStringList("a.list", {"com.example.a", "with, comma", ""});
+    d->setStringList("a.empty", {});
+    d->setData("a.data", QByteArray("\x00\x01{\"k\":1}\xff", 11));
+
+    QCOMPARE(d->boolValue("a.bool"), std::optional(true));
+    QCOMPARE(d->intValue("a.int"), std::optional<qint64>(-9007199254740000LL));
+    QCOMPARE(d->doubleValue("a.double"), std::optional(0.1));
+    QCOMPARE(d->stringValue("a.string"), std::optional(QString::fromUtf8("tab\tnew\nline, comma; 中文 \"q\"")));
+    QCOMPARE(d->stringListValue("a.list"), std::optional(QStringList{"com.example.a", "with, comma", ""}));
+    QCOMPARE(d->stringListValue("a.empty"), std::optional(QStringList{}));
+    QCOMPARE(d->dataValue("a.data"), std::optional(QByteArray("\x00\x01{\"k\":1}\xff", 11)));
+    QVERIFY(d->contains("a.bool"));
+    QVERIFY(!d->contains("missing"));
+    QCOMPARE(d->boolValue("missing"), std::nullopt);
+    QCOMPARE(d->stringValue("missing"), std::nullopt);
+}
+
+void UserDefaultsTest::wrongTypesReadAsAbsent_data()
+{
+    addKinds();
+}
+
+void UserDefaultsTest::wrongTypesReadAsAbsent()
+{
+    QFETCH(QString, kind);
+    auto d = make(kind);
+    d->setString("s", "true");
+    d->setInt("i", 3);
+    d->setDouble("d", 2.5);
+    d->setBool("b", true);
+    QCOMPARE(d->boolValue("s"), std::nullopt);
+    QCOMPARE(d->intValue("s"), std::nullopt);
+    QCOMPARE(d->stringListValue("s"), std::nullopt);
+    QCOMPARE(d->stringValue("i"), std::nullopt);
+    QCOMPARE(d->boolValue("i"), std::nullopt);
+    QCOMPARE(d->intValue("b"), std::nullopt);
+    // Numbers convert only without loss.
+    QCOMPARE(d->doubleValue("i"), std::optional(3.0));
+    QCOMPARE(d->intValue("d"), std::nullopt);
+    d->setDouble("d", 4.0);
+    QCOMPARE(d->intValue("d"), std::optional<qint64>(4));
+}
+
+void UserDefaultsTest::removeAndChangeSignal_data()
+{
+    addKinds();
+}
+
+void UserDefaultsTest::removeAndChangeSignal()
+{
+    QFETCH(QString, kind);
+    auto d = make(kind);
+    QSignalSpy spy(d.get(), &UserDefaults::changed);
+    d->setBool("selection.autoShow", false);
+    d->remove("selection.autoShow");
+    QVERIFY(!d->contains("selection.autoShow"));
+    QCOMPARE(spy.size(), 2);
+    QCOMPARE(spy[0][0].toString(), QStringLiteral("selection.autoShow"));
+}
+
+void UserDefaultsTest::suitesAreSeparate_data()
+{
+    addKinds();
+}
+
+void UserDefaultsTest::suitesAreSeparate()
+{
+    QFETCH(QString, kind);
+    auto d = make(kind);
+    auto suite = d->suite("com.corvish.shared");
+    d->setString("k", "main");
+    suite->setString("k", "suite");
+    QCOMPARE(d->stringValue("k"), std::optional(QStringLiteral("main")));
+    QCOMPARE(suite->stringValue("k"), std::optional(QStringLiteral("suite")));
+    QCOMPARE(d->suite("com.corvish.shared"), suite);
+}
+
+void UserDefaultsTest::desktopValuesSurviveReopening()
+{
+    {
+        Platform::DesktopUserDefaults d(m_dir->filePath("defaults.ini"));
+        d.setStringList("selection.blockedApps", {"a", "b"});
+        d.suite("other")->setBool("x", true);
+    }
+    Platform::DesktopUserDefaults d(m_dir->filePath("defaults.ini"));
+    QCOMPARE(d.stringListValue("selection.blockedApps"), std::optional(QStringList{"a", "b"}));
+    QCOMPARE(d.suite("other")->boolValue("x"), std::optional(true));
+    QVERIFY(QFile::exists(m_dir->filePath("other.ini")));
+}
+
+void UserDefaultsTest::corruptDesktopValuesReadAsAbsent()
+{
+    QFile f(m_dir->filePath("defaults.ini"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("[General]\n"
+            "plain=hello\n"
+            "badbool=b:yes\n"
+            "badint=i:12abc\n"
+            "badlist=\"l:[1,2]\"\n"
+            "baddata=x:@@@\n"
+            "good=i:7\n");
+    f.close();
+    Platform::DesktopUserDefaults d(m_dir->filePath("defaults.ini"));
+    QCOMPARE(d.stringValue("plain"), std::nullopt);
+    QCOMPARE(d.boolValue("badbool"), std::nullopt);
+    QCOMPARE(d.intValue("badint"), std::nullopt);
+    QCOMPARE(d.stringListValue("badlist"), std::nullopt);
+    QCOMPARE(d.dataValue("baddata"), std::nullopt);
+    QCOMPARE(d.intValue("good"), std::optional<qint64>(7));
+}
+
+QTEST_GUILESS_MAIN(UserDefaultsTest)
+#include "tst_UserDefaults.moc"
