@@ -1,0 +1,56 @@
+#pragma once
+
+#include "LocalActions/FinderActionRequest.h"
+#include "Platform/Folders.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QUuid>
+
+#include <expected>
+#include <functional>
+
+namespace Platform {
+class DistributedNotifications;
+}
+
+// The hand-over of requests from the file-manager extension to the application: one JSON file
+// per request in a queue folder of the extension's container, then a notification that says the
+// folder has new files. The extension writes (enqueue, signal); the application reads (drain).
+namespace FinderActionHandoff {
+
+inline constexpr auto notificationName = "com.corvish.finder-action";
+inline constexpr auto queueDirectoryName = "handoff-queue";
+inline constexpr auto extensionBundleID = "com.corvish.app.FinderExtension";
+
+struct EnqueueError {
+    enum class Step { createFolder, write };
+    Step step;
+    QString message; // the system's description, for the writer's own log
+    bool operator==(const EnqueueError&) const = default;
+};
+
+// "<13-digit milliseconds>-<first 8 characters of the UUID, upper case>.json": names sort in
+// the order they were written.
+QString fileName(const QDateTime& now, const QUuid& id);
+
+// The queue folder in the extension's container. The reader never creates it.
+QString queueDirectory(const Platform::Folders& folders);
+
+// Writes one request file atomically (a reader sees all of it or nothing) and answers its path.
+std::expected<QString, EnqueueError> enqueue(const FinderActionRequest& request, const Platform::Folders& folders,
+                                             const QDateTime& now = QDateTime::currentDateTimeUtc());
+
+// Tells the application that the queue has new files.
+void signal(Platform::DistributedNotifications& notifications);
+
+// Deletes one file; true on success. Tests replace it to make deletion fail.
+using RemoveFile = std::function<bool(const QString& path)>;
+
+// The queued requests, oldest first. Every ".json" file read is deleted, whether it decoded or
+// not; other names are left alone; a missing folder gives nothing. A file is handled at most once
+// per process: one that cannot be deleted is logged once and never returned again.
+QList<FinderActionRequest> drain(const Platform::Folders& folders, const RemoveFile& remove = {});
+
+} // namespace FinderActionHandoff

@@ -1,0 +1,282 @@
+#include "LocalActions/FinderActionHandoff.h"
+#include "LocalActions/FinderActionRequest.h"
+#include "Platform/Simulated/SimulatedNotifications.h"
+#include "SecurityCore/PrivacyLog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+FinderActionRequest sample(const QString& action = QStringLiteral("finder.newFile"))
+{
+    return {.actionID = action,
+            .templateID = QStringLiteral("template.markdown"),
+            .terminalBundleID = std::nullopt,
+            .selectedPaths = {QStringLiteral("/home/u/Docs/a b.txt"), QStringLiteral("/home/u/Docs/Sub/")},
+            .directoryPath = QStringLiteral("/home/u/Docs"),
+            .baseName = QStringLiteral("Notes {date}")};
+}
+
+// JSON written with single quotes, for readable tables.
+QByteArray j(const char* text)
+{
+    return QByteArray(text).replace('\'', '"');
+}
+
+} // namespace
+
+class FinderActionHandoffTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_root;
+    Platform::Folders m_folders;
+
+    QString queue() const { return FinderActionHandoff::queueDirectory(m_folders); }
+
+    void put(const QString& name, const QByteArray& bytes)
+    {
+        QDir().mkpath(queue());
+        QFile f(QDir(queue()).filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+    static QByteArray requestBytes(const QString& action) { return encode(sample(action)); }
+
+private slots:
+    void init()
+    {
+        m_root.~QTemporaryDir();
+        new (&m_root) QTemporaryDir;
+        QVERIFY(m_root.isValid());
+        m_folders = Platform::Folders::under(m_root.path());
+    }
+
+    void decoding_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("decodes");
+        QTest::addColumn<QString>("templateID"); // "-" for absent
+
+        QTest::newRow("all keys") << j("{'actionID':'finder.cut','templateID':'t','terminalBundleID':'b','selectedPaths':['\\/a'],'directoryPath':'\\/','baseName':''}") << true << "t";
+        QTest::newRow("plain slashes") << j("{'actionID':'a','selectedPaths':['/a/b'],'directoryPath':'/a','baseName':''}") << true << "-";
+        QTest::newRow("null template reads as absent") << j("{'actionID':'a','templateID':null,'selectedPaths':[],'baseName':'x'}") << true << "-";
+        QTest::newRow("unknown keys ignored") << j("{'actionID':'a','selectedPaths':[],'baseName':'x','extra':[1,2]}") << true << "-";
+        QTest::newRow("missing baseName") << j("{'actionID':'a','selectedPaths':[]}") << false << "-";
+        QTest::newRow("missing selectedPaths") << j("{'actionID':'a','baseName':'x'}") << false << "-";
+        QTest::newRow("missing actionID") << j("{'selectedPaths':[],'baseName':'x'}") << false << "-";
+        QTest::newRow("action as number") << j("{'actionID':7,'selectedPaths':[],'baseName':'x'}") << false << "-";
+        QTest::newRow("path not a string") << j("{'actionID':'a','selectedPaths':['\\/a',3],'baseName':'x'}") << false << "-";
+        QTest::newRow("paths not an array") << j("{'actionID':'a','selectedPaths':'\\/a','baseName':'x'}") << false << "-";
+        QTest::newRow("optional of another type") << j("{'actionID':'a','selectedPaths':[],'baseName':'x','directoryPath':false}") << false << "-";
+        QTest::newRow("baseName null") << j("{'actionID':'a','selectedPaths':[],'baseName':null}") << false << "-";
+        QTest::newRow("array at top") << j("[{'actionID':'a','selectedPaths':[],'baseName':'x'}]") << false << "-";
+        QTest::newRow("truncated") << j("{'actionID':'a','selectedPaths':[],'baseN") << false << "-";
+        QTest::newRow("empty file") << QByteArray() << false << "-";
+    }
+
+    void decoding()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, decodes);
+        QFETCH(QString, templateID);
+        const auto request = FinderActionRequest::decode(bytes);
+        QCOMPARE(request.has_value(), decodes);
+        if (request)
+            QCOMPARE(request->templateID.value_or(QStringLiteral("-")), templateID);
+    }
+
+    void encodingWritesOnlyPresentKeysAndEscapesSlashes()
+    {
+        const FinderActionRequest bare{.actionID = QStringLiteral("finder.copyPath"),
+                                       .selectedPaths = {QStringLiteral("/tmp/x")},
+                                       .baseName = QString()};
+        const QByteArray bytes = encode(bare);
+        QStringList keys = QJsonDocument::fromJson(bytes).object().keys();
+        keys.sort();
+        QCOMPARE(keys, (QStringList{"actionID", "baseName", "selectedPaths"}));
+        QVERIFY(bytes.contains(j("'\\/tmp\\/x'")));
+        QVERIFY(!bytes.contains('\n'));
+        QCOMPARE(FinderActionRequest::decode(bytes), bare);
+        QCOMPARE(FinderActionRequest::decode(encode(sample())), sample());
+    }
+
+    void derivedURLs()
+    {
+        const FinderActionRequest r = sample();
+        const QList<QUrl> urls = r.selectedURLs();
+        QCOMPARE(urls.size(), 2);
+        QCOMPARE(urls[0].toLocalFile(), QStringLiteral("/home/u/Docs/a b.txt"));
+        QVERIFY(urls[1].path().endsWith(u'/')); // a folder keeps its mark
+        QCOMPARE(r.directoryURL()->toLocalFile(), QStringLiteral("/home/u/Docs"));
+
+        const auto empty = FinderActionRequest::decode(j("{'actionID':'a','selectedPaths':[],'baseName':''}"));
+        QVERIFY(empty);
+        QVERIFY(empty->selectedURLs().isEmpty());
+        QVERIFY(!empty->directoryURL());
+    }
+
+    void fileNames_data()
+    {
+        QTest::addColumn<qint64>("milliseconds");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("today") << qint64(1767225600123) << "1767225600123-0F3A9B2C.json";
+        QTest::newRow("padded") << qint64(42) << "0000000000042-0F3A9B2C.json";
+    }
+
+    void fileNames()
+    {
+        QFETCH(qint64, milliseconds);
+        QFETCH(QString, expected);
+        const QUuid id(QStringLiteral("{0f3a9b2c-1111-2222-3333-444455556666}"));
+        QCOMPARE(FinderActionHandoff::fileName(QDateTime::fromMSecsSinceEpoch(milliseconds, Qt::UTC), id), expected);
+    }
+
+    void missingFolderGivesNothingAndCreatesNothing()
+    {
+        QVERIFY(FinderActionHandoff::drain(m_folders).isEmpty());
+        QVERIFY(!QFileInfo::exists(queue()));
+        QVERIFY(!QFileInfo::exists(m_folders.extensionContainer));
+    }
+
+    void drainsInNameOrderAndEmptiesTheQueue()
+    {
+        // Written newest first, so the folder's own listing order cannot give the right answer.
+        put(QStringLiteral("1700000000003-CCCCCCCC.json"), requestBytes("third"));
+        put(QStringLiteral("1700000000001-BBBBBBBB.json"), requestBytes("first-b"));
+        put(QStringLiteral("1700000000002-AAAAAAAA.json"), requestBytes("second"));
+        put(QStringLiteral("1700000000001-AAAAAAAA.json"), requestBytes("first-a"));
+
+        QStringList actions;
+        for (const auto& r : FinderActionHandoff::drain(m_folders))
+            actions << r.actionID;
+        QCOMPARE(actions, (QStringList{"first-a", "first-b", "second", "third"}));
+        QVERIFY(QDir(queue()).isEmpty());
+        QVERIFY(FinderActionHandoff::drain(m_folders).isEmpty());
+    }
+
+    void malformedFilesAreDeletedAndLoggedWithoutContents()
+    {
+        put(QStringLiteral("1700000000001-AAAAAAAA.json"), requestBytes("before"));
+        put(QStringLiteral("1700000000002-AAAAAAAA.json"), j("{'actionID':'secret-action','selectedPaths':[]}"));
+        put(QStringLiteral("1700000000003-AAAAAAAA.json"), "not json at all: /home/u/private");
+        put(QStringLiteral("1700000000004-AAAAAAAA.json"), requestBytes("after"));
+
+        PrivacyLog::Capture capture;
+        const auto requests = FinderActionHandoff::drain(m_folders);
+        QCOMPARE(requests.size(), 2);
+        QCOMPARE(requests[0].actionID, QStringLiteral("before"));
+        QCOMPARE(requests[1].actionID, QStringLiteral("after"));
+        QVERIFY(QDir(queue()).isEmpty());
+
+        const auto lines = capture.entries(QStringLiteral("FinderHandoff"));
+        QCOMPARE(lines.size(), 2); // one per dropped file
+        QVERIFY(!capture.contains(QStringLiteral("secret-action")));
+        QVERIFY(!capture.contains(QStringLiteral("private")));
+    }
+
+    void otherNamesAreLeftAlone()
+    {
+        put(QStringLiteral("1700000000001-AAAAAAAA.json"), requestBytes("one"));
+        put(QStringLiteral("1700000000002-AAAAAAAA.json.tmp"), requestBytes("partial"));
+        put(QStringLiteral("README"), "keep");
+        put(QStringLiteral("1700000000003-AAAAAAAA.JSON"), requestBytes("upper"));
+
+        const auto requests = FinderActionHandoff::drain(m_folders);
+        QCOMPARE(requests.size(), 1);
+        QCOMPARE(requests[0].actionID, QStringLiteral("one"));
+        QStringList left = QDir(queue()).entryList(QDir::Files, QDir::Name);
+        QCOMPARE(left, (QStringList{"1700000000002-AAAAAAAA.json.tmp", "1700000000003-AAAAAAAA.JSON", "README"}));
+    }
+
+    void undeletableFileRunsOnceAndIsLoggedOnce()
+    {
+        const QString stuck = QStringLiteral("1700000000001-AAAAAAAA.json");
+        put(stuck, requestBytes("paste-once"));
+        put(QStringLiteral("1700000000002-AAAAAAAA.json"), requestBytes("second"));
+        const QString stuckPath = QDir(queue()).filePath(stuck);
+        const auto refuseStuck = [&](const QString& path) { return path != stuckPath && QFile::remove(path); };
+
+        PrivacyLog::Capture capture;
+        auto first = FinderActionHandoff::drain(m_folders, refuseStuck);
+        QCOMPARE(first.size(), 2);
+        QCOMPARE(first[0].actionID, QStringLiteral("paste-once"));
+        QVERIFY(QFileInfo::exists(stuckPath));
+
+        put(QStringLiteral("1700000000003-AAAAAAAA.json"), requestBytes("third"));
+        auto second = FinderActionHandoff::drain(m_folders, refuseStuck);
+        QCOMPARE(second.size(), 1);
+        QCOMPARE(second[0].actionID, QStringLiteral("third"));
+        QVERIFY(FinderActionHandoff::drain(m_folders, refuseStuck).isEmpty());
+        QCOMPARE(capture.entries(QStringLiteral("FinderHandoff")).size(), 1);
+
+        // Once the stuck file is gone, a new file under that name is a new request.
+        QVERIFY(QFile::remove(stuckPath));
+        QVERIFY(FinderActionHandoff::drain(m_folders).isEmpty());
+        put(stuck, requestBytes("new"));
+        auto third = FinderActionHandoff::drain(m_folders);
+        QCOMPARE(third.size(), 1);
+        QCOMPARE(third[0].actionID, QStringLiteral("new"));
+    }
+
+    void aFolderNamedLikeARequestIsSkippedOnce()
+    {
+        QVERIFY(QDir().mkpath(QDir(queue()).filePath(QStringLiteral("1700000000001-AAAAAAAA.json"))));
+        put(QStringLiteral("1700000000002-AAAAAAAA.json"), requestBytes("real"));
+        PrivacyLog::Capture capture;
+        QCOMPARE(FinderActionHandoff::drain(m_folders).size(), 1);
+        QVERIFY(FinderActionHandoff::drain(m_folders).isEmpty());
+        // dropped once and stuck once, never again
+        QCOMPARE(capture.entries(QStringLiteral("FinderHandoff")).size(), 2);
+    }
+
+    void enqueueWritesANamedFileTheDrainReads()
+    {
+        const QDateTime now = QDateTime::fromMSecsSinceEpoch(1767225600123, Qt::UTC);
+        const auto path = FinderActionHandoff::enqueue(sample(QStringLiteral("one")), m_folders, now);
+        QVERIFY(path.has_value());
+        const auto later = FinderActionHandoff::enqueue(sample(QStringLiteral("two")), m_folders, now.addMSecs(1));
+        QVERIFY(later.has_value());
+
+        QCOMPARE(QFileInfo(*path).absolutePath(), QFileInfo(queue()).absoluteFilePath());
+        static const QRegularExpression pattern(QStringLiteral("^1767225600123-[0-9A-F]{8}\\.json$"));
+        QVERIFY2(pattern.match(QFileInfo(*path).fileName()).hasMatch(), qPrintable(*path));
+        QCOMPARE(QDir(queue()).entryList(QDir::Files).size(), 2); // no temporary file left behind
+
+        const auto requests = FinderActionHandoff::drain(m_folders);
+        QCOMPARE(requests.size(), 2);
+        QCOMPARE(requests[0], sample(QStringLiteral("one")));
+        QCOMPARE(requests[1], sample(QStringLiteral("two")));
+    }
+
+    void enqueueFailsWhenTheFolderCannotBeMade()
+    {
+        // A file where the container folder should be.
+        QFile blocker(m_folders.extensionContainer);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const auto result = FinderActionHandoff::enqueue(sample(), m_folders);
+        QVERIFY(!result);
+        QCOMPARE(result.error().step, FinderActionHandoff::EnqueueError::Step::createFolder);
+    }
+
+    void signalPostsTheNotification()
+    {
+        Platform::SimulatedNotifications notifications;
+        int heard = 0;
+        notifications.observe(QString::fromLatin1(FinderActionHandoff::notificationName), [&] { ++heard; });
+        FinderActionHandoff::signal(notifications);
+        QCOMPARE(notifications.posted, QStringList{QStringLiteral("com.corvish.finder-action")});
+        QTRY_COMPARE(heard, 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(FinderActionHandoffTest)
+#include "tst_FinderActionHandoff.moc"
