@@ -1,0 +1,57 @@
+#pragma once
+
+#include "ContextCore/OneKeyJson.h"
+
+#include <QJsonValue>
+#include <QString>
+
+#include <expected>
+#include <optional>
+#include <span>
+
+// The shared shape of the vocabulary's enumerations and stored records. Each type specialises
+// what applies to it next to its own declaration:
+//   allCases<E>()          the cases in declaration order
+//   fromRaw<E>(raw)        the case with that raw value (string or integer), or none
+//   fromJson<T>(value)     the value decoded from its stored JSON form, or why not
+// and overloads `toRaw(e)` and `toJson(t)`.
+
+using DecodingError = OneKeyJson::DecodingError;
+
+template <class E>
+std::span<const E> allCases();
+
+template <class E>
+std::optional<E> fromRaw(const QString& raw);
+
+template <class E>
+std::optional<E> fromRaw(qint64 raw);
+
+template <class T>
+std::expected<T, DecodingError> fromJson(const QJsonValue& value);
+
+namespace Coding {
+
+// The error of a raw value that names no case of `typeName`.
+DecodingError invalidRawValue(const QString& typeName, const QJsonValue& value);
+// The error of a JSON value of the wrong type where `expected` ("a string", "an object", ...)
+// was needed.
+DecodingError typeMismatch(const QString& expected, const QString& context = {});
+// The error of a key that must be present.
+DecodingError missingKey(const QString& key);
+
+// Raw-value enumerations decode from one JSON string.
+template <class E>
+std::expected<E, DecodingError> decodeStringRaw(const QJsonValue& value, const QString& typeName)
+{
+    if (!value.isString())
+        return std::unexpected(typeMismatch(QStringLiteral("a string"), typeName));
+    if (auto e = fromRaw<E>(value.toString()))
+        return *e;
+    return std::unexpected(invalidRawValue(typeName, value));
+}
+
+// An integer held by a JSON number: whole and within 64 bits.
+std::optional<qint64> integer(const QJsonValue& value);
+
+} // namespace Coding
