@@ -13,18 +13,25 @@ const QString keySelectedPaths = QStringLiteral("selectedPaths");
 const QString keyDirectoryPath = QStringLiteral("directoryPath");
 const QString keyBaseName = QStringLiteral("baseName");
 
-// false when the key holds something other than a string or null
-bool readOptional(const QJsonObject& object, const QString& key, std::optional<QString>& out)
+// An optional string: absent, null or a string.
+std::expected<std::optional<QString>, DecodingError> optionalString(const QJsonObject& object, const QString& key)
 {
     const QJsonValue v = object.value(key);
-    if (v.isUndefined() || v.isNull()) {
-        out.reset();
-        return true;
-    }
+    if (v.isUndefined() || v.isNull())
+        return std::optional<QString>();
     if (!v.isString())
-        return false;
-    out = v.toString();
-    return true;
+        return std::unexpected(Coding::typeMismatch(QStringLiteral("a string"), key));
+    return std::optional<QString>(v.toString());
+}
+
+std::expected<QString, DecodingError> requiredString(const QJsonObject& object, const QString& key)
+{
+    const QJsonValue v = object.value(key);
+    if (v.isUndefined())
+        return std::unexpected(Coding::missingKey(key));
+    if (!v.isString())
+        return std::unexpected(Coding::typeMismatch(QStringLiteral("a string"), key));
+    return v.toString();
 }
 
 } // namespace
@@ -45,26 +52,43 @@ std::optional<QUrl> FinderActionRequest::directoryURL() const
     return QUrl::fromLocalFile(*directoryPath);
 }
 
-std::optional<FinderActionRequest> FinderActionRequest::fromJson(const QJsonObject& object)
+template <>
+std::expected<FinderActionRequest, DecodingError> fromJson<FinderActionRequest>(const QJsonValue& value)
 {
-    const QJsonValue actionID = object.value(keyActionID);
-    const QJsonValue paths = object.value(keySelectedPaths);
-    const QJsonValue baseName = object.value(keyBaseName);
-    if (!actionID.isString() || !paths.isArray() || !baseName.isString())
-        return std::nullopt;
-
+    if (!value.isObject())
+        return std::unexpected(Coding::typeMismatch(QStringLiteral("an object"), QStringLiteral("FinderActionRequest")));
+    const QJsonObject object = value.toObject();
     FinderActionRequest r;
-    r.actionID = actionID.toString();
-    r.baseName = baseName.toString();
+
+    auto actionID = requiredString(object, keyActionID);
+    if (!actionID)
+        return std::unexpected(actionID.error());
+    r.actionID = *actionID;
+
+    const QJsonValue paths = object.value(keySelectedPaths);
+    if (paths.isUndefined())
+        return std::unexpected(Coding::missingKey(keySelectedPaths));
+    if (!paths.isArray())
+        return std::unexpected(Coding::typeMismatch(QStringLiteral("an array"), keySelectedPaths));
     for (const QJsonValue& p : paths.toArray()) {
         if (!p.isString())
-            return std::nullopt;
+            return std::unexpected(Coding::typeMismatch(QStringLiteral("a string"), keySelectedPaths));
         r.selectedPaths << p.toString();
     }
-    if (!readOptional(object, keyTemplateID, r.templateID)
-        || !readOptional(object, keyTerminalBundleID, r.terminalBundleID)
-        || !readOptional(object, keyDirectoryPath, r.directoryPath))
-        return std::nullopt;
+
+    auto baseName = requiredString(object, keyBaseName);
+    if (!baseName)
+        return std::unexpected(baseName.error());
+    r.baseName = *baseName;
+
+    for (auto [key, field] : {std::pair{keyTemplateID, &r.templateID},
+                              {keyTerminalBundleID, &r.terminalBundleID},
+                              {keyDirectoryPath, &r.directoryPath}}) {
+        auto v = optionalString(object, key);
+        if (!v)
+            return std::unexpected(v.error());
+        *field = *v;
+    }
     return r;
 }
 
@@ -74,7 +98,10 @@ std::optional<FinderActionRequest> FinderActionRequest::decode(const QByteArray&
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
         return std::nullopt;
-    return fromJson(doc.object());
+    auto request = fromJson<FinderActionRequest>(doc.object());
+    if (!request)
+        return std::nullopt;
+    return *request;
 }
 
 QJsonObject toJson(const FinderActionRequest& request)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ContextCore/Coding.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
@@ -25,12 +27,14 @@ struct FinderActionRequest {
 
     bool operator==(const FinderActionRequest&) const = default;
 
-    // Absent when a required key is missing or a key holds a value of another type. A null
-    // optional value reads as absent; unknown keys are ignored.
-    static std::optional<FinderActionRequest> fromJson(const QJsonObject& object);
     // The bytes of a queue file, or nothing when they are not one request.
     static std::optional<FinderActionRequest> decode(const QByteArray& bytes);
 };
+
+// Fails when a required key is missing or a key holds a value of another type. A null optional
+// value reads as absent; unknown keys are ignored.
+template <>
+std::expected<FinderActionRequest, DecodingError> fromJson<FinderActionRequest>(const QJsonValue& value);
 
 // Absent optional fields are left out.
 QJsonObject toJson(const FinderActionRequest& request);
