@@ -4,12 +4,14 @@
 #include "Platform/Desktop/DesktopNotifications.h"
 #include "Platform/Desktop/DesktopPasteboards.h"
 #include "Platform/Desktop/DesktopScreens.h"
+#include "Platform/Desktop/DesktopSystemInfo.h"
 #include "Platform/Desktop/DesktopUserDefaults.h"
 #include "Platform/Desktop/DesktopWorkspace.h"
 #include "Platform/Simulated/SimulatedKeychain.h"
 #include "Platform/Simulated/SimulatedNotifications.h"
 #include "Platform/Simulated/SimulatedPasteboards.h"
 #include "Platform/Simulated/SimulatedScreens.h"
+#include "Platform/Simulated/SimulatedSystemInfo.h"
 #include "Platform/Simulated/SimulatedUserDefaults.h"
 #include "Platform/Simulated/SimulatedWorkspace.h"
 
@@ -26,6 +28,7 @@ Services makeDesktopServices(const Folders& folders)
         .workspace = std::make_shared<DesktopWorkspace>(),
         .screens = std::make_shared<DesktopScreens>(),
         .notifications = std::make_shared<DesktopNotifications>(),
+        .systemInfo = std::make_shared<DesktopSystemInfo>(DesktopSystemInfo::fromEnvironment()),
     };
 }
 
@@ -40,6 +43,7 @@ Services makeSimulatedServices(const Folders& folders)
         .workspace = std::make_shared<SimulatedWorkspace>(),
         .screens = std::make_shared<SimulatedScreens>(),
         .notifications = std::make_shared<SimulatedNotifications>(),
+        .systemInfo = std::make_shared<SimulatedSystemInfo>(),
     };
 }
 

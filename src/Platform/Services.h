@@ -6,6 +6,7 @@
 #include "Platform/Keychain.h"
 #include "Platform/Pasteboard.h"
 #include "Platform/Screens.h"
+#include "Platform/SystemInfo.h"
 #include "Platform/UserDefaults.h"
 #include "Platform/Workspace.h"
 
@@ -24,6 +25,7 @@ struct Services {
     std::shared_ptr<Workspace> workspace;
     std::shared_ptr<Screens> screens;
     std::shared_ptr<DistributedNotifications> notifications;
+    std::shared_ptr<SystemInfo> systemInfo;
 };
 
 // The real services of this system, storing under the given folders.
