@@ -1,0 +1,130 @@
+#include "LocalActions/TransferOperation.h"
+
+#include "LocalActions/FileNaming.h"
+#include "SecurityCore/PathNames.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+QString toRaw(ConflictResolution resolution)
+{
+    switch (resolution) {
+    case ConflictResolution::keepBoth: return QStringLiteral("keepBoth");
+    case ConflictResolution::replace: return QStringLiteral("replace");
+    case ConflictResolution::skip: return QStringLiteral("skip");
+    case ConflictResolution::cancel: return QStringLiteral("cancel");
+    }
+    return {};
+}
+
+std::optional<ConflictResolution> conflictResolutionFromRaw(const QString& raw)
+{
+    for (const auto resolution : allConflictResolutions)
+        if (toRaw(resolution) == raw)
+            return resolution;
+    return std::nullopt;
+}
+
+QString titleKey(ConflictResolution resolution)
+{
+    return QStringLiteral("conflict.") + toRaw(resolution);
+}
+
+TransferOperation::TransferOperation(std::shared_ptr<FileOperations> fileOperations)
+    : m_fileOperations(std::move(fileOperations))
+    , m_logger(PrivacyLog::logger(QStringLiteral("Transfer")))
+{
+}
+
+QString TransferOperation::destinationPath(const QUrl& source, const QUrl& destinationFolder) const
+{
+    return QDir(destinationFolder.toLocalFile()).filePath(PathNames::lastComponent(source.toLocalFile()));
+}
+
+bool TransferOperation::liesIn(const QString& sourcePath, const QString& folderPath) const
+{
+    const QString parent = QFileInfo(QDir::cleanPath(sourcePath)).absolutePath();
+    return m_fileOperations->canonicalPath(parent) == m_fileOperations->canonicalPath(folderPath);
+}
+
+void TransferOperation::fail(TransferResult& result, const QUrl& source) const
+{
+    m_logger.error(QStringLiteral("Transfer failed for %1").arg(PrivacyLog::redact(source)));
+    result.failed.append({source, failedKey});
+}
+
+TransferResult TransferOperation::perform(Mode mode, const QList<QUrl>& sources, const QUrl& destinationFolder,
+                                          ConflictResolution resolution) const
+{
+    TransferResult result;
+    if (resolution == ConflictResolution::cancel) {
+        result.skipped = sources;
+        return result;
+    }
+    const QString folderPath = destinationFolder.toLocalFile();
+    for (const QUrl& source : sources) {
+        const QString sourcePath = source.toLocalFile();
+        if (!m_fileOperations->exists(sourcePath)) {
+            result.failed.append({source, sourceMissingKey});
+            continue;
+        }
+        QString destination = destinationPath(source, destinationFolder);
+
+        // An item moved into the folder it already lies in is where it should be. Renaming it
+        // ("keep both") or trashing it as its own clash ("replace") would only harm it; a copy
+        // with "keep both" still makes a numbered duplicate.
+        const bool alreadyThere = liesIn(sourcePath, folderPath);
+        if (alreadyThere && (mode == Mode::move || resolution == ConflictResolution::replace)) {
+            result.moved.append(QUrl::fromLocalFile(sourcePath));
+            continue;
+        }
+
+        if (m_fileOperations->exists(destination)) {
+            switch (resolution) {
+            case ConflictResolution::keepBoth: {
+                const QString name = PathNames::lastComponent(sourcePath);
+                destination = FileNaming::uniqueURL(destinationFolder, PathNames::baseName(name),
+                                                    PathNames::extension(name), *m_fileOperations)
+                                  .toLocalFile();
+                break;
+            }
+            case ConflictResolution::replace: {
+                // Trashing a folder that holds the source would take the source with it.
+                const QString clash = m_fileOperations->canonicalPath(destination);
+                if (m_fileOperations->canonicalPath(sourcePath).startsWith(clash + u'/')) {
+                    fail(result, source);
+                    continue;
+                }
+                if (!m_fileOperations->trashItem(destination)) {
+                    fail(result, source);
+                    continue;
+                }
+                break;
+            }
+            case ConflictResolution::skip:
+                result.skipped.append(source);
+                continue;
+            case ConflictResolution::cancel:
+                break;
+            }
+        }
+
+        const FileResult done = mode == Mode::move ? m_fileOperations->moveItem(sourcePath, destination)
+                                                   : m_fileOperations->copyItem(sourcePath, destination);
+        if (!done) {
+            fail(result, source);
+            continue;
+        }
+        result.moved.append(QUrl::fromLocalFile(destination));
+    }
+    return result;
+}
+
+QList<QUrl> TransferOperation::conflicts(const QList<QUrl>& sources, const QUrl& destinationFolder) const
+{
+    QList<QUrl> out;
+    for (const QUrl& source : sources)
+        if (m_fileOperations->exists(destinationPath(source, destinationFolder)))
+            out.append(source);
+    return out;
+}
