@@ -1,3 +1,4 @@
+#include "LocalActions/JavaScriptHelper.h"
 #include "Platform/Services.h"
 #include "SecurityCore/ModuleStrings.h"
 #include "SecurityCore/PrivacyLog.h"
@@ -32,6 +33,10 @@ QIcon trayIcon()
 
 int main(int argc, char** argv)
 {
+    // The helper mode serves one JavaScript request and never starts the application.
+    if (JavaScriptHelper::isRequested(argc, argv))
+        return JavaScriptHelper::main();
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ambrel"));
     QApplication::setOrganizationDomain(QStringLiteral("corvish.com"));
