@@ -1,15 +1,23 @@
 #include "Platform/Services.h"
 
+#include "Platform/Desktop/DesktopFinderWindows.h"
+#include "Platform/Desktop/DesktopHotKeys.h"
 #include "Platform/Desktop/DesktopKeychain.h"
+#include "Platform/Desktop/DesktopLoginItem.h"
 #include "Platform/Desktop/DesktopNotifications.h"
 #include "Platform/Desktop/DesktopPasteboards.h"
+#include "Platform/Desktop/DesktopPermissions.h"
 #include "Platform/Desktop/DesktopScreens.h"
 #include "Platform/Desktop/DesktopSystemInfo.h"
 #include "Platform/Desktop/DesktopUserDefaults.h"
 #include "Platform/Desktop/DesktopWorkspace.h"
+#include "Platform/Simulated/SimulatedFinderWindows.h"
+#include "Platform/Simulated/SimulatedHotKeys.h"
 #include "Platform/Simulated/SimulatedKeychain.h"
+#include "Platform/Simulated/SimulatedLoginItem.h"
 #include "Platform/Simulated/SimulatedNotifications.h"
 #include "Platform/Simulated/SimulatedPasteboards.h"
+#include "Platform/Simulated/SimulatedPermissions.h"
 #include "Platform/Simulated/SimulatedScreens.h"
 #include "Platform/Simulated/SimulatedSystemInfo.h"
 #include "Platform/Simulated/SimulatedUserDefaults.h"
@@ -28,6 +36,10 @@ Services makeDesktopServices(const Folders& folders)
         .workspace = std::make_shared<DesktopWorkspace>(),
         .screens = std::make_shared<DesktopScreens>(),
         .notifications = std::make_shared<DesktopNotifications>(),
+        .hotKeys = std::make_shared<DesktopHotKeys>(),
+        .loginItem = std::make_shared<DesktopLoginItem>(folders.configHome + QStringLiteral("/autostart")),
+        .permissions = std::make_shared<DesktopPermissions>(folders.extensionContainer),
+        .finderWindows = std::make_shared<DesktopFinderWindows>(),
         .systemInfo = std::make_shared<DesktopSystemInfo>(DesktopSystemInfo::fromEnvironment()),
     };
 }
@@ -43,6 +55,10 @@ Services makeSimulatedServices(const Folders& folders)
         .workspace = std::make_shared<SimulatedWorkspace>(),
         .screens = std::make_shared<SimulatedScreens>(),
         .notifications = std::make_shared<SimulatedNotifications>(),
+        .hotKeys = std::make_shared<SimulatedHotKeys>(),
+        .loginItem = std::make_shared<SimulatedLoginItem>(),
+        .permissions = std::make_shared<SimulatedPermissions>(),
+        .finderWindows = std::make_shared<SimulatedFinderWindows>(),
         .systemInfo = std::make_shared<SimulatedSystemInfo>(),
     };
 }

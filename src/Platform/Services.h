@@ -2,9 +2,13 @@
 
 #include "Platform/Clock.h"
 #include "Platform/DistributedNotifications.h"
+#include "Platform/FinderWindows.h"
 #include "Platform/Folders.h"
+#include "Platform/HotKeys.h"
 #include "Platform/Keychain.h"
+#include "Platform/LoginItem.h"
 #include "Platform/Pasteboard.h"
+#include "Platform/Permissions.h"
 #include "Platform/Screens.h"
 #include "Platform/SystemInfo.h"
 #include "Platform/UserDefaults.h"
@@ -25,6 +29,10 @@ struct Services {
     std::shared_ptr<Workspace> workspace;
     std::shared_ptr<Screens> screens;
     std::shared_ptr<DistributedNotifications> notifications;
+    std::shared_ptr<HotKeys> hotKeys;
+    std::shared_ptr<LoginItem> loginItem;
+    std::shared_ptr<Permissions> permissions;
+    std::shared_ptr<FinderWindows> finderWindows;
     std::shared_ptr<SystemInfo> systemInfo;
 };
 

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "Platform/Permissions.h"
+
+namespace Platform {
+
+// Permission states that tests set; records what was asked of the system.
+class SimulatedPermissions final : public Permissions {
+    Q_OBJECT
+public:
+    using Permissions::Permissions;
+
+    bool isAccessibilityTrusted() const override;
+    bool promptForAccessibility() override;
+    bool isFinderExtensionEnabled() const override;
+    bool isInputMonitoringGranted() const override;
+    bool requestInputMonitoring() override;
+
+    // Script
+    void setAccessibilityTrusted(bool trusted) { m_accessibility = trusted; }
+    void setFinderExtensionEnabled(bool enabled) { m_extension = enabled; }
+    void setInputMonitoringGranted(bool granted) { m_inputMonitoring = granted; }
+
+    // Record
+    mutable int accessibilityChecks = 0;
+    mutable int extensionChecks = 0;
+    mutable int inputMonitoringChecks = 0;
+    int accessibilityPrompts = 0;
+    int inputMonitoringRequests = 0;
+
+private:
+    bool m_accessibility = false;
+    bool m_extension = false;
+    bool m_inputMonitoring = false;
+};
+
+} // namespace Platform
