@@ -1,7 +1,11 @@
+#include "Platform/Desktop/DesktopPermissions.h"
 #include "Platform/Simulated/SimulatedPermissions.h"
 #include "System/PermissionMonitor.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -47,6 +51,8 @@ private slots:
     void stopWhileNotPollingDoesNothing();
     void stopEndsWithOneLastRefresh();
     void destroyedWhilePollingRefreshesNoMore();
+    void desktopReadsTheExtensionState_data();
+    void desktopReadsTheExtensionState();
 };
 
 void PermissionMonitorTest::names_data()
@@ -244,6 +250,39 @@ void PermissionMonitorTest::destroyedWhilePollingRefreshesNoMore()
     f.monitor.reset();
     QCoreApplication::processEvents();
     QCOMPARE(f.system->accessibilityChecks, checks);
+}
+
+void PermissionMonitorTest::desktopReadsTheExtensionState_data()
+{
+    QTest::addColumn<QByteArray>("state"); // "-": no file
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("no state file") << QByteArray("-") << false;
+    QTest::newRow("enabled") << QByteArray(R"({"enabled": true})") << true;
+    QTest::newRow("disabled") << QByteArray(R"({"enabled": false})") << false;
+    QTest::newRow("enabled as text") << QByteArray(R"({"enabled": "true"})") << false;
+    QTest::newRow("enabled as number") << QByteArray(R"({"enabled": 1})") << false;
+    QTest::newRow("malformed") << QByteArray(R"({"enabled": tr)") << false;
+    QTest::newRow("not an object") << QByteArray("[true]") << false;
+}
+
+void PermissionMonitorTest::desktopReadsTheExtensionState()
+{
+    QFETCH(QByteArray, state);
+    QFETCH(bool, enabled);
+    QTemporaryDir root;
+    const QString container = root.filePath(QStringLiteral("com.corvish.app.FinderExtension"));
+    auto desktop = std::make_shared<Platform::DesktopPermissions>(container);
+    if (state != "-") {
+        QVERIFY(QDir().mkpath(container));
+        QFile file(desktop->extensionStatePath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(state);
+    }
+    PermissionMonitor monitor(desktop, std::make_unique<ManualPollTimer>());
+    QCOMPARE(monitor.isGranted(Permission::finderExtension), enabled);
+    // Nothing here may read other applications' interfaces.
+    QVERIFY(!monitor.isGranted(Permission::accessibility));
+    QVERIFY(desktop->isInputMonitoringGranted());
 }
 
 QTEST_GUILESS_MAIN(PermissionMonitorTest)
