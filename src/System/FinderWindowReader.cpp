@@ -13,7 +13,7 @@ namespace {
 bool isFinderFrontmost(const Platform::Workspace& workspace)
 {
     const auto front = workspace.frontmostApplication();
-    return front && !front->bundleIdentifier.isEmpty() && front->bundleIdentifier == finderBundleIdentifier;
+    return front && front->bundleIdentifier == finderBundleIdentifier;
 }
 
 std::optional<QUrl> folderFromFinder(Platform::FinderWindows& finderWindows)

@@ -2,7 +2,6 @@
 
 #include "SecurityCore/PrivacyLog.h"
 
-#include <QCoreApplication>
 #include <QHash>
 #include <QJsonDocument>
 #include <QPointer>
