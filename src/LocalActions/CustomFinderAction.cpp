@@ -1,0 +1,60 @@
+#include "LocalActions/CustomFinderAction.h"
+
+namespace {
+
+const QString keyID = QStringLiteral("id");
+const QString keyTitle = QStringLiteral("title");
+const QString keySymbolName = QStringLiteral("symbolName");
+const QString keyContexts = QStringLiteral("contexts");
+const QString keyNeedsModel = QStringLiteral("needsModel");
+
+std::expected<QString, DecodingError> string(const QJsonObject& o, const QString& key)
+{
+    const QJsonValue v = o.value(key);
+    if (v.isUndefined())
+        return std::unexpected(Coding::missingKey(key));
+    if (!v.isString())
+        return std::unexpected(Coding::typeMismatch(QStringLiteral("a string"), key));
+    return v.toString();
+}
+
+} // namespace
+
+QJsonObject toJson(const CustomFinderAction& action)
+{
+    return {
+        {keyID, action.id},
+        {keyTitle, action.title},
+        {keySymbolName, action.symbolName},
+        {keyContexts, toJson(action.contexts)},
+        {keyNeedsModel, action.needsModel},
+    };
+}
+
+template <>
+std::expected<CustomFinderAction, DecodingError> fromJson<CustomFinderAction>(const QJsonValue& value)
+{
+    if (!value.isObject())
+        return std::unexpected(Coding::typeMismatch(QStringLiteral("an object"), QStringLiteral("CustomFinderAction")));
+    const QJsonObject o = value.toObject();
+    CustomFinderAction action;
+    for (auto [key, field] : {std::pair{keyID, &action.id}, {keyTitle, &action.title}, {keySymbolName, &action.symbolName}}) {
+        auto s = string(o, key);
+        if (!s)
+            return std::unexpected(s.error());
+        *field = *s;
+    }
+    if (!o.contains(keyContexts))
+        return std::unexpected(Coding::missingKey(keyContexts));
+    auto contexts = fromJson<ContextKindSet>(o.value(keyContexts));
+    if (!contexts)
+        return std::unexpected(contexts.error());
+    action.contexts = *contexts;
+    const QJsonValue needsModel = o.value(keyNeedsModel);
+    if (needsModel.isUndefined())
+        return std::unexpected(Coding::missingKey(keyNeedsModel));
+    if (!needsModel.isBool())
+        return std::unexpected(Coding::typeMismatch(QStringLiteral("a boolean"), keyNeedsModel));
+    action.needsModel = needsModel.toBool();
+    return action;
+}

@@ -1,0 +1,129 @@
+#include "LocalActions/FinderActionExecutor.h"
+
+#include "LocalActions/AppLauncher.h"
+#include "LocalActions/FileCreator.h"
+#include "LocalActions/FileNameVariables.h"
+#include "LocalActions/FinderActionCatalog.h"
+#include "LocalActions/PathFormatter.h"
+
+#include <QCalendar>
+
+FinderActionExecutor::FinderActionExecutor(CutPasteboard cutBoard, const Platform::Services& services,
+                                           std::shared_ptr<FileOperations> fileOperations)
+    : m_cutBoard(std::move(cutBoard))
+    , m_pasteboards(services.pasteboards)
+    , m_workspace(services.workspace)
+    , m_clock(services.clock)
+    , m_fileOperations(std::move(fileOperations))
+{
+}
+
+FinderActionExecutor::Outcome FinderActionExecutor::perform(const ActionDefinition& action,
+                                                            const ContextSnapshot& snapshot,
+                                                            const std::optional<FileTemplate>& fileTemplate,
+                                                            const std::optional<QString>& terminalBundleID,
+                                                            const QString& newFileBaseName)
+{
+    if (snapshot.isSecure || snapshot.kind == ContextKind::secureText)
+        return NothingToDo{};
+
+    const QString& id = action.id;
+    if (id == FinderActionCatalog::newFile().id)
+        return createFile(fileTemplate.value_or(FileTemplate::plainText()), snapshot, newFileBaseName);
+    if (id == FinderActionCatalog::cut().id) {
+        if (snapshot.selectedFileURLs.isEmpty())
+            return NothingToDo{};
+        m_cutBoard.write(snapshot.selectedFileURLs);
+        return Done{};
+    }
+    if (id == FinderActionCatalog::paste().id)
+        return paste(snapshot);
+    if (id == FinderActionCatalog::copyPath().id)
+        return copy(PathFormatter::posixPaths(targets(snapshot)));
+    if (id == FinderActionCatalog::copyName().id)
+        return copy(PathFormatter::names(targets(snapshot)));
+    if (id == FinderActionCatalog::openInTerminal().id) {
+        const auto folder = destinationDirectory(snapshot);
+        if (!folder)
+            return NothingToDo{};
+        if (AppLauncher::openInTerminal(*m_workspace, *folder, terminalBundleID))
+            return Done{};
+        return Failed{noTerminalKey};
+    }
+    // Smart rename, custom actions and unknown identifiers are not performed here.
+    return NothingToDo{};
+}
+
+std::optional<QUrl> FinderActionExecutor::destinationDirectory(const ContextSnapshot& snapshot)
+{
+    if (snapshot.kind == ContextKind::folder && !snapshot.selectedFileURLs.isEmpty())
+        return snapshot.selectedFileURLs.first();
+    return snapshot.targetDirectoryURL;
+}
+
+QList<QUrl> FinderActionExecutor::targets(const ContextSnapshot& snapshot)
+{
+    if (!snapshot.selectedFileURLs.isEmpty())
+        return snapshot.selectedFileURLs;
+    if (snapshot.targetDirectoryURL)
+        return {*snapshot.targetDirectoryURL};
+    return {};
+}
+
+FinderActionExecutor::Outcome FinderActionExecutor::createFile(const FileTemplate& fileTemplate,
+                                                               const ContextSnapshot& snapshot,
+                                                               const QString& baseName)
+{
+    const auto folder = destinationDirectory(snapshot);
+    if (!folder)
+        return NothingToDo{};
+    // Name variables read the user's local date and time.
+    const QString name = FileNameVariables::expand(baseName, m_clock->now().toLocalTime(), QCalendar());
+    const auto created = FileCreator(m_fileOperations).createFile(fileTemplate, *folder, name);
+    if (created)
+        return Created{*created};
+    switch (created.error()) {
+    case FileCreator::CreationError::notPermitted:
+        return NeedsHelper{};
+    case FileCreator::CreationError::templateMissing:
+        return Failed{templateMissingKey};
+    case FileCreator::CreationError::creationFailed:
+        break;
+    }
+    return Failed{createFailedKey};
+}
+
+FinderActionExecutor::Outcome FinderActionExecutor::paste(const ContextSnapshot& snapshot)
+{
+    const auto folder = destinationDirectory(snapshot);
+    if (!folder)
+        return NothingToDo{};
+    const QList<QUrl> items = m_cutBoard.read(m_clock->now(), *m_fileOperations);
+    if (items.isEmpty())
+        return NothingToDo{};
+
+    const TransferResult result = TransferOperation(m_fileOperations)
+                                      .perform(TransferOperation::Mode::move, items, *folder, ConflictResolution::keepBoth);
+    if (result.failed.isEmpty()) {
+        m_cutBoard.clear();
+        // Items that already lay in the folder stay where they are; when that is all of them,
+        // nothing was transferred.
+        bool nothingMoved = result.moved.size() == items.size();
+        for (qsizetype i = 0; nothingMoved && i < items.size(); ++i)
+            nothingMoved = result.moved[i].toLocalFile() == items[i].toLocalFile();
+        if (nothingMoved)
+            return Done{};
+        return Transferred{result};
+    }
+    if (!result.moved.isEmpty() || !result.skipped.isEmpty())
+        return Transferred{result}; // the cut stays, so the rest can be pasted again
+    return NeedsHelper{};
+}
+
+FinderActionExecutor::Outcome FinderActionExecutor::copy(const QString& text)
+{
+    if (text.isEmpty())
+        return NothingToDo{};
+    m_pasteboards->general()->setString(text);
+    return Done{};
+}
