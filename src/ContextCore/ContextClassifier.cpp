@@ -77,7 +77,7 @@ bool isURL(const QString& text)
         if (c.isSpace())
             return false;
     }
-    const QUrl url(trimmed, QUrl::StrictMode);
+    const QUrl url(trimmed, QUrl::TolerantMode);
     if (!url.isValid())
         return false;
     const QString scheme = url.scheme().toLower();

@@ -211,7 +211,7 @@ std::optional<QString> TranslationService::encodeValue(const QString& text)
 
 std::optional<QUrl> TranslationService::parseAddress(const QString& address)
 {
-    const QUrl url(address, QUrl::StrictMode);
+    const QUrl url(address, QUrl::TolerantMode);
     if (!url.isValid())
         return std::nullopt;
     return url;

@@ -166,6 +166,9 @@ private slots:
         QTest::newRow("scheme in capitals") << "HTTPS://EXAMPLE.COM/Path" << true;
         QTest::newRow("http with port and path") << "http://example.com:8080/a/b?c=d#e" << true;
         QTest::newRow("trailing newline") << "https://example.com\n" << true;
+        QTest::newRow("braces and bar in the query") << "https://example.com/s?q={x}|y" << true;
+        QTest::newRow("international host") << QStringLiteral("https://例子.测试/路径") << true;
+        QTest::newRow("invalid host") << "https://exa^mple.com" << false;
         QTest::newRow("host without scheme") << "example.com" << false;
         QTest::newRow("ftp") << "ftp://example.com/file" << false;
         QTest::newRow("mailto") << "mailto:someone@example.com" << false;
