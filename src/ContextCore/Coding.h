@@ -9,7 +9,7 @@
 #include <optional>
 #include <span>
 
-// The shared shape of the vocabulary's enumerations and stored records. Each type specialises
+// The shared shape of the vocabulary's enumerations and stored records. Each type provides
 // what applies to it next to its own declaration:
 //   allCases<E>()          the cases in declaration order
 //   fromRaw<E>(raw)        the case with that raw value (string or integer), or none
