@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstdio>
@@ -302,6 +303,8 @@ FileResult DiskFileOperations::trashItem(const QString& path)
 {
     if (!exists(path))
         return std::unexpected(FileError{ENOENT});
+    // The trash lives in the data folder, which a new account may not have yet.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     errno = 0;
     if (QFile::moveToTrash(path))
         return {};

@@ -126,7 +126,7 @@ std::optional<QStringList> splitExec(const QString& exec)
 
 QString fileArgument(const QUrl& url)
 {
-    return url.isLocalFile() ? url.toLocalFile() : url.toString();
+    return url.isLocalFile() ? url.toLocalFile() : url.toString(QUrl::FullyEncoded);
 }
 
 } // namespace
@@ -239,7 +239,7 @@ QList<QStringList> DesktopWorkspace::commandLines(const QString& exec, const QLi
         for (const QString& arg : *args) {
             if (arg == u"%F" || arg == u"%U") {
                 for (const QUrl& url : files)
-                    command << (arg == u"%F" ? fileArgument(url) : url.toString());
+                    command << (arg == u"%F" ? fileArgument(url) : url.toString(QUrl::FullyEncoded));
                 continue;
             }
             if (arg == u"%i") {
@@ -261,7 +261,7 @@ QList<QStringList> DesktopWorkspace::commandLines(const QString& exec, const QLi
                     if (files.isEmpty())
                         dropped = arg.size() == 2;
                     else
-                        expanded += code == u'f' ? fileArgument(files.first()) : files.first().toString();
+                        expanded += code == u'f' ? fileArgument(files.first()) : files.first().toString(QUrl::FullyEncoded);
                 } else if (code == u'c') {
                     expanded += name;
                 } else if (code == u'k') {

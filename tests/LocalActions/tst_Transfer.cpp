@@ -1,0 +1,437 @@
+#include "FaultyFileOperations.h"
+
+#include "LocalActions/TransferOperation.h"
+#include "SecurityCore/PrivacyLog.h"
+
+#include <QtTest>
+
+#include <cerrno>
+#include <sys/stat.h>
+
+Q_DECLARE_METATYPE(TransferOperation::Mode)
+Q_DECLARE_METATYPE(ConflictResolution)
+
+namespace {
+
+// A folder inside the test's home, on the same volume as the home's trash.
+class Root {
+public:
+    Root()
+        : m_dir(QDir::homePath() + QStringLiteral("/transfer-XXXXXX"))
+    {
+    }
+    QString path(const QString& relative = {}) const { return relative.isEmpty() ? m_dir.path() : m_dir.filePath(relative); }
+    QUrl url(const QString& relative) const { return QUrl::fromLocalFile(path(relative)); }
+    QList<QUrl> urls(const QStringList& relative) const
+    {
+        QList<QUrl> out;
+        for (const auto& r : relative)
+            out << url(r);
+        return out;
+    }
+    QString relative(const QUrl& url) const { return QDir(path()).relativeFilePath(url.toLocalFile()); }
+
+    // "a/b.txt" is a file holding its own path, "a/" a folder.
+    void lay(const QStringList& items) const
+    {
+        for (const QString& item : items) {
+            if (item.endsWith(u'/')) {
+                QVERIFY(QDir().mkpath(path(item)));
+                continue;
+            }
+            QVERIFY(QDir().mkpath(QFileInfo(path(item)).absolutePath()));
+            QFile f(path(item));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(item.toUtf8());
+        }
+    }
+
+    // Every item below the root: "dir/" or "file=contents", sorted.
+    QStringList tree() const
+    {
+        QStringList out;
+        QDirIterator it(path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString p = it.next();
+            const QString rel = QDir(path()).relativeFilePath(p);
+            if (QFileInfo(p).isDir()) {
+                out << rel + u'/';
+            } else {
+                QFile f(p);
+                f.open(QIODevice::ReadOnly);
+                out << rel + u'=' + QString::fromUtf8(f.readAll());
+            }
+        }
+        out.sort();
+        return out;
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QString trashFiles()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash/files");
+}
+
+// The contents of the files now in the trash.
+QStringList trashedContents()
+{
+    QStringList out;
+    QDirIterator it(trashFiles(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        f.open(QIODevice::ReadOnly);
+        out << QString::fromUtf8(f.readAll());
+    }
+    out.sort();
+    return out;
+}
+
+QStringList failures(const TransferResult& r, const Root& root)
+{
+    QStringList out;
+    for (const auto& f : r.failed)
+        out << root.relative(f.source) + u' ' + f.reasonKey;
+    return out;
+}
+
+QStringList relatives(const QList<QUrl>& urls, const Root& root)
+{
+    QStringList out;
+    for (const auto& u : urls)
+        out << root.relative(u);
+    return out;
+}
+
+using Mode = TransferOperation::Mode;
+using CR = ConflictResolution;
+
+} // namespace
+
+class TestTransfer : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(QDir().mkpath(QDir::homePath()));
+    }
+    void init()
+    {
+        QDir(QFileInfo(trashFiles()).absolutePath()).removeRecursively();
+    }
+
+    void perform_data()
+    {
+        QTest::addColumn<Mode>("mode");
+        QTest::addColumn<ConflictResolution>("resolution");
+        QTest::addColumn<QStringList>("layout");
+        QTest::addColumn<QStringList>("sources");
+        QTest::addColumn<QStringList>("moved");
+        QTest::addColumn<QStringList>("skipped");
+        QTest::addColumn<QStringList>("failed");
+        QTest::addColumn<QStringList>("after");   // the tree afterwards
+        QTest::addColumn<QStringList>("trashed"); // contents now in the trash
+
+        const QStringList none;
+        for (const auto r : allConflictResolutions)
+            QTest::newRow(qPrintable(QStringLiteral("empty batch, ") + toRaw(r)))
+                << Mode::move << r << QStringList{"dst/"} << none << none << none << none << QStringList{"dst/"} << none;
+
+        QTest::newRow("cancel touches nothing")
+            << Mode::move << CR::cancel << QStringList{"src/a.txt", "src/b.txt", "dst/a.txt"}
+            << QStringList{"src/a.txt", "src/gone.txt", "src/b.txt"} << none
+            << QStringList{"src/a.txt", "src/gone.txt", "src/b.txt"} << none
+            << QStringList{"dst/", "dst/a.txt=dst/a.txt", "src/", "src/a.txt=src/a.txt", "src/b.txt=src/b.txt"} << none;
+
+        QTest::newRow("move without clash")
+            << Mode::move << CR::keepBoth << QStringList{"src/a.txt", "dst/"} << QStringList{"src/a.txt"}
+            << QStringList{"dst/a.txt"} << none << none << QStringList{"dst/", "dst/a.txt=src/a.txt", "src/"} << none;
+
+        QTest::newRow("keep both counts past taken numbers")
+            << Mode::move << CR::keepBoth << QStringList{"src/Report.pdf", "dst/Report.pdf", "dst/Report 2.pdf"}
+            << QStringList{"src/Report.pdf"} << QStringList{"dst/Report 3.pdf"} << none << none
+            << QStringList{"dst/", "dst/Report 2.pdf=dst/Report 2.pdf", "dst/Report 3.pdf=src/Report.pdf",
+                           "dst/Report.pdf=dst/Report.pdf", "src/"}
+            << none;
+
+        QTest::newRow("keep both for a dotted folder")
+            << Mode::move << CR::keepBoth << QStringList{"src/Photos.old/x.jpg", "dst/Photos.old/"}
+            << QStringList{"src/Photos.old"} << QStringList{"dst/Photos 2.old"} << none << none
+            << QStringList{"dst/", "dst/Photos 2.old/", "dst/Photos 2.old/x.jpg=src/Photos.old/x.jpg", "dst/Photos.old/", "src/"}
+            << none;
+
+        QTest::newRow("keep both with two dots")
+            << Mode::move << CR::keepBoth << QStringList{"src/a.tar.gz", "dst/a.tar.gz"} << QStringList{"src/a.tar.gz"}
+            << QStringList{"dst/a.tar 2.gz"} << none << none
+            << QStringList{"dst/", "dst/a.tar 2.gz=src/a.tar.gz", "dst/a.tar.gz=dst/a.tar.gz", "src/"} << none;
+
+        QTest::newRow("keep both for a dot file")
+            << Mode::move << CR::keepBoth << QStringList{"src/.bashrc", "dst/.bashrc"} << QStringList{"src/.bashrc"}
+            << QStringList{"dst/.bashrc 2"} << none << none
+            << QStringList{"dst/", "dst/.bashrc 2=src/.bashrc", "dst/.bashrc=dst/.bashrc", "src/"} << none;
+
+        QTest::newRow("copy keeps the source")
+            << Mode::copy << CR::keepBoth << QStringList{"src/a.txt", "dst/a.txt"} << QStringList{"src/a.txt"}
+            << QStringList{"dst/a 2.txt"} << none << none
+            << QStringList{"dst/", "dst/a 2.txt=src/a.txt", "dst/a.txt=dst/a.txt", "src/", "src/a.txt=src/a.txt"} << none;
+
+        QTest::newRow("copy of a folder")
+            << Mode::copy << CR::keepBoth << QStringList{"src/F/a", "src/F/G/b", "src/F/empty/", "dst/"}
+            << QStringList{"src/F"} << QStringList{"dst/F"} << none << none
+            << QStringList{"dst/", "dst/F/", "dst/F/G/", "dst/F/G/b=src/F/G/b", "dst/F/a=src/F/a", "dst/F/empty/",
+                           "src/", "src/F/", "src/F/G/", "src/F/G/b=src/F/G/b", "src/F/a=src/F/a", "src/F/empty/"}
+            << none;
+
+        QTest::newRow("replace sends the old item to the trash")
+            << Mode::move << CR::replace << QStringList{"src/a.txt", "dst/a.txt"} << QStringList{"src/a.txt"}
+            << QStringList{"dst/a.txt"} << none << none << QStringList{"dst/", "dst/a.txt=src/a.txt", "src/"}
+            << QStringList{"dst/a.txt"};
+
+        QTest::newRow("skip one clash, move the free one")
+            << Mode::move << CR::skip << QStringList{"src/a.txt", "src/b.txt", "dst/a.txt"}
+            << QStringList{"src/a.txt", "src/b.txt"} << QStringList{"dst/b.txt"} << QStringList{"src/a.txt"} << none
+            << QStringList{"dst/", "dst/a.txt=dst/a.txt", "dst/b.txt=src/b.txt", "src/", "src/a.txt=src/a.txt"} << none;
+
+        for (const auto r : {CR::keepBoth, CR::replace, CR::skip})
+            QTest::newRow(qPrintable(QStringLiteral("missing source, ") + toRaw(r)))
+                << Mode::move << r << QStringList{"src/a.txt", "src/c.txt", "dst/"}
+                << QStringList{"src/a.txt", "src/gone.txt", "src/c.txt"} << QStringList{"dst/a.txt", "dst/c.txt"} << none
+                << QStringList{"src/gone.txt transfer.error.sourceMissing"}
+                << QStringList{"dst/", "dst/a.txt=src/a.txt", "dst/c.txt=src/c.txt", "src/"} << none;
+
+        QTest::newRow("second of two equal names clashes with the first")
+            << Mode::move << CR::keepBoth << QStringList{"src/x/a.txt", "src/y/a.txt", "dst/"}
+            << QStringList{"src/x/a.txt", "src/y/a.txt"} << QStringList{"dst/a.txt", "dst/a 2.txt"} << none << none
+            << QStringList{"dst/", "dst/a 2.txt=src/y/a.txt", "dst/a.txt=src/x/a.txt", "src/", "src/x/", "src/y/"} << none;
+
+        // Items that already lie in the destination stay as they are.
+        for (const auto r : {CR::keepBoth, CR::replace, CR::skip})
+            QTest::newRow(qPrintable(QStringLiteral("move into its own folder, ") + toRaw(r)))
+                << Mode::move << r << QStringList{"dst/X.pdf", "src/b.txt"} << QStringList{"dst/X.pdf", "src/b.txt"}
+                << QStringList{"dst/X.pdf", "dst/b.txt"} << none << none
+                << QStringList{"dst/", "dst/X.pdf=dst/X.pdf", "dst/b.txt=src/b.txt", "src/"} << none;
+        QTest::newRow("copy into its own folder, keep both duplicates")
+            << Mode::copy << CR::keepBoth << QStringList{"dst/X.pdf"} << QStringList{"dst/X.pdf"}
+            << QStringList{"dst/X 2.pdf"} << none << none
+            << QStringList{"dst/", "dst/X 2.pdf=dst/X.pdf", "dst/X.pdf=dst/X.pdf"} << none;
+        QTest::newRow("copy into its own folder, replace leaves it")
+            << Mode::copy << CR::replace << QStringList{"dst/X.pdf"} << QStringList{"dst/X.pdf"}
+            << QStringList{"dst/X.pdf"} << none << none << QStringList{"dst/", "dst/X.pdf=dst/X.pdf"} << none;
+        QTest::newRow("own folder named through a detour")
+            << Mode::move << CR::replace << QStringList{"dst/X.pdf", "dst/sub/"} << QStringList{"dst/sub/../X.pdf"}
+            << QStringList{"dst/X.pdf"} << none << none << QStringList{"dst/", "dst/X.pdf=dst/X.pdf", "dst/sub/"} << none;
+
+        QTest::newRow("replace never trashes the folder holding the source")
+            << Mode::move << CR::replace << QStringList{"dst/a/a"} << QStringList{"dst/a/a"} << none << none
+            << QStringList{"dst/a/a transfer.error.failed"} << QStringList{"dst/", "dst/a/", "dst/a/a=dst/a/a"} << none;
+    }
+    void perform()
+    {
+        QFETCH(Mode, mode);
+        QFETCH(ConflictResolution, resolution);
+        QFETCH(QStringList, layout);
+        QFETCH(QStringList, sources);
+        QFETCH(QStringList, moved);
+        QFETCH(QStringList, skipped);
+        QFETCH(QStringList, failed);
+        QFETCH(QStringList, after);
+        QFETCH(QStringList, trashed);
+
+        Root root;
+        root.lay(layout);
+        const auto result = TransferOperation().perform(mode, root.urls(sources), root.url(QStringLiteral("dst")), resolution);
+        QCOMPARE(relatives(result.moved, root), moved);
+        QCOMPARE(relatives(result.skipped, root), skipped);
+        QCOMPARE(failures(result, root), failed);
+        QCOMPARE(root.tree(), after);
+        QCOMPARE(trashedContents(), trashed);
+        QCOMPARE(result.isCompleteSuccess(), failed.isEmpty() && skipped.isEmpty());
+        QCOMPARE(result.isPartial(), !failed.isEmpty() && !moved.isEmpty());
+    }
+
+    void folderIntoItself_data()
+    {
+        QTest::addColumn<Mode>("mode");
+        QTest::newRow("move") << Mode::move;
+        QTest::newRow("copy") << Mode::copy;
+    }
+    void folderIntoItself()
+    {
+        QFETCH(Mode, mode);
+        Root root;
+        root.lay({"F/a", "F/sub/"});
+        const auto result = TransferOperation().perform(mode, root.urls({"F"}), root.url(QStringLiteral("F/sub")), CR::keepBoth);
+        QCOMPARE(failures(result, root), QStringList{"F transfer.error.failed"});
+        QCOMPARE(root.tree(), (QStringList{"F/", "F/a=F/a", "F/sub/"}));
+    }
+
+    // A failure in the middle of a batch: that item keeps its source, every other item goes on,
+    // and one line names the failed item without its path.
+    void injectedFailureMidBatch_data()
+    {
+        QTest::addColumn<Mode>("mode");
+        QTest::addColumn<ConflictResolution>("resolution");
+        QTest::addColumn<int>("op");
+        QTest::addColumn<int>("code"); // 0: the source vanishes just before
+        QTest::newRow("move, permission denied") << Mode::move << CR::keepBoth << int(FaultyFileOperations::Op::moveItem) << EACCES;
+        QTest::newRow("move, read-only volume") << Mode::move << CR::keepBoth << int(FaultyFileOperations::Op::moveItem) << EROFS;
+        QTest::newRow("move, disk full") << Mode::move << CR::keepBoth << int(FaultyFileOperations::Op::moveItem) << ENOSPC;
+        QTest::newRow("move, source vanished") << Mode::move << CR::keepBoth << int(FaultyFileOperations::Op::moveItem) << 0;
+        QTest::newRow("copy, disk full") << Mode::copy << CR::keepBoth << int(FaultyFileOperations::Op::copyItem) << ENOSPC;
+        QTest::newRow("replace, copy refused") << Mode::copy << CR::replace << int(FaultyFileOperations::Op::copyItem) << EACCES;
+        QTest::newRow("replace, trash refused") << Mode::move << CR::replace << int(FaultyFileOperations::Op::trashItem) << EACCES;
+        QTest::newRow("replace, move fails after the trash") << Mode::move << CR::replace << int(FaultyFileOperations::Op::moveItem) << ENOSPC;
+    }
+    void injectedFailureMidBatch()
+    {
+        QFETCH(Mode, mode);
+        QFETCH(ConflictResolution, resolution);
+        QFETCH(int, op);
+        QFETCH(int, code);
+
+        Root root;
+        root.lay({"src/1.txt", "src/2.txt", "src/3.txt", "src/4.txt", "src/5.txt", "dst/3.txt"});
+        auto ops = std::make_shared<FaultyFileOperations>();
+        const auto kind = FaultyFileOperations::Op(op);
+        // The fault hits item 3; under "replace" the trash is asked about the clashing dst/3.txt.
+        const QString target = kind == FaultyFileOperations::Op::trashItem ? QStringLiteral("dst/3.txt") : QStringLiteral("src/3.txt");
+        if (code)
+            ops->failOn(kind, target, code);
+        else
+            ops->faults.append({kind, target, 0, [](const QString& from, const QString&) { FaultyFileOperations::removeItem(from); }});
+
+        PrivacyLog::Capture log;
+        const QStringList names{"src/1.txt", "src/2.txt", "src/3.txt", "src/4.txt", "src/5.txt"};
+        const auto result = TransferOperation(ops).perform(mode, root.urls(names), root.url(QStringLiteral("dst")), resolution);
+
+        QCOMPARE(failures(result, root), QStringList{"src/3.txt transfer.error.failed"});
+        QCOMPARE(relatives(result.moved, root), (QStringList{"dst/1.txt", "dst/2.txt", "dst/4.txt", "dst/5.txt"}));
+        QVERIFY(result.isPartial());
+        QVERIFY(!result.isCompleteSuccess());
+        const QStringList tree = root.tree();
+        if (code)
+            QVERIFY(tree.contains(u"src/3.txt=src/3.txt")); // the failed item keeps its source
+        for (const char* n : {"1", "2", "4", "5"})
+            QVERIFY(tree.contains(QStringLiteral("dst/%1.txt=src/%1.txt").arg(QLatin1String(n))));
+        // The user's clashing file is either untouched or in the trash, never lost.
+        const bool trashedOld = trashedContents() == QStringList{"dst/3.txt"};
+        QVERIFY(tree.contains(u"dst/3.txt=dst/3.txt") != trashedOld);
+        QCOMPARE(trashedOld, resolution == CR::replace && kind != FaultyFileOperations::Op::trashItem);
+
+        const auto lines = log.entries(QStringLiteral("Transfer"));
+        QCOMPARE(lines.size(), 1);
+        QCOMPARE(lines[0].type, QtCriticalMsg);
+        QCOMPARE(lines[0].message, QStringLiteral("Transfer failed for %1").arg(PrivacyLog::redact(root.url(QStringLiteral("src/3.txt")))));
+    }
+
+    void everyItemFailingIsNotPartial()
+    {
+        Root root;
+        root.lay({"src/a", "src/b", "dst/"});
+        auto ops = std::make_shared<FaultyFileOperations>();
+        ops->failOn(FaultyFileOperations::Op::moveItem, QString(), EROFS);
+        const auto result = TransferOperation(ops).perform(Mode::move, root.urls({"src/a", "src/b"}), root.url(QStringLiteral("dst")), CR::keepBoth);
+        QCOMPARE(failures(result, root), (QStringList{"src/a transfer.error.failed", "src/b transfer.error.failed"}));
+        QVERIFY(!result.isPartial());
+        QCOMPARE(root.tree(), (QStringList{"dst/", "src/", "src/a=src/a", "src/b=src/b"}));
+    }
+
+    void conflicts()
+    {
+        Root root;
+        root.lay({"src/a", "src/b", "src/c/", "dst/a", "dst/c/"});
+        const auto found = TransferOperation().conflicts(root.urls({"src/a", "src/b", "src/c", "elsewhere/c"}), root.url(QStringLiteral("dst")));
+        QCOMPARE(relatives(found, root), (QStringList{"src/a", "src/c", "elsewhere/c"}));
+        QCOMPARE(root.tree(), (QStringList{"dst/", "dst/a=dst/a", "dst/c/", "src/", "src/a=src/a", "src/b=src/b", "src/c/"}));
+    }
+
+    void resolutions()
+    {
+        QStringList raws;
+        for (const auto r : allConflictResolutions) {
+            raws << toRaw(r);
+            QCOMPARE(conflictResolutionFromRaw(toRaw(r)), std::optional(r));
+            QCOMPARE(titleKey(r), QStringLiteral("conflict.") + toRaw(r));
+        }
+        QCOMPARE(raws, (QStringList{"keepBoth", "replace", "skip", "cancel"}));
+        QCOMPARE(conflictResolutionFromRaw(QStringLiteral("KeepBoth")), std::nullopt);
+        QCOMPARE(defaultConflictResolution, CR::keepBoth);
+    }
+
+    // The disk layer on its own: nothing is ever replaced, and a copy that fails half-way leaves
+    // no half copy behind.
+    void diskNeverReplaces_data()
+    {
+        QTest::addColumn<bool>("move");
+        QTest::newRow("move") << true;
+        QTest::newRow("copy") << false;
+    }
+    void diskNeverReplaces()
+    {
+        QFETCH(bool, move);
+        Root root;
+        root.lay({"a", "b", "F/x", "G/"});
+        DiskFileOperations disk;
+        const auto fileOnFile = move ? disk.moveItem(root.path("a"), root.path("b")) : disk.copyItem(root.path("a"), root.path("b"));
+        QCOMPARE(fileOnFile.error().code, EEXIST);
+        const auto folderOnFolder = move ? disk.moveItem(root.path("F"), root.path("G")) : disk.copyItem(root.path("F"), root.path("G"));
+        QCOMPARE(folderOnFolder.error().code, EEXIST);
+        QCOMPARE(root.tree(), (QStringList{"F/", "F/x=F/x", "G/", "a=a", "b=b"}));
+        QCOMPARE(disk.createFile(root.path("a"), "new").error().code, EEXIST);
+        QCOMPARE(root.tree(), (QStringList{"F/", "F/x=F/x", "G/", "a=a", "b=b"}));
+    }
+
+    void diskCopyKeepsLinksAndModes()
+    {
+        Root root;
+        root.lay({"F/run.sh", "F/sub/data"});
+        QVERIFY(QFile::setPermissions(root.path("F/run.sh"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(QFile::link(QStringLiteral("sub/data"), root.path("F/link")));
+        DiskFileOperations disk;
+        QVERIFY(disk.copyItem(root.path("F"), root.path("C")));
+        QCOMPARE(QFileInfo(root.path("C/link")).symLinkTarget(), root.path("C/sub/data"));
+        QCOMPARE(QFile::permissions(root.path("C/run.sh")), QFile::permissions(root.path("F/run.sh")));
+        QVERIFY(root.tree().contains(u"C/sub/data=F/sub/data"));
+    }
+
+    void diskCopyFailingHalfWayLeavesNothing()
+    {
+        Root root;
+        root.lay({"F/a", "F/b"});
+        QCOMPARE(::mkfifo(QFile::encodeName(root.path("F/pipe")).constData(), 0600), 0);
+        DiskFileOperations disk;
+        QVERIFY(!disk.copyItem(root.path("F"), root.path("C")));
+        QVERIFY(!QFileInfo::exists(root.path("C")));
+        QVERIFY(root.tree().contains(u"F/a=F/a"));
+    }
+
+    // Across volumes a move is a copy and then a removal; the source goes only after a whole copy.
+    void diskMoveAcrossVolumes()
+    {
+        Root root;
+        QTemporaryDir other(QStringLiteral("/dev/shm/transfer-XXXXXX"));
+        struct stat a, b;
+        if (!other.isValid() || ::stat(QFile::encodeName(other.path()).constData(), &a) != 0
+            || ::stat(QFile::encodeName(root.path()).constData(), &b) != 0 || a.st_dev == b.st_dev)
+            QSKIP("no second volume to move across");
+        root.lay({"F/a", "F/sub/b", "G/a"});
+        QCOMPARE(::mkfifo(QFile::encodeName(root.path("G/pipe")).constData(), 0600), 0);
+        DiskFileOperations disk;
+        QVERIFY(disk.moveItem(root.path("F"), other.filePath(QStringLiteral("F"))));
+        QVERIFY(!QFileInfo::exists(root.path("F")));
+        QFile moved(other.filePath(QStringLiteral("F/sub/b")));
+        QVERIFY(moved.open(QIODevice::ReadOnly));
+        QCOMPARE(moved.readAll(), QByteArray("F/sub/b"));
+
+        // A copy that cannot be finished leaves the source whole and no partial copy.
+        QVERIFY(!disk.moveItem(root.path("G"), other.filePath(QStringLiteral("G"))));
+        QVERIFY(!QFileInfo::exists(other.filePath(QStringLiteral("G"))));
+        QVERIFY(root.tree().contains(u"G/a=G/a"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTransfer)
+#include "tst_Transfer.moc"
