@@ -1,35 +1,14 @@
+#include "App/AppDelegate.h"
+#include "App/AppModel.h"
+#include "App/CorvishApp.h"
+#include "App/SingleInstance.h"
 #include "LocalActions/JavaScriptHelper.h"
 #include "Platform/Services.h"
 #include "SecurityCore/ModuleStrings.h"
-#include "SecurityCore/PrivacyLog.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QIcon>
-#include <QMenu>
-#include <QPainter>
-#include <QPixmap>
-#include <QSystemTrayIcon>
-
-namespace {
-
-QIcon trayIcon()
-{
-    QPixmap pixmap(64, 64);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(QColor(0x3b, 0x6e, 0xd8));
-    p.setPen(Qt::NoPen);
-    p.drawRoundedRect(QRectF(4, 4, 56, 56), 14, 14);
-    p.setPen(QPen(Qt::white, 6, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(20, 46), QPointF(32, 16));
-    p.drawLine(QPointF(32, 16), QPointF(44, 46));
-    p.drawLine(QPointF(25, 35), QPointF(39, 35));
-    return QIcon(pixmap);
-}
-
-} // namespace
+#include <QDir>
+#include <QTimer>
 
 int main(int argc, char** argv)
 {
@@ -39,22 +18,36 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ambrel"));
+    QApplication::setApplicationVersion(QStringLiteral(AMBREL_VERSION));
     QApplication::setOrganizationDomain(QStringLiteral("corvish.com"));
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // A second launch hands its files and URLs to the running Ambrel and leaves.
+    SingleInstance instance;
+    const QList<QUrl> opened = SingleInstance::urlsFromArguments(QCoreApplication::arguments(), QDir::currentPath());
+    if (instance.forwardToRunningInstance(opened))
+        return 0;
+    instance.listen();
+
     Platform::Services services = Platform::makeServicesFromEnvironment();
     ModuleStrings::setUserDefaults(services.userDefaults);
-    PrivacyLog::logger(QStringLiteral("App")).info(QStringLiteral("Ambrel started"));
 
-    QMenu menu;
-    QAction* quit = menu.addAction(QStringLiteral("Quit Ambrel"));
-    quit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
-    QObject::connect(quit, &QAction::triggered, &app, &QApplication::quit);
+    auto alerts = std::make_shared<DesktopAlertPresenter>();
+    AppModel model(services, AppModel::Hooks{.alertSound = [alerts] { alerts->alertSound(); }});
+    AppModel::setShared(&model);
+    AppDelegate delegate(model, alerts);
+    CorvishApp scenes(model, delegate);
+    scenes.show();
 
-    QSystemTrayIcon tray(trayIcon());
-    tray.setToolTip(QStringLiteral("Ambrel"));
-    tray.setContextMenu(&menu);
-    tray.show();
+    QObject::connect(&instance, &SingleInstance::urlsReceived, &delegate, &AppDelegate::open);
+    QTimer::singleShot(0, &delegate, [&] {
+        delegate.applicationDidFinishLaunching();
+        if (!opened.isEmpty())
+            delegate.open(opened);
+    });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
 
-    return app.exec();
+    const int status = app.exec();
+    AppModel::setShared(nullptr);
+    return status;
 }

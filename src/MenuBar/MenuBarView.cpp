@@ -81,6 +81,7 @@ void MenuBarView::rebuild()
             item->setData(toRaw(p));
             item->setProperty("symbolName", warningSymbol);
             item->setIcon(QIcon::fromTheme(QStringLiteral("dialog-warning")));
+            item->setEnabled(bool(m_environment.openOnboarding));
         }
         if (!missing.isEmpty())
             m_menu->addSeparator();
@@ -102,6 +103,8 @@ void MenuBarView::rebuild()
         call(m_environment.activate);
     });
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    // A window this build does not have is offered disabled rather than doing nothing.
+    settings->setEnabled(bool(m_environment.openSettings));
 
     QMenu* about = new QMenu(AppStrings::string(QStringLiteral("menu.about")), m_menu);
     about->menuAction()->setObjectName(QStringLiteral("menu.about"));
@@ -112,7 +115,7 @@ void MenuBarView::rebuild()
     addButton(about, QStringLiteral("menu.rerunOnboarding"), [this] {
         call(m_environment.openOnboarding);
         call(m_environment.activate);
-    });
+    })->setEnabled(bool(m_environment.openOnboarding));
 
     m_menu->addSeparator();
     QAction* quit = addButton(m_menu, QStringLiteral("menu.quit"), [this] { call(m_environment.terminate); });

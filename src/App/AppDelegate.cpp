@@ -1,0 +1,66 @@
+#include "App/AppDelegate.h"
+
+#include "App/AppModel.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+AppDelegate::AppDelegate(AppModel& model, std::shared_ptr<AlertPresenter> alerts, QObject* parent)
+    : QObject(parent)
+    , m_model(model)
+    , m_alerts(std::move(alerts))
+    , m_logger(PrivacyLog::logger(QStringLiteral("AppDelegate")))
+{
+}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    startListening();
+}
+
+void AppDelegate::startListening()
+{
+    if (!m_handler)
+        m_handler = std::make_unique<FinderActionHandler>(m_model.services(), m_alerts);
+    m_handler->startListening();
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    // Nothing else is torn down; pending usage reports would be flushed here.
+}
+
+void AppDelegate::open(const QList<QUrl>& urls)
+{
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile()) {
+            // Only a pending sign-in waits for a URL of ours; there is none in this build.
+            m_logger.info(QStringLiteral("Ignored an opened address: %1").arg(PrivacyLog::redact(url)));
+            continue;
+        }
+        const auto source = readUtf8File(url);
+        if (!source)
+            continue;
+        if (pluginSourceHandler)
+            pluginSourceHandler(*source);
+        else
+            m_logger.info(QStringLiteral("Plug-in import is not available yet: %1").arg(PrivacyLog::redact(url)));
+    }
+}
+
+std::optional<QString> AppDelegate::readUtf8File(const QUrl& url)
+{
+    QFile file(url.toLocalFile());
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "App/AlertPresenter.h"
+#include "App/FinderActionHandler.h"
+
+#include <QObject>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class AppModel;
+
+// Takes the application's events: the end of launching, quitting, and URLs or files handed to
+// the application (a second launch forwards its arguments here).
+class AppDelegate : public QObject {
+    Q_OBJECT
+public:
+    AppDelegate(AppModel& model, std::shared_ptr<AlertPresenter> alerts, QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    void applicationDidFinishLaunching();
+    void startListening();
+    void applicationWillTerminate();
+
+    // Each URL in order: a file is read as a plug-in source; any other URL is offered to the
+    // sign-in that may be waiting for it.
+    void open(const QList<QUrl>& urls);
+
+    // Where plug-in sources go; the import window takes them once this build has one.
+    std::function<void(const QString& source)> pluginSourceHandler;
+
+    FinderActionHandler* finderActionHandler() const { return m_handler.get(); }
+
+    // The whole file as UTF-8 text; none when it cannot be read or is not valid UTF-8.
+    static std::optional<QString> readUtf8File(const QUrl& url);
+
+private:
+    AppModel& m_model;
+    std::shared_ptr<AlertPresenter> m_alerts;
+    std::unique_ptr<FinderActionHandler> m_handler;
+    PrivacyLog::Logger m_logger;
+};

@@ -1,0 +1,555 @@
+#include "App/AppModel.h"
+
+#include "LocalActions/FileCreator.h"
+#include "LocalActions/FileNameVariables.h"
+#include "LocalActions/LocalActionsStrings.h"
+#include "LocalActions/SharedPreferencesStore.h"
+#include "SecurityCore/KeychainStore.h"
+#include "Selection/CurrencyPreference.h"
+#include "System/FinderWindowReader.h"
+#include "System/LaunchAtLogin.h"
+
+#include <QCalendar>
+#include <QJsonDocument>
+#include <QTimer>
+
+namespace {
+
+const QString keyOnboardingCompleted = QStringLiteral("onboarding.completed");
+const QString keyPreset = QStringLiteral("general.preset");
+const QString keyBlockedApps = QStringLiteral("selection.blockedApps");
+const QString keyAutoShow = QStringLiteral("selection.autoShow");
+const QString keySearchEngine = QStringLiteral("selection.searchEngine");
+const QString keyTranslationService = QStringLiteral("selection.translationService");
+const QString keyTranslationTarget = QStringLiteral("selection.translationTarget");
+const QString keyTargetCurrency = QStringLiteral("selection.targetCurrency");
+const QString keyOutputLanguage = QStringLiteral("ai.outputLanguage");
+const QString keyProvider = QStringLiteral("ai.provider");
+const QString keyShortcut = QStringLiteral("shortcut.newFile");
+const QString keyTelemetry = QStringLiteral("telemetry.enabled");
+const QString keyScroll = QStringLiteral("scroll.settings");
+const QString keyRadial = QStringLiteral("radial.settings");
+const QString keyLaunchDefault = QStringLiteral("launch.defaultApplied");
+
+const QStringList providerIDs{"alibabaBailian", "openRouter", "ollama", "openAICompatible"};
+
+AppModel* sharedModel = nullptr;
+
+QString describe(FileCreator::CreationError error)
+{
+    switch (error) {
+    case FileCreator::CreationError::notPermitted: return QStringLiteral("not permitted");
+    case FileCreator::CreationError::templateMissing: return QStringLiteral("template missing");
+    case FileCreator::CreationError::creationFailed: break;
+    }
+    return QStringLiteral("creation failed");
+}
+
+QJsonObject storedDocument(const Platform::UserDefaults& defaults, const QString& key)
+{
+    const auto data = defaults.dataValue(key);
+    if (!data)
+        return {};
+    const auto doc = QJsonDocument::fromJson(*data);
+    return doc.isObject() ? doc.object() : QJsonObject();
+}
+
+QStringList sortedList(const QSet<QString>& set)
+{
+    QStringList list(set.begin(), set.end());
+    list.sort();
+    return list;
+}
+
+} // namespace
+
+AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<PollTimer> pollTimer, QObject* parent)
+    : QObject(parent)
+    , m_services(std::move(services))
+    , m_hooks(std::move(hooks))
+    , m_logger(PrivacyLog::logger(QStringLiteral("AppModel")))
+{
+    // The permission states first: the menu-bar icon and the selection toolbar depend on them.
+    m_permissions = std::make_unique<PermissionMonitor>(m_services.permissions, std::move(pollTimer));
+    m_newFileHotKey = std::make_unique<GlobalHotKey>(m_services.hotKeys);
+
+    loadSettings();
+    auto& defaults = *m_services.userDefaults;
+    if (!defaults.contains(keyAutoShow))
+        defaults.setBool(keyAutoShow, true);
+
+    FinderMenuPreferences menu = m_menuPreferences;
+    menu.isAIConfigured = isAIReady();
+    setMenuPreferences(menu);
+    publishCustomFinderActions();
+    // The extension's file reflects the loaded preferences after every start.
+    saveMenuPreferences();
+
+    pushSelectionSettings();
+    applyOutputLanguage();
+    syncSelectionMonitor();
+    applyNewFileShortcut();
+
+    m_menuBarSymbol = menuBarSymbol();
+    connect(m_permissions.get(), &PermissionMonitor::grantedChanged, this,
+            [this](const PermissionMonitor::Grants& previous, const PermissionMonitor::Grants& current) {
+                if (previous == current)
+                    return;
+                syncSelectionMonitor();
+                const QString symbol = menuBarSymbol();
+                if (symbol != m_menuBarSymbol) {
+                    m_menuBarSymbol = symbol;
+                    emit menuBarSymbolChanged();
+                }
+            });
+    connect(this, &AppModel::hasCompletedOnboardingChanged, this, [this] {
+        const QString symbol = menuBarSymbol();
+        if (symbol != m_menuBarSymbol) {
+            m_menuBarSymbol = symbol;
+            emit menuBarSymbolChanged();
+        }
+    });
+}
+
+AppModel::~AppModel()
+{
+    if (sharedModel == this)
+        sharedModel = nullptr;
+}
+
+AppModel* AppModel::shared()
+{
+    return sharedModel;
+}
+
+void AppModel::setShared(AppModel* model)
+{
+    sharedModel = model;
+}
+
+void AppModel::loadSettings()
+{
+    const auto& d = *m_services.userDefaults;
+    m_menuPreferences = FinderMenuPreferences::load(d);
+    m_actionPreferences = ActionPreferences::load(d);
+    const QStringList blocked = d.stringListValue(keyBlockedApps).value_or(QStringList());
+    m_blockedApps = QSet<QString>(blocked.begin(), blocked.end());
+    m_hasCompletedOnboarding = d.boolValue(keyOnboardingCompleted).value_or(false);
+    if (const auto data = d.dataValue(keyShortcut))
+        m_newFileShortcut = GlobalHotKey::Combination::fromJsonData(*data);
+    m_telemetryEnabled = d.boolValue(keyTelemetry).value_or(false);
+    m_scrollSettings = storedDocument(d, keyScroll);
+    m_radialSettings = storedDocument(d, keyRadial);
+    m_preset = UsagePresets::fromRaw(d.stringValue(keyPreset).value_or(QString())).value_or(UsagePreset::everyday);
+}
+
+void AppModel::pushSelectionSettings()
+{
+    auto& d = *m_services.userDefaults;
+    SelectionSettings s = m_selection;
+
+    const auto engineID = d.stringValue(keySearchEngine);
+    for (const SearchEngine& engine : SearchEngine::all()) {
+        if (engineID && engine.id == *engineID) {
+            s.searchEngine = engine;
+            break;
+        }
+    }
+
+    const auto serviceID = d.stringValue(keyTranslationService);
+    s.translationService = TranslationService::named(serviceID);
+    if (!serviceID || *serviceID != s.translationService.id)
+        d.setString(keyTranslationService, s.translationService.id);
+
+    if (const auto targetID = d.stringValue(keyTranslationTarget))
+        if (auto target = TranslationTarget::named(*targetID))
+            s.translationTarget = *target;
+
+    if (const auto currency = d.stringValue(keyTargetCurrency); currency && CurrencyPreference::codes().contains(*currency))
+        s.targetCurrency = *currency;
+
+    s.blocklist = m_blockedApps;
+    s.actionPreferences = m_actionPreferences;
+    setSelection(s);
+}
+
+void AppModel::setSelection(const SelectionSettings& settings)
+{
+    if (settings == m_selection)
+        return;
+    m_selection = settings;
+    emit selectionSettingsChanged();
+}
+
+// MARK: settings
+
+void AppModel::setHasCompletedOnboarding(bool done)
+{
+    const bool changed = done != m_hasCompletedOnboarding;
+    m_hasCompletedOnboarding = done;
+    m_services.userDefaults->setBool(keyOnboardingCompleted, done);
+    if (changed)
+        emit hasCompletedOnboardingChanged();
+}
+
+void AppModel::setPreset(UsagePreset preset)
+{
+    const bool changed = preset != m_preset;
+    m_preset = preset;
+    m_services.userDefaults->setString(keyPreset, UsagePresets::toRaw(preset));
+    if (changed) {
+        emit presetChanged();
+        applyPreset();
+    }
+}
+
+void AppModel::applyPreset()
+{
+    const QSet<QString> finderOff = UsagePresets::disabledFinderActions(m_preset);
+
+    FinderMenuPreferences menu = m_menuPreferences;
+    menu.disabledActionIDs = finderOff;
+    setMenuPreferences(menu);
+
+    menu = m_menuPreferences;
+    menu.groupsFileTemplates = true;
+    setMenuPreferences(menu);
+
+    ActionPreferences actions = m_actionPreferences;
+    actions.hiddenIDs = UsagePresets::hiddenToolbarActions(m_preset);
+    setActionPreferences(actions);
+
+    menu = m_menuPreferences;
+    menu.promotedActionIDs.removeIf([&](const QString& id) { return finderOff.contains(id); });
+    setMenuPreferences(menu);
+}
+
+void AppModel::setActionPreferences(const ActionPreferences& preferences)
+{
+    const bool changed = !(preferences == m_actionPreferences);
+    m_actionPreferences = preferences;
+    pushActionPreferences();
+    if (changed)
+        emit actionPreferencesChanged();
+}
+
+void AppModel::pushActionPreferences()
+{
+    m_actionPreferences.save(*m_services.userDefaults);
+    SelectionSettings s = m_selection;
+    s.actionPreferences = m_actionPreferences;
+    setSelection(s);
+}
+
+void AppModel::toggleAction(const QString& id)
+{
+    ActionPreferences p = m_actionPreferences;
+    if (!p.hiddenIDs.remove(id))
+        p.hiddenIDs.insert(id);
+    setActionPreferences(p);
+}
+
+namespace {
+QStringList identifiers(const QList<ActionDefinition>& displayed)
+{
+    QStringList ids;
+    for (const auto& d : displayed)
+        ids << d.id;
+    return ids;
+}
+} // namespace
+
+void AppModel::moveAction(const QString& id, qsizetype step, const QList<ActionDefinition>& displayed)
+{
+    ActionPreferences p = m_actionPreferences;
+    p.move(id, step, identifiers(displayed));
+    setActionPreferences(p);
+}
+
+void AppModel::moveActions(const std::set<qsizetype>& offsets, qsizetype destination, const QList<ActionDefinition>& displayed)
+{
+    ActionPreferences p = m_actionPreferences;
+    p.move(offsets, destination, identifiers(displayed));
+    setActionPreferences(p);
+}
+
+void AppModel::setShowsAIActions(bool shows)
+{
+    ActionPreferences p = m_actionPreferences;
+    p.showsAIActions = shows;
+    setActionPreferences(p);
+}
+
+void AppModel::setBlockedApps(const QSet<QString>& apps)
+{
+    const bool changed = apps != m_blockedApps;
+    m_blockedApps = apps;
+    m_services.userDefaults->setStringList(keyBlockedApps, sortedList(apps));
+    SelectionSettings s = m_selection;
+    s.blocklist = apps;
+    setSelection(s);
+    if (changed)
+        emit blockedAppsChanged();
+}
+
+const QSet<QString>& AppModel::passwordApps()
+{
+    static const QSet<QString> apps{"com.apple.keychainaccess", "com.agilebits.onepassword7", "com.1password.1password",
+                                    "com.bitwarden.desktop", "com.apple.Terminal.SecureKeyboardEntry"};
+    return apps;
+}
+
+bool AppModel::excludesPasswordApps() const
+{
+    return m_blockedApps.contains(passwordApps());
+}
+
+void AppModel::setExcludesPasswordApps(bool excludes)
+{
+    QSet<QString> apps = m_blockedApps;
+    if (excludes)
+        apps.unite(passwordApps());
+    else
+        apps.subtract(passwordApps());
+    setBlockedApps(apps);
+}
+
+void AppModel::setMenuPreferences(const FinderMenuPreferences& preferences)
+{
+    const bool changed = !(preferences == m_menuPreferences);
+    m_menuPreferences = preferences;
+    saveMenuPreferences();
+    if (changed)
+        emit menuPreferencesChanged();
+}
+
+void AppModel::saveMenuPreferences()
+{
+    // A fresh store for every save: the extension's folder may have appeared since the last one.
+    m_menuPreferences.save(*m_services.userDefaults, SharedPreferencesStore(m_services.folders));
+}
+
+void AppModel::setFinderAction(const QString& id, bool enabled)
+{
+    FinderMenuPreferences menu = m_menuPreferences;
+    if (enabled) {
+        menu.disabledActionIDs.remove(id);
+        setMenuPreferences(menu);
+        return;
+    }
+    menu.disabledActionIDs.insert(id);
+    setMenuPreferences(menu);
+    menu = m_menuPreferences;
+    menu.promotedActionIDs.removeAll(id);
+    setMenuPreferences(menu);
+}
+
+void AppModel::toggleFinderActionPromotion(const QString& id)
+{
+    FinderMenuPreferences menu = m_menuPreferences;
+    if (menu.isPromoted(id)) {
+        menu.promotedActionIDs.removeAll(id);
+    } else {
+        if (!menu.canPromoteMore())
+            return;
+        menu.promotedActionIDs.append(id);
+    }
+    setMenuPreferences(menu);
+}
+
+void AppModel::setFinderMenuEnabled(bool enabled)
+{
+    FinderMenuPreferences menu = m_menuPreferences;
+    menu.setFullyDisabled(!enabled);
+    setMenuPreferences(menu);
+}
+
+void AppModel::setScrollSettings(const QJsonObject& settings)
+{
+    const bool changed = settings != m_scrollSettings;
+    m_scrollSettings = settings;
+    m_services.userDefaults->setData(keyScroll, QJsonDocument(settings).toJson(QJsonDocument::Compact));
+    if (changed)
+        emit scrollSettingsChanged();
+}
+
+bool AppModel::scrollEnabled() const
+{
+    return m_scrollSettings.value(QStringLiteral("isEnabled")).toBool(false);
+}
+
+void AppModel::setScrollEnabled(bool enabled)
+{
+    QJsonObject settings = m_scrollSettings;
+    settings.insert(QStringLiteral("isEnabled"), enabled);
+    setScrollSettings(settings);
+}
+
+void AppModel::setRadialSettings(const QJsonObject& settings)
+{
+    const bool changed = settings != m_radialSettings;
+    m_radialSettings = settings;
+    m_services.userDefaults->setData(keyRadial, QJsonDocument(settings).toJson(QJsonDocument::Compact));
+    if (changed)
+        emit radialSettingsChanged();
+}
+
+void AppModel::setTelemetryEnabled(bool enabled)
+{
+    const bool changed = enabled != m_telemetryEnabled;
+    m_telemetryEnabled = enabled;
+    m_services.userDefaults->setBool(keyTelemetry, enabled);
+    if (changed)
+        emit telemetryEnabledChanged();
+}
+
+void AppModel::setPendingOnboardingStep(std::optional<OnboardingStep> step)
+{
+    if (step == m_pendingOnboardingStep)
+        return;
+    m_pendingOnboardingStep = step;
+    emit pendingOnboardingStepChanged();
+}
+
+void AppModel::setPendingOnboardingStep(Permission permission)
+{
+    setPendingOnboardingStep(OnboardingSteps::asking(permission));
+}
+
+void AppModel::setNewFileShortcut(const std::optional<GlobalHotKey::Combination>& shortcut)
+{
+    const bool changed = shortcut != m_newFileShortcut;
+    m_newFileShortcut = shortcut;
+    if (changed)
+        emit newFileShortcutChanged();
+    if (shortcut)
+        m_services.userDefaults->setData(keyShortcut, shortcut->toJsonData());
+    else
+        m_services.userDefaults->remove(keyShortcut);
+    applyNewFileShortcut();
+}
+
+void AppModel::applyOutputLanguage()
+{
+    SelectionSettings s = m_selection;
+    s.outputLanguage = m_services.userDefaults->stringValue(keyOutputLanguage).value_or(QStringLiteral("selection"));
+    setSelection(s);
+}
+
+// MARK: services
+
+void AppModel::syncSelectionMonitor()
+{
+    const bool setting = m_services.userDefaults->boolValue(keyAutoShow).value_or(false);
+    const bool accessibility = m_permissions->isGranted(Permission::accessibility);
+    m_selectionWanted = setting && accessibility;
+    // The toolbar's monitor watches other applications' selections, which this system does not
+    // offer: it never runs here, whatever is wanted.
+    const bool running = false;
+    m_logger.info(QStringLiteral("selection toolbar wanted=%1 running=%2 accessibility=%3 setting=%4")
+                      .arg(int(m_selectionWanted))
+                      .arg(int(running))
+                      .arg(int(accessibility))
+                      .arg(int(setting)));
+}
+
+void AppModel::publishCustomFinderActions()
+{
+    // The user's own AI actions of scope files become custom file-manager actions. They are kept
+    // by the AI actions, which this build does not have yet, so the list is empty.
+    FinderMenuPreferences menu = m_menuPreferences;
+    menu.customActions = {};
+    setMenuPreferences(menu);
+}
+
+void AppModel::applyNewFileShortcut()
+{
+    bool refused = false;
+    if (!m_newFileShortcut) {
+        m_newFileHotKey->unregister();
+    } else {
+        QPointer<AppModel> self(this);
+        refused = !m_newFileHotKey->registerHotKey(*m_newFileShortcut, [self] {
+            if (self)
+                self->createFileInFrontmostFinderWindow();
+        });
+    }
+    if (refused != m_newFileShortcutRefused) {
+        m_newFileShortcutRefused = refused;
+        emit newFileShortcutRefusedChanged();
+    }
+}
+
+void AppModel::createFileInFrontmostFinderWindow()
+{
+    auto alert = [this] {
+        if (m_hooks.alertSound)
+            m_hooks.alertSound();
+    };
+    const auto folder = FinderWindowReader::frontWindowFolder(*m_services.workspace, *m_services.finderWindows);
+    if (!folder)
+        return alert();
+    const QList<FileTemplate> templates = m_menuPreferences.enabledTemplates();
+    if (templates.isEmpty())
+        return alert();
+    const QString pattern = m_menuPreferences.newFileBaseName.isEmpty()
+        ? LocalActionsStrings::string(QStringLiteral("newFile.defaultName"))
+        : m_menuPreferences.newFileBaseName;
+    const QString baseName = FileNameVariables::expand(pattern, m_services.clock->now().toLocalTime(),
+                                                       QCalendar(QCalendar::System::Gregorian));
+    const auto created = FileCreator().createFile(templates.first(), *folder, baseName);
+    if (!created) {
+        m_logger.error(QStringLiteral("Shortcut could not create a file: %1").arg(describe(created.error())));
+        return alert();
+    }
+    m_services.workspace->revealFiles({*created});
+}
+
+void AppModel::launch(const QString& bundleIdentifier)
+{
+    for (const auto& app : m_services.workspace->runningApplications()) {
+        if (app.bundleIdentifier == bundleIdentifier) {
+            // Activate on the next turn, once this application has stepped back.
+            auto workspace = m_services.workspace;
+            QTimer::singleShot(0, workspace.get(), [workspace, bundleIdentifier] { workspace->activate(bundleIdentifier); });
+            return;
+        }
+    }
+    if (m_services.workspace->applicationURL(bundleIdentifier)) {
+        m_services.workspace->openApplication(bundleIdentifier);
+        return;
+    }
+    PrivacyLog::logger(QStringLiteral("RadialMenu"))
+        .error(QStringLiteral("Nothing on this Mac claims that bundle identifier"));
+}
+
+void AppModel::applyLaunchAtLoginDefaultIfNeeded()
+{
+    auto& d = *m_services.userDefaults;
+    if (d.boolValue(keyLaunchDefault).value_or(false))
+        return;
+    d.setBool(keyLaunchDefault, true);
+    const auto status = m_services.loginItem->status();
+    if (status == Platform::LoginItem::Status::enabled || status == Platform::LoginItem::Status::requiresApproval)
+        return;
+    LaunchAtLogin::set(*m_services.loginItem, true);
+}
+
+bool AppModel::isAIReady() const
+{
+    QString provider = m_services.userDefaults->stringValue(keyProvider).value_or(QString());
+    if (!providerIDs.contains(provider))
+        provider = QStringLiteral("openRouter");
+    if (provider == u"ollama")
+        return true;
+    const KeychainStore store(m_services.keychain, credentialsService);
+    const auto key = store.value(QStringLiteral("ai.") + provider + QStringLiteral(".apiKey"));
+    return key && key->has_value() && !(*key)->isEmpty();
+}
+
+QString AppModel::menuBarSymbol() const
+{
+    if (m_hasCompletedOnboarding && !m_permissions->missing().isEmpty())
+        return QStringLiteral("cursorarrow.click.badge.clock");
+    return QStringLiteral("cursorarrow.click.2");
+}

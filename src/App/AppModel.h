@@ -1,0 +1,170 @@
+#pragma once
+
+#include "ActionCore/ActionPreferences.h"
+#include "App/UsagePreset.h"
+#include "ContextCore/SearchEngine.h"
+#include "ContextCore/TranslationService.h"
+#include "LocalActions/FinderMenuPreferences.h"
+#include "MenuBar/MenuBarView.h"
+#include "Onboarding/OnboardingStep.h"
+#include "Platform/Services.h"
+#include "SecurityCore/PrivacyLog.h"
+#include "System/GlobalHotKey.h"
+#include "System/PermissionMonitor.h"
+
+#include <QJsonObject>
+#include <QObject>
+#include <QSet>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+// The selection toolbar's settings as the model read them at start and keeps them up to date.
+struct SelectionSettings {
+    std::optional<SearchEngine> searchEngine;             // none: the toolbar's own default
+    TranslationService translationService = TranslationService::named(std::nullopt);
+    std::optional<TranslationTarget> translationTarget;   // none: the toolbar's own default
+    std::optional<QString> targetCurrency;                // none: the local currency
+    QSet<QString> blocklist;
+    ActionPreferences actionPreferences;
+    QString outputLanguage = QStringLiteral("selection"); // "selection", "interface" or a language code
+    bool operator==(const SelectionSettings&) const = default;
+};
+
+// The application's one model: it owns the long-lived services and holds the user's settings.
+// Every setting is written to the user defaults the moment it is set and pushed into the service
+// concerned; observers hear only of real changes. Main thread only.
+class AppModel : public QObject, public MenuBarView::Model {
+    Q_OBJECT
+public:
+    // What the model does towards the user outside its own state.
+    struct Hooks {
+        std::function<void()> alertSound; // the system's alert sound
+    };
+
+    inline static const QString extensionBundleID = QStringLiteral("com.corvish.app.FinderExtension");
+    inline static const QString credentialsService = QStringLiteral("com.corvish.credentials");
+
+    explicit AppModel(Platform::Services services, Hooks hooks = {}, std::unique_ptr<PollTimer> pollTimer = nullptr,
+                      QObject* parent = nullptr);
+    ~AppModel() override;
+
+    // The process's model, once the application made it.
+    static AppModel* shared();
+    static void setShared(AppModel* model);
+
+    const Platform::Services& services() const { return m_services; }
+    PermissionMonitor& permissions() { return *m_permissions; }
+    const PermissionMonitor& permissions() const { return *m_permissions; }
+
+    // Settings
+    bool hasCompletedOnboarding() const override { return m_hasCompletedOnboarding; }
+    void setHasCompletedOnboarding(bool done);
+
+    UsagePreset preset() const { return m_preset; }
+    void setPreset(UsagePreset preset);
+    void applyPreset();
+
+    const ActionPreferences& actionPreferences() const { return m_actionPreferences; }
+    void setActionPreferences(const ActionPreferences& preferences);
+    void toggleAction(const QString& id);
+    void moveAction(const QString& id, qsizetype step, const QList<ActionDefinition>& displayed);
+    void moveActions(const std::set<qsizetype>& offsets, qsizetype destination, const QList<ActionDefinition>& displayed);
+    void setShowsAIActions(bool shows);
+
+    const QSet<QString>& blockedApps() const { return m_blockedApps; }
+    void setBlockedApps(const QSet<QString>& apps);
+    static const QSet<QString>& passwordApps();
+    bool excludesPasswordApps() const;
+    void setExcludesPasswordApps(bool excludes);
+
+    const FinderMenuPreferences& menuPreferences() const { return m_menuPreferences; }
+    void setMenuPreferences(const FinderMenuPreferences& preferences);
+    void setFinderAction(const QString& id, bool enabled);
+    void toggleFinderActionPromotion(const QString& id);
+    bool finderMenuEnabled() const override { return !m_menuPreferences.isFullyDisabled(); }
+    void setFinderMenuEnabled(bool enabled) override;
+
+    // The scroll and radial settings documents as stored; their features read them.
+    const QJsonObject& scrollSettings() const { return m_scrollSettings; }
+    void setScrollSettings(const QJsonObject& settings);
+    bool scrollEnabled() const override;
+    void setScrollEnabled(bool enabled) override;
+    const QJsonObject& radialSettings() const { return m_radialSettings; }
+    void setRadialSettings(const QJsonObject& settings);
+
+    bool telemetryEnabled() const { return m_telemetryEnabled; }
+    void setTelemetryEnabled(bool enabled);
+
+    std::optional<OnboardingStep> pendingOnboardingStep() const { return m_pendingOnboardingStep; }
+    void setPendingOnboardingStep(std::optional<OnboardingStep> step);
+    void setPendingOnboardingStep(Permission permission) override;
+
+    std::optional<GlobalHotKey::Combination> newFileShortcut() const { return m_newFileShortcut; }
+    void setNewFileShortcut(const std::optional<GlobalHotKey::Combination>& shortcut);
+    bool newFileShortcutRefused() const { return m_newFileShortcutRefused; }
+
+    const SelectionSettings& selectionSettings() const { return m_selection; }
+    void applyOutputLanguage();
+
+    // Whether the selection toolbar should run: its switch and Accessibility.
+    bool selectionToolbarWanted() const { return m_selectionWanted; }
+    void syncSelectionMonitor() override;
+    void publishCustomFinderActions();
+    void applyNewFileShortcut();
+    void createFileInFrontmostFinderWindow();
+    // Brings the application to the front, or opens it.
+    void launch(const QString& bundleIdentifier);
+    void applyLaunchAtLoginDefaultIfNeeded();
+
+    // A key is stored for the chosen provider, or the chosen provider needs none.
+    bool isAIReady() const;
+
+    QList<Permission> missingPermissions() const override { return m_permissions->missing(); }
+    // The menu-bar icon's symbol: a badge once onboarding is done and something is missing.
+    QString menuBarSymbol() const;
+
+signals:
+    void hasCompletedOnboardingChanged();
+    void presetChanged();
+    void actionPreferencesChanged();
+    void blockedAppsChanged();
+    void menuPreferencesChanged();
+    void scrollSettingsChanged();
+    void radialSettingsChanged();
+    void telemetryEnabledChanged();
+    void pendingOnboardingStepChanged();
+    void newFileShortcutChanged();
+    void newFileShortcutRefusedChanged();
+    void selectionSettingsChanged();
+    void menuBarSymbolChanged();
+
+private:
+    void loadSettings();
+    void pushSelectionSettings();
+    void saveMenuPreferences();
+    void pushActionPreferences();
+    void setSelection(const SelectionSettings& settings);
+
+    Platform::Services m_services;
+    Hooks m_hooks;
+    PrivacyLog::Logger m_logger;
+    std::unique_ptr<PermissionMonitor> m_permissions;
+
+    bool m_hasCompletedOnboarding = false;
+    UsagePreset m_preset = UsagePreset::everyday;
+    ActionPreferences m_actionPreferences;
+    QSet<QString> m_blockedApps;
+    FinderMenuPreferences m_menuPreferences;
+    QJsonObject m_scrollSettings;
+    QJsonObject m_radialSettings;
+    bool m_telemetryEnabled = false;
+    std::optional<OnboardingStep> m_pendingOnboardingStep;
+    std::optional<GlobalHotKey::Combination> m_newFileShortcut;
+    bool m_newFileShortcutRefused = false;
+    std::unique_ptr<GlobalHotKey> m_newFileHotKey;
+    SelectionSettings m_selection;
+    bool m_selectionWanted = false;
+    QString m_menuBarSymbol;
+};

@@ -1,0 +1,100 @@
+#include "App/FinderActionHandler.h"
+
+#include "App/ContextSnapshotBuilder.h"
+#include "LocalActions/CutPasteboard.h"
+#include "LocalActions/FinderActionCatalog.h"
+#include "LocalActions/FinderActionHandoff.h"
+#include "LocalActions/FinderMenuPreferences.h"
+#include "LocalActions/LocalActionsStrings.h"
+
+FinderActionHandler::FinderActionHandler(Platform::Services services, std::shared_ptr<AlertPresenter> alerts,
+                                         QObject* parent)
+    : QObject(parent)
+    , m_services(std::move(services))
+    , m_alerts(std::move(alerts))
+    , m_logger(PrivacyLog::logger(QStringLiteral("FinderHandoff")))
+{
+}
+
+FinderActionHandler::~FinderActionHandler()
+{
+    if (m_observer)
+        m_services.notifications->removeObserver(*m_observer);
+}
+
+void FinderActionHandler::startListening()
+{
+    if (!m_observer) {
+        // A notification carries nothing: it only says that the queue should be read.
+        m_observer = m_services.notifications->observe(QString::fromLatin1(FinderActionHandoff::notificationName),
+                                                       [this] { drainQueue(); });
+    }
+    drainQueue();
+}
+
+void FinderActionHandler::drainQueue()
+{
+    const QList<FinderActionRequest> requests = FinderActionHandoff::drain(m_services.folders);
+    for (const FinderActionRequest& request : requests)
+        perform(request);
+}
+
+void FinderActionHandler::perform(const FinderActionRequest& request)
+{
+    if (FinderActionCatalog::isCustom(request.actionID)) {
+        // The user's own file actions are AI action templates; without them there is nothing
+        // that could carry this identifier.
+        m_logger.info(QStringLiteral("No custom action is known for this request"));
+        return;
+    }
+    std::optional<ActionDefinition> definition;
+    for (const ActionDefinition& d : FinderActionCatalog::all()) {
+        if (d.id == request.actionID) {
+            definition = d;
+            break;
+        }
+    }
+    if (!definition)
+        return;
+
+    std::optional<FileTemplate> fileTemplate;
+    if (request.templateID) {
+        const FinderMenuPreferences menu = FinderMenuPreferences::load(*m_services.userDefaults);
+        for (const FileTemplate& t : menu.allTemplates()) {
+            if (t.id == *request.templateID) {
+                fileTemplate = t;
+                break;
+            }
+        }
+    }
+
+    if (definition->id == FinderActionCatalog::smartRename().id) {
+        // The rename window opens for the selected files once this build has one.
+        return;
+    }
+
+    const ContextSnapshot snapshot = ContextSnapshotBuilder::make(request, m_services.clock->now());
+    FinderActionExecutor executor(CutPasteboard::shared(m_services.pasteboards, m_services.clock), m_services);
+    report(executor.perform(*definition, snapshot, fileTemplate, request.terminalBundleID, request.baseName));
+}
+
+void FinderActionHandler::report(const FinderActionExecutor::Outcome& outcome)
+{
+    using E = FinderActionExecutor;
+    if (const auto* created = std::get_if<E::Created>(&outcome)) {
+        m_services.workspace->revealFiles({created->file});
+    } else if (const auto* transferred = std::get_if<E::Transferred>(&outcome)) {
+        if (!transferred->result.failed.isEmpty())
+            alert(QStringLiteral("finder.error.partialTransfer"));
+    } else if (const auto* failed = std::get_if<E::Failed>(&outcome)) {
+        alert(failed->reasonKey);
+    } else if (std::holds_alternative<E::NeedsHelper>(outcome)) {
+        alert(QStringLiteral("finder.error.directoryNotWritable"));
+    }
+}
+
+void FinderActionHandler::alert(const QString& key)
+{
+    if (m_alerts)
+        m_alerts->showAlert(LocalActionsStrings::string(key));
+}

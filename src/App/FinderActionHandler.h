@@ -1,0 +1,38 @@
+#pragma once
+
+#include "App/AlertPresenter.h"
+#include "LocalActions/FinderActionExecutor.h"
+#include "LocalActions/FinderActionRequest.h"
+#include "Platform/Services.h"
+#include "SecurityCore/PrivacyLog.h"
+
+#include <QObject>
+
+#include <memory>
+#include <optional>
+
+// The receiving end of the file-manager extension: on each of its notifications it drains the
+// request queue and performs every request, oldest first, showing the outcome.
+class FinderActionHandler : public QObject {
+    Q_OBJECT
+public:
+    FinderActionHandler(Platform::Services services, std::shared_ptr<AlertPresenter> alerts,
+                        QObject* parent = nullptr);
+    ~FinderActionHandler() override;
+
+    // Observes the extension's notification, then drains what was queued while we were away.
+    void startListening();
+    void drainQueue();
+    void perform(const FinderActionRequest& request);
+
+    // What the user sees of an executor's outcome.
+    void report(const FinderActionExecutor::Outcome& outcome);
+
+private:
+    void alert(const QString& key);
+
+    Platform::Services m_services;
+    std::shared_ptr<AlertPresenter> m_alerts;
+    PrivacyLog::Logger m_logger;
+    std::optional<Platform::DistributedNotifications::Token> m_observer;
+};
