@@ -1,0 +1,221 @@
+#include "LocalActions/ImageConverter.h"
+
+#include "LocalActions/FileNaming.h"
+#include "LocalActions/HeifCodec.h"
+#include "SecurityCore/PathNames.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QFile>
+#include <QImageReader>
+#include <QImageWriter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Qt's writer name for each format it handles.
+QByteArray qtFormat(ImageFormat format)
+{
+    switch (format) {
+    case ImageFormat::png:
+        return "png";
+    case ImageFormat::jpeg:
+        return "jpeg";
+    case ImageFormat::tiff:
+        return "tiff";
+    case ImageFormat::webp:
+        return "webp";
+    case ImageFormat::heic:
+        break;
+    }
+    return {};
+}
+
+// libjpeg fills a cut-off file with grey and calls it a success; a complete one ends its last
+// scan with the end-of-image marker.
+bool jpegComplete(const QByteArray& file)
+{
+    const qsizetype lastScan = file.lastIndexOf(QByteArrayView("\xFF\xDA", 2));
+    return lastScan >= 0 && file.indexOf(QByteArrayView("\xFF\xD9", 2), lastScan) >= 0;
+}
+
+std::optional<QImage> readFirstImage(const QString& path, bool applyOrientation)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray contents = file.readAll();
+    file.close();
+
+    QBuffer buffer;
+    buffer.setData(contents);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(applyOrientation);
+    if (reader.canRead()) {
+        if (reader.format() == "jpeg" && !jpegComplete(contents))
+            return std::nullopt;
+        QImage image;
+        if (reader.read(&image) && !image.isNull())
+            return image;
+        return std::nullopt;
+    }
+    return HeifCodec::read(contents, applyOrientation);
+}
+
+// The pixels and their colour space alone: a decoded image carries the source's text chunks and
+// comments, which the writers would copy.
+QImage withoutMetadata(const QImage& image)
+{
+    QImage bare(image.width(), image.height(), image.format());
+    if (bare.isNull())
+        return bare;
+    const qsizetype rowBytes = std::min(image.bytesPerLine(), bare.bytesPerLine());
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(bare.scanLine(y), image.constScanLine(y), size_t(rowBytes));
+    if (image.format() == QImage::Format_Indexed8 || image.format() == QImage::Format_Mono
+        || image.format() == QImage::Format_MonoLSB)
+        bare.setColorTable(image.colorTable());
+    bare.setColorSpace(image.colorSpace());
+    return bare;
+}
+
+// The longer side brought down to `maxPixels`; never enlarged.
+QImage shrunk(const QImage& image, qint64 maxPixels)
+{
+    const int longer = std::max(image.width(), image.height());
+    if (longer <= maxPixels)
+        return image;
+    const double scale = double(maxPixels) / double(longer);
+    const int width = std::max(1, int(std::lround(image.width() * scale)));
+    const int height = std::max(1, int(std::lround(image.height() * scale)));
+    return image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+std::optional<QByteArray> encoded(const QImage& image, ImageFormat format, qint64 quality)
+{
+    const double fraction = std::clamp(double(quality) / 100.0, 0.01, 1.0);
+    const int percent = int(std::lround(fraction * 100.0));
+    if (format == ImageFormat::heic)
+        return HeifCodec::encode(image, percent);
+
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, qtFormat(format));
+    if (isLossy(format))
+        writer.setQuality(percent);
+    if (!writer.write(image) || bytes.isEmpty())
+        return std::nullopt;
+    return bytes;
+}
+
+} // namespace
+
+ImageConverter::ImageConverter()
+    : m_logger(PrivacyLog::logger(QStringLiteral("ImageConverter")))
+{
+}
+
+ImageConverter::ImageConverter(QList<ImageFormat> writable)
+    : m_writable(std::move(writable))
+    , m_logger(PrivacyLog::logger(QStringLiteral("ImageConverter")))
+{
+}
+
+QList<ImageFormat> ImageConverter::writableFormats()
+{
+    const QList<QByteArray> qtWritable = QImageWriter::supportedImageFormats();
+    QList<ImageFormat> formats;
+    for (ImageFormat format : imageFormatCases) {
+        const bool available =
+            format == ImageFormat::heic ? HeifCodec::canEncode() : qtWritable.contains(qtFormat(format));
+        if (available)
+            formats.append(format);
+    }
+    return formats;
+}
+
+bool ImageConverter::canWrite(ImageFormat format)
+{
+    return writableFormats().contains(format);
+}
+
+bool ImageConverter::writes(ImageFormat format) const
+{
+    if (m_writable && !m_writable->contains(format))
+        return false;
+    return canWrite(format);
+}
+
+std::optional<ImageFormat> ImageConverter::formatForExtension(const QString& path)
+{
+    const QString extension = PathNames::extension(path).toLower();
+    for (ImageFormat format : imageFormatCases)
+        if (extension == fileExtension(format) || extension == toRaw(format))
+            return format;
+    return std::nullopt;
+}
+
+std::expected<QUrl, ImageConverter::ConversionError>
+ImageConverter::convert(const QUrl& source, ImageFormat format, qint64 quality, std::optional<qint64> maxPixels,
+                        FileOperations& fileOperations) const
+{
+    if (!writes(format))
+        return std::unexpected(FormatUnavailable{format});
+
+    const QString path = source.toLocalFile();
+    auto image = readFirstImage(path, maxPixels.has_value());
+    if (!image)
+        return std::unexpected(Unreadable{});
+    if (maxPixels) {
+        if (*maxPixels < 1)
+            return std::unexpected(Unreadable{});
+        image = shrunk(*image, *maxPixels);
+    }
+    const QImage bare = withoutMetadata(*image);
+    if (bare.isNull())
+        return std::unexpected(Unreadable{});
+
+    const QString folder = path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
+    const QUrl output = FileNaming::uniqueURL(QUrl::fromLocalFile(folder),
+                                              PathNames::baseName(PathNames::lastComponent(path)),
+                                              fileExtension(format), fileOperations);
+
+    const auto bytes = encoded(bare, format, quality);
+    if (!bytes) {
+        m_logger.error(QStringLiteral("Encoding failed for %1").arg(PrivacyLog::redact(source)));
+        return std::unexpected(WriteFailed{});
+    }
+    // Created only when the name is still free; a failed write leaves nothing behind.
+    if (!fileOperations.createFile(output.toLocalFile(), *bytes)) {
+        m_logger.error(QStringLiteral("Encoding failed for %1").arg(PrivacyLog::redact(source)));
+        return std::unexpected(WriteFailed{});
+    }
+    return output;
+}
+
+ImageConverter::RunResult ImageConverter::run(const FileOperation& operation, const QList<QUrl>& files,
+                                              FileOperations& fileOperations) const
+{
+    RunResult result;
+    for (const QUrl& file : files) {
+        std::expected<QUrl, ConversionError> converted;
+        if (const auto* conversion = operation.conversion()) {
+            converted = convert(file, conversion->format, conversion->quality, std::nullopt, fileOperations);
+        } else {
+            const auto* resize = operation.resize();
+            const ImageFormat own = formatForExtension(file.toLocalFile()).value_or(ImageFormat::png);
+            converted = convert(file, own, resizeQuality, resize->maxPixels, fileOperations);
+        }
+        if (converted)
+            result.produced.append(*converted);
+        else
+            result.failed.append(file);
+    }
+    return result;
+}
