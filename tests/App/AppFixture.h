@@ -1,0 +1,51 @@
+#pragma once
+
+#include "App/AlertPresenter.h"
+#include "App/AppModel.h"
+#include "Platform/Services.h"
+#include "Platform/Simulated/SimulatedFinderWindows.h"
+#include "Platform/Simulated/SimulatedHotKeys.h"
+#include "Platform/Simulated/SimulatedKeychain.h"
+#include "Platform/Simulated/SimulatedLoginItem.h"
+#include "Platform/Simulated/SimulatedNotifications.h"
+#include "Platform/Simulated/SimulatedPermissions.h"
+#include "Platform/Simulated/SimulatedUserDefaults.h"
+#include "Platform/Simulated/SimulatedWorkspace.h"
+#include "SecurityCore/ModuleStrings.h"
+#include "System/PollTimer.h"
+
+#include <QTemporaryDir>
+
+// Records what the application would show.
+class RecordingAlerts final : public AlertPresenter {
+public:
+    void showAlert(const QString& message) override { alerts << message; }
+    void alertSound() override { ++sounds; }
+    QStringList alerts;
+    int sounds = 0;
+};
+
+// Simulated services below a temporary folder, with typed handles to script them.
+struct AppFixture {
+    QTemporaryDir root;
+    Platform::Services services = Platform::makeSimulatedServices(Platform::Folders::under(root.path()));
+    std::shared_ptr<RecordingAlerts> alerts = std::make_shared<RecordingAlerts>();
+
+    Platform::SimulatedUserDefaults& defaults() { return static_cast<Platform::SimulatedUserDefaults&>(*services.userDefaults); }
+    Platform::SimulatedPermissions& permissions() { return static_cast<Platform::SimulatedPermissions&>(*services.permissions); }
+    Platform::SimulatedHotKeys& hotKeys() { return static_cast<Platform::SimulatedHotKeys&>(*services.hotKeys); }
+    Platform::SimulatedWorkspace& workspace() { return static_cast<Platform::SimulatedWorkspace&>(*services.workspace); }
+    Platform::SimulatedFinderWindows& finderWindows() { return static_cast<Platform::SimulatedFinderWindows&>(*services.finderWindows); }
+    Platform::SimulatedLoginItem& loginItem() { return static_cast<Platform::SimulatedLoginItem&>(*services.loginItem); }
+    Platform::SimulatedKeychain& keychain() { return static_cast<Platform::SimulatedKeychain&>(*services.keychain); }
+    Platform::SimulatedNotifications& notifications() { return static_cast<Platform::SimulatedNotifications&>(*services.notifications); }
+
+    std::unique_ptr<AppModel> makeModel()
+    {
+        ModuleStrings::setUserDefaults(services.userDefaults);
+        return std::make_unique<AppModel>(services, AppModel::Hooks{.alertSound = [a = alerts] { a->alertSound(); }},
+                                          std::make_unique<ManualPollTimer>());
+    }
+
+    QString sharedFile() const { return services.folders.extensionContainer + QStringLiteral("/finder-menu-preferences.json"); }
+};

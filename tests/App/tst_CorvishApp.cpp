@@ -1,0 +1,82 @@
+#include "AppFixture.h"
+
+#include "App/AppDelegate.h"
+#include "App/CorvishApp.h"
+
+#include <QMenu>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+class CorvishAppTest : public QObject {
+    Q_OBJECT
+private slots:
+    void menuIsReachableWithOrWithoutTray();
+    void menuFollowsTheModel();
+    void iconsDifferByBadge();
+};
+
+namespace {
+QAction* item(QMenu* menu, const QString& key)
+{
+    for (QAction* a : menu->actions())
+        if (a->objectName() == key)
+            return a;
+    return nullptr;
+}
+} // namespace
+
+void CorvishAppTest::menuIsReachableWithOrWithoutTray()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+    AppDelegate delegate(*model, f.alerts);
+    CorvishApp app(*model, delegate);
+    app.show();
+    if (app.usesTray()) {
+        QVERIFY(!app.fallbackWindow());
+    } else {
+        QVERIFY(app.fallbackWindow());
+        auto* button = app.fallbackWindow()->findChild<QPushButton*>("menuButton");
+        QVERIFY(button);
+        QCOMPARE(button->menu(), app.menu());
+    }
+    QVERIFY(item(app.menu(), "menu.quit"));
+    QVERIFY(item(app.menu(), "menu.finderMenu"));
+    // Windows this build does not have are offered, but disabled.
+    QVERIFY(!item(app.menu(), "menu.settings")->isEnabled());
+    QVERIFY(item(app.menu(), "menu.quit")->isEnabled());
+}
+
+void CorvishAppTest::menuFollowsTheModel()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+    AppDelegate delegate(*model, f.alerts);
+    CorvishApp app(*model, delegate);
+    QVERIFY(item(app.menu(), "menu.finderMenu")->isChecked());
+    model->setFinderMenuEnabled(false);
+    QVERIFY(!item(app.menu(), "menu.finderMenu")->isChecked());
+    // After onboarding, each missing permission leads the menu.
+    model->setHasCompletedOnboarding(true);
+    QCOMPARE(app.menu()->actions().first()->objectName(), titleKey(Permission::finderExtension));
+    f.permissions().setFinderExtensionEnabled(true);
+    f.permissions().setAccessibilityTrusted(true);
+    model->permissions().refresh();
+    QCOMPARE(app.menu()->actions().first()->objectName(), QStringLiteral("menu.finderMenu"));
+    // Switching the toolbar from the menu writes the setting and re-syncs.
+    item(app.menu(), "menu.selectionToolbar")->trigger();
+    QCOMPARE(f.defaults().boolValue("selection.autoShow"), std::optional(false));
+    QVERIFY(!model->selectionToolbarWanted());
+}
+
+void CorvishAppTest::iconsDifferByBadge()
+{
+    const QImage plain = CorvishApp::icon("cursorarrow.click.2").pixmap(64).toImage();
+    const QImage badge = CorvishApp::icon("cursorarrow.click.badge.clock").pixmap(64).toImage();
+    QVERIFY(!plain.isNull());
+    QVERIFY(plain != badge);
+}
+
+QTEST_MAIN(CorvishAppTest)
+#include "tst_CorvishApp.moc"

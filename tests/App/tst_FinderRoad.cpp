@@ -1,0 +1,186 @@
+#include "AppFixture.h"
+
+#include "App/AppDelegate.h"
+#include "App/ContextSnapshotBuilder.h"
+#include "App/SingleInstance.h"
+#include "LocalActions/FinderActionHandoff.h"
+#include "LocalActions/LocalActionsStrings.h"
+#include "Platform/Simulated/SimulatedPasteboards.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+FinderActionRequest request(const QString& actionID, const QStringList& paths, const std::optional<QString>& directory)
+{
+    FinderActionRequest r;
+    r.actionID = actionID;
+    r.selectedPaths = paths;
+    r.directoryPath = directory;
+    r.baseName = QStringLiteral("Report");
+    return r;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+} // namespace
+
+class FinderRoadTest : public QObject {
+    Q_OBJECT
+private slots:
+    void requestThroughTheQueueCreatesAndRevealsAFile();
+    void requestsQueuedBeforeStartRunOldestFirst();
+    void outcomesReachTheUser();
+    void requestsWithNothingToPerform();
+    void snapshotOfARequest();
+    void openedFilesGoToThePluginImport();
+    void secondLaunchForwardsItsArguments();
+};
+
+void FinderRoadTest::requestThroughTheQueueCreatesAndRevealsAFile()
+{
+    AppFixture f;
+    QTemporaryDir folder;
+    auto model = f.makeModel();
+    AppDelegate delegate(*model, f.alerts);
+    delegate.applicationDidFinishLaunching();
+
+    // The extension's side: a request file, then the notification.
+    auto r = request("finder.newFile", {}, folder.path());
+    r.templateID = QStringLiteral("markdown");
+    QVERIFY(FinderActionHandoff::enqueue(r, f.services.folders).has_value());
+    FinderActionHandoff::signal(*f.services.notifications);
+
+    QTRY_COMPARE(f.workspace().revealed.size(), 1);
+    const QString created = f.workspace().revealed.first().toLocalFile();
+    QCOMPARE(QFileInfo(created).absolutePath(), QFileInfo(folder.path()).absoluteFilePath());
+    QVERIFY(QFileInfo(created).fileName().startsWith("Report"));
+    QVERIFY(QFile::exists(created));
+    QVERIFY(f.alerts->alerts.isEmpty());
+    QVERIFY(QDir(FinderActionHandoff::queueDirectory(f.services.folders)).isEmpty());
+}
+
+void FinderRoadTest::requestsQueuedBeforeStartRunOldestFirst()
+{
+    AppFixture f;
+    QTemporaryDir folder;
+    writeFile(folder.filePath("a.txt"), "a");
+    writeFile(folder.filePath("b.txt"), "b");
+    const QDateTime t0 = QDateTime::currentDateTimeUtc();
+    QVERIFY(FinderActionHandoff::enqueue(request("finder.copyName", {folder.filePath("b.txt")}, folder.path()), f.services.folders, t0.addSecs(1)));
+    QVERIFY(FinderActionHandoff::enqueue(request("finder.copyPath", {folder.filePath("a.txt")}, folder.path()), f.services.folders, t0));
+    auto model = f.makeModel();
+    AppDelegate delegate(*model, f.alerts);
+    delegate.applicationDidFinishLaunching(); // drains at once, without a notification
+    // The later request (copy name) ran last, so its text is what the pasteboard holds.
+    QCOMPARE(f.services.pasteboards->general()->string(), std::optional(QStringLiteral("b.txt")));
+    QCOMPARE(f.services.pasteboards->general()->changeCount(), 2);
+}
+
+void FinderRoadTest::outcomesReachTheUser()
+{
+    AppFixture f;
+    QTemporaryDir folder;
+    auto model = f.makeModel();
+    AppDelegate delegate(*model, f.alerts);
+    delegate.startListening();
+    // No terminal installed: the executor's reason key, in the user's language.
+    FinderActionHandoff::enqueue(request("finder.openInTerminal", {}, folder.path()), f.services.folders);
+    FinderActionHandoff::signal(*f.services.notifications);
+    QTRY_COMPARE(f.alerts->alerts.size(), 1);
+    QCOMPARE(f.alerts->alerts.first(), LocalActionsStrings::string("finder.error.noTerminal"));
+    QVERIFY(f.alerts->alerts.first() != QStringLiteral("finder.error.noTerminal"));
+
+    using E = FinderActionExecutor;
+    TransferResult partial;
+    partial.failed << TransferResult::Failure{QUrl::fromLocalFile("/x"), "transfer.error.failed"};
+    delegate.finderActionHandler()->report(E::Transferred{partial});
+    delegate.finderActionHandler()->report(E::Transferred{TransferResult{}});
+    delegate.finderActionHandler()->report(E::NeedsHelper{});
+    delegate.finderActionHandler()->report(E::Done{});
+    delegate.finderActionHandler()->report(E::NothingToDo{});
+    QCOMPARE(f.alerts->alerts.mid(1), (QStringList{LocalActionsStrings::string("finder.error.partialTransfer"),
+                                                    LocalActionsStrings::string("finder.error.directoryNotWritable")}));
+}
+
+void FinderRoadTest::requestsWithNothingToPerform()
+{
+    AppFixture f;
+    QTemporaryDir folder;
+    writeFile(folder.filePath("a.txt"), "a");
+    auto model = f.makeModel();
+    AppDelegate delegate(*model, f.alerts);
+    delegate.startListening();
+    FinderActionHandoff::enqueue(request("finder.smartRename", {}, folder.path()), f.services.folders);
+    FinderActionHandoff::enqueue(request("custom.resize", {folder.filePath("a.txt")}, folder.path()), f.services.folders);
+    FinderActionHandoff::signal(*f.services.notifications);
+    QTRY_VERIFY(QDir(FinderActionHandoff::queueDirectory(f.services.folders)).isEmpty());
+    QCoreApplication::processEvents();
+    QVERIFY(f.alerts->alerts.isEmpty());
+    QVERIFY(f.workspace().revealed.isEmpty());
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"a.txt"});
+}
+
+void FinderRoadTest::snapshotOfARequest()
+{
+    QTemporaryDir folder;
+    writeFile(folder.filePath("photo.png"), "x");
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const auto snapshot = ContextSnapshotBuilder::make(request("finder.cut", {folder.filePath("photo.png")}, folder.path()), now);
+    QCOMPARE(snapshot.sourceBundleID, QStringLiteral("com.apple.finder"));
+    QCOMPARE(snapshot.kind, ContextKind::image);
+    QCOMPARE(snapshot.selectedFileURLs, QList<QUrl>{QUrl::fromLocalFile(folder.filePath("photo.png"))});
+    QCOMPARE(snapshot.targetDirectoryURL->toLocalFile().chopped(snapshot.targetDirectoryURL->toLocalFile().endsWith('/') ? 1 : 0),
+             folder.path());
+    QVERIFY(!snapshot.selectedText && !snapshot.isEditable && !snapshot.isSecure && !snapshot.anchorRect);
+    QCOMPARE(snapshot.capturedAt, now);
+    QCOMPARE(ContextSnapshotBuilder::make(request("finder.newFile", {}, std::nullopt), now).kind, ContextKind::finderEmpty);
+}
+
+void FinderRoadTest::openedFilesGoToThePluginImport()
+{
+    AppFixture f;
+    QTemporaryDir folder;
+    writeFile(folder.filePath("one.ambrel"), "name: One\n");
+    writeFile(folder.filePath("two.txt"), QString::fromUtf8("name: Zwei ü\n").toUtf8());
+    writeFile(folder.filePath("latin1.ambrel"), "name: \xe9t\xe9\n");
+    auto model = f.makeModel();
+    AppDelegate delegate(*model, f.alerts);
+    QStringList received;
+    delegate.pluginSourceHandler = [&](const QString& source) { received << source; };
+    delegate.open({QUrl::fromLocalFile(folder.filePath("one.ambrel")), QUrl::fromLocalFile(folder.filePath("missing.ambrel")),
+                   QUrl::fromLocalFile(folder.filePath("latin1.ambrel")), QUrl("corvish://openrouter-callback?code=1"),
+                   QUrl::fromLocalFile(folder.filePath("two.txt"))});
+    QCOMPARE(received, (QStringList{"name: One\n", QString::fromUtf8("name: Zwei ü\n")}));
+    QVERIFY(f.alerts->alerts.isEmpty());
+}
+
+void FinderRoadTest::secondLaunchForwardsItsArguments()
+{
+    const QString name = QStringLiteral("ambrel-test-%1").arg(QCoreApplication::applicationPid());
+    SingleInstance running(name);
+    SingleInstance second(name);
+    QVERIFY(!second.forwardToRunningInstance({}, 200)); // nobody runs yet
+    QVERIFY(running.listen());
+    QSignalSpy spy(&running, &SingleInstance::urlsReceived);
+    const QList<QUrl> urls = SingleInstance::urlsFromArguments(
+        {"ambrel", "--verbose", "plugin file.ambrel", "corvish://openrouter-callback?code=a%20b", "/abs/x.ambrel",
+         "notes:v2.ambrel"},
+        "/home/u");
+    QCOMPARE(urls, (QList<QUrl>{QUrl::fromLocalFile("/home/u/plugin file.ambrel"), QUrl("corvish://openrouter-callback?code=a%20b"),
+                                QUrl::fromLocalFile("/abs/x.ambrel"), QUrl::fromLocalFile("/home/u/notes:v2.ambrel")}));
+    QVERIFY(second.forwardToRunningInstance(urls));
+    QTRY_COMPARE(spy.size(), 1);
+    QCOMPARE(spy.first().first().value<QList<QUrl>>(), urls);
+}
+
+QTEST_MAIN(FinderRoadTest)
+#include "tst_FinderRoad.moc"
