@@ -266,10 +266,10 @@ FileResult DiskFileOperations::moveItem(const QString& from, const QString& to)
 {
     const QByteArray source = native(from);
     const QByteArray target = native(to);
-    if (!exists(from))
-        return std::unexpected(FileError{ENOENT});
-    if (isDirectory(from) && !QFileInfo(from).isSymLink()
-        && isInside(canonicalPath(QFileInfo(to).absolutePath()), canonicalPath(from)))
+    struct stat st;
+    if (::lstat(source.constData(), &st) != 0)
+        return std::unexpected(FileError{lastError(ENOENT)});
+    if (S_ISDIR(st.st_mode) && isInside(canonicalPath(QFileInfo(to).absolutePath()), canonicalPath(from)))
         return std::unexpected(FileError{EINVAL});
     errno = 0;
     if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)

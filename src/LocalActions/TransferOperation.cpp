@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 
 QString toRaw(ConflictResolution resolution)
 {
@@ -41,10 +42,14 @@ QString TransferOperation::destinationPath(const QUrl& source, const QUrl& desti
     return QDir(destinationFolder.toLocalFile()).filePath(PathNames::lastComponent(source.toLocalFile()));
 }
 
-bool TransferOperation::liesIn(const QString& sourcePath, const QString& folderPath) const
+QString TransferOperation::canonicalParent(const QString& sourcePath, QHash<QString, QString>& known) const
 {
+    // Items of one batch mostly share a folder: resolve each folder once.
     const QString parent = QFileInfo(QDir::cleanPath(sourcePath)).absolutePath();
-    return m_fileOperations->canonicalPath(parent) == m_fileOperations->canonicalPath(folderPath);
+    auto it = known.constFind(parent);
+    if (it == known.constEnd())
+        it = known.insert(parent, m_fileOperations->canonicalPath(parent));
+    return *it;
 }
 
 void TransferOperation::fail(TransferResult& result, const QUrl& source) const
@@ -62,6 +67,8 @@ TransferResult TransferOperation::perform(Mode mode, const QList<QUrl>& sources,
         return result;
     }
     const QString folderPath = destinationFolder.toLocalFile();
+    const QString canonicalFolder = m_fileOperations->canonicalPath(folderPath);
+    QHash<QString, QString> canonicalParents;
     for (const QUrl& source : sources) {
         const QString sourcePath = source.toLocalFile();
         if (!m_fileOperations->exists(sourcePath)) {
@@ -73,7 +80,7 @@ TransferResult TransferOperation::perform(Mode mode, const QList<QUrl>& sources,
         // An item moved into the folder it already lies in is where it should be. Renaming it
         // ("keep both") or trashing it as its own clash ("replace") would only harm it; a copy
         // with "keep both" still makes a numbered duplicate.
-        const bool alreadyThere = liesIn(sourcePath, folderPath);
+        const bool alreadyThere = canonicalParent(sourcePath, canonicalParents) == canonicalFolder;
         if (alreadyThere && (mode == Mode::move || resolution == ConflictResolution::replace)) {
             result.moved.append(QUrl::fromLocalFile(sourcePath));
             continue;

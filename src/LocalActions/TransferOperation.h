@@ -3,6 +3,7 @@
 #include "LocalActions/FileOperations.h"
 #include "SecurityCore/PrivacyLog.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QUrl>
@@ -63,7 +64,7 @@ public:
 
 private:
     QString destinationPath(const QUrl& source, const QUrl& destinationFolder) const;
-    bool liesIn(const QString& sourcePath, const QString& folderPath) const;
+    QString canonicalParent(const QString& sourcePath, QHash<QString, QString>& known) const;
     void fail(TransferResult& result, const QUrl& source) const;
 
     std::shared_ptr<FileOperations> m_fileOperations;
