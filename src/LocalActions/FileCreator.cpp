@@ -8,7 +8,8 @@ namespace {
 
 bool isPlainName(const QString& name)
 {
-    return name != u"." && name != u".." && !name.contains(u'/') && !name.contains(QChar(0));
+    const QString trimmed = name.trimmed();
+    return trimmed != u"." && trimmed != u".." && !name.contains(u'/') && !name.contains(QChar(0));
 }
 
 } // namespace

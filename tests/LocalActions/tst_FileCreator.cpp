@@ -210,6 +210,7 @@ private slots:
         QTest::newRow("slash inside") << "a/b" << "";
         QTest::newRow("dot") << "." << "";
         QTest::newRow("dot dot") << ".." << "";
+        QTest::newRow("dot dot among blanks") << " .. " << "";
         QTest::newRow("NUL") << QStringLiteral("a") + QChar(0) + u'b' << "";
         QTest::newRow("colon is fine here") << "10:30" << "10:30.txt";
     }
