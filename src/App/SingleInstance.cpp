@@ -27,8 +27,9 @@ QList<QUrl> SingleInstance::urlsFromArguments(const QStringList& arguments, cons
     for (const QString& arg : arguments.mid(1)) {
         if (arg.isEmpty() || arg.startsWith(u'-'))
             continue;
+        // Our own URLs and file URLs; anything else is a path, even with a colon in it.
         const QUrl url(arg, QUrl::StrictMode);
-        if (url.isValid() && url.scheme().size() > 1) {
+        if (url.isValid() && (url.scheme() == u"corvish" || url.scheme() == u"file")) {
             urls << url;
             continue;
         }
