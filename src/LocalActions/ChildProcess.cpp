@@ -4,7 +4,6 @@
 #include <QProcessEnvironment>
 
 #include <algorithm>
-#include <optional>
 #include <vector>
 
 #include <cerrno>
@@ -256,8 +255,9 @@ std::expected<ChildProcess::Outcome, ChildProcess::LaunchError> ChildProcess::ru
 
     // The limit counts from here, before a byte of input is written.
     const Clock::time_point deadline = Clock::now() + options.timeLimit;
-    std::optional<Clock::time_point> killAt;
-    std::optional<Clock::time_point> abandonAt;
+    constexpr Clock::time_point never = Clock::time_point::max();
+    Clock::time_point killAt = never;    // SIGKILL for what outlived the first signal
+    Clock::time_point abandonAt = never; // stop reading outputs held outside the group
 
     SigpipeGuard sigpipeGuard;
     int inFd = input[1];
@@ -293,21 +293,17 @@ std::expected<ChildProcess::Outcome, ChildProcess::LaunchError> ChildProcess::ru
             else
                 killAt = now + options.killGrace;
         }
-        if (killAt && now >= *killAt) {
+        if (now >= killAt) {
             killGroup(SIGKILL);
-            killAt.reset();
+            killAt = never;
             abandonAt = now + abandonAfterKill;
         }
-        if (abandonAt && now >= *abandonAt)
+        if (now >= abandonAt)
             break; // only a process outside the group can still hold the outputs
 
-        Clock::time_point wake = Clock::time_point::max();
+        Clock::time_point wake = std::min(killAt, abandonAt);
         if (!outcome.reachedTimeLimit)
-            wake = deadline;
-        if (killAt)
-            wake = std::min(wake, *killAt);
-        if (abandonAt)
-            wake = std::min(wake, *abandonAt);
+            wake = std::min(wake, deadline);
         auto wait = std::chrono::ceil<std::chrono::milliseconds>(wake - now);
         if (!exited && pidFd < 0)
             wait = std::min(wait, exitProbeInterval);
