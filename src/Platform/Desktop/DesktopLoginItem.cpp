@@ -1,5 +1,7 @@
 #include "Platform/Desktop/DesktopLoginItem.h"
 
+#include "Platform/Desktop/DesktopEntry.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -11,61 +13,6 @@ namespace Platform {
 namespace {
 
 const QString entryName = QStringLiteral("ambrel.desktop");
-
-// Undoes the escapes of a desktop entry's string value.
-QString unescapeValue(const QString& value)
-{
-    QString out;
-    out.reserve(value.size());
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const QChar c = value[i];
-        if (c != u'\\' || i + 1 == value.size()) {
-            out += c;
-            continue;
-        }
-        const QChar n = value[++i];
-        switch (n.unicode()) {
-        case 's': out += u' '; break;
-        case 'n': out += u'\n'; break;
-        case 't': out += u'\t'; break;
-        case 'r': out += u'\r'; break;
-        case '\\': out += u'\\'; break;
-        default: out += c; out += n; break;
-        }
-    }
-    return out;
-}
-
-// The raw values of the "[Desktop Entry]" group; later duplicates are ignored, as readers do.
-QHash<QString, QString> readEntry(const QString& path, bool* found)
-{
-    QHash<QString, QString> entries;
-    *found = false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return entries;
-    bool inGroup = false;
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
-    for (QString line : lines) {
-        line = line.trimmed();
-        if (line.isEmpty() || line.startsWith(u'#'))
-            continue;
-        if (line.startsWith(u'[')) {
-            inGroup = line == u"[Desktop Entry]";
-            *found = *found || inGroup;
-            continue;
-        }
-        if (!inGroup)
-            continue;
-        const qsizetype eq = line.indexOf(u'=');
-        if (eq <= 0)
-            continue;
-        const QString key = line.left(eq).trimmed();
-        if (!entries.contains(key))
-            entries.insert(key, line.mid(eq + 1).trimmed());
-    }
-    return entries;
-}
 
 bool isExecutableFile(const QString& path)
 {
@@ -94,10 +41,10 @@ QString DesktopLoginItem::executable() const
 
 LoginItem::Status DesktopLoginItem::status() const
 {
-    bool found = false;
-    const auto entries = readEntry(entryPath(), &found);
-    if (!found)
+    const auto group = DesktopEntry::readGroup(entryPath());
+    if (!group)
         return Status::notRegistered;
+    const auto& entries = *group;
     if (entries.value(QStringLiteral("Hidden")) == u"true"
         || entries.value(QStringLiteral("X-GNOME-Autostart-enabled")) == u"false")
         return Status::notRegistered;
@@ -172,27 +119,10 @@ QString DesktopLoginItem::execValue(const QString& program)
 
 QString DesktopLoginItem::programOf(const QString& execValue)
 {
-    const QString value = unescapeValue(execValue.trimmed());
-    QString program;
-    if (value.startsWith(u'"')) {
-        qsizetype i = 1;
-        bool closed = false;
-        for (; i < value.size(); ++i) {
-            const QChar c = value[i];
-            if (c == u'\\' && i + 1 < value.size()) {
-                program += value[++i];
-            } else if (c == u'"') {
-                closed = true;
-                break;
-            } else {
-                program += c;
-            }
-        }
-        if (!closed)
-            return {};
-    } else {
-        program = value.section(u' ', 0, 0);
-    }
+    const auto args = DesktopEntry::splitExec(DesktopEntry::unescapeValue(execValue.trimmed()));
+    if (!args || args->isEmpty())
+        return {};
+    QString program = args->first();
     program.replace(QStringLiteral("%%"), QStringLiteral("%"));
     return program;
 }

@@ -1,5 +1,7 @@
 #include "Platform/Desktop/DesktopWorkspace.h"
 
+#include "Platform/Desktop/DesktopEntry.h"
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QDirIterator>
@@ -14,64 +16,6 @@
 namespace Platform {
 namespace {
 
-// The [Desktop Entry] group of a desktop file, keys as written (localised ones with "[xx]").
-QHash<QString, QString> readEntryGroup(const QString& path)
-{
-    QHash<QString, QString> keys;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return keys;
-    bool inGroup = false;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.isEmpty() || line.startsWith(u'#'))
-            continue;
-        if (line.startsWith(u'[')) {
-            if (inGroup)
-                break;
-            inGroup = line == u"[Desktop Entry]";
-            continue;
-        }
-        if (!inGroup)
-            continue;
-        const qsizetype eq = line.indexOf(u'=');
-        if (eq <= 0)
-            continue;
-        const QString key = line.left(eq).trimmed();
-        if (!keys.contains(key))
-            keys.insert(key, line.mid(eq + 1).trimmed());
-    }
-    return keys;
-}
-
-// The escapes of a string value: \s \n \t \r \\.
-QString unescapeValue(const QString& value)
-{
-    QString out;
-    out.reserve(value.size());
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const QChar c = value[i];
-        if (c != u'\\' || i + 1 == value.size()) {
-            out += c;
-            continue;
-        }
-        const QChar n = value[++i];
-        if (n == u's')
-            out += u' ';
-        else if (n == u'n')
-            out += u'\n';
-        else if (n == u't')
-            out += u'\t';
-        else if (n == u'r')
-            out += u'\r';
-        else if (n == u'\\')
-            out += u'\\';
-        else
-            out += QString(c) + n;
-    }
-    return out;
-}
-
 QString localised(const QHash<QString, QString>& keys, const QString& key)
 {
     const QString locale = QLocale().name(); // "zh_CN"
@@ -79,49 +23,9 @@ QString localised(const QHash<QString, QString>& keys, const QString& key)
     for (const QString& candidate : {key + u'[' + locale + u']', key + u'[' + language + u']', key}) {
         const auto it = keys.constFind(candidate);
         if (it != keys.constEnd())
-            return unescapeValue(*it);
+            return DesktopEntry::unescapeValue(*it);
     }
     return {};
-}
-
-// Splits an Exec value into arguments: blanks separate them, double quotes group them, and inside
-// quotes a backslash escapes ", `, $ and \. Empty when quotes are unbalanced.
-std::optional<QStringList> splitExec(const QString& exec)
-{
-    QStringList args;
-    QString current;
-    bool inArgument = false;
-    bool quoted = false;
-    for (qsizetype i = 0; i < exec.size(); ++i) {
-        const QChar c = exec[i];
-        if (quoted) {
-            if (c == u'"') {
-                quoted = false;
-            } else if (c == u'\\' && i + 1 < exec.size()) {
-                current += exec[++i];
-            } else {
-                current += c;
-            }
-            continue;
-        }
-        if (c == u'"') {
-            quoted = true;
-            inArgument = true;
-        } else if (c == u' ' || c == u'\t') {
-            if (inArgument)
-                args << current;
-            current.clear();
-            inArgument = false;
-        } else {
-            current += c;
-            inArgument = true;
-        }
-    }
-    if (quoted)
-        return std::nullopt;
-    if (inArgument)
-        args << current;
-    return args;
 }
 
 QString fileArgument(const QUrl& url)
@@ -166,16 +70,16 @@ QList<DesktopWorkspace::Entry> DesktopWorkspace::entries() const
             if (seen.contains(id))
                 continue; // an earlier folder's entry of the same id wins, even a hidden one
             seen.insert(id);
-            const auto keys = readEntryGroup(file);
+            const auto keys = DesktopEntry::readGroup(file).value_or(QHash<QString, QString>());
             if (keys.value(QStringLiteral("Type")) != u"Application" || keys.value(QStringLiteral("Hidden")) == u"true")
                 continue;
-            const QString tryExec = unescapeValue(keys.value(QStringLiteral("TryExec")));
+            const QString tryExec = DesktopEntry::unescapeValue(keys.value(QStringLiteral("TryExec")));
             if (!tryExec.isEmpty() && QStandardPaths::findExecutable(tryExec).isEmpty()
                 && !(QFileInfo(tryExec).isAbsolute() && QFileInfo(tryExec).isExecutable()))
                 continue;
             out.append({id, QFileInfo(file).absoluteFilePath(), localised(keys, QStringLiteral("Name")),
-                        unescapeValue(keys.value(QStringLiteral("Exec"))), localised(keys, QStringLiteral("Icon")),
-                        unescapeValue(keys.value(QStringLiteral("Path")))});
+                        DesktopEntry::unescapeValue(keys.value(QStringLiteral("Exec"))), localised(keys, QStringLiteral("Icon")),
+                        DesktopEntry::unescapeValue(keys.value(QStringLiteral("Path")))});
         }
     }
     return out;
@@ -219,7 +123,7 @@ bool DesktopWorkspace::open(const QList<QUrl>& urls, const QString& bundleIdenti
 QList<QStringList> DesktopWorkspace::commandLines(const QString& exec, const QList<QUrl>& urls, const QString& name,
                                                   const QString& icon, const QString& entryPath)
 {
-    const auto args = splitExec(exec);
+    const auto args = DesktopEntry::splitExec(exec);
     if (!args || args->isEmpty())
         return {};
     const bool single = exec.contains(QStringLiteral("%f")) || exec.contains(QStringLiteral("%u"));
