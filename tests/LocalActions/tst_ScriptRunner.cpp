@@ -456,13 +456,18 @@ void ScriptRunnerTest::failsToLaunchAMissingInterpreter()
 
 void ScriptRunnerTest::runsInTheBackground()
 {
+    QTemporaryDir dir;
     Fixture fixture;
-    const ScriptAction slow = shell(QStringLiteral("sleep 0.3; echo $AMBREL_SELECTION"));
-    fixture.approvals.approve(slow);
-    QElapsedTimer timer;
-    timer.start();
-    QFuture<ScriptRunner::Outcome> future = fixture.runner().run(slow, QStringLiteral("hi"), {}, std::nullopt);
-    QVERIFY(timer.elapsed() < 250); // the caller is not held up
+    // The script waits for the test's signal, so the caller must have got its future back first.
+    const ScriptAction waiting = shell(QStringLiteral(
+        "while [ ! -e \"$AMBREL_DIRECTORY/go\" ]; do sleep 0.01; done; echo $AMBREL_SELECTION"));
+    fixture.approvals.approve(waiting);
+    QFuture<ScriptRunner::Outcome> future =
+        fixture.runner().run(waiting, QStringLiteral("hi"), {}, QUrl::fromLocalFile(dir.path()));
+    QVERIFY(!future.isFinished());
+    QFile go(dir.filePath(QStringLiteral("go")));
+    QVERIFY(go.open(QIODevice::WriteOnly));
+    go.close();
     future.waitForFinished();
     QCOMPARE(describe(future.result()), QStringLiteral("result:hi||0"));
 
