@@ -43,7 +43,8 @@ QString describe(const YAMLValue& value)
             parts.append(it.key() + QStringLiteral(": ") + describe(it.value()));
         return u'{' + parts.join(QStringLiteral(", ")) + u'}';
     }
-    for (const YAMLValue& item : *value.sequenceValue())
+    const auto items = value.sequenceValue(); // kept alive: the loop would outlive a temporary
+    for (const YAMLValue& item : *items)
         parts.append(describe(item));
     return u'[' + parts.join(QStringLiteral(", ")) + u']';
 }
