@@ -88,9 +88,8 @@ public:
             sigset_t pipeOnly;
             sigemptyset(&pipeOnly);
             sigaddset(&pipeOnly, SIGPIPE);
-            const timespec zero{0, 0};
-            while (sigtimedwait(&pipeOnly, nullptr, &zero) < 0 && errno == EINTR) {
-            }
+            int taken = 0;
+            sigwait(&pipeOnly, &taken); // pending, so it returns at once
         }
         pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
     }

@@ -219,6 +219,9 @@ void ScriptRunnerTest::drainsBothOutputsWhileWriting_data()
     QTest::newRow("long script answering early")
         << "head -c 2000000 /dev/zero | tr '\\0' o\n" + QString(300000, QLatin1Char('#')) + "\necho >&2 end\n"
         << 2000000 << 3;
+    // The shell leaves before it has read the whole script: the rest cannot be written, and that
+    // must not disturb the application.
+    QTest::newRow("script left unread") << "echo early; exit 0\n" + QString(500000, QLatin1Char('#')) << 5 << 0;
 }
 
 void ScriptRunnerTest::drainsBothOutputsWhileWriting()
