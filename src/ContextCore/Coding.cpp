@@ -1,5 +1,7 @@
 #include "ContextCore/Coding.h"
 
+#include <QJsonArray>
+
 #include <QJsonDocument>
 
 
@@ -40,6 +42,57 @@ std::optional<qint64> integer(const QJsonValue& value)
     if (a != b)
         return std::nullopt;
     return a;
+}
+
+std::expected<QString, DecodingError> requiredString(const QJsonObject& object, const QString& key)
+{
+    const QJsonValue v = object.value(key);
+    if (v.isUndefined())
+        return std::unexpected(missingKey(key));
+    if (!v.isString())
+        return std::unexpected(typeMismatch(QStringLiteral("a string"), key));
+    return v.toString();
+}
+
+std::expected<std::optional<QString>, DecodingError> optionalString(const QJsonObject& object, const QString& key)
+{
+    const QJsonValue v = object.value(key);
+    if (v.isUndefined() || v.isNull())
+        return std::optional<QString>();
+    if (!v.isString())
+        return std::unexpected(typeMismatch(QStringLiteral("a string"), key));
+    return std::optional<QString>(v.toString());
+}
+
+std::expected<bool, DecodingError> requiredBool(const QJsonObject& object, const QString& key)
+{
+    const QJsonValue v = object.value(key);
+    if (v.isUndefined())
+        return std::unexpected(missingKey(key));
+    if (!v.isBool())
+        return std::unexpected(typeMismatch(QStringLiteral("a boolean"), key));
+    return v.toBool();
+}
+
+std::expected<QStringList, DecodingError> stringList(const QJsonValue& value, const QString& key)
+{
+    if (!value.isArray())
+        return std::unexpected(typeMismatch(QStringLiteral("an array"), key));
+    QStringList list;
+    for (const QJsonValue& e : value.toArray()) {
+        if (!e.isString())
+            return std::unexpected(typeMismatch(QStringLiteral("a string"), key));
+        list << e.toString();
+    }
+    return list;
+}
+
+std::expected<QStringList, DecodingError> requiredStringList(const QJsonObject& object, const QString& key)
+{
+    const QJsonValue v = object.value(key);
+    if (v.isUndefined())
+        return std::unexpected(missingKey(key));
+    return stringList(v, key);
 }
 
 } // namespace Coding

@@ -2,7 +2,9 @@
 
 #include "ContextCore/OneKeyJson.h"
 
+#include <QJsonObject>
 #include <QJsonValue>
+#include <QStringList>
 #include <QString>
 
 #include <expected>
@@ -53,5 +55,14 @@ std::expected<E, DecodingError> decodeStringRaw(const QJsonValue& value, const Q
 
 // An integer held by a JSON number: whole and within 64 bits.
 std::optional<qint64> integer(const QJsonValue& value);
+
+// Fields of a stored record. A required field must be present with a value of its type; an
+// optional string may also be absent or null.
+std::expected<QString, DecodingError> requiredString(const QJsonObject& object, const QString& key);
+std::expected<std::optional<QString>, DecodingError> optionalString(const QJsonObject& object, const QString& key);
+std::expected<bool, DecodingError> requiredBool(const QJsonObject& object, const QString& key);
+// An array of strings; `key` names the field in errors.
+std::expected<QStringList, DecodingError> stringList(const QJsonValue& value, const QString& key);
+std::expected<QStringList, DecodingError> requiredStringList(const QJsonObject& object, const QString& key);
 
 } // namespace Coding

@@ -8,16 +8,6 @@ const QString keySymbolName = QStringLiteral("symbolName");
 const QString keyContexts = QStringLiteral("contexts");
 const QString keyNeedsModel = QStringLiteral("needsModel");
 
-std::expected<QString, DecodingError> string(const QJsonObject& o, const QString& key)
-{
-    const QJsonValue v = o.value(key);
-    if (v.isUndefined())
-        return std::unexpected(Coding::missingKey(key));
-    if (!v.isString())
-        return std::unexpected(Coding::typeMismatch(QStringLiteral("a string"), key));
-    return v.toString();
-}
-
 } // namespace
 
 QJsonObject toJson(const CustomFinderAction& action)
@@ -39,7 +29,7 @@ std::expected<CustomFinderAction, DecodingError> fromJson<CustomFinderAction>(co
     const QJsonObject o = value.toObject();
     CustomFinderAction action;
     for (auto [key, field] : {std::pair{keyID, &action.id}, {keyTitle, &action.title}, {keySymbolName, &action.symbolName}}) {
-        auto s = string(o, key);
+        auto s = Coding::requiredString(o, key);
         if (!s)
             return std::unexpected(s.error());
         *field = *s;
@@ -50,11 +40,9 @@ std::expected<CustomFinderAction, DecodingError> fromJson<CustomFinderAction>(co
     if (!contexts)
         return std::unexpected(contexts.error());
     action.contexts = *contexts;
-    const QJsonValue needsModel = o.value(keyNeedsModel);
-    if (needsModel.isUndefined())
-        return std::unexpected(Coding::missingKey(keyNeedsModel));
-    if (!needsModel.isBool())
-        return std::unexpected(Coding::typeMismatch(QStringLiteral("a boolean"), keyNeedsModel));
-    action.needsModel = needsModel.toBool();
+    auto needsModel = Coding::requiredBool(o, keyNeedsModel);
+    if (!needsModel)
+        return std::unexpected(needsModel.error());
+    action.needsModel = *needsModel;
     return action;
 }

@@ -13,27 +13,6 @@ const QString keySelectedPaths = QStringLiteral("selectedPaths");
 const QString keyDirectoryPath = QStringLiteral("directoryPath");
 const QString keyBaseName = QStringLiteral("baseName");
 
-// An optional string: absent, null or a string.
-std::expected<std::optional<QString>, DecodingError> optionalString(const QJsonObject& object, const QString& key)
-{
-    const QJsonValue v = object.value(key);
-    if (v.isUndefined() || v.isNull())
-        return std::optional<QString>();
-    if (!v.isString())
-        return std::unexpected(Coding::typeMismatch(QStringLiteral("a string"), key));
-    return std::optional<QString>(v.toString());
-}
-
-std::expected<QString, DecodingError> requiredString(const QJsonObject& object, const QString& key)
-{
-    const QJsonValue v = object.value(key);
-    if (v.isUndefined())
-        return std::unexpected(Coding::missingKey(key));
-    if (!v.isString())
-        return std::unexpected(Coding::typeMismatch(QStringLiteral("a string"), key));
-    return v.toString();
-}
-
 } // namespace
 
 QList<QUrl> FinderActionRequest::selectedURLs() const
@@ -60,23 +39,17 @@ std::expected<FinderActionRequest, DecodingError> fromJson<FinderActionRequest>(
     const QJsonObject object = value.toObject();
     FinderActionRequest r;
 
-    auto actionID = requiredString(object, keyActionID);
+    auto actionID = Coding::requiredString(object, keyActionID);
     if (!actionID)
         return std::unexpected(actionID.error());
     r.actionID = *actionID;
 
-    const QJsonValue paths = object.value(keySelectedPaths);
-    if (paths.isUndefined())
-        return std::unexpected(Coding::missingKey(keySelectedPaths));
-    if (!paths.isArray())
-        return std::unexpected(Coding::typeMismatch(QStringLiteral("an array"), keySelectedPaths));
-    for (const QJsonValue& p : paths.toArray()) {
-        if (!p.isString())
-            return std::unexpected(Coding::typeMismatch(QStringLiteral("a string"), keySelectedPaths));
-        r.selectedPaths << p.toString();
-    }
+    auto paths = Coding::requiredStringList(object, keySelectedPaths);
+    if (!paths)
+        return std::unexpected(paths.error());
+    r.selectedPaths = *paths;
 
-    auto baseName = requiredString(object, keyBaseName);
+    auto baseName = Coding::requiredString(object, keyBaseName);
     if (!baseName)
         return std::unexpected(baseName.error());
     r.baseName = *baseName;
@@ -84,7 +57,7 @@ std::expected<FinderActionRequest, DecodingError> fromJson<FinderActionRequest>(
     for (auto [key, field] : {std::pair{keyTemplateID, &r.templateID},
                               {keyTerminalBundleID, &r.terminalBundleID},
                               {keyDirectoryPath, &r.directoryPath}}) {
-        auto v = optionalString(object, key);
+        auto v = Coding::optionalString(object, key);
         if (!v)
             return std::unexpected(v.error());
         *field = *v;

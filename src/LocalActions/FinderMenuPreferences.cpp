@@ -44,32 +44,9 @@ std::expected<QJsonValue, DecodingError> required(const QJsonObject& o, const QS
     return v;
 }
 
-std::expected<QStringList, DecodingError> strings(const QJsonValue& v, const QString& key)
-{
-    if (!v.isArray())
-        return std::unexpected(Coding::typeMismatch(QStringLiteral("an array"), key));
-    QStringList list;
-    for (const QJsonValue& e : v.toArray()) {
-        if (!e.isString())
-            return std::unexpected(Coding::typeMismatch(QStringLiteral("a string"), key));
-        list << e.toString();
-    }
-    return list;
-}
-
-std::expected<bool, DecodingError> boolean(const QJsonObject& o, const QString& key)
-{
-    auto v = required(o, key);
-    if (!v)
-        return std::unexpected(v.error());
-    if (!v->isBool())
-        return std::unexpected(Coding::typeMismatch(QStringLiteral("a boolean"), key));
-    return v->toBool();
-}
-
 std::expected<QSet<QString>, DecodingError> stringSet(const QJsonValue& v, const QString& key)
 {
-    auto list = strings(v, key);
+    auto list = Coding::stringList(v, key);
     if (!list)
         return std::unexpected(list.error());
     return QSet<QString>(list->cbegin(), list->cend());
@@ -231,7 +208,7 @@ std::expected<FinderMenuPreferences, DecodingError> fromJson<FinderMenuPreferenc
     for (auto [key, field] : {std::pair{keyUsesSingleSubmenu, &p.usesSingleSubmenu},
                               {keyGroupsFileTemplates, &p.groupsFileTemplates},
                               {keyIsAIConfigured, &p.isAIConfigured}}) {
-        auto v = boolean(o, key);
+        auto v = Coding::requiredBool(o, key);
         if (!v)
             return std::unexpected(v.error());
         *field = *v;
@@ -240,7 +217,7 @@ std::expected<FinderMenuPreferences, DecodingError> fromJson<FinderMenuPreferenc
     auto promotedValue = required(o, keyPromotedActionIDs);
     if (!promotedValue)
         return std::unexpected(promotedValue.error());
-    auto promoted = strings(*promotedValue, keyPromotedActionIDs);
+    auto promoted = Coding::stringList(*promotedValue, keyPromotedActionIDs);
     if (!promoted)
         return std::unexpected(promoted.error());
     p.promotedActionIDs = *promoted;
