@@ -34,9 +34,20 @@ void FinderActionHandler::startListening()
 
 void FinderActionHandler::drainQueue()
 {
-    const QList<FinderActionRequest> requests = FinderActionHandoff::drain(m_services.folders);
-    for (const FinderActionRequest& request : requests)
-        perform(request);
+    // An alert runs its own event loop, where the next notification may arrive: that one is
+    // served after the requests in hand, so requests keep their order and never interleave.
+    if (m_draining) {
+        m_drainAgain = true;
+        return;
+    }
+    m_draining = true;
+    do {
+        m_drainAgain = false;
+        const QList<FinderActionRequest> requests = FinderActionHandoff::drain(m_services.folders);
+        for (const FinderActionRequest& request : requests)
+            perform(request);
+    } while (m_drainAgain);
+    m_draining = false;
 }
 
 void FinderActionHandler::perform(const FinderActionRequest& request)

@@ -35,4 +35,6 @@ private:
     std::shared_ptr<AlertPresenter> m_alerts;
     PrivacyLog::Logger m_logger;
     std::optional<Platform::DistributedNotifications::Token> m_observer;
+    bool m_draining = false;
+    bool m_drainAgain = false;
 };

@@ -39,6 +39,7 @@ private slots:
     void requestThroughTheQueueCreatesAndRevealsAFile();
     void requestsQueuedBeforeStartRunOldestFirst();
     void outcomesReachTheUser();
+    void aNotificationDuringAnAlertWaitsForTheDrainInHand();
     void requestsWithNothingToPerform();
     void snapshotOfARequest();
     void openedFilesGoToThePluginImport();
@@ -109,6 +110,50 @@ void FinderRoadTest::outcomesReachTheUser()
     delegate.finderActionHandler()->report(E::NothingToDo{});
     QCOMPARE(f.alerts->alerts.mid(1), (QStringList{LocalActionsStrings::string("finder.error.partialTransfer"),
                                                     LocalActionsStrings::string("finder.error.directoryNotWritable")}));
+}
+
+// An alert that, like a modal box, runs the event loop while it is shown.
+class LoopingAlerts final : public AlertPresenter {
+public:
+    std::function<void()> whileShown;
+    QStringList alerts;
+    void showAlert(const QString& message) override
+    {
+        alerts << message;
+        if (whileShown) {
+            auto run = std::exchange(whileShown, nullptr);
+            run();
+        }
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+    }
+    void alertSound() override {}
+};
+
+void FinderRoadTest::aNotificationDuringAnAlertWaitsForTheDrainInHand()
+{
+    AppFixture f;
+    QTemporaryDir folder;
+    writeFile(folder.filePath("a.txt"), "a");
+    auto model = f.makeModel();
+    auto alerts = std::make_shared<LoopingAlerts>();
+    FinderActionHandler handler(f.services, alerts);
+    handler.startListening();
+    const QDateTime t0 = QDateTime::currentDateTimeUtc();
+    // First request fails (no terminal) and shows an alert; the second copies a name.
+    FinderActionHandoff::enqueue(request("finder.openInTerminal", {}, folder.path()), f.services.folders, t0);
+    FinderActionHandoff::enqueue(request("finder.copyName", {folder.filePath("a.txt")}, folder.path()), f.services.folders, t0.addSecs(1));
+    alerts->whileShown = [&] {
+        // While the alert is up, the extension queues another request and posts.
+        FinderActionHandoff::enqueue(request("finder.copyPath", {folder.filePath("a.txt")}, folder.path()), f.services.folders, t0.addSecs(2));
+        FinderActionHandoff::signal(*f.services.notifications);
+    };
+    FinderActionHandoff::signal(*f.services.notifications);
+    QTRY_VERIFY(QDir(FinderActionHandoff::queueDirectory(f.services.folders)).isEmpty());
+    QCOMPARE(alerts->alerts.size(), 1);
+    // The copy of the name came before the later request's copy of the path.
+    QCOMPARE(f.services.pasteboards->general()->string(), std::optional(QFileInfo(folder.filePath("a.txt")).absoluteFilePath()));
+    QCOMPARE(f.services.pasteboards->general()->changeCount(), 2);
 }
 
 void FinderRoadTest::requestsWithNothingToPerform()
