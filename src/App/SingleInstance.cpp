@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
 
 #include <unistd.h>
 
@@ -18,7 +19,10 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::defaultServerName()
 {
-    return QStringLiteral("ambrel-%1").arg(::getuid());
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        folder = QDir::tempPath();
+    return folder + QStringLiteral("/ambrel-%1.sock").arg(::getuid());
 }
 
 QList<QUrl> SingleInstance::urlsFromArguments(const QStringList& arguments, const QString& workingDirectory)
@@ -55,12 +59,30 @@ bool SingleInstance::forwardToRunningInstance(const QList<QUrl>& urls, int timeo
     return true;
 }
 
+namespace {
+// Whether a live instance answers on the name.
+bool answers(const QString& name)
+{
+    QLocalSocket probe;
+    probe.connectToServer(name);
+    if (!probe.waitForConnected(500))
+        return false;
+    probe.disconnectFromServer();
+    return true;
+}
+} // namespace
+
 bool SingleInstance::listen()
 {
+    // The socket lives in the user's private runtime folder; a listen that replaced a live
+    // instance's socket would leave two instances running, so ask first.
+    if (answers(m_name))
+        return false;
     m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server->listen(m_name)) {
-        // A server left behind by a crashed instance: nobody answers on it, so take it over.
+        if (answers(m_name))
+            return false;
+        // A socket left behind by a crashed instance: nobody answers on it, so take it over.
         QLocalServer::removeServer(m_name);
         if (!m_server->listen(m_name))
             return false;
@@ -79,10 +101,28 @@ bool SingleInstance::listen()
                         urls << url;
                 }
                 socket->disconnectFromServer();
-                if (!urls.isEmpty())
-                    emit urlsReceived(urls);
+                receive(urls);
             });
         }
     });
     return true;
+}
+
+void SingleInstance::receive(const QList<QUrl>& urls)
+{
+    if (urls.isEmpty())
+        return;
+    if (!m_delivering) {
+        m_pending += urls;
+        return;
+    }
+    emit urlsReceived(urls);
+}
+
+void SingleInstance::startDelivering()
+{
+    m_delivering = true;
+    const QList<QUrl> pending = std::exchange(m_pending, {});
+    if (!pending.isEmpty())
+        emit urlsReceived(pending);
 }

@@ -27,7 +27,10 @@ int main(int argc, char** argv)
     const QList<QUrl> opened = SingleInstance::urlsFromArguments(QCoreApplication::arguments(), QDir::currentPath());
     if (instance.forwardToRunningInstance(opened))
         return 0;
-    instance.listen();
+    if (!instance.listen()) {
+        // Another Ambrel started at the same moment: it takes our arguments.
+        return instance.forwardToRunningInstance(opened, 3000) ? 0 : 1;
+    }
 
     Platform::Services services = Platform::makeServicesFromEnvironment();
     ModuleStrings::setUserDefaults(services.userDefaults);
@@ -44,6 +47,8 @@ int main(int argc, char** argv)
         delegate.applicationDidFinishLaunching();
         if (!opened.isEmpty())
             delegate.open(opened);
+        // What later launches handed over while we were starting, then whatever comes.
+        instance.startDelivering();
     });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
 

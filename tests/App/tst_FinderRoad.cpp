@@ -222,9 +222,23 @@ void FinderRoadTest::secondLaunchForwardsItsArguments()
         "/home/u");
     QCOMPARE(urls, (QList<QUrl>{QUrl::fromLocalFile("/home/u/plugin file.ambrel"), QUrl("corvish://openrouter-callback?code=a%20b"),
                                 QUrl::fromLocalFile("/abs/x.ambrel"), QUrl::fromLocalFile("/home/u/notes:v2.ambrel")}));
+    // Handed over while the first instance is still starting: kept until it delivers.
     QVERIFY(second.forwardToRunningInstance(urls));
-    QTRY_COMPARE(spy.size(), 1);
-    QCOMPARE(spy.first().first().value<QList<QUrl>>(), urls);
+    QVERIFY(second.forwardToRunningInstance({QUrl::fromLocalFile("/abs/late.ambrel")}));
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents();
+    QCOMPARE(spy.size(), 0);
+    running.startDelivering();
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(spy.first().first().value<QList<QUrl>>(), urls + QList<QUrl>{QUrl::fromLocalFile("/abs/late.ambrel")});
+    // Afterwards, as they come.
+    QVERIFY(second.forwardToRunningInstance(urls));
+    QTRY_COMPARE(spy.size(), 2);
+    QCOMPARE(spy.last().first().value<QList<QUrl>>(), urls);
+    // A second instance cannot take the name of a live one.
+    SingleInstance rival(name);
+    QVERIFY(!rival.listen());
+    QVERIFY(rival.forwardToRunningInstance({}));
 }
 
 QTEST_MAIN(FinderRoadTest)

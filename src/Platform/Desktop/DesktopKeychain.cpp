@@ -94,9 +94,10 @@ int DesktopKeychain::add(const QString& service, const QString& account, const Q
     const int status = write(service, account, data);
     if (status != statusSuccess)
         return status;
+    // An index that could not be read is left alone rather than rewritten without the others.
     int s = 0;
     QStringList list = accounts(service, &s);
-    if (!list.contains(account)) {
+    if (s == statusSuccess && !list.contains(account)) {
         list << account;
         setAccounts(service, list);
     }
