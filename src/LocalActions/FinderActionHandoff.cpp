@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSaveFile>
@@ -93,10 +94,14 @@ QList<FinderActionRequest> drain(const Platform::Folders& folders, const RemoveF
             continue;
         handled().insert(path);
 
+        // Only a plain file of request size is read: a pipe would block the drain for ever, a link
+        // to a device would never end.
         std::optional<FinderActionRequest> request;
+        const QFileInfo info(path);
         QFile file(path);
-        if (file.open(QIODevice::ReadOnly))
-            request = FinderActionRequest::decode(file.readAll());
+        if (info.isFile() && !info.isSymLink() && info.size() <= maximumRequestSize
+            && file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            request = FinderActionRequest::decode(file.read(maximumRequestSize + 1));
         file.close();
         if (request)
             requests << *request;

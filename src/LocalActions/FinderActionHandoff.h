@@ -23,6 +23,8 @@ namespace FinderActionHandoff {
 inline constexpr auto notificationName = "com.corvish.finder-action";
 inline constexpr auto queueDirectoryName = "handoff-queue";
 inline constexpr auto extensionBundleID = "com.corvish.app.FinderExtension";
+// A request file is a few hundred bytes; anything far larger is not one.
+inline constexpr qint64 maximumRequestSize = 1024 * 1024;
 
 struct EnqueueError {
     enum class Step { createFolder, write };

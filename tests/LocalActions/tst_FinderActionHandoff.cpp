@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 FinderActionRequest sample(const QString& action = QStringLiteral("finder.newFile"))
@@ -180,6 +182,27 @@ private slots:
         QCOMPARE(lines.size(), 2); // one per dropped file
         QVERIFY(!capture.contains(QStringLiteral("secret-action")));
         QVERIFY(!capture.contains(QStringLiteral("private")));
+    }
+
+    void onlyPlainFilesOfRequestSizeAreRead()
+    {
+        // A pipe would block the drain, a link to a device would never end: both are dropped.
+        QDir().mkpath(queue());
+        QVERIFY(::mkfifo(QFile::encodeName(QDir(queue()).filePath("1700000000001-AAAAAAAA.json")).constData(), 0600) == 0);
+        const QString outside = QDir(m_root.path()).filePath("elsewhere.json");
+        QFile f(outside);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(requestBytes("linked"));
+        f.close();
+        QVERIFY(QFile::link(outside, QDir(queue()).filePath("1700000000002-AAAAAAAA.json")));
+        put(QStringLiteral("1700000000003-AAAAAAAA.json"), QByteArray(FinderActionHandoff::maximumRequestSize + 1, ' '));
+        put(QStringLiteral("1700000000004-AAAAAAAA.json"), requestBytes("plain"));
+
+        const auto requests = FinderActionHandoff::drain(m_folders);
+        QCOMPARE(requests.size(), 1);
+        QCOMPARE(requests[0].actionID, QStringLiteral("plain"));
+        QVERIFY(QDir(queue()).isEmpty());
+        QVERIFY(QFile::exists(outside)); // only the link went
     }
 
     void otherNamesAreLeftAlone()

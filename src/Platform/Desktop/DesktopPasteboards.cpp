@@ -59,7 +59,7 @@ QList<PasteboardItem> ClipboardPasteboard::items() const
     const QMimeData* mime = m_clipboard->mimeData(QClipboard::Clipboard);
     if (!mime)
         return {};
-    if (mime == m_writtenData)
+    if (m_writtenData && mime == m_writtenData.data())
         return m_written;
     PasteboardItem item;
     for (const auto& format : mime->formats()) {

@@ -3,6 +3,8 @@
 #include "Platform/Pasteboard.h"
 
 #include <QHash>
+#include <QMimeData>
+#include <QPointer>
 
 class QClipboard;
 
@@ -24,7 +26,8 @@ private:
     QClipboard* m_clipboard;
     std::shared_ptr<qint64> m_changeCount;
     QList<PasteboardItem> m_written;
-    const void* m_writtenData = nullptr;
+    // The clipboard deletes its data when replaced; a later object may reuse the address.
+    QPointer<const QMimeData> m_writtenData;
 };
 
 // A named pasteboard kept in a file, so every process of the user sees the same contents.
