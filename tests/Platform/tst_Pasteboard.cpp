@@ -1,6 +1,7 @@
 #include "Platform/Desktop/DesktopPasteboards.h"
 #include "Platform/Simulated/SimulatedPasteboards.h"
 
+#include <QClipboard>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTest>
@@ -101,6 +102,14 @@ void PasteboardTest::clipboardKeepsTypesOfTheFirstItem()
     QVERIFY(general->changeCount() > before);
     QCOMPARE(general->items(), sampleItems());
     QCOMPARE(general->string(), std::optional(QStringLiteral("first")));
+    // Text copied by someone else afterwards is what reads back, however the clipboard's
+    // objects happen to be allocated.
+    for (int i = 0; i < 20; ++i) {
+        general->setString(QStringLiteral("ours %1").arg(i));
+        QGuiApplication::clipboard()->setText(QStringLiteral("theirs %1").arg(i));
+        QGuiApplication::clipboard()->setText(QStringLiteral("theirs again %1").arg(i));
+        QCOMPARE(general->string(), std::optional(QStringLiteral("theirs again %1").arg(i)));
+    }
 }
 
 QTEST_GUILESS_MAIN(PasteboardTest)
