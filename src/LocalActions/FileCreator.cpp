@@ -43,8 +43,10 @@ std::expected<QUrl, FileCreator::CreationError> FileCreator::createFile(const Fi
             return std::unexpected(CreationError::templateMissing);
         written = m_fileOperations->createFile(path, OfficeDocument::data(*kind));
     } else {
-        const QString model = std::get<FileTemplate::File>(fileTemplate.source).path;
-        if (!m_fileOperations->exists(model))
+        // The file behind any links is copied: a copied link would make writing to the new file
+        // change the model.
+        const QString model = m_fileOperations->canonicalPath(std::get<FileTemplate::File>(fileTemplate.source).path);
+        if (!m_fileOperations->isFile(model))
             return std::unexpected(CreationError::templateMissing);
         written = m_fileOperations->copyItem(model, path);
     }

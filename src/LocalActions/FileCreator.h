@@ -16,7 +16,7 @@ class FileCreator {
 public:
     enum class CreationError {
         notPermitted,    // the system refused for lack of permission
-        templateMissing, // unknown office kind, or the model file is gone
+        templateMissing, // unknown office kind, or no regular file behind the model path
         creationFailed,  // anything else, including a base name that is not a plain name
     };
 

@@ -1,5 +1,7 @@
 #include "LocalActions/FileOperations.h"
 
+#include "SecurityCore/PathNames.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -93,13 +96,27 @@ int copyContents(int in, int out)
     }
 }
 
-int removeTree(const QByteArray& path)
+using RemoveEntry = std::function<int(const QByteArray& path, bool folder)>;
+
+int removeOne(const QByteArray& path, bool folder)
+{
+    errno = 0;
+    const int r = folder ? ::rmdir(path.constData()) : ::unlink(path.constData());
+    return r == 0 ? 0 : lastError();
+}
+
+// Removes an item and all inside it, deepest first, stopping at the first failure; `removedAny`
+// tells whether some part of it is gone.
+int removeTree(const QByteArray& path, const RemoveEntry& remove, bool& removedAny)
 {
     struct stat st;
     if (::lstat(path.constData(), &st) != 0)
         return lastError();
-    if (!S_ISDIR(st.st_mode))
-        return ::unlink(path.constData()) == 0 ? 0 : lastError();
+    if (!S_ISDIR(st.st_mode)) {
+        const int e = remove(path, false);
+        removedAny = removedAny || e == 0;
+        return e;
+    }
     DIR* dir = ::opendir(path.constData());
     if (!dir)
         return lastError();
@@ -108,7 +125,7 @@ int removeTree(const QByteArray& path)
         const QByteArray name(entry->d_name);
         if (name == "." || name == "..")
             continue;
-        if (const int e = removeTree(path + '/' + name)) {
+        if (const int e = removeTree(path + '/' + name, remove, removedAny)) {
             result = e;
             break;
         }
@@ -116,7 +133,16 @@ int removeTree(const QByteArray& path)
     ::closedir(dir);
     if (result)
         return result;
-    return ::rmdir(path.constData()) == 0 ? 0 : lastError();
+    const int e = remove(path, true);
+    removedAny = removedAny || e == 0;
+    return e;
+}
+
+// Removes what this module made itself, such as a partial copy.
+int removeTree(const QByteArray& path)
+{
+    bool removedAny = false;
+    return removeTree(path, removeOne, removedAny);
 }
 
 // Copies `from` to the free name `to`; `created` tells whether `to` now exists because of us.
@@ -194,6 +220,17 @@ bool isInside(const QString& path, const QString& folder)
 
 } // namespace
 
+std::optional<QString> checkedLocalPath(const QUrl& url)
+{
+    const QString path = url.toLocalFile();
+    if (path.contains(QChar(0)) || !QDir::isAbsolutePath(path))
+        return std::nullopt;
+    const QString last = PathNames::lastComponent(path);
+    if (last == u"." || last == u"..")
+        return std::nullopt;
+    return QDir::cleanPath(path);
+}
+
 bool FileError::isPermissionRefusal() const
 {
     return code == EACCES || code == EPERM;
@@ -217,6 +254,12 @@ bool DiskFileOperations::isDirectory(const QString& path) const
 {
     struct stat st;
     return !path.isEmpty() && ::stat(native(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool DiskFileOperations::isFile(const QString& path) const
+{
+    struct stat st;
+    return !path.isEmpty() && ::stat(native(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 QString DiskFileOperations::canonicalPath(const QString& path) const
@@ -286,7 +329,10 @@ FileResult DiskFileOperations::moveItem(const QString& from, const QString& to)
     }
     if (e != EXDEV)
         return std::unexpected(FileError{e});
-    // Another volume: the source goes only once its copy is whole.
+    // Another volume: the source goes only once its copy is whole. A source that cannot go is
+    // not copied at all, or every try would leave one more copy behind.
+    if (!removable(source))
+        return std::unexpected(FileError{EACCES});
     bool created = false;
     errno = 0;
     if (const int copyError = copyTree(source, target, created)) {
@@ -294,9 +340,58 @@ FileResult DiskFileOperations::moveItem(const QString& from, const QString& to)
             removeTree(target);
         return std::unexpected(FileError{copyError});
     }
-    if (const int removeError = removeTree(source))
-        return std::unexpected(FileError{removeError}); // the copy stays: nothing is lost
+    bool removedAny = false;
+    const RemoveEntry remove = [this](const QByteArray& path, bool folder) { return removeEntry(path, folder); };
+    if (const int removeError = removeTree(source, remove, removedAny)) {
+        // With the source still whole the copy is a duplicate; once part of the source is gone,
+        // the copy is the one whole item and stays.
+        if (!removedAny)
+            removeTree(target);
+        return std::unexpected(FileError{removeError});
+    }
     return {};
+}
+
+bool DiskFileOperations::removable(const QByteArray& path) const
+{
+    return folderWritable(QFile::encodeName(QFileInfo(QFile::decodeName(path)).absolutePath())) && treeWritable(path);
+}
+
+bool DiskFileOperations::treeWritable(const QByteArray& path) const
+{
+    // Links are not followed: removing one never touches what it points at.
+    struct stat st;
+    if (::lstat(path.constData(), &st) != 0)
+        return false;
+    if (!S_ISDIR(st.st_mode))
+        return true;
+    if (!folderWritable(path))
+        return false;
+    DIR* dir = ::opendir(path.constData());
+    if (!dir)
+        return false;
+    bool writable = true;
+    while (dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        if (!treeWritable(path + '/' + name)) {
+            writable = false;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return writable;
+}
+
+bool DiskFileOperations::folderWritable(const QByteArray& folder) const
+{
+    return ::access(folder.constData(), W_OK) == 0;
+}
+
+int DiskFileOperations::removeEntry(const QByteArray& path, bool folder)
+{
+    return removeOne(path, folder);
 }
 
 FileResult DiskFileOperations::trashItem(const QString& path)

@@ -2,9 +2,11 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QUrl>
 
 #include <expected>
 #include <memory>
+#include <optional>
 
 // A failed file operation: the system's error number (EACCES, ENOSPC, EROFS, ENOENT, EEXIST...).
 struct FileError {
@@ -16,6 +18,12 @@ struct FileError {
 
 using FileResult = std::expected<void, FileError>;
 
+// The cleaned local path of a URL that came from outside, or nothing when it is not fit to act on:
+// a relative path would be taken from the working folder, the system reads a path only up to a
+// NUL (so it would name an ancestor), and a folder named through "." or ".." can be copied but
+// not removed, only emptied.
+std::optional<QString> checkedLocalPath(const QUrl& url);
+
 // Every existence test and change the local actions make to files goes through this, so tests can
 // make any step fail (they run as root, where permission bits refuse nothing). No operation here
 // ever replaces an existing item: creating, copying and moving onto a taken name fail with EEXIST.
@@ -26,6 +34,8 @@ public:
     // Something is at the path: a file, a folder or a symbolic link (even a dangling one).
     virtual bool exists(const QString& path) const = 0;
     virtual bool isDirectory(const QString& path) const = 0;
+    // A regular file, following symbolic links.
+    virtual bool isFile(const QString& path) const = 0;
     // The path with symbolic links and "." / ".." resolved; the cleaned absolute path when it
     // cannot be resolved.
     virtual QString canonicalPath(const QString& path) const = 0;
@@ -37,7 +47,9 @@ public:
     // part it made and never touches the source.
     virtual FileResult copyItem(const QString& from, const QString& to) = 0;
     // Moves an item to a name that must be free; across volumes it copies, then removes the
-    // source only once the copy is complete.
+    // source only once the copy is complete. A source it could not remove is refused before
+    // anything is copied, and a copy is taken back when removing the source fails with the source
+    // still whole, so a failed move never leaves a second item behind.
     virtual FileResult moveItem(const QString& from, const QString& to) = 0;
     // Moves an item to the user's trash.
     virtual FileResult trashItem(const QString& path) = 0;
@@ -47,13 +59,27 @@ public:
 };
 
 // The real file system.
-class DiskFileOperations final : public FileOperations {
+class DiskFileOperations : public FileOperations {
 public:
     bool exists(const QString& path) const override;
     bool isDirectory(const QString& path) const override;
+    bool isFile(const QString& path) const override;
     QString canonicalPath(const QString& path) const override;
     FileResult createFile(const QString& path, const QByteArray& contents) override;
     FileResult copyItem(const QString& from, const QString& to) override;
     FileResult moveItem(const QString& from, const QString& to) override;
     FileResult trashItem(const QString& path) override;
+
+protected:
+    // The system's answers about removing a moved item's source; tests stand in for them, as root
+    // is refused by no permission bit and an immutable file takes privileges to make.
+    // Whether entries may be removed from the folder:
+    virtual bool folderWritable(const QByteArray& folder) const;
+    // Removes one file, link or empty folder: 0, or the error number.
+    virtual int removeEntry(const QByteArray& path, bool folder);
+
+private:
+    // The folder holding the item and every folder in it let their entries be removed.
+    bool removable(const QByteArray& path) const;
+    bool treeWritable(const QByteArray& path) const;
 };

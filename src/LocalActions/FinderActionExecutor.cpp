@@ -54,19 +54,38 @@ FinderActionExecutor::Outcome FinderActionExecutor::perform(const ActionDefiniti
     return NothingToDo{};
 }
 
+namespace {
+
+// Paths in a request come from another program: one unfit to act on counts as not given.
+std::optional<QUrl> checked(const QUrl& url)
+{
+    if (const auto path = checkedLocalPath(url))
+        return QUrl::fromLocalFile(*path);
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<QUrl> FinderActionExecutor::destinationDirectory(const ContextSnapshot& snapshot)
 {
     if (snapshot.kind == ContextKind::folder && !snapshot.selectedFileURLs.isEmpty())
-        return snapshot.selectedFileURLs.first();
-    return snapshot.targetDirectoryURL;
+        return checked(snapshot.selectedFileURLs.first());
+    if (snapshot.targetDirectoryURL)
+        return checked(*snapshot.targetDirectoryURL);
+    return std::nullopt;
 }
 
 QList<QUrl> FinderActionExecutor::targets(const ContextSnapshot& snapshot)
 {
-    if (!snapshot.selectedFileURLs.isEmpty())
-        return snapshot.selectedFileURLs;
+    QList<QUrl> selected;
+    for (const QUrl& url : snapshot.selectedFileURLs)
+        if (const auto item = checked(url))
+            selected.append(*item);
+    if (!selected.isEmpty())
+        return selected;
     if (snapshot.targetDirectoryURL)
-        return {*snapshot.targetDirectoryURL};
+        if (const auto folder = checked(*snapshot.targetDirectoryURL))
+            return {*folder};
     return {};
 }
 

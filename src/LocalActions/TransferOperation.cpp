@@ -37,9 +37,9 @@ TransferOperation::TransferOperation(std::shared_ptr<FileOperations> fileOperati
 {
 }
 
-QString TransferOperation::destinationPath(const QUrl& source, const QUrl& destinationFolder) const
+QString TransferOperation::destinationPath(const QString& sourcePath, const QString& folderPath) const
 {
-    return QDir(destinationFolder.toLocalFile()).filePath(PathNames::lastComponent(source.toLocalFile()));
+    return QDir(folderPath).filePath(PathNames::lastComponent(sourcePath));
 }
 
 QString TransferOperation::canonicalParent(const QString& sourcePath, QHash<QString, QString>& known) const
@@ -66,23 +66,29 @@ TransferResult TransferOperation::perform(Mode mode, const QList<QUrl>& sources,
         result.skipped = sources;
         return result;
     }
-    const QString folderPath = destinationFolder.toLocalFile();
-    const QString canonicalFolder = m_fileOperations->canonicalPath(folderPath);
+    // A folder whose path is unfit is treated as one that does not exist.
+    const std::optional<QString> folderPath = checkedLocalPath(destinationFolder);
+    const QString canonicalFolder = folderPath ? m_fileOperations->canonicalPath(*folderPath) : QString();
     QHash<QString, QString> canonicalParents;
     for (const QUrl& source : sources) {
-        const QString sourcePath = source.toLocalFile();
-        if (!m_fileOperations->exists(sourcePath)) {
+        const std::optional<QString> checkedSource = checkedLocalPath(source);
+        if (!checkedSource || !m_fileOperations->exists(*checkedSource)) {
             result.failed.append({source, sourceMissingKey});
             continue;
         }
-        QString destination = destinationPath(source, destinationFolder);
+        if (!folderPath) {
+            fail(result, source);
+            continue;
+        }
+        const QString& sourcePath = *checkedSource;
+        QString destination = destinationPath(sourcePath, *folderPath);
 
         // An item moved into the folder it already lies in is where it should be. Renaming it
         // ("keep both") or trashing it as its own clash ("replace") would only harm it; a copy
         // with "keep both" still makes a numbered duplicate.
         const bool alreadyThere = canonicalParent(sourcePath, canonicalParents) == canonicalFolder;
         if (alreadyThere && (mode == Mode::move || resolution == ConflictResolution::replace)) {
-            result.moved.append(QUrl::fromLocalFile(sourcePath));
+            result.moved.append(QUrl::fromLocalFile(source.toLocalFile()));
             continue;
         }
 
@@ -90,7 +96,7 @@ TransferResult TransferOperation::perform(Mode mode, const QList<QUrl>& sources,
             switch (resolution) {
             case ConflictResolution::keepBoth: {
                 const QString name = PathNames::lastComponent(sourcePath);
-                destination = FileNaming::uniqueURL(destinationFolder, PathNames::baseName(name),
+                destination = FileNaming::uniqueURL(QUrl::fromLocalFile(*folderPath), PathNames::baseName(name),
                                                     PathNames::extension(name), *m_fileOperations)
                                   .toLocalFile();
                 break;
@@ -130,8 +136,13 @@ TransferResult TransferOperation::perform(Mode mode, const QList<QUrl>& sources,
 QList<QUrl> TransferOperation::conflicts(const QList<QUrl>& sources, const QUrl& destinationFolder) const
 {
     QList<QUrl> out;
-    for (const QUrl& source : sources)
-        if (m_fileOperations->exists(destinationPath(source, destinationFolder)))
+    const std::optional<QString> folderPath = checkedLocalPath(destinationFolder);
+    if (!folderPath)
+        return out;
+    for (const QUrl& source : sources) {
+        const std::optional<QString> sourcePath = checkedLocalPath(source);
+        if (sourcePath && m_fileOperations->exists(destinationPath(*sourcePath, *folderPath)))
             out.append(source);
+    }
     return out;
 }

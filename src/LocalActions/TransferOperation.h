@@ -63,7 +63,7 @@ public:
     QList<QUrl> conflicts(const QList<QUrl>& sources, const QUrl& destinationFolder) const;
 
 private:
-    QString destinationPath(const QUrl& source, const QUrl& destinationFolder) const;
+    QString destinationPath(const QString& sourcePath, const QString& folderPath) const;
     QString canonicalParent(const QString& sourcePath, QHash<QString, QString>& known) const;
     void fail(TransferResult& result, const QUrl& source) const;
 

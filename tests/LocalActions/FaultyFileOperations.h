@@ -40,6 +40,7 @@ public:
 
     bool exists(const QString& path) const override { return m_disk.exists(path); }
     bool isDirectory(const QString& path) const override { return m_disk.isDirectory(path); }
+    bool isFile(const QString& path) const override { return m_disk.isFile(path); }
     QString canonicalPath(const QString& path) const override { return m_disk.canonicalPath(path); }
 
     FileResult createFile(const QString& path, const QByteArray& contents) override

@@ -99,6 +99,64 @@ private slots:
         QCOMPARE(contentsOf(model), QByteArray("model bytes\0with a NUL", 22));
     }
 
+    // A model that is a symbolic link gives a file of its own: writing to the new file must
+    // never reach the model.
+    void modelBehindLinks_data()
+    {
+        QTest::addColumn<QStringList>("links"); // "name>target", made in order in the models folder
+        QTest::addColumn<QString>("modelName");
+        QTest::newRow("link to a file") << QStringList{"Letter.odt>real.odt"} << "Letter.odt";
+        QTest::newRow("link to a link") << QStringList{"mid.odt>real.odt", "Letter.odt>mid.odt"} << "Letter.odt";
+        QTest::newRow("absolute link") << QStringList{"Letter.odt>{models}/real.odt"} << "Letter.odt";
+    }
+    void modelBehindLinks()
+    {
+        QFETCH(QStringList, links);
+        QFETCH(QString, modelName);
+        QTemporaryDir models;
+        QTemporaryDir dir;
+        write(models.filePath(QStringLiteral("real.odt")), "model");
+        for (const QString& link : std::as_const(links)) {
+            const auto parts = link.split(u'>');
+            QVERIFY(QFile::link(QString(parts[1]).replace(QStringLiteral("{models}"), models.path()),
+                                models.filePath(parts[0])));
+        }
+        const FileTemplate t{QStringLiteral("user.1"), QStringLiteral("Letter"), false, QStringLiteral("odt"),
+                             QString(), FileTemplate::File{models.filePath(modelName)}, std::nullopt};
+        const auto url = FileCreator().createFile(t, QUrl::fromLocalFile(dir.path()), QStringLiteral("New"));
+        QVERIFY(url);
+        const QFileInfo made(url->toLocalFile());
+        QVERIFY(!made.isSymLink());
+        QVERIFY(made.isFile());
+        QCOMPARE(contentsOf(url->toLocalFile()), QByteArray("model"));
+        write(url->toLocalFile(), "the user's letter");
+        QCOMPARE(contentsOf(models.filePath(QStringLiteral("real.odt"))), QByteArray("model"));
+        QCOMPARE(entries(dir.path()), QStringList{"New.odt"});
+    }
+
+    // A link whose target is gone or is no file is no model: nothing is made, least of all a link.
+    void unusableModelBehindLink_data()
+    {
+        QTest::addColumn<QString>("target"); // relative to the models folder
+        QTest::newRow("dangling link") << "gone.odt";
+        QTest::newRow("link to a folder") << "folder";
+        QTest::newRow("link to a link to nothing") << "broken.odt";
+    }
+    void unusableModelBehindLink()
+    {
+        QFETCH(QString, target);
+        QTemporaryDir models;
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkpath(models.filePath(QStringLiteral("folder"))));
+        QVERIFY(QFile::link(models.filePath(QStringLiteral("gone.odt")), models.filePath(QStringLiteral("broken.odt"))));
+        QVERIFY(QFile::link(models.filePath(target), models.filePath(QStringLiteral("Letter.odt"))));
+        const FileTemplate t{QStringLiteral("user.1"), QStringLiteral("Letter"), false, QStringLiteral("odt"),
+                             QString(), FileTemplate::File{models.filePath(QStringLiteral("Letter.odt"))}, std::nullopt};
+        QCOMPARE(FileCreator().createFile(t, QUrl::fromLocalFile(dir.path()), QStringLiteral("New")),
+                 std::unexpected(FileCreator::CreationError::templateMissing));
+        QVERIFY(entries(dir.path()).isEmpty());
+    }
+
     void unusableTemplates_data()
     {
         QTest::addColumn<FileTemplate>("fileTemplate");

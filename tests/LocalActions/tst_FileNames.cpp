@@ -166,6 +166,7 @@ private slots:
                 return name == u"x" || QRegularExpression(QStringLiteral("^x \\d+$")).match(name).hasMatch();
             }
             bool isDirectory(const QString&) const override { return false; }
+            bool isFile(const QString&) const override { return false; }
             QString canonicalPath(const QString& p) const override { return p; }
             FileResult createFile(const QString&, const QByteArray&) override { return {}; }
             FileResult copyItem(const QString&, const QString&) override { return {}; }

@@ -55,6 +55,7 @@ public:
 
     bool exists(const QString& path) const override { return m_disk.exists(path); }
     bool isDirectory(const QString& path) const override { return m_disk.isDirectory(path); }
+    bool isFile(const QString& path) const override { return m_disk.isFile(path); }
     QString canonicalPath(const QString& path) const override { return m_disk.canonicalPath(path); }
     FileResult createFile(const QString& path, const QByteArray& contents) override
     {
@@ -462,6 +463,72 @@ private slots:
         QCOMPARE(road(request(QStringLiteral("finder.openInTerminal"), {work(QStringLiteral("a.txt"))}, std::nullopt)),
                  Outcome(Executor::NothingToDo{}));
         QVERIFY(m_workspace->openRequests.isEmpty());
+    }
+
+    // Paths in a request are not trusted: a folder that is relative, holds a NUL or ends in "." or
+    // ".." is no folder, and such a selected item is no item. Nothing lands in the working folder.
+    void untrustedPaths_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QStringList>("selected"); // "{work}" is the work folder
+        QTest::addColumn<QString>("folder");       // "<none>": no folder
+        QTest::addColumn<QString>("copied");       // what "copy path" puts on the pasteboard; empty: nothing to do
+        const QString nul = QString(QChar(0));
+        const QStringList none;
+        QTest::newRow("new file, empty folder") << "finder.newFile" << none << "" << "";
+        QTest::newRow("new file, relative folder") << "finder.newFile" << none << "to" << "";
+        QTest::newRow("new file, folder ending in /.") << "finder.newFile" << none << "{work}/to/." << "";
+        QTest::newRow("new file, folder with a NUL") << "finder.newFile" << none << "{work}/to" + nul + "x" << "";
+        QTest::newRow("new file, selected folder ending in /..") << "finder.newFile" << QStringList{"{work}/to/.."} << "{work}" << "";
+        QTest::newRow("paste, empty folder") << "finder.paste" << none << "" << "";
+        QTest::newRow("paste, relative folder") << "finder.paste" << none << "to" << "";
+        QTest::newRow("terminal, relative folder") << "finder.openInTerminal" << none << "to" << "";
+        QTest::newRow("terminal, folder ending in /..") << "finder.openInTerminal" << none << "{work}/to/.." << "";
+        QTest::newRow("copy path skips bad items")
+            << "finder.copyPath" << QStringList{"from/a.txt", "{work}/from/a.txt" + nul, "{work}/from/..", "{work}/from//a.txt"}
+            << "{work}" << "{work}/from/a.txt";
+        QTest::newRow("copy path of bad items only falls back to the folder")
+            << "finder.copyPath" << QStringList{"from/a.txt"} << "{work}/to/../from/" << "{work}/from";
+        QTest::newRow("copy path of nothing usable") << "finder.copyPath" << QStringList{"from"} << "from" << "";
+    }
+    void untrustedPaths()
+    {
+        QFETCH(QString, action);
+        QFETCH(QStringList, selected);
+        QFETCH(QString, folder);
+        QFETCH(QString, copied);
+        const auto expand = [this](QString p) { return p.replace(QStringLiteral("{work}"), work()); };
+
+        makeFile(QStringLiteral("from/a.txt"));
+        QVERIFY(QDir().mkpath(work(QStringLiteral("to"))));
+        if (action == u"finder.paste")
+            QCOMPARE(perform(request(QStringLiteral("finder.cut"), {work(QStringLiteral("from/a.txt"))}, work(QStringLiteral("from")))),
+                     Outcome(Executor::Done{}));
+        QStringList paths;
+        for (const QString& s : std::as_const(selected))
+            paths << expand(s);
+        auto general = m_services.pasteboards->general();
+        general->setString(QStringLiteral("before"));
+
+        // The working folder holds a "to" and a "from" too, so a relative path would find them.
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(work()));
+        const auto outcome = perform(request(action, paths, folder == u"<none>" ? std::nullopt : std::optional(expand(folder))));
+        QVERIFY(QDir::setCurrent(previous));
+
+        if (copied.isEmpty()) {
+            QCOMPARE(outcome, Outcome(Executor::NothingToDo{}));
+            QCOMPARE(general->string(), QStringLiteral("before"));
+        } else {
+            QCOMPARE(outcome, Outcome(Executor::Done{}));
+            QCOMPARE(general->string(), expand(copied));
+        }
+        QCOMPARE(listing(), (QStringList{"from", "to"}));
+        QCOMPARE(listing(QStringLiteral("from")), QStringList{"a.txt"});
+        QCOMPARE(listing(QStringLiteral("to")), QStringList{});
+        QVERIFY(m_workspace->openRequests.isEmpty());
+        if (action == u"finder.paste")
+            QVERIFY(CutPasteboard::shared(m_services.pasteboards, m_clock).hasPendingCut());
     }
 
     // Not performed here

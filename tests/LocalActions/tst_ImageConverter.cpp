@@ -155,6 +155,7 @@ public:
     int failWith = 0;
     bool exists(const QString& path) const override { return m_disk.exists(path); }
     bool isDirectory(const QString& path) const override { return m_disk.isDirectory(path); }
+    bool isFile(const QString& path) const override { return m_disk.isFile(path); }
     QString canonicalPath(const QString& path) const override { return m_disk.canonicalPath(path); }
     FileResult createFile(const QString& path, const QByteArray& bytes) override
     {

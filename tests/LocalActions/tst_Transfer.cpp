@@ -105,6 +105,33 @@ QStringList relatives(const QList<QUrl>& urls, const Root& root)
     return out;
 }
 
+// The disk, where chosen folders refuse changes and chosen items refuse removal, as a read-only
+// folder or an immutable file would for anyone but root.
+class RefusingDisk final : public DiskFileOperations {
+public:
+    QString readOnlyFolder; // path endings; empty matches nothing
+    QString stuckItem;
+    QStringList removals; // every removal asked for
+
+protected:
+    bool folderWritable(const QByteArray& folder) const override
+    {
+        if (!readOnlyFolder.isEmpty() && QFile::decodeName(folder).endsWith(readOnlyFolder))
+            return false;
+        return DiskFileOperations::folderWritable(folder);
+    }
+    int removeEntry(const QByteArray& path, bool folder) override
+    {
+        const QString name = QFile::decodeName(path);
+        removals << name;
+        if (!readOnlyFolder.isEmpty() && QFileInfo(name).absolutePath().endsWith(readOnlyFolder))
+            return EACCES;
+        if (!stuckItem.isEmpty() && name.endsWith(stuckItem))
+            return EPERM;
+        return DiskFileOperations::removeEntry(path, folder);
+    }
+};
+
 using Mode = TransferOperation::Mode;
 using CR = ConflictResolution;
 
@@ -327,6 +354,85 @@ private slots:
         QCOMPARE(lines[0].message, QStringLiteral("Transfer failed for %1").arg(PrivacyLog::redact(root.url(QStringLiteral("src/3.txt")))));
     }
 
+    // Paths come from request files. One that is relative would be taken from the working
+    // folder, one with a NUL would name an ancestor, and one ending in "." or ".." names a folder
+    // whose removal after a copy across volumes empties it: none of them is acted on.
+    void untrustedPaths_data()
+    {
+        QTest::addColumn<QStringList>("sources"); // "{root}" and "{dst}" stand for the folders, "{dstName}" for the latter's name
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QStringList>("reasons"); // the failures, in order
+        QTest::addColumn<QStringList>("arrived"); // what is in the destination afterwards
+        const QStringList none;
+        const QString missing = TransferOperation::sourceMissingKey;
+        const QString failed = TransferOperation::failedKey;
+        QTest::newRow("source ending in /.") << QStringList{"{root}/F/."} << "{dst}" << QStringList{missing} << none;
+        QTest::newRow("source ending in /..") << QStringList{"{root}/F/sub/.."} << "{dst}" << QStringList{missing} << none;
+        QTest::newRow("source ending in /../") << QStringList{"{root}/F/sub/../"} << "{dst}" << QStringList{missing} << none;
+        QTest::newRow("relative source") << QStringList{"F/a"} << "{dst}" << QStringList{missing} << none;
+        QTest::newRow("empty source") << QStringList{""} << "{dst}" << QStringList{missing} << none;
+        QTest::newRow("NUL in the source")
+            << QStringList{QStringLiteral("{root}/F") + QChar(0) + QStringLiteral("/a")} << "{dst}" << QStringList{missing} << none;
+        QTest::newRow("empty folder") << QStringList{"{root}/F/a"} << "" << QStringList{failed} << none;
+        QTest::newRow("relative folder") << QStringList{"{root}/F/a"} << "rel" << QStringList{failed} << none;
+        QTest::newRow("folder ending in /.") << QStringList{"{root}/F/a"} << "{dst}/." << QStringList{failed} << none;
+        QTest::newRow("NUL in the folder")
+            << QStringList{"{root}/F/a"} << QStringLiteral("{dst}/G") + QChar(0) + QStringLiteral("/x") << QStringList{failed} << none;
+        QTest::newRow("bad folder, missing source") << QStringList{"{root}/F/nothing"} << "rel" << QStringList{missing} << none;
+        // Paths that are merely untidy still work.
+        QTest::newRow("untidy source and folder")
+            << QStringList{"{root}/F/sub/../sub//b"} << "{dst}/./x/..//../{dstName}//" << none << QStringList{"b"};
+    }
+    void untrustedPaths()
+    {
+        QFETCH(QStringList, sources);
+        QFETCH(QString, folder);
+        QFETCH(QStringList, reasons);
+        QFETCH(QStringList, arrived);
+
+        Root root;
+        root.lay({"F/a", "F/sub/b", "rel/"});
+        // The destination is on another volume where there is one: that is where "/.." empties a folder.
+        QTemporaryDir other(QStringLiteral("/dev/shm/transfer-XXXXXX"));
+        const QString dst = other.isValid() ? other.path() : root.path(QStringLiteral("dst"));
+        QVERIFY(QDir().mkpath(dst));
+        const auto expand = [&](QString p) {
+            return p.replace(QStringLiteral("{root}"), root.path())
+                .replace(QStringLiteral("{dstName}"), QFileInfo(dst).fileName())
+                .replace(QStringLiteral("{dst}"), dst);
+        };
+        QList<QUrl> urls;
+        for (const QString& source : std::as_const(sources))
+            urls << QUrl::fromLocalFile(expand(source));
+        const QStringList before = root.tree();
+
+        // Relative paths would be resolved in the working folder: make it one with the same items.
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(root.path()));
+        const auto result = TransferOperation().perform(Mode::move, urls, QUrl::fromLocalFile(expand(folder)), CR::keepBoth);
+        QVERIFY(QDir::setCurrent(previous));
+
+        QStringList gotReasons;
+        for (const auto& f : result.failed)
+            gotReasons << f.reasonKey;
+        QCOMPARE(gotReasons, reasons);
+        QCOMPARE(QDir(dst).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), arrived);
+        QCOMPARE(result.moved.size(), arrived.size());
+        if (arrived.isEmpty())
+            QCOMPARE(root.tree(), before);
+        QVERIFY(root.tree().contains(u"F/a=F/a"));
+    }
+
+    void untrustedPathsAreNoConflicts()
+    {
+        Root root;
+        root.lay({"src/a", "dst/a"});
+        const QUrl dst = root.url(QStringLiteral("dst"));
+        QCOMPARE(TransferOperation().conflicts({root.url(QStringLiteral("src/a"))}, dst), QList<QUrl>{root.url(QStringLiteral("src/a"))});
+        QCOMPARE(TransferOperation().conflicts({QUrl::fromLocalFile(root.path(QStringLiteral("src/a")) + QChar(0) + u'x')}, dst), QList<QUrl>{});
+        QCOMPARE(TransferOperation().conflicts({root.url(QStringLiteral("src/a"))}, root.url(QStringLiteral("dst/."))), QList<QUrl>{});
+    }
+
     void everyItemFailingIsNotPartial()
     {
         Root root;
@@ -430,6 +536,59 @@ private slots:
         QVERIFY(!disk.moveItem(root.path("G"), other.filePath(QStringLiteral("G"))));
         QVERIFY(!QFileInfo::exists(other.filePath(QStringLiteral("G"))));
         QVERIFY(root.tree().contains(u"G/a=G/a"));
+    }
+
+    // A source that cannot be removed is not copied at all, so a paste tried again makes no second
+    // copy; when its removal fails anyway before any of it went, the copy goes again.
+    void diskMoveAcrossVolumesKeepsOneWholeItem_data()
+    {
+        QTest::addColumn<QString>("readOnlyFolder");
+        QTest::addColumn<QString>("stuckItem");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("copyStays");
+        QTest::newRow("read-only folder inside") << "src/Project/sub" << "" << EACCES << false;
+        QTest::newRow("read-only item folder") << "src/Project" << "" << EACCES << false;
+        QTest::newRow("read-only parent folder") << "src" << "" << EACCES << false;
+        QTest::newRow("a file refuses removal") << "" << "Project/sub/b" << EPERM << false;
+        QTest::newRow("the last folder refuses removal") << "" << "src/Project" << EPERM << true;
+    }
+    void diskMoveAcrossVolumesKeepsOneWholeItem()
+    {
+        QFETCH(QString, readOnlyFolder);
+        QFETCH(QString, stuckItem);
+        QFETCH(int, code);
+        QFETCH(bool, copyStays);
+        Root root;
+        QTemporaryDir other(QStringLiteral("/dev/shm/transfer-XXXXXX"));
+        struct stat a, b;
+        if (!other.isValid() || ::stat(QFile::encodeName(other.path()).constData(), &a) != 0
+            || ::stat(QFile::encodeName(root.path()).constData(), &b) != 0 || a.st_dev == b.st_dev)
+            QSKIP("no second volume to move across");
+        root.lay({"src/Project/a", "src/Project/sub/b"});
+        const QStringList whole{"src/", "src/Project/", "src/Project/a=src/Project/a", "src/Project/sub/",
+                                "src/Project/sub/b=src/Project/sub/b"};
+        RefusingDisk disk;
+        disk.readOnlyFolder = readOnlyFolder;
+        disk.stuckItem = stuckItem;
+        const QString target = other.filePath(QStringLiteral("Project"));
+
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const auto moved = disk.moveItem(root.path("src/Project"), target);
+            QVERIFY(!moved);
+            QCOMPARE(moved.error().code, code);
+            const QStringList arrived = QDir(other.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+            if (copyStays) {
+                // Part of the source went: the copy is the one whole item and stays.
+                QCOMPARE(arrived, QStringList{"Project"});
+                QCOMPARE(root.tree(), (QStringList{"src/", "src/Project/"}));
+                QVERIFY(QFileInfo::exists(other.filePath(QStringLiteral("Project/sub/b"))));
+                break;
+            }
+            QCOMPARE(arrived, QStringList());
+            QCOMPARE(root.tree(), whole);
+        }
+        if (!readOnlyFolder.isEmpty())
+            QCOMPARE(disk.removals, QStringList()); // refused before anything was copied or removed
     }
 };
 
