@@ -46,7 +46,7 @@ std::expected<QUrl, FileCreator::CreationError> FileCreator::createFile(const Fi
         // The file behind any links is copied: a copied link would make writing to the new file
         // change the model.
         const QString model = m_fileOperations->canonicalPath(std::get<FileTemplate::File>(fileTemplate.source).path);
-        if (!m_fileOperations->isFile(model))
+        if (!m_fileOperations->isFile(model) && !m_fileOperations->isDirectory(model))
             return std::unexpected(CreationError::templateMissing);
         written = m_fileOperations->copyItem(model, path);
     }

@@ -139,7 +139,6 @@ private slots:
     {
         QTest::addColumn<QString>("target"); // relative to the models folder
         QTest::newRow("dangling link") << "gone.odt";
-        QTest::newRow("link to a folder") << "folder";
         QTest::newRow("link to a link to nothing") << "broken.odt";
     }
     void unusableModelBehindLink()
@@ -155,6 +154,25 @@ private slots:
         QCOMPARE(FileCreator().createFile(t, QUrl::fromLocalFile(dir.path()), QStringLiteral("New")),
                  std::unexpected(FileCreator::CreationError::templateMissing));
         QVERIFY(entries(dir.path()).isEmpty());
+    }
+
+    void folderModelBehindLinkIsCopiedAsAFolder()
+    {
+        QTemporaryDir models;
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkpath(models.filePath(QStringLiteral("Project/src"))));
+        QFile inner(models.filePath(QStringLiteral("Project/src/main.txt")));
+        QVERIFY(inner.open(QIODevice::WriteOnly));
+        inner.write("model");
+        inner.close();
+        QVERIFY(QFile::link(models.filePath(QStringLiteral("Project")), models.filePath(QStringLiteral("Link"))));
+        const FileTemplate t{QStringLiteral("user.3"), QStringLiteral("Project"), false, QString(), QString(),
+                             FileTemplate::File{models.filePath(QStringLiteral("Link"))}, std::nullopt};
+        const auto created = FileCreator().createFile(t, QUrl::fromLocalFile(dir.path()), QStringLiteral("New"));
+        QVERIFY(created.has_value());
+        const QFileInfo info(created->toLocalFile());
+        QVERIFY(info.isDir() && !info.isSymLink());
+        QVERIFY(QFile::exists(created->toLocalFile() + QStringLiteral("/src/main.txt")));
     }
 
     void unusableTemplates_data()
