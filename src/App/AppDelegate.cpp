@@ -27,11 +27,6 @@ void AppDelegate::startListening()
     m_handler->startListening();
 }
 
-void AppDelegate::applicationWillTerminate()
-{
-    // Nothing else is torn down; pending usage reports would be flushed here.
-}
-
 void AppDelegate::open(const QList<QUrl>& urls)
 {
     for (const QUrl& url : urls) {

@@ -22,7 +22,6 @@ public:
 
     void applicationDidFinishLaunching();
     void startListening();
-    void applicationWillTerminate();
 
     // Each URL in order: a file is read as a plug-in source; any other URL is offered to the
     // sign-in that may be waiting for it.

@@ -96,19 +96,18 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
                 if (previous == current)
                     return;
                 syncSelectionMonitor();
-                const QString symbol = menuBarSymbol();
-                if (symbol != m_menuBarSymbol) {
-                    m_menuBarSymbol = symbol;
-                    emit menuBarSymbolChanged();
-                }
+                updateMenuBarSymbol();
             });
-    connect(this, &AppModel::hasCompletedOnboardingChanged, this, [this] {
-        const QString symbol = menuBarSymbol();
-        if (symbol != m_menuBarSymbol) {
-            m_menuBarSymbol = symbol;
-            emit menuBarSymbolChanged();
-        }
-    });
+    connect(this, &AppModel::hasCompletedOnboardingChanged, this, &AppModel::updateMenuBarSymbol);
+}
+
+void AppModel::updateMenuBarSymbol()
+{
+    const QString symbol = menuBarSymbol();
+    if (symbol == m_menuBarSymbol)
+        return;
+    m_menuBarSymbol = symbol;
+    emit menuBarSymbolChanged();
 }
 
 AppModel::~AppModel()

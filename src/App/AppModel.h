@@ -146,6 +146,7 @@ private:
     void saveMenuPreferences();
     void pushActionPreferences();
     void setSelection(const SelectionSettings& settings);
+    void updateMenuBarSymbol();
 
     Platform::Services m_services;
     Hooks m_hooks;

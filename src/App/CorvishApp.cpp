@@ -1,6 +1,5 @@
 #include "App/CorvishApp.h"
 
-#include "App/AppDelegate.h"
 #include "App/AppModel.h"
 
 #include <QApplication>
@@ -12,17 +11,16 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-CorvishApp::CorvishApp(AppModel& model, AppDelegate& delegate, QObject* parent)
+CorvishApp::CorvishApp(AppModel& model, QObject* parent)
     : QObject(parent)
     , m_model(model)
-    , m_delegate(delegate)
     , m_menu(std::make_unique<QMenu>())
 {
     MenuBarView::Environment environment{
         // The onboarding and settings windows are not part of this build.
         .openOnboarding = {},
         .openSettings = {},
-        .activate = [] {},
+        .activate = {},
         .terminate = [] { QApplication::quit(); },
         .version = applicationVersion(),
     };

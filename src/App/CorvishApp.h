@@ -9,7 +9,6 @@
 #include <memory>
 
 class AppModel;
-class AppDelegate;
 class QMenu;
 class QSystemTrayIcon;
 class QWidget;
@@ -19,7 +18,7 @@ class QWidget;
 class CorvishApp : public QObject {
     Q_OBJECT
 public:
-    CorvishApp(AppModel& model, AppDelegate& delegate, QObject* parent = nullptr);
+    explicit CorvishApp(AppModel& model, QObject* parent = nullptr);
     ~CorvishApp() override;
 
     void show();
@@ -37,7 +36,6 @@ private:
     void updateIcon();
 
     AppModel& m_model;
-    AppDelegate& m_delegate;
     std::unique_ptr<QMenu> m_menu;
     std::unique_ptr<MenuBarView> m_view;
     QSystemTrayIcon* m_tray = nullptr;

@@ -39,7 +39,7 @@ int main(int argc, char** argv)
     AppModel model(services, AppModel::Hooks{.alertSound = [alerts] { alerts->alertSound(); }});
     AppModel::setShared(&model);
     AppDelegate delegate(model, alerts);
-    CorvishApp scenes(model, delegate);
+    CorvishApp scenes(model);
     scenes.show();
 
     QObject::connect(&instance, &SingleInstance::urlsReceived, &delegate, &AppDelegate::open);
@@ -50,7 +50,6 @@ int main(int argc, char** argv)
         // What later launches handed over while we were starting, then whatever comes.
         instance.startDelivering();
     });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
 
     const int status = app.exec();
     AppModel::setShared(nullptr);

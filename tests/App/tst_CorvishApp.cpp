@@ -1,6 +1,5 @@
 #include "AppFixture.h"
 
-#include "App/AppDelegate.h"
 #include "App/CorvishApp.h"
 
 #include <QMenu>
@@ -30,8 +29,7 @@ void CorvishAppTest::menuIsReachableWithOrWithoutTray()
 {
     AppFixture f;
     auto model = f.makeModel();
-    AppDelegate delegate(*model, f.alerts);
-    CorvishApp app(*model, delegate);
+    CorvishApp app(*model);
     app.show();
     if (app.usesTray()) {
         QVERIFY(!app.fallbackWindow());
@@ -52,8 +50,7 @@ void CorvishAppTest::menuFollowsTheModel()
 {
     AppFixture f;
     auto model = f.makeModel();
-    AppDelegate delegate(*model, f.alerts);
-    CorvishApp app(*model, delegate);
+    CorvishApp app(*model);
     QVERIFY(item(app.menu(), "menu.finderMenu")->isChecked());
     model->setFinderMenuEnabled(false);
     QVERIFY(!item(app.menu(), "menu.finderMenu")->isChecked());

@@ -37,7 +37,7 @@ QByteArray j(const char* text)
 class FinderActionHandoffTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_root;
+    std::optional<QTemporaryDir> m_root; // fresh for every test
     Platform::Folders m_folders;
 
     QString queue() const { return FinderActionHandoff::queueDirectory(m_folders); }
@@ -55,10 +55,9 @@ class FinderActionHandoffTest : public QObject {
 private slots:
     void init()
     {
-        m_root.~QTemporaryDir();
-        new (&m_root) QTemporaryDir;
-        QVERIFY(m_root.isValid());
-        m_folders = Platform::Folders::under(m_root.path());
+        m_root.emplace();
+        QVERIFY(m_root->isValid());
+        m_folders = Platform::Folders::under(m_root->path());
     }
 
     void decoding_data()
@@ -189,7 +188,7 @@ private slots:
         // A pipe would block the drain, a link to a device would never end: both are dropped.
         QDir().mkpath(queue());
         QVERIFY(::mkfifo(QFile::encodeName(QDir(queue()).filePath("1700000000001-AAAAAAAA.json")).constData(), 0600) == 0);
-        const QString outside = QDir(m_root.path()).filePath("elsewhere.json");
+        const QString outside = QDir(m_root->path()).filePath("elsewhere.json");
         QFile f(outside);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(requestBytes("linked"));

@@ -65,16 +65,15 @@ QStringList ids(const QList<ActionDefinition>& actions)
 class FinderMenuPreferencesTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_root;
+    std::optional<QTemporaryDir> m_root; // fresh for every test
     Platform::Folders m_folders;
 
 private slots:
     void init()
     {
-        m_root.~QTemporaryDir();
-        new (&m_root) QTemporaryDir;
-        QVERIFY(m_root.isValid());
-        m_folders = Platform::Folders::under(m_root.path());
+        m_root.emplace();
+        QVERIFY(m_root->isValid());
+        m_folders = Platform::Folders::under(m_root->path());
     }
 
     void roundTripThroughDefaultsAndSharedFile()

@@ -35,16 +35,15 @@ void writeFile(const QString& path, const QByteArray& bytes)
 class SharedPreferencesStoreTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_root;
+    std::optional<QTemporaryDir> m_root; // fresh for every test
     Platform::Folders m_folders;
 
 private slots:
     void init()
     {
-        m_root.~QTemporaryDir();
-        new (&m_root) QTemporaryDir;
-        QVERIFY(m_root.isValid());
-        m_folders = Platform::Folders::under(m_root.path());
+        m_root.emplace();
+        QVERIFY(m_root->isValid());
+        m_folders = Platform::Folders::under(m_root->path());
     }
 
     void firstWriteCreatesTheFolderAndASortedIndentedFile()
