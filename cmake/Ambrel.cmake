@@ -48,3 +48,15 @@ function(ambrel_module_tests module)
     ambrel_test(tst_${module}_${stem} SOURCES ${test} ${ARG_SOURCES} LIBS ${module} ${ARG_LIBS})
   endforeach()
 endfunction()
+
+# ambrel_x_test(<name> COMMAND <command> [args...] [ENVIRONMENT var=value...])
+# A test that runs inside a private X session (tests/XSession/x-session: Xvfb on a free display,
+# a private D-Bus session and runtime folder, openbox). Its home and XDG folders lie in the build
+# tree, like every other test's; it runs on the real desktop services.
+function(ambrel_x_test name)
+  cmake_parse_arguments(ARG "" "" "COMMAND;ENVIRONMENT" ${ARGN})
+  add_test(NAME ${name} COMMAND ${PROJECT_SOURCE_DIR}/tests/XSession/x-session -- ${ARG_COMMAND})
+  set(sandbox ${CMAKE_CURRENT_BINARY_DIR}/${name}.home)
+  set_tests_properties(${name} PROPERTIES LABELS desktop ENVIRONMENT
+    "HOME=${sandbox};XDG_DATA_HOME=${sandbox}/data;XDG_CONFIG_HOME=${sandbox}/config;XDG_CACHE_HOME=${sandbox}/cache;AMBREL_TEST_SOURCE_DIR=${CMAKE_CURRENT_SOURCE_DIR};AMBREL_BINARY_DIR=${PROJECT_BINARY_DIR};${ARG_ENVIRONMENT}")
+endfunction()
