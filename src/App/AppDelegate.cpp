@@ -20,10 +20,19 @@ void AppDelegate::applicationDidFinishLaunching()
     startListening();
 }
 
+void AppDelegate::applicationWillTerminate()
+{
+    m_model.telemetry().flush();
+    // No event loop runs after this one: without the wait the batch would never leave.
+    m_model.telemetry().waitForRequests(std::chrono::seconds(2));
+}
+
 void AppDelegate::startListening()
 {
-    if (!m_handler)
+    if (!m_handler) {
         m_handler = std::make_unique<FinderActionHandler>(m_model.services(), m_alerts);
+        m_handler->setTelemetry(&m_model.telemetry());
+    }
     m_handler->startListening();
 }
 

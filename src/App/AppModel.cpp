@@ -8,8 +8,10 @@
 #include "Selection/CurrencyPreference.h"
 #include "System/FinderWindowReader.h"
 #include "System/LaunchAtLogin.h"
+#include "ContextCore/VersionOrder.h"
 
 #include <QCalendar>
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QTimer>
 
@@ -68,10 +70,12 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
     , m_services(std::move(services))
     , m_hooks(std::move(hooks))
     , m_logger(PrivacyLog::logger(QStringLiteral("AppModel")))
+    , m_network(std::make_unique<QNetworkAccessManager>())
 {
     // The permission states first: the menu-bar icon and the selection toolbar depend on them.
     m_permissions = std::make_unique<PermissionMonitor>(m_services.permissions, std::move(pollTimer));
     m_newFileHotKey = std::make_unique<GlobalHotKey>(m_services.hotKeys);
+    makeUpdateServices();
 
     loadSettings();
     auto& defaults = *m_services.userDefaults;
@@ -99,6 +103,46 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
                 updateMenuBarSymbol();
             });
     connect(this, &AppModel::hasCompletedOnboardingChanged, this, &AppModel::updateMenuBarSymbol);
+
+    // The one start-up task: the automatic update check decides itself whether one is due.
+    QTimer::singleShot(0, this, [this] { m_updates->checkIfDue(m_services.clock->now()); });
+
+    // The start-up event, last.
+    QStringList granted;
+    for (auto it = m_permissions->granted().begin(); it != m_permissions->granted().end(); ++it)
+        if (it.value())
+            granted << toRaw(it.key());
+    telemetry().send(TelemetryEvent::launched(granted, isAIReady(), scrollEnabled()));
+}
+
+void AppModel::makeUpdateServices()
+{
+    const QString running = m_services.systemInfo->applicationVersion();
+    const QString version = running.isEmpty() ? QStringLiteral("0") : running;
+    // Only a copy installed from a release bundle replaces itself; a build folder never does.
+    UpdateInstaller::Options options;
+    options.quit = [] { QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection); };
+    m_updateInstaller = std::make_unique<UpdateInstaller>(
+        UpdateInstaller::bundleContaining(QCoreApplication::applicationFilePath()), version, m_network.get(),
+        m_services.archiveExtractor, m_services.codeSignature, options);
+    m_updates = std::make_unique<UpdateChecker>(
+        m_hooks.updateEndpoint.isEmpty() ? QUrl(updateEndpoint) : m_hooks.updateEndpoint, m_network.get(),
+        m_services.userDefaults, version, dotted(m_services.systemInfo->operatingSystemVersion()));
+}
+
+TelemetryClient& AppModel::telemetry()
+{
+    if (!m_telemetry) {
+        // Read from the defaults, not from the model's switch.
+        const bool enabled = m_services.userDefaults->boolValue(keyTelemetry).value_or(false);
+        TelemetryClient::Options options;
+        options.baseURL = m_hooks.telemetryService;
+        m_telemetry = std::make_unique<TelemetryClient>(
+            telemetryAppID, TelemetryClient::Destination::v2(telemetryNamespace),
+            TelemetryEnvironment::current(*m_services.systemInfo),
+            TelemetryClient::installationID(*m_services.userDefaults), false, m_network.get(), enabled, options);
+    }
+    return *m_telemetry;
 }
 
 void AppModel::updateMenuBarSymbol()
@@ -363,11 +407,27 @@ void AppModel::setFinderMenuEnabled(bool enabled)
     setMenuPreferences(menu);
 }
 
+namespace {
+QString scrollPreset(const QJsonObject& settings)
+{
+    return settings.value(QStringLiteral("global")).toObject().value(QStringLiteral("preset")).toString(QStringLiteral("windowsLike"));
+}
+QString radialShape(const QJsonObject& settings)
+{
+    return settings.value(QStringLiteral("shape")).toString(QStringLiteral("circle"));
+}
+} // namespace
+
 void AppModel::setScrollSettings(const QJsonObject& settings)
 {
     const bool changed = settings != m_scrollSettings;
-    m_scrollSettings = settings;
+    const QJsonObject previous = std::exchange(m_scrollSettings, settings);
     m_services.userDefaults->setData(keyScroll, QJsonDocument(settings).toJson(QJsonDocument::Compact));
+    const bool wasEnabled = previous.value(QStringLiteral("isEnabled")).toBool(false);
+    if (scrollEnabled() != wasEnabled)
+        telemetry().send(TelemetryEvent::scrollEnabled(scrollEnabled()));
+    if (scrollPreset(settings) != scrollPreset(previous))
+        telemetry().send(TelemetryEvent::scrollPresetChosen(scrollPreset(settings)));
     if (changed)
         emit scrollSettingsChanged();
 }
@@ -387,8 +447,13 @@ void AppModel::setScrollEnabled(bool enabled)
 void AppModel::setRadialSettings(const QJsonObject& settings)
 {
     const bool changed = settings != m_radialSettings;
-    m_radialSettings = settings;
+    const QJsonObject previous = std::exchange(m_radialSettings, settings);
     m_services.userDefaults->setData(keyRadial, QJsonDocument(settings).toJson(QJsonDocument::Compact));
+    const bool enabled = settings.value(QStringLiteral("isEnabled")).toBool(false);
+    if (enabled != previous.value(QStringLiteral("isEnabled")).toBool(false))
+        telemetry().send(TelemetryEvent::radialEnabled(enabled));
+    if (radialShape(settings) != radialShape(previous))
+        telemetry().send(TelemetryEvent::radialShapeChosen(radialShape(settings)));
     if (changed)
         emit radialSettingsChanged();
 }
@@ -398,6 +463,7 @@ void AppModel::setTelemetryEnabled(bool enabled)
     const bool changed = enabled != m_telemetryEnabled;
     m_telemetryEnabled = enabled;
     m_services.userDefaults->setBool(keyTelemetry, enabled);
+    telemetry().setEnabled(enabled);
     if (changed)
         emit telemetryEnabledChanged();
 }
@@ -506,6 +572,7 @@ void AppModel::createFileInFrontmostFinderWindow()
 
 void AppModel::launch(const QString& bundleIdentifier)
 {
+    telemetry().send(TelemetryEvent::radialItemLaunched());
     for (const auto& app : m_services.workspace->runningApplications()) {
         if (app.bundleIdentifier == bundleIdentifier) {
             // Activate on the next turn, once this application has stepped back.

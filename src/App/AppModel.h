@@ -11,8 +11,12 @@
 #include "SecurityCore/PrivacyLog.h"
 #include "System/GlobalHotKey.h"
 #include "System/PermissionMonitor.h"
+#include "Telemetry/TelemetryClient.h"
+#include "Updates/UpdateChecker.h"
+#include "Updates/UpdateInstaller.h"
 
 #include <QJsonObject>
+#include <QNetworkAccessManager>
 #include <QObject>
 #include <QSet>
 
@@ -41,7 +45,16 @@ public:
     // What the model does towards the user outside its own state.
     struct Hooks {
         std::function<void()> alertSound; // the system's alert sound
+        // Where usage reports go; empty: the real ingestion service.
+        QString telemetryService;
+        // The version service; empty: the product web site's.
+        QUrl updateEndpoint;
     };
+
+    // The usage-report client's identity with the ingestion service.
+    inline static const QString telemetryAppID = QStringLiteral("5B1E0A93-7C42-4F6D-8E2B-0D9A6C3F1B74");
+    inline static const QString telemetryNamespace = QStringLiteral("com.corvish.ambrel");
+    inline static const QString updateEndpoint = QStringLiteral("https://ambrel.corvish.com/api/version");
 
     inline static const QString extensionBundleID = QStringLiteral("com.corvish.app.FinderExtension");
     inline static const QString credentialsService = QStringLiteral("com.corvish.credentials");
@@ -55,6 +68,12 @@ public:
     static void setShared(AppModel* model);
 
     const Platform::Services& services() const { return m_services; }
+    // The one network session every service of the model sends with.
+    QNetworkAccessManager& network() { return *m_network; }
+    // The usage reporter, made on first use; send it events from anywhere.
+    TelemetryClient& telemetry();
+    UpdateChecker& updates() { return *m_updates; }
+    UpdateInstaller& updateInstaller() { return *m_updateInstaller; }
     PermissionMonitor& permissions() { return *m_permissions; }
     const PermissionMonitor& permissions() const { return *m_permissions; }
 
@@ -142,6 +161,7 @@ signals:
 
 private:
     void loadSettings();
+    void makeUpdateServices();
     void pushSelectionSettings();
     void saveMenuPreferences();
     void pushActionPreferences();
@@ -151,6 +171,10 @@ private:
     Platform::Services m_services;
     Hooks m_hooks;
     PrivacyLog::Logger m_logger;
+    std::unique_ptr<QNetworkAccessManager> m_network;
+    std::unique_ptr<TelemetryClient> m_telemetry;
+    std::unique_ptr<UpdateInstaller> m_updateInstaller;
+    std::unique_ptr<UpdateChecker> m_updates;
     std::unique_ptr<PermissionMonitor> m_permissions;
 
     bool m_hasCompletedOnboarding = false;

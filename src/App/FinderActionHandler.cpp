@@ -6,6 +6,7 @@
 #include "LocalActions/FinderActionHandoff.h"
 #include "LocalActions/FinderMenuPreferences.h"
 #include "LocalActions/LocalActionsStrings.h"
+#include "Telemetry/TelemetryClient.h"
 
 FinderActionHandler::FinderActionHandler(Platform::Services services, std::shared_ptr<AlertPresenter> alerts,
                                          QObject* parent)
@@ -52,6 +53,11 @@ void FinderActionHandler::drainQueue()
 
 void FinderActionHandler::perform(const FinderActionRequest& request)
 {
+    if (m_telemetry) {
+        const bool custom = FinderActionCatalog::isCustom(request.actionID);
+        m_telemetry->send(TelemetryEvent::actionRun(custom ? TelemetryEvent::customAction : request.actionID,
+                                                    TelemetryEvent::EntryPoint::finder));
+    }
     if (FinderActionCatalog::isCustom(request.actionID)) {
         // The user's own file actions are AI action templates; without them there is nothing
         // that could carry this identifier.

@@ -43,6 +43,7 @@ int main(int argc, char** argv)
     scenes.show();
 
     QObject::connect(&instance, &SingleInstance::urlsReceived, &delegate, &AppDelegate::open);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
     QTimer::singleShot(0, &delegate, [&] {
         delegate.applicationDidFinishLaunching();
         if (!opened.isEmpty())

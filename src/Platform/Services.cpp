@@ -1,5 +1,7 @@
 #include "Platform/Services.h"
 
+#include "Platform/Desktop/DesktopArchiveExtractor.h"
+#include "Platform/Desktop/DesktopCodeSignature.h"
 #include "Platform/Desktop/DesktopFinderWindows.h"
 #include "Platform/Desktop/DesktopHotKeys.h"
 #include "Platform/Desktop/DesktopKeychain.h"
@@ -11,6 +13,8 @@
 #include "Platform/Desktop/DesktopSystemInfo.h"
 #include "Platform/Desktop/DesktopUserDefaults.h"
 #include "Platform/Desktop/DesktopWorkspace.h"
+#include "Platform/Simulated/SimulatedArchiveExtractor.h"
+#include "Platform/Simulated/SimulatedCodeSignature.h"
 #include "Platform/Simulated/SimulatedFinderWindows.h"
 #include "Platform/Simulated/SimulatedHotKeys.h"
 #include "Platform/Simulated/SimulatedKeychain.h"
@@ -41,6 +45,8 @@ Services makeDesktopServices(const Folders& folders)
         .permissions = std::make_shared<DesktopPermissions>(folders.extensionContainer),
         .finderWindows = std::make_shared<DesktopFinderWindows>(),
         .systemInfo = std::make_shared<DesktopSystemInfo>(DesktopSystemInfo::fromEnvironment()),
+        .archiveExtractor = std::make_shared<DesktopArchiveExtractor>(),
+        .codeSignature = std::make_shared<DesktopCodeSignature>(),
     };
 }
 
@@ -60,6 +66,8 @@ Services makeSimulatedServices(const Folders& folders)
         .permissions = std::make_shared<SimulatedPermissions>(),
         .finderWindows = std::make_shared<SimulatedFinderWindows>(),
         .systemInfo = std::make_shared<SimulatedSystemInfo>(),
+        .archiveExtractor = std::make_shared<SimulatedArchiveExtractor>(),
+        .codeSignature = std::make_shared<SimulatedCodeSignature>(),
     };
 }
 

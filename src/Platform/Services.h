@@ -1,6 +1,8 @@
 #pragma once
 
+#include "Platform/ArchiveExtractor.h"
 #include "Platform/Clock.h"
+#include "Platform/CodeSignature.h"
 #include "Platform/DistributedNotifications.h"
 #include "Platform/FinderWindows.h"
 #include "Platform/Folders.h"
@@ -34,6 +36,8 @@ struct Services {
     std::shared_ptr<Permissions> permissions;
     std::shared_ptr<FinderWindows> finderWindows;
     std::shared_ptr<SystemInfo> systemInfo;
+    std::shared_ptr<ArchiveExtractor> archiveExtractor;
+    std::shared_ptr<CodeSignature> codeSignature;
 };
 
 // The real services of this system, storing under the given folders.
