@@ -36,7 +36,10 @@ int main(int argc, char** argv)
     ModuleStrings::setUserDefaults(services.userDefaults);
 
     auto alerts = std::make_shared<DesktopAlertPresenter>();
-    AppModel model(services, AppModel::Hooks{.alertSound = [alerts] { alerts->alertSound(); }});
+    // AMBREL_UPDATE_ENDPOINT points the update check at another version service (to try a release).
+    AppModel model(services, AppModel::Hooks{.alertSound = [alerts] { alerts->alertSound(); },
+                                             .telemetryService = {},
+                                             .updateEndpoint = QUrl(qEnvironmentVariable("AMBREL_UPDATE_ENDPOINT"))});
     AppModel::setShared(&model);
     AppDelegate delegate(model, alerts);
     CorvishApp scenes(model);

@@ -165,25 +165,37 @@ void UpdateInstallControls::setRelease(const UpdateRelease& release)
 
 void UpdateInstallControls::refresh()
 {
+    showPage(pageFor());
+}
+
+void UpdateInstallControls::showPage(int index)
+{
+    // The block is as tall as the layout shown, not as the tallest one.
+    for (int i = 0; i < m_pages->count(); ++i)
+        m_pages->widget(i)->setSizePolicy(QSizePolicy::Preferred, i == index ? QSizePolicy::Preferred : QSizePolicy::Ignored);
+    m_pages->setCurrentIndex(index);
+    m_pages->adjustSize();
+    updateGeometry();
+}
+
+int UpdateInstallControls::pageFor()
+{
     using K = UpdateInstaller::Phase::Kind;
-    if (!m_installer.canInstall()) {
-        m_pages->setCurrentIndex(5);
-        return;
-    }
+    if (!m_installer.canInstall())
+        return 5;
     const auto& phase = m_installer.phase();
     switch (phase.kind) {
-    case K::idle: m_pages->setCurrentIndex(0); break;
+    case K::idle: return 0;
     case K::downloading:
         m_progress->setValue(int(qBound(0.0, phase.fraction, 1.0) * 1000));
-        m_pages->setCurrentIndex(1);
-        break;
-    case K::verifying: m_pages->setCurrentIndex(2); break;
-    case K::readyToRelaunch: m_pages->setCurrentIndex(3); break;
+        return 1;
+    case K::verifying: return 2;
+    case K::readyToRelaunch: return 3;
     case K::failed:
         m_failure->setText(UpdatesStrings::string(QStringLiteral("update.failed.") + toRaw(phase.failure)));
-        m_pages->setCurrentIndex(4);
-        break;
+        return 4;
     }
+    return 0;
 }
 
 UpdateSection::UpdateSection(UpdateChecker& checker, UpdateInstaller& installer, const QString& version,

@@ -31,6 +31,8 @@ public:
 
 private:
     void refresh();
+    int pageFor();
+    void showPage(int index);
 
     UpdateInstaller& m_installer;
     std::function<void(const QUrl&)> m_openURL;
