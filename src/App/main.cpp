@@ -43,6 +43,7 @@ int main(int argc, char** argv)
     scenes.show();
 
     QObject::connect(&instance, &SingleInstance::urlsReceived, &delegate, &AppDelegate::open);
+    QObject::connect(&instance, &SingleInstance::showRequested, &scenes, &CorvishApp::reopen);
     QTimer::singleShot(0, &delegate, [&] {
         delegate.applicationDidFinishLaunching();
         if (!opened.isEmpty())
