@@ -135,12 +135,13 @@ void TelemetryClient::scheduleFlush()
         if (self)
             self->flush();
     };
-    if (m_options.schedule) {
-        m_options.schedule(flushDelay, fire);
-        return;
-    }
     // The timer belongs to the client's thread, whichever thread sent the event.
-    QMetaObject::invokeMethod(this, [this, fire] { QTimer::singleShot(flushDelay, Qt::PreciseTimer, this, fire); });
+    QMetaObject::invokeMethod(this, [this, fire] {
+        if (m_options.schedule)
+            m_options.schedule(flushDelay, fire);
+        else
+            QTimer::singleShot(flushDelay, Qt::PreciseTimer, this, fire);
+    });
 }
 
 void TelemetryClient::flush()

@@ -51,7 +51,7 @@ public:
     // The service's address, and the delayed flush, which tests replace.
     struct Options {
         QString baseURL; // empty: defaultBaseURL
-        // Runs `flush` after `delay` on the client's thread; the default is a precise timer.
+        // Runs `flush` after `delay`; called on the client's thread. The default is a precise timer.
         std::function<void(std::chrono::milliseconds delay, std::function<void()> flush)> schedule;
     };
 
