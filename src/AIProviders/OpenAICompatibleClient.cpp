@@ -70,8 +70,7 @@ void AIStream::failSoon(const AIError& error)
         Qt::QueuedConnection);
 }
 
-void AIStream::begin(const OpenAICompatibleClient& client, const AIConfiguration& configuration,
-                     QNetworkRequest request, QByteArray body)
+void AIStream::begin(const OpenAICompatibleClient& client, const QNetworkRequest& request, const QByteArray& body)
 {
     m_manager = client.m_session;
     QNetworkReply* reply = m_manager->post(request, body);
@@ -80,7 +79,6 @@ void AIStream::begin(const OpenAICompatibleClient& client, const AIConfiguration
     connect(reply, &QNetworkReply::metaDataChanged, this, &AIStream::onHead);
     connect(reply, &QIODevice::readyRead, this, &AIStream::onReadyRead);
     connect(reply, &QNetworkReply::finished, this, &AIStream::onFinished);
-    Q_UNUSED(configuration);
 }
 
 void AIStream::onHead()
@@ -301,7 +299,7 @@ std::unique_ptr<AIStream> OpenAICompatibleClient::streamCompletion(const AIConfi
     request.setRawHeader("Accept", "text/event-stream");
     const QByteArray body =
         ChatWire::encode(ChatWire::chatRequest(configuration.modelID, systemPrompt, userPrompt, temperature));
-    stream->begin(*this, configuration, request, body);
+    stream->begin(*this, request, body);
     return stream;
 }
 

@@ -44,8 +44,7 @@ private:
     enum class Phase { awaitingHead, errorBody, lines, over };
 
     explicit AIStream(QObject* parent = nullptr);
-    void begin(const OpenAICompatibleClient& client, const AIConfiguration& configuration, QNetworkRequest request,
-               QByteArray body);
+    void begin(const OpenAICompatibleClient& client, const QNetworkRequest& request, const QByteArray& body);
     void failSoon(const AIError& error);
     void onHead();
     void onReadyRead();
