@@ -11,8 +11,11 @@
 #include "Platform/Desktop/DesktopSystemInfo.h"
 #include "Platform/Desktop/DesktopUserDefaults.h"
 #include "Platform/Desktop/DesktopWorkspace.h"
+#include "Platform/Simulated/SimulatedAccessibility.h"
+#include "Platform/Simulated/SimulatedEventMonitors.h"
 #include "Platform/Simulated/SimulatedFinderWindows.h"
 #include "Platform/Simulated/SimulatedHotKeys.h"
+#include "Platform/Simulated/SimulatedKeystrokes.h"
 #include "Platform/Simulated/SimulatedKeychain.h"
 #include "Platform/Simulated/SimulatedLoginItem.h"
 #include "Platform/Simulated/SimulatedNotifications.h"
@@ -21,7 +24,9 @@
 #include "Platform/Simulated/SimulatedScreens.h"
 #include "Platform/Simulated/SimulatedSystemInfo.h"
 #include "Platform/Simulated/SimulatedUserDefaults.h"
+#include "Platform/Simulated/SimulatedWindowList.h"
 #include "Platform/Simulated/SimulatedWorkspace.h"
+#include "Platform/Unavailable.h"
 
 namespace Platform {
 
@@ -41,6 +46,10 @@ Services makeDesktopServices(const Folders& folders)
         .permissions = std::make_shared<DesktopPermissions>(folders.extensionContainer),
         .finderWindows = std::make_shared<DesktopFinderWindows>(),
         .systemInfo = std::make_shared<DesktopSystemInfo>(DesktopSystemInfo::fromEnvironment()),
+        .accessibility = std::make_shared<UnavailableAccessibility>(),
+        .eventMonitors = std::make_shared<UnavailableEventMonitors>(),
+        .keystrokes = std::make_shared<UnavailableKeystrokes>(),
+        .windowList = std::make_shared<UnavailableWindowList>(),
     };
 }
 
@@ -60,6 +69,10 @@ Services makeSimulatedServices(const Folders& folders)
         .permissions = std::make_shared<SimulatedPermissions>(),
         .finderWindows = std::make_shared<SimulatedFinderWindows>(),
         .systemInfo = std::make_shared<SimulatedSystemInfo>(),
+        .accessibility = std::make_shared<SimulatedAccessibility>(),
+        .eventMonitors = std::make_shared<SimulatedEventMonitors>(),
+        .keystrokes = std::make_shared<SimulatedKeystrokes>(),
+        .windowList = std::make_shared<SimulatedWindowList>(),
     };
 }
 
