@@ -4,6 +4,7 @@
 #include "Selection/ScreenGeometry.h"
 #include "Selection/SelectionToolbarView.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
@@ -201,6 +202,8 @@ void ToolbarPanel::show(QWidget* content, const QRectF& near, const std::optiona
     }
     m_content = content;
     m_shape = shape;
+    m_near = near;
+    m_fallback = fallback;
     install(this, content);
     setFixedSize(size);
     m_frame.setSize(QSizeF(size));
@@ -232,4 +235,23 @@ void ToolbarPanel::dismiss()
 void ToolbarPanel::paintEvent(QPaintEvent*)
 {
     paintBackground(this, cornerRadius());
+}
+
+bool ToolbarPanel::event(QEvent* event)
+{
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::LayoutRequest && m_content)
+        fit();
+    return handled;
+}
+
+void ToolbarPanel::fit()
+{
+    const QSize size = measure(m_content, m_shape);
+    if (size.width() <= 0 || size.height() <= 0 || size == this->size())
+        return;
+    setFixedSize(size);
+    m_frame.setSize(QSizeF(size));
+    position(m_near, m_fallback);
+    applyMask(this, cornerRadius());
 }

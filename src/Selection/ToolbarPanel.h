@@ -83,15 +83,20 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // A view that changes its size (a streaming run) is measured and placed again.
+    bool event(QEvent* event) override;
 
 private:
     void position(const QRectF& near, const std::optional<QPointF>& fallback);
+    void fit();
 
     std::shared_ptr<Platform::Screens> m_screens;
     std::unique_ptr<ToolbarHintPanel> m_hint;
     QPointer<QWidget> m_content;
     Shape m_shape = Shape::capsule;
     QRectF m_frame;
+    QRectF m_near;
+    std::optional<QPointF> m_fallback;
     PrivacyLog::Logger m_logger;
 };
 
