@@ -246,6 +246,8 @@ ToolbarHintView::ToolbarHintView(const QString& text, QWidget* parent)
     label->setFont(f);
     // Two lines at most within the bubble's 260 points.
     label->setMaximumWidth(260 - 18);
+    // A short hint stays on one line; only a long one wraps.
+    label->setMinimumWidth(qMin(QFontMetrics(f).horizontalAdvance(text) + 2, 260 - 18));
     label->setMaximumHeight(QFontMetrics(f).lineSpacing() * 2 + 2);
     box->addWidget(label);
 }
