@@ -18,6 +18,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <optional>
 
 namespace {
 
@@ -170,6 +172,17 @@ AIConfiguration configurationFor(const ServerThread& server)
     return AIConfiguration{AIProviderID::openAICompatible, QString(), server.url("/v1"), QStringLiteral("m")};
 }
 
+// One streamed reply through the client; `onDelta` sees every piece.
+void runClient(const OpenAICompatibleClient& client, const ServerThread& server, const std::function<void()>& onDelta)
+{
+    auto stream = client.streamCompletion(configurationFor(server), "k", "s", "u");
+    bool over = false;
+    QObject::connect(stream.get(), &AIStream::delta, onDelta);
+    QObject::connect(stream.get(), &AIStream::finished, [&] { over = true; });
+    QObject::connect(stream.get(), &AIStream::failed, [&] { over = true; });
+    spin([&] { return over; });
+}
+
 void clientStream(benchmark::State& state)
 {
     application();
@@ -178,17 +191,12 @@ void clientStream(benchmark::State& state)
                                         OpenAICompatibleClient::AppAttribution::defaultAttribution());
     for (auto _ : state) {
         server.respond(fullReply());
-        auto stream = client.streamCompletion(configurationFor(server), "k", "s", "u");
         int pieces = 0;
-        bool over = false;
         Clock::time_point last;
-        QObject::connect(stream.get(), &AIStream::delta, [&] {
+        runClient(client, server, [&] {
             ++pieces;
             last = Clock::now();
         });
-        QObject::connect(stream.get(), &AIStream::finished, [&] { over = true; });
-        QObject::connect(stream.get(), &AIStream::failed, [&] { over = true; });
-        spin([&] { return over; });
         if (pieces != deltasPerReply) {
             state.SkipWithError("the client missed pieces");
             return;
@@ -203,14 +211,35 @@ BENCHMARK(clientStream)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime
 
 const QString curl = QStringLiteral("/usr/bin/curl");
 
-QStringList curlArguments(const ServerThread& server)
+// curl -N printing the reply as it comes; `onOutput` sees every read of its output.
+void runCurl(const ServerThread& server, const std::function<void(const QByteArray&)>& onOutput)
 {
-    return {QStringLiteral("-sN"), QStringLiteral("-H"), QStringLiteral("Authorization: Bearer k"),
-            QStringLiteral("-H"), QStringLiteral("Content-Type: application/json"),
-            QStringLiteral("-H"), QStringLiteral("Accept: text/event-stream"),
-            QStringLiteral("--data"), QStringLiteral(R"({"model":"m","messages":[],"stream":true})"),
-            server.url("/v1/chat/completions").toString()};
+    QProcess process;
+    QObject::connect(&process, &QProcess::readyReadStandardOutput, [&] { onOutput(process.readAllStandardOutput()); });
+    process.start(curl, {QStringLiteral("-sN"), QStringLiteral("-H"), QStringLiteral("Authorization: Bearer k"),
+                         QStringLiteral("-H"), QStringLiteral("Content-Type: application/json"),
+                         QStringLiteral("-H"), QStringLiteral("Accept: text/event-stream"),
+                         QStringLiteral("--data"), QStringLiteral(R"({"model":"m","messages":[],"stream":true})"),
+                         server.url("/v1/chat/completions").toString()});
+    spin([&] { return process.state() == QProcess::NotRunning; });
 }
+
+// Counts "data: {" in a stream of reads without scanning what was counted before.
+class DataLineCounter {
+public:
+    void add(const QByteArray& bytes)
+    {
+        const QByteArray window = m_tail + bytes;
+        m_count += int(window.count(marker)) - int(m_tail.count(marker));
+        m_tail = window.right(marker.size() - 1);
+    }
+    int count() const { return m_count; }
+
+private:
+    static inline const QByteArray marker = "data: {";
+    QByteArray m_tail;
+    int m_count = 0;
+};
 
 void curlStream(benchmark::State& state)
 {
@@ -222,20 +251,13 @@ void curlStream(benchmark::State& state)
     ServerThread server;
     for (auto _ : state) {
         server.respond(fullReply());
-        QProcess process;
-        QByteArray output;
+        DataLineCounter lines;
         Clock::time_point last;
-        int lines = 0;
-        QObject::connect(&process, &QProcess::readyReadStandardOutput, [&] {
-            const QByteArray bytes = process.readAllStandardOutput();
-            lines += int(bytes.count("data: {"));
-            output += bytes;
+        runCurl(server, [&](const QByteArray& bytes) {
+            lines.add(bytes);
             last = Clock::now();
         });
-        process.start(curl, curlArguments(server));
-        spin([&] { return process.state() == QProcess::NotRunning || lines >= deltasPerReply; });
-        process.waitForFinished();
-        if (lines != deltasPerReply) {
+        if (lines.count() != deltasPerReply) {
             state.SkipWithError("curl missed pieces");
             return;
         }
@@ -255,16 +277,11 @@ void clientFirstDelta(benchmark::State& state)
                                         OpenAICompatibleClient::AppAttribution::defaultAttribution());
     for (auto _ : state) {
         server.respond(firstDeltaReply());
-        auto stream = client.streamCompletion(configurationFor(server), "k", "s", "u");
         std::optional<Clock::time_point> first;
-        bool over = false;
-        QObject::connect(stream.get(), &AIStream::delta, [&] {
+        runClient(client, server, [&] {
             if (!first)
                 first = Clock::now();
         });
-        QObject::connect(stream.get(), &AIStream::finished, [&] { over = true; });
-        QObject::connect(stream.get(), &AIStream::failed, [&] { over = true; });
-        spin([&] { return over; });
         if (!first) {
             state.SkipWithError("no piece");
             return;
@@ -284,16 +301,13 @@ void curlFirstDelta(benchmark::State& state)
     ServerThread server;
     for (auto _ : state) {
         server.respond(firstDeltaReply());
-        QProcess process;
         std::optional<Clock::time_point> first;
-        QByteArray output;
-        QObject::connect(&process, &QProcess::readyReadStandardOutput, [&] {
-            output += process.readAllStandardOutput();
-            if (!first && output.contains("data: {"))
+        DataLineCounter lines;
+        runCurl(server, [&](const QByteArray& bytes) {
+            lines.add(bytes);
+            if (!first && lines.count() > 0)
                 first = Clock::now();
         });
-        process.start(curl, curlArguments(server));
-        spin([&] { return process.state() == QProcess::NotRunning; });
         if (!first) {
             state.SkipWithError("no piece from curl");
             return;
