@@ -1,8 +1,11 @@
 #include "Platform/Services.h"
 
+#include "Platform/Desktop/DesktopAccessibility.h"
+#include "Platform/Desktop/DesktopEventMonitors.h"
 #include "Platform/Desktop/DesktopFinderWindows.h"
 #include "Platform/Desktop/DesktopHotKeys.h"
 #include "Platform/Desktop/DesktopKeychain.h"
+#include "Platform/Desktop/DesktopKeystrokes.h"
 #include "Platform/Desktop/DesktopLoginItem.h"
 #include "Platform/Desktop/DesktopNotifications.h"
 #include "Platform/Desktop/DesktopPasteboards.h"
@@ -10,7 +13,9 @@
 #include "Platform/Desktop/DesktopScreens.h"
 #include "Platform/Desktop/DesktopSystemInfo.h"
 #include "Platform/Desktop/DesktopUserDefaults.h"
+#include "Platform/Desktop/DesktopWindowList.h"
 #include "Platform/Desktop/DesktopWorkspace.h"
+#include "Platform/Desktop/X11Connection.h"
 #include "Platform/Simulated/SimulatedAccessibility.h"
 #include "Platform/Simulated/SimulatedEventMonitors.h"
 #include "Platform/Simulated/SimulatedFinderWindows.h"
@@ -28,28 +33,32 @@
 #include "Platform/Simulated/SimulatedWorkspace.h"
 #include "Platform/Unavailable.h"
 
+#include <QStandardPaths>
+
 namespace Platform {
 
 Services makeDesktopServices(const Folders& folders)
 {
+    const auto x11 = X11Connection::shared();
     return {
         .folders = folders,
         .clock = std::make_shared<SystemClock>(),
         .userDefaults = std::make_shared<DesktopUserDefaults>(folders.configHome + QStringLiteral("/ambrel/defaults.ini")),
         .keychain = std::make_shared<DesktopKeychain>(),
         .pasteboards = std::make_shared<DesktopPasteboards>(folders.appData + QStringLiteral("/pasteboards")),
-        .workspace = std::make_shared<DesktopWorkspace>(),
+        .workspace = std::make_shared<DesktopWorkspace>(
+            QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation), x11),
         .screens = std::make_shared<DesktopScreens>(),
         .notifications = std::make_shared<DesktopNotifications>(),
-        .hotKeys = std::make_shared<DesktopHotKeys>(),
+        .hotKeys = std::make_shared<DesktopHotKeys>(x11),
         .loginItem = std::make_shared<DesktopLoginItem>(folders.configHome + QStringLiteral("/autostart")),
-        .permissions = std::make_shared<DesktopPermissions>(folders.extensionContainer),
+        .permissions = std::make_shared<DesktopPermissions>(folders.extensionContainer, x11 != nullptr),
         .finderWindows = std::make_shared<DesktopFinderWindows>(),
         .systemInfo = std::make_shared<DesktopSystemInfo>(DesktopSystemInfo::fromEnvironment()),
-        .accessibility = std::make_shared<UnavailableAccessibility>(),
-        .eventMonitors = std::make_shared<UnavailableEventMonitors>(),
-        .keystrokes = std::make_shared<UnavailableKeystrokes>(),
-        .windowList = std::make_shared<UnavailableWindowList>(),
+        .accessibility = std::make_shared<DesktopAccessibility>(x11),
+        .eventMonitors = std::make_shared<DesktopEventMonitors>(x11),
+        .keystrokes = std::make_shared<DesktopKeystrokes>(x11),
+        .windowList = std::make_shared<DesktopWindowList>(x11),
     };
 }
 
