@@ -1,0 +1,16 @@
+#include "AI/AIStrings.h"
+
+#include "ActionCore/ActionCoreStrings.h"
+#include "System/AppStrings.h"
+
+namespace AIStrings {
+
+QString string(const QString& key)
+{
+    QString text = AppStrings::string(key);
+    if (text == key)
+        text = ActionCoreStrings::string(key);
+    return text;
+}
+
+} // namespace AIStrings
