@@ -2,8 +2,8 @@
 
 #include <QString>
 
-// The texts of the AI windows: the application's own table first, then the tables of the modules
-// whose keys these windows show (scope titles of the action model), so a user never reads a key.
+// The AI windows' texts, in the interface language: the module's own table, then the
+// application's and the action model's (scope titles); a key without an entry yields itself.
 namespace AIStrings {
 QString string(const QString& key);
 }

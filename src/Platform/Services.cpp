@@ -31,6 +31,7 @@
 #include "Platform/Simulated/SimulatedUserDefaults.h"
 #include "Platform/Simulated/SimulatedWindowList.h"
 #include "Platform/Simulated/SimulatedWorkspace.h"
+#include "Platform/Unavailable.h"
 
 #include <QStandardPaths>
 
