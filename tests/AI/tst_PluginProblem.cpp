@@ -99,10 +99,10 @@ void PluginProblemTest::everyKeyInEveryLanguage()
 {
     QFETCH(QString, key);
     QFETCH(int, placeholders);
-    const QString english = ModuleStrings::lookup(QStringLiteral("System"), key, QStringLiteral("en"));
+    const QString english = ModuleStrings::lookup(QStringLiteral("AI"), key, QStringLiteral("en"));
     QVERIFY2(english != key, "missing in English");
     for (const QString& language : ModuleStrings::languages) {
-        const QString text = ModuleStrings::lookup(QStringLiteral("System"), key, language);
+        const QString text = ModuleStrings::lookup(QStringLiteral("AI"), key, language);
         if (language != u"en")
             QVERIFY2(text != english, qPrintable(language + QStringLiteral(" falls back to English")));
         for (int n = 1; n <= 3; ++n)
