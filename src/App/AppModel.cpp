@@ -78,12 +78,12 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
     if (!defaults.contains(keyAutoShow))
         defaults.setBool(keyAutoShow, true);
 
+    // One save: every save rewrites and flushes the settings and the extension's file, which
+    // reflects the loaded preferences after every start.
     FinderMenuPreferences menu = m_menuPreferences;
     menu.isAIConfigured = isAIReady();
+    publishCustomFinderActions(menu);
     setMenuPreferences(menu);
-    publishCustomFinderActions();
-    // The extension's file reflects the loaded preferences after every start.
-    saveMenuPreferences();
 
     pushSelectionSettings();
     applyOutputLanguage();
@@ -452,13 +452,11 @@ void AppModel::syncSelectionMonitor()
                       .arg(int(setting)));
 }
 
-void AppModel::publishCustomFinderActions()
+void AppModel::publishCustomFinderActions(FinderMenuPreferences& menu) const
 {
     // The user's own AI actions of scope files become custom file-manager actions. They are kept
     // by the AI actions, which this build does not have yet, so the list is empty.
-    FinderMenuPreferences menu = m_menuPreferences;
     menu.customActions = {};
-    setMenuPreferences(menu);
 }
 
 void AppModel::applyNewFileShortcut()

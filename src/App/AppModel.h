@@ -111,7 +111,7 @@ public:
     // Whether the selection toolbar should run: its switch and Accessibility.
     bool selectionToolbarWanted() const { return m_selectionWanted; }
     void syncSelectionMonitor() override;
-    void publishCustomFinderActions();
+    void publishCustomFinderActions(FinderMenuPreferences& menu) const;
     void applyNewFileShortcut();
     void createFileInFrontmostFinderWindow();
     // Brings the application to the front, or opens it.

@@ -1,3 +1,5 @@
+// The JavaScript engine, built as a module of its own (libambrel-javascript.so) that only the
+// helper mode loads: the application's start never maps the QML libraries.
 #include "LocalActions/JavaScriptEvaluator.h"
 
 #include <QCoreApplication>
@@ -16,7 +18,7 @@ bool usable(const QJSValue& value)
 
 } // namespace
 
-std::expected<QString, Failure> evaluate(const QString& source, const QString& input)
+std::expected<QString, Failure> evaluateInEngine(const QString& source, const QString& input)
 {
     // The engine needs an application object; the helper makes a core one, never a GUI one.
     if (!QCoreApplication::instance())
@@ -45,3 +47,9 @@ std::expected<QString, Failure> evaluate(const QString& source, const QString& i
 }
 
 } // namespace JavaScriptEvaluator
+
+extern "C" Q_DECL_EXPORT void ambrelEvaluateJavaScript(const QString& source, const QString& input,
+                                                         std::expected<QString, JavaScriptEvaluator::Failure>& result)
+{
+    result = JavaScriptEvaluator::evaluateInEngine(source, input);
+}

@@ -43,7 +43,11 @@ private slots:
 void AppModelTest::firstStartWithEmptyDefaults()
 {
     AppFixture f;
+    // Every save rewrites and flushes the settings and the extension's file: one at start.
+    QStringList saved;
+    QObject::connect(&f.defaults(), &Platform::UserDefaults::changed, [&](const QString& key) { saved << key; });
     auto model = f.makeModel();
+    QCOMPARE(saved.count(QString::fromLatin1(FinderMenuPreferences::userDefaultsKey)), 1);
     QCOMPARE(f.defaults().boolValue("selection.autoShow"), std::optional(true));
     QCOMPARE(model->preset(), UsagePreset::everyday);
     QVERIFY(!model->telemetryEnabled());
