@@ -97,7 +97,14 @@ void pasteboardFile(const QByteArray& text)
     const auto pasteboard = boards.named(board);
     const QList<Platform::PasteboardItem> items = pasteboard->items();
     const qint64 count = pasteboard->changeCount();
-    // The pending cut on it: only existing local files, never the root.
+    // Written again, the items read back as they were, one change later.
+    const qint64 next = pasteboard->writeItems(items);
+    if (pasteboard->items() != items)
+        failWith("pasteboard items read back differently after a write");
+    if (next != pasteboard->changeCount() || (count < std::numeric_limits<qint64>::max() && next != count + 1))
+        failWith("the change count did not advance by one");
+    // The pending cut on it: only existing items a paste could move, never the root.
+    writeFile(folder + u'/' + board + QStringLiteral(".json"), text);
     CutPasteboard onDisk(std::make_shared<Platform::DesktopPasteboards>(folder), board, world().services.clock);
     for (const QUrl& url : onDisk.read(QDateTime::currentDateTimeUtc(), DiskFileOperations())) {
         const QString path = url.toLocalFile();
@@ -105,14 +112,6 @@ void pasteboardFile(const QByteArray& text)
             || !QFileInfo::exists(path))
             failWith("a cut names an item a paste could not move");
     }
-    // Written again, the items read back as they were, one change later.
-    Platform::DesktopPasteboards again(folder);
-    const auto rewritten = again.named(board);
-    const qint64 next = rewritten->writeItems(items);
-    if (rewritten->items() != items)
-        failWith("pasteboard items read back differently after a write");
-    if (next != rewritten->changeCount() || (count >= 0 && count < std::numeric_limits<qint64>::max() && next != count + 1))
-        failWith("the change count did not advance by one");
 }
 
 } // namespace
