@@ -64,8 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QString name = QString::fromUtf8(bytes);
     name.remove(u'/');
     name.remove(QChar(0));
+    // Whole characters only: half of a surrogate pair is no name the file system can hold.
     while (name.toUtf8().size() > 255)
-        name.chop(1);
+        name.chop(name.size() > 1 && name.back().isLowSurrogate() ? 2 : 1);
     if (name.isEmpty() || name == u"." || name == u"..")
         return 0;
     const QString program = w.root.filePath(QStringLiteral("bin")) + u'/' + name;
