@@ -1,5 +1,6 @@
 #include "Platform/Services.h"
 
+#include "Platform/Desktop/DesktopEventTaps.h"
 #include "Platform/Desktop/DesktopFinderWindows.h"
 #include "Platform/Desktop/DesktopHotKeys.h"
 #include "Platform/Desktop/DesktopKeychain.h"
@@ -11,6 +12,7 @@
 #include "Platform/Desktop/DesktopSystemInfo.h"
 #include "Platform/Desktop/DesktopUserDefaults.h"
 #include "Platform/Desktop/DesktopWorkspace.h"
+#include "Platform/Simulated/SimulatedEventTaps.h"
 #include "Platform/Simulated/SimulatedFinderWindows.h"
 #include "Platform/Simulated/SimulatedHotKeys.h"
 #include "Platform/Simulated/SimulatedKeychain.h"
@@ -41,6 +43,7 @@ Services makeDesktopServices(const Folders& folders)
         .permissions = std::make_shared<DesktopPermissions>(folders.extensionContainer),
         .finderWindows = std::make_shared<DesktopFinderWindows>(),
         .systemInfo = std::make_shared<DesktopSystemInfo>(DesktopSystemInfo::fromEnvironment()),
+        .eventTaps = std::make_shared<DesktopEventTaps>(),
     };
 }
 
@@ -60,6 +63,7 @@ Services makeSimulatedServices(const Folders& folders)
         .permissions = std::make_shared<SimulatedPermissions>(),
         .finderWindows = std::make_shared<SimulatedFinderWindows>(),
         .systemInfo = std::make_shared<SimulatedSystemInfo>(),
+        .eventTaps = std::make_shared<SimulatedEventTaps>(),
     };
 }
 

@@ -2,6 +2,7 @@
 
 #include "Platform/Clock.h"
 #include "Platform/DistributedNotifications.h"
+#include "Platform/EventTaps.h"
 #include "Platform/FinderWindows.h"
 #include "Platform/Folders.h"
 #include "Platform/HotKeys.h"
@@ -34,6 +35,7 @@ struct Services {
     std::shared_ptr<Permissions> permissions;
     std::shared_ptr<FinderWindows> finderWindows;
     std::shared_ptr<SystemInfo> systemInfo;
+    std::shared_ptr<EventTaps> eventTaps;
 };
 
 // The real services of this system, storing under the given folders.
