@@ -403,7 +403,9 @@ void AppModelTest::newFileActionFailures()
 void AppModelTest::scrollSwitchKeepsTheRestOfTheDocument()
 {
     AppFixture f;
-    const QJsonObject stored{{"isEnabled", false}, {"global", QJsonObject{{"preset", "smooth"}}}};
+    const QJsonObject axis{{"isSmoothed", true}, {"isReversed", false}, {"speed", 1.5}};
+    const QJsonObject stored{{"isEnabled", false},
+                             {"global", QJsonObject{{"preset", "smooth"}, {"vertical", axis}, {"horizontal", axis}}}};
     f.defaults().setData("scroll.settings", QJsonDocument(stored).toJson());
     auto model = f.makeModel();
     QSignalSpy spy(model.get(), &AppModel::scrollSettingsChanged);
