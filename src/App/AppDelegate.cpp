@@ -5,6 +5,10 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 AppDelegate::AppDelegate(AppModel& model, std::shared_ptr<AlertPresenter> alerts, QObject* parent)
     : QObject(parent)
     , m_model(model)
@@ -47,11 +51,19 @@ void AppDelegate::open(const QList<QUrl>& urls)
 
 std::optional<QString> AppDelegate::readUtf8File(const QUrl& url)
 {
-    QFile file(url.toLocalFile());
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened without waiting for a writer, then judged by what was opened, not by the name.
+    const int fd = ::open(QFile::encodeName(url.toLocalFile()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    QFile file;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > maximumSourceSize
+        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.read(maximumSourceSize + 1);
+    if (file.error() != QFileDevice::NoError || bytes.size() > maximumSourceSize)
         return std::nullopt;
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = decoder(bytes);

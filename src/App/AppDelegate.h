@@ -32,7 +32,10 @@ public:
 
     FinderActionHandler* finderActionHandler() const { return m_handler.get(); }
 
-    // The whole file as UTF-8 text; none when it cannot be read or is not valid UTF-8.
+    // A plug-in source is small; nothing larger is read.
+    static constexpr qint64 maximumSourceSize = 1024 * 1024;
+    // The whole file as UTF-8 text; none when it cannot be read, is not valid UTF-8, or is not a
+    // regular file of at most `maximumSourceSize` bytes (a pipe would block, a device not end).
     static std::optional<QString> readUtf8File(const QUrl& url);
 
 private:

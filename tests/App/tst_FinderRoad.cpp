@@ -8,9 +8,12 @@
 #include "Platform/Simulated/SimulatedPasteboards.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -41,6 +44,7 @@ private slots:
     void outcomesReachTheUser();
     void aNotificationDuringAnAlertWaitsForTheDrainInHand();
     void requestsWithNothingToPerform();
+    void anUnreadableRequestIsNeverSilent();
     void snapshotOfARequest();
     void openedFilesGoToThePluginImport();
     void secondLaunchForwardsItsArguments();
@@ -174,6 +178,27 @@ void FinderRoadTest::requestsWithNothingToPerform()
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"a.txt"});
 }
 
+void FinderRoadTest::anUnreadableRequestIsNeverSilent()
+{
+    AppFixture f;
+    QTemporaryDir folder;
+    writeFile(folder.filePath("a.txt"), "a");
+    auto model = f.makeModel();
+    AppDelegate delegate(*model, f.alerts);
+    delegate.startListening();
+    // A cut of a few files, then a cut that cannot be read (say, cut short): the user must learn
+    // that the second cut was lost, or the next paste would move the files of the first.
+    const QDateTime t0 = QDateTime::currentDateTimeUtc();
+    QVERIFY(FinderActionHandoff::enqueue(request("finder.cut", {folder.filePath("a.txt")}, folder.path()), f.services.folders, t0));
+    const QString queue = FinderActionHandoff::queueDirectory(f.services.folders);
+    writeFile(QDir(queue).filePath(FinderActionHandoff::fileName(t0.addMSecs(1), QUuid::createUuid())), "{\"actionID\":\"finder.cut\",\"selec");
+    writeFile(QDir(queue).filePath(FinderActionHandoff::fileName(t0.addMSecs(2), QUuid::createUuid())), "[]");
+    FinderActionHandoff::signal(*f.services.notifications);
+    QTRY_COMPARE(f.alerts->alerts.size(), 1); // one alert for the drain, not one per file
+    QCOMPARE(f.alerts->alerts.first(), LocalActionsStrings::string("finder.error.requestUnreadable"));
+    QVERIFY(QDir(queue).isEmpty());
+}
+
 void FinderRoadTest::snapshotOfARequest()
 {
     QTemporaryDir folder;
@@ -201,10 +226,24 @@ void FinderRoadTest::openedFilesGoToThePluginImport()
     AppDelegate delegate(*model, f.alerts);
     QStringList received;
     delegate.pluginSourceHandler = [&](const QString& source) { received << source; };
+    // Only regular files of plug-in size: a pipe would block the application for ever, a device
+    // would fill its memory.
+    QCOMPARE(::mkfifo(QFile::encodeName(folder.filePath("pipe.ambrel")).constData(), 0600), 0);
+    QVERIFY(QFile::link("/dev/zero", folder.filePath("zero.ambrel")));
+    QVERIFY(QDir(folder.path()).mkdir("folder.ambrel"));
+    writeFile(folder.filePath("big.ambrel"), QByteArray(AppDelegate::maximumSourceSize + 1, 'a'));
+    writeFile(folder.filePath("limit.ambrel"), QByteArray(AppDelegate::maximumSourceSize, 'b'));
+    QElapsedTimer clock;
+    clock.start();
     delegate.open({QUrl::fromLocalFile(folder.filePath("one.ambrel")), QUrl::fromLocalFile(folder.filePath("missing.ambrel")),
                    QUrl::fromLocalFile(folder.filePath("latin1.ambrel")), QUrl("corvish://openrouter-callback?code=1"),
-                   QUrl::fromLocalFile(folder.filePath("two.txt"))});
-    QCOMPARE(received, (QStringList{"name: One\n", QString::fromUtf8("name: Zwei ü\n")}));
+                   QUrl::fromLocalFile(folder.filePath("pipe.ambrel")), QUrl::fromLocalFile("/dev/zero"),
+                   QUrl::fromLocalFile(folder.filePath("zero.ambrel")), QUrl::fromLocalFile(folder.filePath("folder.ambrel")),
+                   QUrl::fromLocalFile(folder.filePath("big.ambrel")), QUrl::fromLocalFile(folder.filePath("two.txt")),
+                   QUrl::fromLocalFile(folder.filePath("limit.ambrel"))});
+    QVERIFY(clock.elapsed() < 2000);
+    QCOMPARE(received, (QStringList{"name: One\n", QString::fromUtf8("name: Zwei ü\n"),
+                                    QString(AppDelegate::maximumSourceSize, u'b')}));
     QVERIFY(f.alerts->alerts.isEmpty());
 }
 
