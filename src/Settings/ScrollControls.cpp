@@ -145,6 +145,7 @@ FeelControls::FeelControls(Binding<ScrollProfile> profile, QWidget* parent) : QW
     m_advanced->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_advanced->setArrowType(Qt::RightArrow);
     m_advanced->setAutoRaise(true);
+    m_advanced->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 1px 0; }"));
     layout->addWidget(m_advanced);
 
     m_advancedBox = new QWidget(this);

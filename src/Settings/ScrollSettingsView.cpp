@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -83,6 +84,7 @@ QToolButton* disclosure(const QString& label, QWidget* parent)
     toggle->setAutoRaise(true);
     toggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     toggle->setArrowType(Qt::RightArrow);
+    toggle->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 1px 0; }"));
     QObject::connect(toggle, &QToolButton::toggled, toggle,
                      [toggle](bool open) { toggle->setArrowType(open ? Qt::DownArrow : Qt::RightArrow); });
     return toggle;
@@ -324,7 +326,9 @@ AppRow::AppRow(ScrollSettingsView::Model& model, ScrollAppEntry app, bool expand
     auto* row = new QHBoxLayout;
     row->setSpacing(8);
     auto* icon = new QLabel(this);
-    icon->setPixmap(m_app.icon.pixmap(18, 18));
+    // Without a themed icon for it, the style's own stands in, so that the names stay aligned.
+    const QIcon shown = m_app.icon.isNull() ? style()->standardIcon(QStyle::SP_DesktopIcon) : m_app.icon;
+    icon->setPixmap(shown.pixmap(18, 18));
     icon->setFixedSize(18, 18);
     row->addWidget(icon, 0, Qt::AlignVCenter);
     auto* names = new QVBoxLayout;
