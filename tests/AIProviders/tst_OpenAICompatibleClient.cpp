@@ -566,9 +566,11 @@ void OpenAICompatibleClientTest::secretsNeverReachTheLog()
 {
     PrivacyLog::Capture capture;
     Server server;
-    server.respond(Response::events({piece("reply-secret-text")}).close());
-    auto stream = client().streamCompletion(configurationFor(server, AIProviderID::openRouter), "sk-secret-key-123",
-                                            "system-secret-text", "prompt-secret-text");
+    // A time-out after the first piece: a failure that is logged, with the reply's text in hand.
+    server.respond(Response::events({piece("reply-secret-text")}).stall());
+    auto stream = client(HttpTimeouts{300ms, 300ms, 5s})
+                      .streamCompletion(configurationFor(server, AIProviderID::openRouter), "sk-secret-key-123",
+                                        "system-secret-text", "prompt-secret-text");
     Reading r;
     read(stream.get(), r);
     QTRY_VERIFY(r.over());
@@ -577,7 +579,8 @@ void OpenAICompatibleClientTest::secretsNeverReachTheLog()
     QCOMPARE(entries.size(), 1);
     QVERIFY(entries.first().message.startsWith(QStringLiteral("AI request failed after ")));
     QVERIFY(entries.first().message.contains(QStringLiteral("provider=openRouter model=test-model")));
-    QVERIFY(entries.first().message.endsWith(QStringLiteral("-> networkUnavailable")));
+    QVERIFY(entries.first().message.endsWith(QStringLiteral("heardFromServer=true -> timedOut")));
+    QCOMPARE(r.pieces, QStringList{"reply-secret-text"});
     for (const char* secret : {"sk-secret-key-123", "system-secret-text", "prompt-secret-text", "reply-secret-text"})
         QVERIFY2(!capture.contains(QLatin1String(secret)), secret);
 }
