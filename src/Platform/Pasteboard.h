@@ -37,7 +37,8 @@ public:
     // Grows by one whenever the contents change, from this process or another.
     virtual qint64 changeCount() const = 0;
     virtual QList<PasteboardItem> items() const = 0;
-    // Replaces the contents; an empty list clears the pasteboard. Answers the new change count.
+    // Replaces the contents; an empty list clears the pasteboard. Answers the new change count;
+    // a write the pasteboard refused leaves contents and change count as they were.
     virtual qint64 writeItems(const QList<PasteboardItem>& items) = 0;
 
     qint64 clearContents() { return writeItems({}); }

@@ -1,18 +1,22 @@
 #pragma once
 
+#include "Platform/Accessibility.h"
 #include "Platform/Clock.h"
 #include "Platform/DistributedNotifications.h"
 #include "Platform/EventTaps.h"
+#include "Platform/EventMonitors.h"
 #include "Platform/FinderWindows.h"
 #include "Platform/Folders.h"
 #include "Platform/HotKeys.h"
 #include "Platform/Keychain.h"
+#include "Platform/Keystrokes.h"
 #include "Platform/LoginItem.h"
 #include "Platform/Pasteboard.h"
 #include "Platform/Permissions.h"
 #include "Platform/Screens.h"
 #include "Platform/SystemInfo.h"
 #include "Platform/UserDefaults.h"
+#include "Platform/WindowList.h"
 #include "Platform/Workspace.h"
 
 #include <memory>
@@ -37,6 +41,10 @@ struct Services {
     std::shared_ptr<FinderWindows> finderWindows;
     std::shared_ptr<SystemInfo> systemInfo;
     std::shared_ptr<EventTaps> eventTaps;
+    std::shared_ptr<Accessibility> accessibility;
+    std::shared_ptr<EventMonitors> eventMonitors;
+    std::shared_ptr<Keystrokes> keystrokes;
+    std::shared_ptr<WindowList> windowList;
 };
 
 // The real services of this system, storing under the given folders.

@@ -24,6 +24,7 @@ public:
     using QObject::QObject;
 
     virtual bool openURL(const QUrl& url) = 0;
+    // The application that has the keyboard focus, with its process id; nothing when unknown.
     virtual std::optional<ApplicationInfo> frontmostApplication() const = 0;
     virtual QList<ApplicationInfo> runningApplications() const = 0;
     virtual QList<ApplicationInfo> installedApplications() const = 0;
@@ -35,6 +36,8 @@ public:
     virtual bool revealFiles(const QList<QUrl>& urls) = 0;
 
 signals:
+    // Another application (or this one) became frontmost; delivered on the main thread. When the
+    // system does not say which application it is, `app` is empty (no identifier, process id 0).
     void applicationActivated(const Platform::ApplicationInfo& app);
 };
 

@@ -280,7 +280,7 @@ void PermissionMonitorTest::desktopReadsTheExtensionState()
     }
     PermissionMonitor monitor(desktop, std::make_unique<ManualPollTimer>());
     QCOMPARE(monitor.isGranted(Permission::finderExtension), enabled);
-    // Nothing here may read other applications' interfaces.
+    // Without an X11 session nothing may read other applications' interfaces.
     QVERIFY(!monitor.isGranted(Permission::accessibility));
     QVERIFY(desktop->isInputMonitoringGranted());
 }

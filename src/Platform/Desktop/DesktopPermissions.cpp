@@ -1,5 +1,7 @@
 #include "Platform/Desktop/DesktopPermissions.h"
 
+#include "Platform/Desktop/AtSpiClient.h"
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -10,6 +12,27 @@ DesktopPermissions::DesktopPermissions(QString extensionContainer, QObject* pare
     : Permissions(parent)
     , m_container(std::move(extensionContainer))
 {
+}
+
+DesktopPermissions::DesktopPermissions(QString extensionContainer, bool x11Session, QObject* parent)
+    : DesktopPermissions(std::move(extensionContainer), parent)
+{
+    m_x11Session = x11Session;
+}
+
+bool DesktopPermissions::isAccessibilityTrusted() const
+{
+    if (!m_x11Session)
+        return false;
+    return AtSpiClient::isEnabled().value_or(false) && AtSpiClient::connect().has_value();
+}
+
+bool DesktopPermissions::promptForAccessibility()
+{
+    const bool trusted = isAccessibilityTrusted();
+    if (!trusted && m_x11Session)
+        AtSpiClient::setEnabled(true);
+    return trusted;
 }
 
 QString DesktopPermissions::extensionStatePath() const

@@ -6,8 +6,10 @@
 
 namespace Platform {
 
-// What this desktop can tell. No program may read other applications' interfaces here, so
-// Accessibility is never trusted and there is no prompt to show. The file-manager extension
+// What this desktop can tell. Accessibility is trusted on an X11 session whose accessibility bus
+// is reachable and switched on (org.a11y.Status.IsEnabled); the prompt switches it on, as the
+// desktop's own accessibility setting does. On Wayland the selection toolbar cannot watch the
+// desktop, so it is never trusted there. The file-manager extension
 // reports its state in "extension-state.json" in its container ({"enabled": true} when on);
 // a missing or unreadable file counts as off. Reading input needs no consent here, so Input
 // Monitoring is granted.
@@ -15,9 +17,10 @@ class DesktopPermissions final : public Permissions {
     Q_OBJECT
 public:
     explicit DesktopPermissions(QString extensionContainer, QObject* parent = nullptr);
+    DesktopPermissions(QString extensionContainer, bool x11Session, QObject* parent = nullptr);
 
-    bool isAccessibilityTrusted() const override { return false; }
-    bool promptForAccessibility() override { return false; }
+    bool isAccessibilityTrusted() const override;
+    bool promptForAccessibility() override;
     bool isFinderExtensionEnabled() const override;
     bool isInputMonitoringGranted() const override { return true; }
     bool requestInputMonitoring() override { return true; }
@@ -26,6 +29,7 @@ public:
 
 private:
     QString m_container;
+    bool m_x11Session = false;
 };
 
 } // namespace Platform

@@ -1,6 +1,8 @@
 #include "Platform/Desktop/DesktopWorkspace.h"
 
 #include "Platform/Desktop/DesktopEntry.h"
+#include "Platform/Desktop/EwmhWindows.h"
+#include "Platform/Desktop/X11Connection.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -12,6 +14,8 @@
 #include <QProcess>
 #include <QSet>
 #include <QStandardPaths>
+
+#include <X11/Xlib.h>
 
 namespace Platform {
 namespace {
@@ -44,6 +48,160 @@ DesktopWorkspace::DesktopWorkspace(QStringList applicationFolders, QObject* pare
     : Workspace(parent)
     , m_folders(std::move(applicationFolders))
 {
+}
+
+DesktopWorkspace::DesktopWorkspace(QStringList applicationFolders, std::shared_ptr<X11Connection> connection,
+                                   QObject* parent)
+    : DesktopWorkspace(std::move(applicationFolders), parent)
+{
+    if (!connection)
+        return;
+    X11Connection* x = connection.get();
+    m_windows = std::make_unique<EwmhWindows>(std::move(connection));
+    x->selectRootEvents(PropertyChangeMask);
+    const unsigned long activeAtom = x->atom("_NET_ACTIVE_WINDOW");
+    m_listener = x->addListener([this, x, activeAtom](const XEvent& event) {
+        if (event.type == PropertyNotify && event.xproperty.window == x->root() && event.xproperty.atom == activeAtom)
+            noteActiveWindow();
+    });
+    if (const auto active = m_windows->activeWindow())
+        if (const auto client = m_windows->client(*active))
+            m_activeProcess = client->processID;
+}
+
+DesktopWorkspace::~DesktopWorkspace()
+{
+    if (m_windows)
+        m_windows->connection().removeListener(m_listener);
+}
+
+void DesktopWorkspace::noteActiveWindow()
+{
+    const auto active = m_windows->activeWindow();
+    const auto client = active ? m_windows->client(*active) : std::nullopt;
+    if (!client)
+        return; // focus went nowhere, or to a window already gone: no application was activated
+    // Switching between windows of one application is no activation.
+    if (client->processID == m_activeProcess && client->processID != 0)
+        return;
+    m_activeProcess = client->processID;
+    emit applicationActivated(application(client->processID, client->instance, client->className));
+}
+
+std::optional<ApplicationInfo> DesktopWorkspace::frontmostApplication() const
+{
+    if (!m_windows)
+        return std::nullopt;
+    const auto active = m_windows->activeWindow();
+    const auto client = active ? m_windows->client(*active) : std::nullopt;
+    if (!client)
+        return std::nullopt;
+    return application(client->processID, client->instance, client->className);
+}
+
+QList<ApplicationInfo> DesktopWorkspace::runningApplications() const
+{
+    QList<ApplicationInfo> out;
+    if (!m_windows)
+        return out;
+    QSet<qint64> seen;
+    for (const auto& client : m_windows->stacking()) {
+        if (client.processID == 0 || client.desktop || client.dock || seen.contains(client.processID))
+            continue;
+        seen.insert(client.processID);
+        out.append(application(client.processID, client.instance, client.className));
+    }
+    return out;
+}
+
+bool DesktopWorkspace::activate(const QString& bundleIdentifier)
+{
+    if (!m_windows || bundleIdentifier.isEmpty())
+        return false;
+    const auto clients = m_windows->stacking();
+    for (auto it = clients.crbegin(); it != clients.crend(); ++it) {
+        if (it->desktop || it->dock || it->processID == 0)
+            continue;
+        if (application(it->processID, it->instance, it->className).bundleIdentifier == bundleIdentifier)
+            return m_windows->activate(it->window);
+    }
+    return false;
+}
+
+ApplicationInfo DesktopWorkspace::application(qint64 processID, const QByteArray& instance,
+                                              const QByteArray& className) const
+{
+    const QString executable = processID > 0
+        ? QFileInfo(QStringLiteral("/proc/%1/exe").arg(processID)).canonicalFilePath()
+        : QString();
+    // A process id can come back for another program: the executable tells them apart.
+    if (processID > 0 && m_executables.value(processID) == executable && m_applications.contains(processID))
+        return m_applications.value(processID);
+
+    const QList<Entry> all = entries();
+    auto info = [&](const Entry& e) {
+        return ApplicationInfo{e.id, e.name, QUrl::fromLocalFile(e.path), processID};
+    };
+    std::optional<ApplicationInfo> found;
+
+    // 1. The entry the desktop launched it from.
+    if (processID > 0) {
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(processID));
+        if (environ.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& variable : environ.readAll().split('\0')) {
+                if (!variable.startsWith("GIO_LAUNCHED_DESKTOP_FILE="))
+                    continue;
+                const QString path = QFileInfo(QString::fromLocal8Bit(variable.mid(26))).absoluteFilePath();
+                for (const Entry& e : all)
+                    if (QFileInfo(e.path).absoluteFilePath() == path)
+                        found = info(e);
+                break;
+            }
+        }
+    }
+    // 2. The entry that names the window class, or whose id is the class.
+    if (!found && !(instance.isEmpty() && className.isEmpty())) {
+        const QString inst = QString::fromLocal8Bit(instance), cls = QString::fromLocal8Bit(className);
+        for (const Entry& e : all)
+            if (!e.startupWMClass.isEmpty() && (e.startupWMClass == cls || e.startupWMClass == inst)) {
+                found = info(e);
+                break;
+            }
+        for (const Entry& e : all) {
+            if (found)
+                break;
+            const QString last = e.id.section(u'.', -1);
+            for (const QString& name : {cls, inst})
+                if (!name.isEmpty()
+                    && (e.id.compare(name, Qt::CaseInsensitive) == 0 || last.compare(name, Qt::CaseInsensitive) == 0)) {
+                    found = info(e);
+                    break;
+                }
+        }
+    }
+    // 3. The entry whose program is the process's executable.
+    if (!found && !executable.isEmpty()) {
+        for (const Entry& e : all) {
+            const auto args = DesktopEntry::splitExec(e.exec);
+            if (!args || args->isEmpty())
+                continue;
+            QString program = args->first();
+            if (!QFileInfo(program).isAbsolute())
+                program = QStandardPaths::findExecutable(program);
+            if (!program.isEmpty() && QFileInfo(program).canonicalFilePath() == executable) {
+                found = info(e);
+                break;
+            }
+        }
+    }
+    ApplicationInfo out = found.value_or(ApplicationInfo{QString(), QString::fromLocal8Bit(className), QUrl(), processID});
+    if (out.name.isEmpty())
+        out.name = QString::fromLocal8Bit(instance);
+    if (processID > 0) {
+        m_applications.insert(processID, out);
+        m_executables.insert(processID, executable);
+    }
+    return out;
 }
 
 bool DesktopWorkspace::openURL(const QUrl& url)
@@ -79,7 +237,8 @@ QList<DesktopWorkspace::Entry> DesktopWorkspace::entries() const
                 continue;
             out.append({id, QFileInfo(file).absoluteFilePath(), localised(keys, QStringLiteral("Name")),
                         DesktopEntry::unescapeValue(keys.value(QStringLiteral("Exec"))), localised(keys, QStringLiteral("Icon")),
-                        DesktopEntry::unescapeValue(keys.value(QStringLiteral("Path")))});
+                        DesktopEntry::unescapeValue(keys.value(QStringLiteral("Path"))),
+                        DesktopEntry::unescapeValue(keys.value(QStringLiteral("StartupWMClass")))});
         }
     }
     return out;

@@ -4,6 +4,8 @@ namespace Platform {
 
 qint64 SimulatedPasteboard::writeItems(const QList<PasteboardItem>& items)
 {
+    if (m_refuses)
+        return m_changeCount;
     m_items = items;
     return ++m_changeCount;
 }

@@ -12,9 +12,13 @@ public:
     QList<PasteboardItem> items() const override { return m_items; }
     qint64 writeItems(const QList<PasteboardItem>& items) override;
 
+    // Script: a pasteboard that refuses every write keeps its contents and change count.
+    void setRefusesWrites(bool refuses) { m_refuses = refuses; }
+
 private:
     QList<PasteboardItem> m_items;
     qint64 m_changeCount = 0;
+    bool m_refuses = false;
 };
 
 class SimulatedPasteboards final : public Pasteboards {

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "Platform/Accessibility.h"
+#include "Platform/Desktop/AtSpiClient.h"
+
+#include <QHash>
+
+#include <memory>
+#include <optional>
+
+namespace Platform {
+
+class EwmhWindows;
+class X11Connection;
+
+// Other applications' interfaces through the accessibility bus (AT-SPI 2). The focused element is
+// found in the application of the active window (matched by its process id); offsets are turned
+// into UTF-16 units from whatever the application counts in; coordinates are screen pixels turned
+// into device-independent ones. Trusted while the bus is reachable and switched on; asking for
+// trust switches it on. Without an X11 session it is never trusted.
+class DesktopAccessibility final : public Accessibility {
+    Q_OBJECT
+public:
+    explicit DesktopAccessibility(std::shared_ptr<X11Connection> connection, QObject* parent = nullptr);
+    ~DesktopAccessibility() override;
+
+    bool isTrusted() const override;
+    bool promptForTrust() override;
+
+    std::expected<AccessibilityElement, Failure> focusedElement() override;
+    std::expected<AccessibilityElement, Failure> elementAt(const QPointF& point) override;
+
+    std::expected<QString, Failure> stringAttribute(const AccessibilityElement& element, const QString& name) override;
+    std::expected<TextRange, Failure> rangeAttribute(const AccessibilityElement& element, const QString& name) override;
+    std::expected<QRectF, Failure> rectAttribute(const AccessibilityElement& element, const QString& name) override;
+    std::expected<AccessibilityElement, Failure> elementAttribute(const AccessibilityElement& element,
+                                                                  const QString& name) override;
+    std::expected<QStringList, Failure> attributeNames(const AccessibilityElement& element) override;
+    std::expected<QRectF, Failure> boundsForRange(const AccessibilityElement& element, const TextRange& range) override;
+
+    std::expected<bool, Failure> isAttributeSettable(const AccessibilityElement& element, const QString& name) override;
+    std::expected<void, Failure> setStringAttribute(const AccessibilityElement& element, const QString& name,
+                                                    const QString& value) override;
+
+    // The role name this interface uses for an AT-SPI role and state set.
+    static QString roleName(uint role, quint64 states);
+    // A UTF-16 offset in a text as a count of code points, and back.
+    static int toCodePoints(const QString& text, qint64 utf16Offset);
+
+private:
+    using Element = AtSpiClient::Element;
+    static Element element(const AccessibilityElement& e) { return {e.service, e.path}; }
+    static AccessibilityElement handle(const Element& e) { return {e.service, e.path}; }
+
+    const AtSpiClient* client() const;
+    Failure lastFailure() const;
+    AtSpiClient::Units units(const Element& e) const;
+    // The selection in the application's units, and the element's text up to its end.
+    std::expected<QPair<int, int>, Failure> selection(const Element& e) const;
+    std::expected<TextRange, Failure> toUtf16(const Element& e, int start, int end) const;
+    std::optional<qint64> processAt(QPoint devicePoint) const;
+
+    std::shared_ptr<X11Connection> m_x;
+    std::unique_ptr<EwmhWindows> m_windows;
+    mutable std::optional<AtSpiClient> m_client;
+    mutable QHash<QString, AtSpiClient::Units> m_units; // by service
+};
+
+} // namespace Platform

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "Platform/EventMonitors.h"
+
+#include <QMap>
+
+#include <memory>
+
+namespace Platform {
+
+class X11Connection;
+class X11GlobalInput;
+
+// Global monitors on the X server's record of every client's input (nothing grabbed); local ones on
+// an application event filter. A raw event that goes to one of this application's windows is
+// for the local monitors only. Unavailable without an X11 session offering RECORD.
+class DesktopEventMonitors final : public EventMonitors {
+    Q_OBJECT
+public:
+    explicit DesktopEventMonitors(std::shared_ptr<X11Connection> connection, QObject* parent = nullptr);
+    ~DesktopEventMonitors() override;
+
+    bool isAvailable() const override;
+    std::optional<Token> addGlobalMonitor(EventMask mask, Handler handler) override;
+    std::optional<Token> addLocalMonitor(EventMask mask, Handler handler) override;
+    void removeMonitor(Token token) override;
+    QPointF pointerLocation() const override;
+    ModifierFlags modifierFlags() const override;
+
+    // X modifier state bits as flags: Shift, Control, Alt (Mod1) and Super (Mod4).
+    static ModifierFlags flags(unsigned xState);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Monitor {
+        bool local = false;
+        EventMask mask = 0;
+        Handler handler;
+    };
+    std::optional<Token> add(bool local, EventMask mask, Handler handler);
+    void deliver(bool local, const InputEvent& event);
+    void updateListening();
+
+    std::shared_ptr<X11Connection> m_x;
+    std::unique_ptr<X11GlobalInput> m_raw;
+    QMap<Token, Monitor> m_monitors;
+    Token m_next = 1;
+    bool m_filtering = false;
+};
+
+} // namespace Platform

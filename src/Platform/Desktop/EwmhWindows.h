@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QRect>
+
+#include <memory>
+#include <optional>
+
+namespace Platform {
+
+class X11Connection;
+
+// The top-level windows a window manager lists for pagers and task bars: their stacking order,
+// the active one, their owners and their frames on screen.
+class EwmhWindows {
+public:
+    using XID = unsigned long;
+
+    struct Client {
+        XID window = 0;
+        qint64 processID = 0;   // from _NET_WM_PID; 0 when the client does not say
+        QByteArray instance;    // WM_CLASS, first part ("xterm")
+        QByteArray className;   // WM_CLASS, second part ("XTerm")
+        QRect frame;            // with the decorations, top-left coordinates of the root window
+        bool desktop = false;   // the desktop layer (_NET_WM_WINDOW_TYPE_DESKTOP)
+        bool dock = false;      // panels and docks
+        bool operator==(const Client&) const = default;
+    };
+
+    explicit EwmhWindows(std::shared_ptr<X11Connection> connection);
+
+    // Mapped clients from the bottom of the stack to the top.
+    QList<Client> stacking();
+    // One window; by default only while it is mapped.
+    std::optional<Client> client(XID window, bool mappedOnly = true);
+    std::optional<XID> activeWindow();
+    std::optional<QRect> frame(XID window);
+    // Asks the window manager to raise and focus the window, as a task bar would.
+    bool activate(XID window);
+
+    X11Connection& connection() const { return *m_x; }
+
+private:
+    std::shared_ptr<X11Connection> m_x;
+};
+
+} // namespace Platform

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "Platform/Accessibility.h"
+
+#include <QHash>
+#include <QSet>
+#include <QVariant>
+
+#include <optional>
+
+Q_DECLARE_METATYPE(Platform::TextRange)
+
+namespace Platform {
+
+// A tree of elements that a test builds. Each element has a map of attributes (QString,
+// TextRange, QRectF, AccessibilityElement or QStringList values), the names that may be written,
+// a hit rectangle for elementAt and an answer for the bounds of a range. Any read or write can be
+// made to fail, per element and attribute. Writing "AXSelectedText" edits "AXValue" as a text
+// field would: the selection is replaced and the caret put after the new text.
+class SimulatedAccessibility final : public Accessibility {
+    Q_OBJECT
+public:
+    using Attributes = QHash<QString, QVariant>;
+    static constexpr auto anyAttribute = "*";
+
+    using Accessibility::Accessibility;
+
+    bool isTrusted() const override { return m_trusted; }
+    bool promptForTrust() override;
+    std::expected<AccessibilityElement, Failure> focusedElement() override;
+    std::expected<AccessibilityElement, Failure> elementAt(const QPointF& point) override;
+    std::expected<QString, Failure> stringAttribute(const AccessibilityElement& element, const QString& name) override;
+    std::expected<TextRange, Failure> rangeAttribute(const AccessibilityElement& element, const QString& name) override;
+    std::expected<QRectF, Failure> rectAttribute(const AccessibilityElement& element, const QString& name) override;
+    std::expected<AccessibilityElement, Failure> elementAttribute(const AccessibilityElement& element, const QString& name) override;
+    std::expected<QStringList, Failure> attributeNames(const AccessibilityElement& element) override;
+    std::expected<QRectF, Failure> boundsForRange(const AccessibilityElement& element, const TextRange& range) override;
+    std::expected<bool, Failure> isAttributeSettable(const AccessibilityElement& element, const QString& name) override;
+    std::expected<void, Failure> setStringAttribute(const AccessibilityElement& element, const QString& name,
+                                                    const QString& value) override;
+
+    // Script
+    void setTrusted(bool trusted) { m_trusted = trusted; }
+    // A new element below `parent` (or a new root). `hitArea` (top-left coordinates, half-open)
+    // is where elementAt finds it; later siblings lie in front of earlier ones.
+    AccessibilityElement addElement(Attributes attributes, QRectF hitArea = {}, AccessibilityElement parent = {});
+    void removeElement(const AccessibilityElement& element);
+    void setAttribute(const AccessibilityElement& element, const QString& name, QVariant value);
+    void removeAttribute(const AccessibilityElement& element, const QString& name);
+    std::optional<QVariant> attribute(const AccessibilityElement& element, const QString& name) const;
+    void setSettable(const AccessibilityElement& element, const QString& name, bool settable);
+    // What attributeNames answers instead of the attribute map's own keys.
+    void setAttributeNames(const AccessibilityElement& element, QStringList names);
+    // What boundsForRange answers for any range of the element.
+    void setRangeBounds(const AccessibilityElement& element, QRectF bounds);
+    // Gives the element an editable text: "AXValue", "AXSelectedTextRange", "AXSelectedText" and
+    // "AXNumberOfCharacters", consistent with each other.
+    void setText(const AccessibilityElement& element, const QString& value, TextRange selection);
+    void setFocused(std::optional<AccessibilityElement> element) { m_focused = std::move(element); }
+    // Failures: a read or write of `name` (or of any name: anyAttribute) of the element fails
+    // with `failure`; the focused-element and hit-test queries fail with theirs.
+    void failRead(const AccessibilityElement& element, const QString& name, Failure failure);
+    void failWrite(const AccessibilityElement& element, const QString& name, Failure failure);
+    void failFocusedElement(std::optional<Failure> failure) { m_focusFailure = failure; }
+    void failElementAt(std::optional<Failure> failure) { m_hitFailure = failure; }
+    void clearFailures();
+
+    // Record
+    struct Write {
+        AccessibilityElement element;
+        QString name;
+        QString value;
+        bool operator==(const Write&) const = default;
+    };
+    QList<Write> writes;
+    int calls = 0; // every query and write, answered or failed
+
+private:
+    struct Node {
+        Attributes attributes;
+        QRectF hitArea;
+        AccessibilityElement parent;
+        QList<AccessibilityElement> children;
+        QSet<QString> settable;
+        std::optional<QStringList> names;
+        std::optional<QRectF> rangeBounds;
+        QHash<QString, Failure> readFailures;
+        QHash<QString, Failure> writeFailures;
+    };
+
+    std::optional<Failure> readFailure(const AccessibilityElement& element, const QString& name);
+    std::expected<QVariant, Failure> read(const AccessibilityElement& element, const QString& name);
+    std::optional<AccessibilityElement> hit(const QList<AccessibilityElement>& candidates, const QPointF& point) const;
+
+    QHash<QString, Node> m_nodes; // by path
+    QList<AccessibilityElement> m_roots;
+    std::optional<AccessibilityElement> m_focused;
+    std::optional<Failure> m_focusFailure;
+    std::optional<Failure> m_hitFailure;
+    bool m_trusted = true;
+    int m_next = 1;
+};
+
+} // namespace Platform

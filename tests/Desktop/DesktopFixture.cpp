@@ -1,0 +1,105 @@
+#include "DesktopFixture.h"
+
+#include <QDeadlineTimer>
+#include <QTest>
+
+DesktopFixture::~DesktopFixture()
+{
+    stopAll();
+}
+
+QProcess* DesktopFixture::start(const QString& program, const QStringList& arguments,
+                                const QProcessEnvironment& environment, const QByteArray& readyLine)
+{
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(environment.isEmpty() ? QProcessEnvironment::systemEnvironment() : environment);
+    process->setProcessChannelMode(QProcess::SeparateChannels);
+    process->start(program, arguments);
+    if (!process->waitForStarted(10000))
+        return nullptr;
+    QProcess* raw = process.get();
+    m_processes.push_back(std::move(process));
+    if (!readyLine.isEmpty()) {
+        const QDeadlineTimer deadline(10000);
+        while (!deadline.hasExpired()) {
+            if (raw->canReadLine()) {
+                if (raw->readLine().trimmed() == readyLine)
+                    return raw;
+                continue;
+            }
+            if (raw->state() != QProcess::Running)
+                return nullptr;
+            raw->waitForReadyRead(100);
+        }
+        return nullptr;
+    }
+    return raw;
+}
+
+QProcess* DesktopFixture::startTargetApp(const QStringList& arguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    return start(QStringLiteral(AMBREL_TARGET_APP), arguments, environment, "ready");
+}
+
+QProcess* DesktopFixture::startGtkEntry(const QString& text)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("GTK_A11Y"), QStringLiteral("atspi"));
+    environment.insert(QStringLiteral("NO_AT_BRIDGE"), QStringLiteral("0"));
+    return start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(AMBREL_TEST_SOURCE_DIR "/gtk-entry.py"), text},
+                 environment, "ready");
+}
+
+QByteArray DesktopFixture::output(QProcess* process)
+{
+    m_output[process] += process->readAllStandardOutput();
+    return m_output[process];
+}
+
+bool DesktopFixture::waitForLine(QProcess* process, const QByteArray& line)
+{
+    const QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        if (output(process).split('\n').contains(line))
+            return true;
+        QTest::qWait(10);
+    }
+    qWarning("waited for \"%s\", got: %s", line.constData(), output(process).constData());
+    return false;
+}
+
+void DesktopFixture::stopAll()
+{
+    for (auto& process : m_processes) {
+        if (process->state() != QProcess::NotRunning) {
+            process->terminate();
+            if (!process->waitForFinished(3000)) {
+                process->kill();
+                process->waitForFinished(3000);
+            }
+        }
+    }
+    m_processes.clear();
+    m_output.clear();
+}
+
+QByteArray DesktopFixture::run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    QByteArray out = process.readAllStandardOutput();
+    return out.isNull() ? QByteArray("") : out;
+}
+
+bool DesktopFixture::xdotool(const QStringList& arguments)
+{
+    return !run(QStringLiteral("xdotool"), arguments).isNull();
+}

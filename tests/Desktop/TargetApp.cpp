@@ -1,0 +1,55 @@
+// A small application to select text in: a line edit, a text edit and a password field. It
+// prints every change of their contents on standard output ("line: ...", "text: ...") so that a
+// test can see what was written into it.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QTextEdit>
+#include <QWidget>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    const QCommandLineOption line(QStringLiteral("line"), QStringLiteral("Text of the line edit."), QStringLiteral("text"));
+    const QCommandLineOption text(QStringLiteral("text"), QStringLiteral("Text of the text edit."), QStringLiteral("text"));
+    const QCommandLineOption title(QStringLiteral("title"), QStringLiteral("Window title."), QStringLiteral("title"),
+                                   QStringLiteral("Ambrel test target"));
+    parser.addOptions({line, text, title});
+    parser.process(app);
+
+    QWidget window;
+    window.setWindowTitle(parser.value(title));
+    auto* form = new QFormLayout(&window);
+    auto* lineEdit = new QLineEdit(parser.value(line));
+    lineEdit->setObjectName(QStringLiteral("line"));
+    lineEdit->setAccessibleName(QStringLiteral("line"));
+    auto* textEdit = new QTextEdit;
+    textEdit->setAcceptRichText(false);
+    textEdit->setTabChangesFocus(true);
+    textEdit->setPlainText(parser.value(text));
+    textEdit->setAccessibleName(QStringLiteral("text"));
+    auto* password = new QLineEdit(QStringLiteral("secret"));
+    password->setEchoMode(QLineEdit::Password);
+    password->setAccessibleName(QStringLiteral("password"));
+    form->addRow(QStringLiteral("Line"), lineEdit);
+    form->addRow(QStringLiteral("Text"), textEdit);
+    form->addRow(QStringLiteral("Password"), password);
+
+    auto print = [](const char* what, const QString& value) {
+        std::printf("%s: %s\n", what, value.toUtf8().constData());
+        std::fflush(stdout);
+    };
+    QObject::connect(lineEdit, &QLineEdit::textChanged, [print](const QString& t) { print("line", t); });
+    QObject::connect(textEdit, &QTextEdit::textChanged, [print, textEdit] { print("text", textEdit->toPlainText()); });
+
+    window.resize(520, 260);
+    window.move(100, 100);
+    window.show();
+    std::printf("ready\n");
+    std::fflush(stdout);
+    return app.exec();
+}

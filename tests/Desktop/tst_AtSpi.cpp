@@ -1,0 +1,116 @@
+// The accessibility bus client against a real Qt application and a real GTK entry.
+#include "DesktopFixture.h"
+
+#include "Platform/Desktop/AtSpiClient.h"
+
+#include <QTest>
+
+using namespace Platform;
+
+class tst_AtSpi : public QObject {
+    Q_OBJECT
+
+    DesktopFixture m_fixture;
+    std::optional<AtSpiClient> m_client;
+
+    // The focused object of the process once it has one whose text matches.
+    std::optional<AtSpiClient::Element> focusedIn(qint64 pid)
+    {
+        const auto app = m_client->application(pid);
+        return app ? m_client->focused(*app) : std::nullopt;
+    }
+
+    static bool key(const QString& keys) { return DesktopFixture::xdotool({QStringLiteral("key"), keys}); }
+
+    std::optional<QString> selectedText(const AtSpiClient::Element& element)
+    {
+        const auto range = m_client->selection(element);
+        if (!range)
+            return std::nullopt;
+        return m_client->text(element, range->first, range->second);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(AtSpiClient::setEnabled(true));
+        QCOMPARE(AtSpiClient::isEnabled(), std::optional<bool>(true));
+        // The applications answer within milliseconds; the longer wait only keeps a loaded test
+        // machine from failing the test.
+        m_client = AtSpiClient::connect(3000);
+        QVERIFY2(m_client, "no accessibility bus");
+    }
+
+    void cleanup() { m_fixture.stopAll(); }
+
+    void qtLineEditSelectionAndBounds()
+    {
+        QProcess* app = m_fixture.startTargetApp({QStringLiteral("--line"), QStringLiteral("12*(3+4)")});
+        QVERIFY(app);
+        QTRY_VERIFY(focusedIn(app->processId()).has_value());
+        const AtSpiClient::Element line = *focusedIn(app->processId());
+        QCOMPARE(m_client->roleName(line), std::optional<QString>(QStringLiteral("text")));
+        QVERIFY((*m_client->states(line) >> AtSpiClient::stateEditable) & 1);
+        QCOMPARE(m_client->units(line), AtSpiClient::Units::utf16);
+
+        QVERIFY(key(QStringLiteral("ctrl+a")));
+        QTRY_COMPARE(selectedText(line), std::optional<QString>(QStringLiteral("12*(3+4)")));
+
+        // The selection lies inside the line edit, in screen coordinates.
+        const auto bounds = m_client->rangeExtents(line, 0, 8);
+        const auto field = m_client->extents(line);
+        QVERIFY(bounds && field);
+        QVERIFY2(field->contains(bounds->center()), qPrintable(QStringLiteral("%1,%2 %3x%4 outside %5,%6 %7x%8")
+                                                                 .arg(bounds->x()).arg(bounds->y()).arg(bounds->width()).arg(bounds->height())
+                                                                 .arg(field->x()).arg(field->y()).arg(field->width()).arg(field->height())));
+        QVERIFY(bounds->width() > 10);
+
+        // What is at the middle of the field is the field itself.
+        const auto app11y = m_client->application(app->processId());
+        QVERIFY(app11y);
+        QCOMPARE(m_client->at(*app11y, field->center()), std::optional<AtSpiClient::Element>(line));
+    }
+
+    void qtWritingReplacesTheSelection()
+    {
+        QProcess* app = m_fixture.startTargetApp({QStringLiteral("--line"), QStringLiteral("a 12*(3+4) b")});
+        QVERIFY(app);
+        QTRY_VERIFY(focusedIn(app->processId()).has_value());
+        const AtSpiClient::Element line = *focusedIn(app->processId());
+        QVERIFY(m_client->setSelection(line, 2, 10));
+        QTRY_COMPARE(selectedText(line), std::optional<QString>(QStringLiteral("12*(3+4)")));
+        QVERIFY(m_client->deleteText(line, 2, 10));
+        QVERIFY(m_client->insertText(line, 2, QStringLiteral("84"), 2));
+        QTRY_COMPARE(m_client->text(line, 0, -1), std::optional<QString>(QStringLiteral("a 84 b")));
+        // The application saw it as an edit of its own.
+        QVERIFY(m_fixture.waitForLine(app, "line: a 84 b"));
+    }
+
+    void qtPasswordFieldIsRecognised()
+    {
+        QProcess* app = m_fixture.startTargetApp();
+        QVERIFY(app);
+        QTRY_VERIFY(focusedIn(app->processId()).has_value());
+        QVERIFY(key(QStringLiteral("Tab")));
+        QVERIFY(key(QStringLiteral("Tab")));
+        QTRY_COMPARE(m_client->role(*focusedIn(app->processId())), std::optional<uint>(AtSpiClient::rolePasswordText));
+    }
+
+    void gtkEntryCountsCodePoints()
+    {
+        const QString text = QStringLiteral("h\u00e9llo \U0001F600 w\u00f6rld");
+        QProcess* app = m_fixture.startGtkEntry(text);
+        QVERIFY(app);
+        QTRY_VERIFY(focusedIn(app->processId()).has_value());
+        const AtSpiClient::Element entry = *focusedIn(app->processId());
+        QCOMPARE(m_client->units(entry), AtSpiClient::Units::codePoints);
+        QCOMPARE(m_client->characterCount(entry), std::optional<int>(AtSpiClient::length(text, AtSpiClient::Units::codePoints)));
+        QVERIFY(key(QStringLiteral("ctrl+a")));
+        QTRY_COMPARE(selectedText(entry), std::optional<QString>(text));
+        QVERIFY(m_client->setSelection(entry, 6, 7));
+        QTRY_COMPARE(selectedText(entry), std::optional<QString>(QStringLiteral("\U0001F600")));
+    }
+};
+
+QTEST_MAIN(tst_AtSpi)
+#include "tst_AtSpi.moc"

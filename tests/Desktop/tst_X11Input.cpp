@@ -1,0 +1,244 @@
+// Raw input, synthetic keys and the X selections on a real X server.
+#include "DesktopFixture.h"
+
+#include "Platform/Desktop/X11Connection.h"
+#include "Platform/Desktop/DesktopEventMonitors.h"
+#include "Platform/Desktop/DesktopKeystrokes.h"
+#include "Platform/Desktop/X11GlobalInput.h"
+#include "Platform/Desktop/X11Selection.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+using namespace Platform;
+using Kind = X11GlobalInput::Kind;
+
+Q_DECLARE_METATYPE(Platform::X11GlobalInput::Event)
+
+class tst_X11Input : public QObject {
+    Q_OBJECT
+
+    std::shared_ptr<X11Connection> m_x;
+    // A connection of the test's own, for looking at the server without disturbing ours.
+    std::unique_ptr<Display, int (*)(Display*)> m_probe{XOpenDisplay(nullptr), XCloseDisplay};
+    DesktopFixture m_fixture;
+
+    static bool xdotool(const QString& line) { return DesktopFixture::xdotool(line.split(u' ')); }
+
+    // Puts data on a selection through xclip, which keeps serving it in the background.
+    bool xclipIn(const QString& selection, const QByteArray& type, const QByteArray& data)
+    {
+        // xclip takes the selection from a child after it returns: wait for the new owner.
+        Display* probe = m_probe.get();
+        const Atom atom = XInternAtom(probe, selection == u"primary" ? "PRIMARY" : "CLIPBOARD", False);
+        const Window before = XGetSelectionOwner(probe, atom);
+        QProcess* xclip = m_fixture.start(QStringLiteral("xclip"), {QStringLiteral("-i"), QStringLiteral("-selection"), selection,
+                                                                   QStringLiteral("-t"), QString::fromLatin1(type)});
+        if (!xclip)
+            return false;
+        xclip->write(data);
+        xclip->closeWriteChannel();
+        if (!xclip->waitForFinished(5000) || xclip->exitCode() != 0)
+            return false;
+        return QTest::qWaitFor([&] {
+            const Window now = XGetSelectionOwner(probe, atom);
+            return now != None && now != before;
+        });
+    }
+
+    static QList<X11GlobalInput::Event> events(const QSignalSpy& spy, Kind kind)
+    {
+        QList<X11GlobalInput::Event> out;
+        for (const auto& args : spy) {
+            const auto e = args.first().value<X11GlobalInput::Event>();
+            if (e.kind == kind)
+                out.append(e);
+        }
+        return out;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qRegisterMetaType<Platform::X11GlobalInput::Event>();
+        m_x = X11Connection::shared();
+        QVERIFY2(m_x, "no X server");
+    }
+
+    void cleanup() { m_fixture.stopAll(); }
+
+    void dragIsSeenWithPositions()
+    {
+        X11GlobalInput input(m_x);
+        QVERIFY(input.isAvailable());
+        input.setListening(true);
+        QSignalSpy spy(&input, &X11GlobalInput::event);
+        QVERIFY(xdotool(QStringLiteral("mousemove 300 300 mousedown 1 mousemove_relative 40 0 mouseup 1")));
+        QTRY_COMPARE(events(spy, Kind::buttonRelease).size(), 1);
+        const auto press = events(spy, Kind::buttonPress);
+        QCOMPARE(press.size(), 1);
+        QCOMPARE(press.first().button, 1);
+        QCOMPARE(press.first().position, QPoint(300, 300));
+        QCOMPARE(press.first().clickCount, 1);
+        bool draggedHeld = false;
+        for (const auto& motion : events(spy, Kind::motion))
+            draggedHeld = draggedHeld || (motion.leftButtonHeld && motion.position == QPoint(340, 300));
+        QVERIFY(draggedHeld);
+        const auto release = events(spy, Kind::buttonRelease).first();
+        QCOMPARE(release.position, QPoint(340, 300));
+        QVERIFY(!release.leftButtonHeld);
+    }
+
+    void clicksKeysAndWheel()
+    {
+        X11GlobalInput input(m_x);
+        input.setListening(true);
+        QSignalSpy spy(&input, &X11GlobalInput::event);
+        QVERIFY(xdotool(QStringLiteral("mousemove 500 400 click --repeat 2 --delay 30 1")));
+        QTRY_COMPARE(events(spy, Kind::buttonRelease).size(), 2);
+        QCOMPARE(events(spy, Kind::buttonPress).at(1).clickCount, 2);
+        QCOMPARE(events(spy, Kind::buttonRelease).at(1).clickCount, 2);
+
+        QVERIFY(xdotool(QStringLiteral("click 5 keydown shift key a keyup shift")));
+        QTRY_VERIFY(events(spy, Kind::keyPress).size() >= 2);
+        QCOMPARE(events(spy, Kind::scroll).size(), 1);
+        QCOMPARE(events(spy, Kind::scroll).first().button, 5);
+        // The wheel is no button press.
+        QCOMPARE(events(spy, Kind::buttonPress).size(), 2);
+        const auto keys = events(spy, Kind::keyPress);
+        QCOMPARE(keys.last().keycode, int(XKeysymToKeycode(m_x->display(), XK_a)));
+        QVERIFY(keys.last().modifiers & ShiftMask);
+
+        // Not listening: nothing more arrives. A second listener proves the events did come.
+        input.setListening(false);
+        spy.clear();
+        X11GlobalInput witness(m_x);
+        witness.setListening(true);
+        QSignalSpy seen(&witness, &X11GlobalInput::event);
+        QVERIFY(xdotool(QStringLiteral("key b")));
+        QTRY_VERIFY(!seen.isEmpty());
+        QVERIFY(spy.isEmpty());
+    }
+
+    void primaryTextIsReadOffTheMainThread()
+    {
+        const QString text = QStringLiteral("gr\u00fc\u00dfe 12*(3+4)");
+        QVERIFY(xclipIn(QStringLiteral("primary"), "UTF8_STRING", text.toUtf8()));
+        std::optional<std::optional<QString>> answer;
+        X11Selection::readTextAsync("PRIMARY", 1000, this, [&](std::optional<QString> t) { answer = t; });
+        QTRY_VERIFY(answer.has_value());
+        QCOMPARE(*answer, std::optional<QString>(text));
+        // A selection nobody owns has no text.
+        QCOMPARE(X11Selection::readText("AMBREL_NOBODY_OWNS_THIS", 500), std::nullopt);
+    }
+
+    void hungOwnerTimesOutWithoutBlocking()
+    {
+        // An owner that never answers.
+        Display* hung = XOpenDisplay(nullptr);
+        QVERIFY(hung);
+        const Window window = XCreateSimpleWindow(hung, DefaultRootWindow(hung), 0, 0, 1, 1, 0, 0, 0);
+        XSetSelectionOwner(hung, XInternAtom(hung, "PRIMARY", False), window, CurrentTime);
+        XSync(hung, False);
+
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        ticker.start(20);
+        QElapsedTimer clock;
+        clock.start();
+        std::optional<std::optional<QString>> answer;
+        X11Selection::readTextAsync("PRIMARY", 400, this, [&](std::optional<QString> t) { answer = t; });
+        QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), 5000);
+        QCOMPARE(*answer, std::nullopt);
+        QVERIFY(clock.elapsed() >= 390);
+        QVERIFY2(clock.elapsed() < 3000, "the time-out was not kept");
+        QVERIFY2(ticks >= 5, "the event loop was blocked while waiting");
+        XCloseDisplay(hung);
+    }
+
+    void ownerServesEveryFormatByteForByte()
+    {
+        // What another application copied: text and a picture.
+        QByteArray png;
+        for (int i = 0; i < 300000; ++i)
+            png.append(char(i * 7));
+        QVERIFY(xclipIn(QStringLiteral("clipboard"), "image/png", png));
+        const auto saved = X11Selection::readAll("CLIPBOARD", 3000);
+        QVERIFY(saved);
+        bool hasPicture = false;
+        for (const auto& format : *saved) {
+            QVERIFY(!X11Selection::isPseudoTarget(format.target));
+            hasPicture = hasPicture || (format.target == "image/png" && format.data == png);
+        }
+        QVERIFY2(hasPicture, "the large picture was not read whole");
+
+        // Held by us, it reads back the same, and each read is reported.
+        X11SelectionOwner owner(m_x, "CLIPBOARD");
+        QSignalSpy delivered(&owner, &X11SelectionOwner::delivered);
+        QSignalSpy lost(&owner, &X11SelectionOwner::lost);
+        QList<X11Selection::Format> formats = *saved;
+        formats.append({"text/html", "text/html", 8, "<b>84</b>"});
+        QVERIFY(owner.own(formats));
+        // xclip waits for our answers, which come from the event loop: read without blocking it.
+        auto reader = [&](const QByteArray& type) {
+            return m_fixture.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
+                                                            QStringLiteral("clipboard"), QStringLiteral("-t"),
+                                                            QString::fromLatin1(type)});
+        };
+        QProcess* htmlReader = reader("text/html");
+        QProcess* pictureReader = reader("image/png");
+        QProcess* targetsReader = reader("TARGETS");
+        QVERIFY(htmlReader && pictureReader && targetsReader);
+        QTRY_VERIFY(htmlReader->state() == QProcess::NotRunning && pictureReader->state() == QProcess::NotRunning
+                    && targetsReader->state() == QProcess::NotRunning);
+        const QByteArray html = htmlReader->readAllStandardOutput();
+        const QByteArray picture = pictureReader->readAllStandardOutput();
+        const QByteArray targets = targetsReader->readAllStandardOutput();
+        QCOMPARE(html, QByteArray("<b>84</b>"));
+        QCOMPARE(picture, png);
+        QVERIFY(targets.contains("image/png") && targets.contains("text/html") && targets.contains("TARGETS"));
+        QCOMPARE(delivered.size(), 2);
+        QSet<QByteArray> fetched{delivered.at(0).first().toByteArray(), delivered.at(1).first().toByteArray()};
+        QCOMPARE(fetched, (QSet<QByteArray>{"text/html", "image/png"}));
+
+        QVERIFY(xclipIn(QStringLiteral("clipboard"), "UTF8_STRING", "mine"));
+        QTRY_COMPARE(lost.size(), 1);
+        QVERIFY(!owner.owns());
+    }
+
+    void pasteKeyLeavesHeldModifiersOut()
+    {
+        QProcess* app = m_fixture.startTargetApp({QStringLiteral("--line"), QStringLiteral("x")});
+        QVERIFY(app);
+        QVERIFY(xclipIn(QStringLiteral("clipboard"), "UTF8_STRING", "pasted"));
+        DesktopKeystrokes keys(m_x);
+        QVERIFY(keys.isAvailable());
+        QVERIFY(xdotool(QStringLiteral("key End")));
+
+        // The user holds Alt: Control+Alt+V would not paste, Control+V does.
+        QVERIFY(xdotool(QStringLiteral("keydown alt")));
+        QVERIFY(!keys.heldModifierKeys().isEmpty());
+        DesktopEventMonitors monitors(m_x);
+        int keyDowns = 0;
+        QVERIFY(monitors.addGlobalMonitor(keyDown, [&](const InputEvent&) { ++keyDowns; }));
+        QVERIFY(keys.post(Keystrokes::Key::v, ModifierFlags{ModifierFlags::command}));
+        QVERIFY(m_fixture.waitForLine(app, "line: xpasted"));
+        // Monitors never see our own keys; the user's next key they do.
+        QVERIFY(xdotool(QStringLiteral("key Home")));
+        QTRY_COMPARE(keyDowns, 1);
+        // Alt is down again, as the user still holds it.
+        QCOMPARE(keys.heldModifierKeys().size(), 1);
+        QVERIFY(xdotool(QStringLiteral("keyup alt")));
+        QTRY_VERIFY(keys.heldModifierKeys().isEmpty());
+    }
+};
+
+QTEST_MAIN(tst_X11Input)
+#include "tst_X11Input.moc"

@@ -1,0 +1,211 @@
+// Hot keys, running and frontmost applications and activation on a real X server.
+#include "DesktopFixture.h"
+
+#include "Platform/Desktop/DesktopHotKeys.h"
+#include "Platform/Desktop/DesktopWorkspace.h"
+#include "Platform/Desktop/EwmhWindows.h"
+#include "Platform/Desktop/X11Connection.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+using namespace Platform;
+
+Q_DECLARE_METATYPE(Platform::HotKeys::Identifier)
+
+class tst_X11Services : public QObject {
+    Q_OBJECT
+
+    std::shared_ptr<X11Connection> m_x;
+    QTemporaryDir m_apps;
+    DesktopFixture m_fixture;
+
+    void writeEntry(const QString& id, const QString& exec, const QString& startupWMClass = {})
+    {
+        QFile file(m_apps.filePath(id + QStringLiteral(".desktop")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QByteArray text = "[Desktop Entry]\nType=Application\nName=" + id.toUtf8() + "\nExec=" + exec.toUtf8() + "\n";
+        if (!startupWMClass.isEmpty())
+            text += "StartupWMClass=" + startupWMClass.toUtf8() + "\n";
+        file.write(text);
+    }
+
+    // An xterm of the given class running a long sleep; its process id.
+    qint64 startTerminal(const QString& className, const QProcessEnvironment& environment = {})
+    {
+        QProcess* terminal = m_fixture.start(QStringLiteral("xterm"), {QStringLiteral("-class"), className, QStringLiteral("-e"),
+                                                                      QStringLiteral("sleep"), QStringLiteral("600")},
+                                             environment);
+        return terminal ? terminal->processId() : 0;
+    }
+
+    std::optional<EwmhWindows::Client> clientOf(qint64 pid)
+    {
+        EwmhWindows windows(m_x);
+        for (const auto& client : windows.stacking())
+            if (client.processID == pid)
+                return client;
+        return std::nullopt;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qRegisterMetaType<Platform::HotKeys::Identifier>();
+        m_x = X11Connection::shared();
+        QVERIFY2(m_x, "no X server");
+        QVERIFY(m_apps.isValid());
+        writeEntry(QStringLiteral("com.example.Launched"), QStringLiteral("/bin/false"));
+        writeEntry(QStringLiteral("org.example.Classy"), QStringLiteral("/bin/false"), QStringLiteral("ClassyTerm"));
+        writeEntry(QStringLiteral("org.example.Termy"), QStringLiteral("/bin/false"));
+        writeEntry(QStringLiteral("org.example.Exec"), QStringLiteral("xterm -e sh"));
+    }
+
+    void cleanup() { m_fixture.stopAll(); }
+
+    void hotKeyPressIsDelivered_data()
+    {
+        QTest::addColumn<QString>("lock");
+        QTest::newRow("no lock") << QString();
+        QTest::newRow("NumLock on") << QStringLiteral("Num_Lock");
+        QTest::newRow("CapsLock on") << QStringLiteral("Caps_Lock");
+    }
+
+    void hotKeyPressIsDelivered()
+    {
+        QFETCH(QString, lock);
+        DesktopHotKeys hotKeys(m_x);
+        QSignalSpy pressed(&hotKeys, &HotKeys::pressed);
+        const HotKeys::Identifier identifier{0x5A514B59, 1};
+        // Control+Shift+N: command and shift.
+        const auto reference = hotKeys.registerHotKey(45, 0x100 | 0x200, identifier);
+        QVERIFY(reference.has_value());
+        if (!lock.isEmpty())
+            QVERIFY(DesktopFixture::xdotool({QStringLiteral("key"), lock}));
+        QVERIFY(DesktopFixture::xdotool({QStringLiteral("key"), QStringLiteral("ctrl+shift+n")}));
+        if (!lock.isEmpty())
+            QVERIFY(DesktopFixture::xdotool({QStringLiteral("key"), lock}));
+        QTRY_COMPARE(pressed.size(), 1);
+        QCOMPARE(pressed.first().first().value<HotKeys::Identifier>(), identifier);
+        hotKeys.unregisterHotKey(*reference);
+    }
+
+    void unregisteredHotKeyStaysQuiet()
+    {
+        DesktopHotKeys hotKeys(m_x);
+        QSignalSpy pressed(&hotKeys, &HotKeys::pressed);
+        const auto first = hotKeys.registerHotKey(45, 0x100 | 0x800, {1, 1}); // Control+Alt+N
+        const auto second = hotKeys.registerHotKey(11, 0x100 | 0x800, {1, 2}); // Control+Alt+B
+        QVERIFY(first && second);
+        hotKeys.unregisterHotKey(*first);
+        // The server handles the presses in order: once the second arrives, the first would have.
+        QVERIFY(DesktopFixture::xdotool({QStringLiteral("key"), QStringLiteral("ctrl+alt+n"), QStringLiteral("ctrl+alt+b")}));
+        QTRY_COMPARE(pressed.size(), 1);
+        QCOMPARE(pressed.first().first().value<HotKeys::Identifier>().id, 2u);
+        hotKeys.unregisterHotKey(*second);
+    }
+
+    void hotKeyHeldByAnotherClientIsRefused()
+    {
+        Display* other = XOpenDisplay(nullptr);
+        QVERIFY(other);
+        const KeyCode k = XKeysymToKeycode(other, XK_k);
+        XGrabKey(other, k, ControlMask | Mod1Mask | LockMask, DefaultRootWindow(other), False, GrabModeAsync, GrabModeAsync);
+        XSync(other, False);
+
+        DesktopHotKeys hotKeys(m_x);
+        const auto refused = hotKeys.registerHotKey(40, 0x100 | 0x800, {1, 3}); // Control+Alt+K
+        QVERIFY(!refused.has_value());
+        QCOMPARE(refused.error(), int(HotKeys::statusTaken));
+
+        // Nothing of the refused registration stays grabbed: another client gets the variants.
+        static int probeErrors = 0;
+        probeErrors = 0;
+        auto* previous = XSetErrorHandler([](Display*, XErrorEvent*) -> int {
+            ++probeErrors;
+            return 0;
+        });
+        Display* probe = XOpenDisplay(nullptr);
+        QVERIFY(probe);
+        for (unsigned locks : {0u, unsigned(Mod2Mask), unsigned(LockMask | Mod2Mask)})
+            XGrabKey(probe, k, ControlMask | Mod1Mask | locks, DefaultRootWindow(probe), False, GrabModeAsync, GrabModeAsync);
+        XSync(probe, False);
+        XSetErrorHandler(previous);
+        QCOMPARE(probeErrors, 0);
+        XCloseDisplay(probe);
+        XCloseDisplay(other);
+        // And once the others are gone, we get it.
+        const auto accepted = hotKeys.registerHotKey(40, 0x100 | 0x800, {1, 3});
+        QVERIFY(accepted.has_value());
+        hotKeys.unregisterHotKey(*accepted);
+    }
+
+    void applicationOfAWindow_data()
+    {
+        QTest::addColumn<QString>("className");
+        QTest::addColumn<bool>("launchedFromEntry");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("launched from an entry") << QStringLiteral("Zzz") << true << QStringLiteral("com.example.Launched");
+        QTest::newRow("entry names the class") << QStringLiteral("ClassyTerm") << false << QStringLiteral("org.example.Classy");
+        QTest::newRow("entry id ends in the class") << QStringLiteral("termy") << false << QStringLiteral("org.example.Termy");
+        QTest::newRow("entry runs the executable") << QStringLiteral("Unrelated") << false << QStringLiteral("org.example.Exec");
+    }
+
+    void applicationOfAWindow()
+    {
+        QFETCH(QString, className);
+        QFETCH(bool, launchedFromEntry);
+        QFETCH(QString, expected);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (launchedFromEntry)
+            environment.insert(QStringLiteral("GIO_LAUNCHED_DESKTOP_FILE"), m_apps.filePath(expected + QStringLiteral(".desktop")));
+        const qint64 pid = startTerminal(className, environment);
+        QVERIFY(pid > 0);
+        DesktopWorkspace workspace({m_apps.path()}, m_x);
+        QTRY_VERIFY(clientOf(pid).has_value());
+        QTRY_COMPARE(workspace.frontmostApplication().value_or(ApplicationInfo()).processID, pid);
+        const ApplicationInfo front = *workspace.frontmostApplication();
+        QCOMPARE(front.bundleIdentifier, expected);
+        QCOMPARE(front.bundleURL, QUrl::fromLocalFile(m_apps.filePath(expected + QStringLiteral(".desktop"))));
+        bool listed = false;
+        for (const auto& app : workspace.runningApplications())
+            listed = listed || (app.processID == pid && app.bundleIdentifier == expected);
+        QVERIFY(listed);
+    }
+
+    void applicationWithoutEntryHasItsClassAsName()
+    {
+        QProcess* app = m_fixture.startTargetApp();
+        QVERIFY(app);
+        DesktopWorkspace workspace({m_apps.path()}, m_x);
+        QTRY_COMPARE(workspace.frontmostApplication().value_or(ApplicationInfo()).processID, app->processId());
+        const ApplicationInfo front = *workspace.frontmostApplication();
+        QCOMPARE(front.bundleIdentifier, QString());
+        QVERIFY(!front.name.isEmpty());
+    }
+
+    void activationOfAnotherApplication()
+    {
+        const qint64 classy = startTerminal(QStringLiteral("ClassyTerm"));
+        QTRY_VERIFY(clientOf(classy).has_value());
+        const qint64 termy = startTerminal(QStringLiteral("Termy"));
+        DesktopWorkspace workspace({m_apps.path()}, m_x);
+        QTRY_COMPARE(workspace.frontmostApplication().value_or(ApplicationInfo()).processID, termy);
+        QSignalSpy activated(&workspace, &Workspace::applicationActivated);
+
+        QVERIFY(workspace.activate(QStringLiteral("org.example.Classy")));
+        QTRY_COMPARE(workspace.frontmostApplication().value_or(ApplicationInfo()).processID, classy);
+        QTRY_COMPARE(activated.size(), 1);
+        QCOMPARE(activated.first().first().value<ApplicationInfo>().bundleIdentifier, QStringLiteral("org.example.Classy"));
+
+        QVERIFY(!workspace.activate(QStringLiteral("org.example.NotRunning")));
+    }
+};
+
+QTEST_MAIN(tst_X11Services)
+#include "tst_X11Services.moc"
