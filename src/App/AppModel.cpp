@@ -91,6 +91,8 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
     connect(m_services.workspace.get(), &Platform::Workspace::applicationActivated, this,
             [this](const Platform::ApplicationInfo& app) { m_scroll->setFrontmostApplication(app.bundleIdentifier); });
     m_newFileHotKey = std::make_unique<GlobalHotKey>(m_services.hotKeys);
+    m_selectionMonitor = std::make_unique<SelectionMonitor>(m_services);
+    connect(this, &AppModel::selectionSettingsChanged, this, &AppModel::applySelectionSettings);
 
     loadSettings();
     auto& defaults = *m_services.userDefaults;
@@ -107,6 +109,7 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
     pushSelectionSettings();
     applyOutputLanguage();
     m_scroll->apply(m_scrollSettings);
+    applySelectionSettings();
     syncSelectionMonitor();
     applyNewFileShortcut();
 
@@ -219,6 +222,20 @@ void AppModel::pushSelectionSettings()
     s.blocklist = m_blockedApps;
     s.actionPreferences = m_actionPreferences;
     setSelection(s);
+}
+
+// The monitor takes the stored settings; what was never chosen keeps the monitor's own default.
+void AppModel::applySelectionSettings()
+{
+    SelectionMonitor& monitor = *m_selectionMonitor;
+    const SelectionSettings& s = m_selection;
+    monitor.setSearchEngine(s.searchEngine.value_or(SearchEngine::defaultEngine()));
+    monitor.setTranslationService(s.translationService);
+    monitor.setTranslationTarget(s.translationTarget.value_or(TranslationTarget::defaultTarget()));
+    monitor.setTargetCurrency(s.targetCurrency.value_or(CurrencyPreference::localCode()));
+    monitor.setBlocklist(s.blocklist);
+    monitor.setActionPreferences(s.actionPreferences);
+    monitor.setOutputLanguage(s.outputLanguage);
 }
 
 void AppModel::setSelection(const SelectionSettings& settings)
@@ -342,9 +359,7 @@ void AppModel::setBlockedApps(const QSet<QString>& apps)
 
 const QSet<QString>& AppModel::passwordApps()
 {
-    static const QSet<QString> apps{"com.apple.keychainaccess", "com.agilebits.onepassword7", "com.1password.1password",
-                                    "com.bitwarden.desktop", "com.apple.Terminal.SecureKeyboardEntry"};
-    return apps;
+    return SelectionMonitor::defaultBlocklist();
 }
 
 bool AppModel::excludesPasswordApps() const
@@ -515,9 +530,11 @@ void AppModel::syncSelectionMonitor()
     const bool setting = m_services.userDefaults->boolValue(keyAutoShow).value_or(false);
     const bool accessibility = m_permissions->isGranted(Permission::accessibility);
     m_selectionWanted = setting && accessibility;
-    // The toolbar's monitor watches other applications' selections, which this system does not
-    // offer: it never runs here, whatever is wanted.
-    const bool running = false;
+    if (m_selectionWanted)
+        m_selectionMonitor->start();
+    else
+        m_selectionMonitor->stop();
+    const bool running = m_selectionMonitor->isEnabled();
     m_logger.info(QStringLiteral("selection toolbar wanted=%1 running=%2 accessibility=%3 setting=%4")
                       .arg(int(m_selectionWanted))
                       .arg(int(running))

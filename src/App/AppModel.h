@@ -11,6 +11,7 @@
 #include "ScrollCore/ScrollEngine.h"
 #include "SecurityCore/PrivacyLog.h"
 #include "Settings/ScrollSettingsView.h"
+#include "Selection/SelectionMonitor.h"
 #include "System/GlobalHotKey.h"
 #include "System/PermissionMonitor.h"
 
@@ -117,6 +118,7 @@ public:
 
     // Whether the selection toolbar should run: its switch and Accessibility.
     bool selectionToolbarWanted() const { return m_selectionWanted; }
+    SelectionMonitor& selectionMonitor() { return *m_selectionMonitor; }
     void syncSelectionMonitor() override;
     void publishCustomFinderActions();
     void applyNewFileShortcut();
@@ -157,6 +159,7 @@ private:
     void saveMenuPreferences();
     void pushActionPreferences();
     void setSelection(const SelectionSettings& settings);
+    void applySelectionSettings();
     void updateMenuBarSymbol();
 
     Platform::Services m_services;
@@ -177,6 +180,7 @@ private:
     std::optional<GlobalHotKey::Combination> m_newFileShortcut;
     bool m_newFileShortcutRefused = false;
     std::unique_ptr<GlobalHotKey> m_newFileHotKey;
+    std::unique_ptr<SelectionMonitor> m_selectionMonitor;
     SelectionSettings m_selection;
     bool m_selectionWanted = false;
     QString m_menuBarSymbol;

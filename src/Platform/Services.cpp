@@ -33,6 +33,7 @@
 #include "Platform/Simulated/SimulatedUserDefaults.h"
 #include "Platform/Simulated/SimulatedWindowList.h"
 #include "Platform/Simulated/SimulatedWorkspace.h"
+#include "Platform/Unavailable.h"
 
 #include <QStandardPaths>
 
