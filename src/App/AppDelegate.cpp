@@ -3,6 +3,7 @@
 #include "App/AppModel.h"
 
 #include <QFile>
+#include <QPointer>
 #include <QStringDecoder>
 
 #include <fcntl.h>
@@ -13,6 +14,7 @@ AppDelegate::AppDelegate(AppModel& model, std::shared_ptr<AlertPresenter> alerts
     : QObject(parent)
     , m_model(model)
     , m_alerts(std::move(alerts))
+    , m_scriptApproval(std::make_unique<ScriptApprovalWindow>(model.services().pasteboards))
     , m_logger(PrivacyLog::logger(QStringLiteral("AppDelegate")))
 {
 }
@@ -22,6 +24,12 @@ AppDelegate::~AppDelegate() = default;
 void AppDelegate::applicationDidFinishLaunching()
 {
     startListening();
+    QPointer<ScriptApprovalWindow> approval(m_scriptApproval.get());
+    m_model.selectionMonitor().setScriptApproval(
+        [approval](const QString& title, const ScriptAction& script, std::function<void()> onApprove) {
+            if (approval)
+                approval->present(title, script, std::move(onApprove));
+        });
 }
 
 void AppDelegate::startListening()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AI/ScriptApprovalWindow.h"
 #include "App/AlertPresenter.h"
 #include "App/FinderActionHandler.h"
 
@@ -31,6 +32,9 @@ public:
     std::function<void(const QString& source)> pluginSourceHandler;
 
     FinderActionHandler* finderActionHandler() const { return m_handler.get(); }
+    // The one window that asks before a script first runs; lent to the selection toolbar once
+    // launching has finished.
+    ScriptApprovalWindow& scriptApprovalWindow() { return *m_scriptApproval; }
 
     // A plug-in source is small; nothing larger is read.
     static constexpr qint64 maximumSourceSize = 1024 * 1024;
@@ -42,5 +46,6 @@ private:
     AppModel& m_model;
     std::shared_ptr<AlertPresenter> m_alerts;
     std::unique_ptr<FinderActionHandler> m_handler;
+    std::unique_ptr<ScriptApprovalWindow> m_scriptApproval;
     PrivacyLog::Logger m_logger;
 };

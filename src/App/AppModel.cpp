@@ -3,7 +3,10 @@
 #include "LocalActions/FileCreator.h"
 #include "LocalActions/FileNameVariables.h"
 #include "LocalActions/LocalActionsStrings.h"
+#include "ContextCore/StandardOrder.h"
+#include "LocalActions/AppLauncher.h"
 #include "LocalActions/SharedPreferencesStore.h"
+#include "ScrollCore/ScrollSettingsStore.h"
 #include "SecurityCore/KeychainStore.h"
 #include "Selection/CurrencyPreference.h"
 #include "System/FinderWindowReader.h"
@@ -28,7 +31,6 @@ const QString keyOutputLanguage = QStringLiteral("ai.outputLanguage");
 const QString keyProvider = QStringLiteral("ai.provider");
 const QString keyShortcut = QStringLiteral("shortcut.newFile");
 const QString keyTelemetry = QStringLiteral("telemetry.enabled");
-const QString keyScroll = QStringLiteral("scroll.settings");
 const QString keyRadial = QStringLiteral("radial.settings");
 const QString keyLaunchDefault = QStringLiteral("launch.defaultApplied");
 
@@ -72,7 +74,25 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
 {
     // The permission states first: the menu-bar icon and the selection toolbar depend on them.
     m_permissions = std::make_unique<PermissionMonitor>(m_services.permissions, std::move(pollTimer));
+    // Smooth scrolling starts disabled; the stored settings are applied below.
+    m_scroll = std::make_unique<ScrollEngine>(
+        ScrollEngine::Environment{.taps = m_services.eventTaps,
+                                  .refreshRates =
+                                      [screens = m_services.screens] {
+                                          QList<double> rates;
+                                          for (const auto& screen : screens->screens())
+                                              rates << screen.refreshRate;
+                                          return rates;
+                                      }},
+        ScrollSettings::defaults());
+    // No window list says which application is under the pointer here: the one in front stands in.
+    if (const auto front = m_services.workspace->frontmostApplication())
+        m_scroll->setFrontmostApplication(front->bundleIdentifier);
+    connect(m_services.workspace.get(), &Platform::Workspace::applicationActivated, this,
+            [this](const Platform::ApplicationInfo& app) { m_scroll->setFrontmostApplication(app.bundleIdentifier); });
     m_newFileHotKey = std::make_unique<GlobalHotKey>(m_services.hotKeys);
+    m_selectionMonitor = std::make_unique<SelectionMonitor>(m_services);
+    connect(this, &AppModel::selectionSettingsChanged, this, &AppModel::applySelectionSettings);
 
     loadSettings();
     auto& defaults = *m_services.userDefaults;
@@ -88,6 +108,8 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
 
     pushSelectionSettings();
     applyOutputLanguage();
+    m_scroll->apply(m_scrollSettings);
+    applySelectionSettings();
     syncSelectionMonitor();
     applyNewFileShortcut();
 
@@ -167,7 +189,7 @@ void AppModel::loadSettings()
     if (const auto data = d.dataValue(keyShortcut))
         m_newFileShortcut = GlobalHotKey::Combination::fromJsonData(*data);
     m_telemetryEnabled = d.boolValue(keyTelemetry).value_or(false);
-    m_scrollSettings = storedDocument(d, keyScroll);
+    m_scrollSettings = ScrollSettingsStore::load(d);
     m_radialSettings = storedDocument(d, keyRadial);
     m_preset = UsagePresets::fromRaw(d.stringValue(keyPreset).value_or(QString())).value_or(UsagePreset::everyday);
 }
@@ -200,6 +222,20 @@ void AppModel::pushSelectionSettings()
     s.blocklist = m_blockedApps;
     s.actionPreferences = m_actionPreferences;
     setSelection(s);
+}
+
+// The monitor takes the stored settings; what was never chosen keeps the monitor's own default.
+void AppModel::applySelectionSettings()
+{
+    SelectionMonitor& monitor = *m_selectionMonitor;
+    const SelectionSettings& s = m_selection;
+    monitor.setSearchEngine(s.searchEngine.value_or(SearchEngine::defaultEngine()));
+    monitor.setTranslationService(s.translationService);
+    monitor.setTranslationTarget(s.translationTarget.value_or(TranslationTarget::defaultTarget()));
+    monitor.setTargetCurrency(s.targetCurrency.value_or(CurrencyPreference::localCode()));
+    monitor.setBlocklist(s.blocklist);
+    monitor.setActionPreferences(s.actionPreferences);
+    monitor.setOutputLanguage(s.outputLanguage);
 }
 
 void AppModel::setSelection(const SelectionSettings& settings)
@@ -323,9 +359,7 @@ void AppModel::setBlockedApps(const QSet<QString>& apps)
 
 const QSet<QString>& AppModel::passwordApps()
 {
-    static const QSet<QString> apps{"com.apple.keychainaccess", "com.agilebits.onepassword7", "com.1password.1password",
-                                    "com.bitwarden.desktop", "com.apple.Terminal.SecureKeyboardEntry"};
-    return apps;
+    return SelectionMonitor::defaultBlocklist();
 }
 
 bool AppModel::excludesPasswordApps() const
@@ -393,25 +427,49 @@ void AppModel::setFinderMenuEnabled(bool enabled)
     setMenuPreferences(menu);
 }
 
-void AppModel::setScrollSettings(const QJsonObject& settings)
+void AppModel::setScrollSettings(const ScrollSettings& settings)
 {
     const bool changed = settings != m_scrollSettings;
     m_scrollSettings = settings;
-    m_services.userDefaults->setData(keyScroll, QJsonDocument(settings).toJson(QJsonDocument::Compact));
+    ScrollSettingsStore::save(settings, *m_services.userDefaults);
+    m_scroll->apply(settings);
     if (changed)
         emit scrollSettingsChanged();
 }
 
-bool AppModel::scrollEnabled() const
-{
-    return m_scrollSettings.value(QStringLiteral("isEnabled")).toBool(false);
-}
-
 void AppModel::setScrollEnabled(bool enabled)
 {
-    QJsonObject settings = m_scrollSettings;
-    settings.insert(QStringLiteral("isEnabled"), enabled);
+    ScrollSettings settings = m_scrollSettings;
+    settings.isEnabled = enabled;
     setScrollSettings(settings);
+}
+
+void AppModel::setScrollModifier(ScrollModifier modifier, ScrollModifierAction action)
+{
+    ScrollSettings settings = m_scrollSettings;
+    settings.modifiers.action(modifier) = action;
+    setScrollSettings(settings);
+}
+
+QList<ScrollAppEntry> AppModel::scrollApps() const
+{
+    QList<ScrollAppEntry> entries;
+    const auto& workspace = *m_services.workspace;
+    for (const auto& app : m_scrollSettings.apps) {
+        ScrollAppEntry entry{.bundleIdentifier = app.bundleIdentifier, .mode = app.mode};
+        if (const auto url = workspace.applicationURL(app.bundleIdentifier)) {
+            entry.name = AppLauncher::displayName(workspace, *url);
+            entry.icon = QIcon::fromTheme(app.bundleIdentifier, QIcon::fromTheme(QStringLiteral("application-x-executable")));
+            entry.isInstalled = true;
+        } else {
+            entry.name = ScrollSettings::displayName(app.bundleIdentifier);
+            entry.icon = QIcon::fromTheme(QStringLiteral("application-x-executable"));
+        }
+        entries.append(entry);
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const auto& a, const auto& b) { return StandardOrder::less(a.name, b.name); });
+    return entries;
 }
 
 void AppModel::setRadialSettings(const QJsonObject& settings)
@@ -472,9 +530,11 @@ void AppModel::syncSelectionMonitor()
     const bool setting = m_services.userDefaults->boolValue(keyAutoShow).value_or(false);
     const bool accessibility = m_permissions->isGranted(Permission::accessibility);
     m_selectionWanted = setting && accessibility;
-    // The toolbar's monitor watches other applications' selections, which this system does not
-    // offer: it never runs here, whatever is wanted.
-    const bool running = false;
+    if (m_selectionWanted)
+        m_selectionMonitor->start();
+    else
+        m_selectionMonitor->stop();
+    const bool running = m_selectionMonitor->isEnabled();
     m_logger.info(QStringLiteral("selection toolbar wanted=%1 running=%2 accessibility=%3 setting=%4")
                       .arg(int(m_selectionWanted))
                       .arg(int(running))

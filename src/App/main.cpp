@@ -4,11 +4,14 @@
 #include "App/DisplayFallback.h"
 #include "App/SingleInstance.h"
 #include "LocalActions/JavaScriptHelper.h"
+#include "Platform/Desktop/DesktopApplicationEntry.h"
 #include "Platform/Services.h"
 #include "SecurityCore/ModuleStrings.h"
+#include "SecurityCore/PrivacyLog.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <cstdio>
@@ -44,6 +47,14 @@ int main(int argc, char** argv)
 
     Platform::Services services = Platform::makeServicesFromEnvironment();
     ModuleStrings::setUserDefaults(services.userDefaults);
+    if (qEnvironmentVariable("AMBREL_PLATFORM") != u"simulated") {
+        // So that opened plug-in files and "corvish" addresses reach this executable.
+        const auto entry = Platform::DesktopApplicationEntry(
+                               QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+                               .install();
+        if (!entry)
+            PrivacyLog::logger(QStringLiteral("AppDelegate")).error(QStringLiteral("The desktop entry was not written: %1").arg(PrivacyLog::redact(entry.error())));
+    }
 
     auto alerts = std::make_shared<DesktopAlertPresenter>();
     AppModel model(services, AppModel::Hooks{.alertSound = [alerts] { alerts->alertSound(); }});

@@ -1,5 +1,6 @@
 #include "Platform/Services.h"
 
+#include "Platform/Desktop/DesktopEventTaps.h"
 #include "Platform/Desktop/DesktopAccessibility.h"
 #include "Platform/Desktop/DesktopEventMonitors.h"
 #include "Platform/Desktop/DesktopFinderWindows.h"
@@ -15,6 +16,7 @@
 #include "Platform/Desktop/DesktopUserDefaults.h"
 #include "Platform/Desktop/DesktopWindowList.h"
 #include "Platform/Desktop/DesktopWorkspace.h"
+#include "Platform/Simulated/SimulatedEventTaps.h"
 #include "Platform/Desktop/X11Connection.h"
 #include "Platform/Simulated/SimulatedAccessibility.h"
 #include "Platform/Simulated/SimulatedEventMonitors.h"
@@ -31,6 +33,7 @@
 #include "Platform/Simulated/SimulatedUserDefaults.h"
 #include "Platform/Simulated/SimulatedWindowList.h"
 #include "Platform/Simulated/SimulatedWorkspace.h"
+#include "Platform/Unavailable.h"
 
 #include <QStandardPaths>
 
@@ -54,6 +57,7 @@ Services makeDesktopServices(const Folders& folders)
         .permissions = std::make_shared<DesktopPermissions>(folders.extensionContainer, x11 != nullptr),
         .finderWindows = std::make_shared<DesktopFinderWindows>(),
         .systemInfo = std::make_shared<DesktopSystemInfo>(DesktopSystemInfo::fromEnvironment()),
+        .eventTaps = std::make_shared<DesktopEventTaps>(),
         .accessibility = std::make_shared<DesktopAccessibility>(x11),
         .eventMonitors = std::make_shared<DesktopEventMonitors>(x11),
         .keystrokes = std::make_shared<DesktopKeystrokes>(x11),
@@ -77,6 +81,7 @@ Services makeSimulatedServices(const Folders& folders)
         .permissions = std::make_shared<SimulatedPermissions>(),
         .finderWindows = std::make_shared<SimulatedFinderWindows>(),
         .systemInfo = std::make_shared<SimulatedSystemInfo>(),
+        .eventTaps = std::make_shared<SimulatedEventTaps>(),
         .accessibility = std::make_shared<SimulatedAccessibility>(),
         .eventMonitors = std::make_shared<SimulatedEventMonitors>(),
         .keystrokes = std::make_shared<SimulatedKeystrokes>(),

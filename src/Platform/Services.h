@@ -3,6 +3,7 @@
 #include "Platform/Accessibility.h"
 #include "Platform/Clock.h"
 #include "Platform/DistributedNotifications.h"
+#include "Platform/EventTaps.h"
 #include "Platform/EventMonitors.h"
 #include "Platform/FinderWindows.h"
 #include "Platform/Folders.h"
@@ -39,6 +40,7 @@ struct Services {
     std::shared_ptr<Permissions> permissions;
     std::shared_ptr<FinderWindows> finderWindows;
     std::shared_ptr<SystemInfo> systemInfo;
+    std::shared_ptr<EventTaps> eventTaps;
     std::shared_ptr<Accessibility> accessibility;
     std::shared_ptr<EventMonitors> eventMonitors;
     std::shared_ptr<Keystrokes> keystrokes;

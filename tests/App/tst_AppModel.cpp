@@ -1,4 +1,6 @@
 #include "AppFixture.h"
+#include "App/AppDelegate.h"
+#include "Selection/CurrencyPreference.h"
 
 #include "LocalActions/LocalActionsStrings.h"
 #include "LocalActions/SharedPreferencesStore.h"
@@ -131,6 +133,15 @@ void AppModelTest::selectionSettingsAtStart()
     QCOMPARE(s.translationTarget->id, QStringLiteral("ja"));
     QVERIFY(!s.targetCurrency);
     QCOMPARE(s.blocklist, (QSet<QString>{"com.example.a", "com.example.b"}));
+    // The monitor has them too; what was never chosen is the monitor's own default.
+    QCOMPARE(model->selectionMonitor().searchEngine().id, QStringLiteral("bing"));
+    QCOMPARE(model->selectionMonitor().translationTarget().id, QStringLiteral("ja"));
+    QCOMPARE(model->selectionMonitor().targetCurrency(), CurrencyPreference::localCode());
+    QCOMPARE(model->selectionMonitor().blocklist(), s.blocklist);
+    model->setBlockedApps({"com.example.c"});
+    QCOMPARE(model->selectionMonitor().blocklist(), (QSet<QString>{"com.example.c"}));
+    model->setExcludesPasswordApps(true);
+    QVERIFY(model->selectionMonitor().blocklist().contains(SelectionMonitor::defaultBlocklist()));
 
     AppFixture g;
     g.defaults().setString("selection.searchEngine", "altavista");
@@ -317,10 +328,25 @@ void AppModelTest::selectionToolbarFollowsSettingAndAccessibility()
     PrivacyLog::Capture capture;
     model->permissions().refresh(); // the permission change hook re-syncs
     QVERIFY(model->selectionToolbarWanted());
-    QVERIFY(capture.contains("selection toolbar wanted=1 running=0 accessibility=1 setting=1"));
+    QVERIFY(capture.contains("selection toolbar wanted=1 running=1 accessibility=1 setting=1"));
+    QVERIFY(model->selectionMonitor().isEnabled());
     f.defaults().setBool("selection.autoShow", false);
     model->syncSelectionMonitor();
     QVERIFY(!model->selectionToolbarWanted());
+    QVERIFY(!model->selectionMonitor().isEnabled());
+    // The menu's switch writes the setting and re-syncs.
+    f.defaults().setBool("selection.autoShow", true);
+    model->syncSelectionMonitor();
+    QVERIFY(model->selectionMonitor().isEnabled());
+    // Trust withdrawn: stopped again.
+    f.permissions().setAccessibilityTrusted(false);
+    model->permissions().refresh();
+    QVERIFY(!model->selectionMonitor().isEnabled());
+    // The delegate lends the toolbar its script approval window once launching has finished.
+    AppDelegate delegate(*model, f.alerts);
+    QVERIFY(!model->selectionMonitor().hasScriptApproval());
+    delegate.applicationDidFinishLaunching();
+    QVERIFY(model->selectionMonitor().hasScriptApproval());
 }
 
 void AppModelTest::newFileShortcut()
@@ -407,7 +433,9 @@ void AppModelTest::newFileActionFailures()
 void AppModelTest::scrollSwitchKeepsTheRestOfTheDocument()
 {
     AppFixture f;
-    const QJsonObject stored{{"isEnabled", false}, {"global", QJsonObject{{"preset", "smooth"}}}};
+    const QJsonObject axis{{"isSmoothed", true}, {"isReversed", false}, {"speed", 1.5}};
+    const QJsonObject stored{{"isEnabled", false},
+                             {"global", QJsonObject{{"preset", "smooth"}, {"vertical", axis}, {"horizontal", axis}}}};
     f.defaults().setData("scroll.settings", QJsonDocument(stored).toJson());
     auto model = f.makeModel();
     QSignalSpy spy(model.get(), &AppModel::scrollSettingsChanged);

@@ -2,6 +2,8 @@
 #include "DesktopFixture.h"
 
 #include "Platform/Desktop/AtSpiClient.h"
+#include "Platform/Desktop/DesktopAccessibility.h"
+#include "Platform/Desktop/X11Connection.h"
 
 #include <QTest>
 
@@ -109,6 +111,64 @@ private slots:
         QTRY_COMPARE(selectedText(entry), std::optional<QString>(text));
         QVERIFY(m_client->setSelection(entry, 6, 7));
         QTRY_COMPARE(selectedText(entry), std::optional<QString>(QStringLiteral("\U0001F600")));
+    }
+
+    // The service as the toolbar sees it: attribute names, UTF-16 ranges, device-independent
+    // rectangles, the secure subrole, writing the selection.
+    void accessibilityServiceOnQt()
+    {
+        DesktopAccessibility ax(X11Connection::shared());
+        QVERIFY(ax.isTrusted());
+        QProcess* app = m_fixture.startTargetApp({QStringLiteral("--line"), QStringLiteral("a 12*(3+4) b")});
+        QVERIFY(app);
+        QTRY_VERIFY(ax.focusedElement().has_value());
+        const AccessibilityElement line = *ax.focusedElement();
+        QCOMPARE(ax.stringAttribute(line, QStringLiteral("AXRole")).value_or(QString()), QStringLiteral("AXTextField"));
+        QVERIFY(!ax.stringAttribute(line, QStringLiteral("AXSubrole")).has_value());
+        QVERIFY(ax.attributeNames(line).value_or(QStringList()).contains(QStringLiteral("AXSelectedText")));
+        QCOMPARE(ax.isAttributeSettable(line, QStringLiteral("AXSelectedText")).value_or(false), true);
+
+        QVERIFY(m_client->setSelection({line.service, line.path}, 2, 10));
+        QTRY_COMPARE(ax.stringAttribute(line, QStringLiteral("AXSelectedText")).value_or(QString()), QStringLiteral("12*(3+4)"));
+        const auto range = ax.rangeAttribute(line, QStringLiteral("AXSelectedTextRange"));
+        QCOMPARE(range.value_or(TextRange()), (TextRange{2, 8}));
+        const auto bounds = ax.boundsForRange(line, *range);
+        const auto frame = ax.rectAttribute(line, QStringLiteral("AXFrame"));
+        QVERIFY(bounds && frame && frame->contains(bounds->center()));
+
+        QVERIFY(ax.setStringAttribute(line, QStringLiteral("AXSelectedText"), QStringLiteral("84")).has_value());
+        QVERIFY(m_fixture.waitForLine(app, "line: a 84 b"));
+        // The written text is selected again.
+        QTRY_COMPARE(ax.stringAttribute(line, QStringLiteral("AXSelectedText")).value_or(QString()), QStringLiteral("84"));
+
+        QVERIFY(key(QStringLiteral("Tab")));
+        QVERIFY(key(QStringLiteral("Tab")));
+        QTRY_COMPARE(ax.stringAttribute(*ax.focusedElement(), QStringLiteral("AXSubrole")).value_or(QString()),
+                     QStringLiteral("AXSecureTextField"));
+
+        // A new process of the same program is found again, not the remembered one.
+        m_fixture.stopAll();
+        QProcess* again = m_fixture.startTargetApp({QStringLiteral("--line"), QStringLiteral("again")});
+        QVERIFY(again);
+        QTRY_COMPARE(ax.focusedElement().has_value()
+                         ? ax.stringAttribute(*ax.focusedElement(), QStringLiteral("AXValue")).value_or(QString())
+                         : QString(),
+                     QStringLiteral("again"));
+    }
+
+    void accessibilityServiceCountsUtf16OnGtk()
+    {
+        DesktopAccessibility ax(X11Connection::shared());
+        const QString text = QStringLiteral("h\u00e9llo \U0001F600 w\u00f6rld");
+        QProcess* app = m_fixture.startGtkEntry(text);
+        QVERIFY(app);
+        QTRY_VERIFY(ax.focusedElement().has_value());
+        const AccessibilityElement entry = *ax.focusedElement();
+        // Code points 8 to 13 ("w\u00f6rld" after the emoji) are UTF-16 units 9 to 14.
+        QVERIFY(m_client->setSelection({entry.service, entry.path}, 8, 13));
+        QTRY_COMPARE(ax.stringAttribute(entry, QStringLiteral("AXSelectedText")).value_or(QString()), QStringLiteral("w\u00f6rld"));
+        QCOMPARE(ax.rangeAttribute(entry, QStringLiteral("AXSelectedTextRange")).value_or(TextRange()), (TextRange{9, 5}));
+        QVERIFY(ax.boundsForRange(entry, TextRange{9, 5}).has_value());
     }
 };
 

@@ -15,7 +15,7 @@ constexpr uint roleCheckBox = 7, roleComboBox = 11, roleDialog = 16, roleFiller 
                roleScrollBar = 48, roleSlider = 51, roleSplitPane = 53, roleTable = 55, roleTerminal = 60, roleText = 61,
                roleToolBar = 63, roleTree = 65, roleTreeTable = 66, roleWindow = 69, roleParagraph = 73, roleEntry = 79,
                roleDocumentFrame = 82, roleDocumentText = 92, roleDocumentWeb = 95, roleStatic = 116;
-constexpr int stateMultiLine = 17, stateSingleLine = 26;
+constexpr int stateMultiLine = 17;
 
 double pixelRatio()
 {
@@ -100,13 +100,32 @@ std::expected<AccessibilityElement, Accessibility::Failure> DesktopAccessibility
     const auto owner = active ? m_windows->client(*active) : std::nullopt;
     if (!owner || owner->processID <= 0)
         return std::unexpected(Failure::noValue);
-    const auto app = c->application(owner->processID);
+    auto app = application(owner->processID);
     if (!app)
         return std::unexpected(Failure::noValue); // the application does not expose its interface
-    const auto focused = c->focused(*app);
+    auto focused = c->focused(*app);
+    if (!focused && lastFailure() == Failure::invalidElement) {
+        // The remembered application is gone (the process id came back for another program).
+        app = application(owner->processID, true);
+        focused = app ? c->focused(*app) : std::nullopt;
+    }
     if (!focused)
         return std::unexpected(Failure::noValue);
     return handle(*focused);
+}
+
+std::optional<AtSpiClient::Element> DesktopAccessibility::application(qint64 processID, bool fresh) const
+{
+    if (!fresh) {
+        const auto it = m_applications.constFind(processID);
+        if (it != m_applications.constEnd())
+            return *it;
+    }
+    m_applications.remove(processID);
+    const auto app = client()->application(processID);
+    if (app)
+        m_applications.insert(processID, *app);
+    return app;
 }
 
 std::optional<qint64> DesktopAccessibility::processAt(QPoint devicePoint) const
@@ -127,10 +146,14 @@ std::expected<AccessibilityElement, Accessibility::Failure> DesktopAccessibility
     const auto pid = processAt(device);
     if (!pid || *pid <= 0)
         return std::unexpected(Failure::noValue);
-    const auto app = c->application(*pid);
+    auto app = application(*pid);
     if (!app)
         return std::unexpected(Failure::noValue);
-    const auto found = c->at(*app, device);
+    auto found = c->at(*app, device);
+    if (!found && lastFailure() == Failure::invalidElement) {
+        app = application(*pid, true);
+        found = app ? c->at(*app, device) : std::nullopt;
+    }
     if (!found)
         return std::unexpected(Failure::noValue);
     return handle(*found);
@@ -143,8 +166,8 @@ QString DesktopAccessibility::roleName(uint role, quint64 states)
     case roleEntry:
         return QStringLiteral("AXTextField");
     case roleText:
-        return has(states, stateMultiLine) || !has(states, stateSingleLine) ? QStringLiteral("AXTextArea")
-                                                                           : QStringLiteral("AXTextField");
+        // Qt marks only the multi-line ones.
+        return has(states, stateMultiLine) ? QStringLiteral("AXTextArea") : QStringLiteral("AXTextField");
     case roleTerminal:
     case roleDocumentText:
         return QStringLiteral("AXTextArea");

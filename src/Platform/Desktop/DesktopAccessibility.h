@@ -59,11 +59,14 @@ private:
     std::expected<QPair<int, int>, Failure> selection(const Element& e) const;
     std::expected<TextRange, Failure> toUtf16(const Element& e, int start, int end) const;
     std::optional<qint64> processAt(QPoint devicePoint) const;
+    // The application of a process on the bus, remembered: finding it asks every application.
+    std::optional<Element> application(qint64 processID, bool fresh = false) const;
 
     std::shared_ptr<X11Connection> m_x;
     std::unique_ptr<EwmhWindows> m_windows;
     mutable std::optional<AtSpiClient> m_client;
     mutable QHash<QString, AtSpiClient::Units> m_units; // by service
+    mutable QHash<qint64, Element> m_applications;      // by process id
 };
 
 } // namespace Platform

@@ -1,0 +1,169 @@
+// From the mouse-up of a real drag-selection to the selected text and its bounds read through
+// the accessibility bus, in a Qt line edit and a GTK entry, beside reading the same selection the
+// way a user's script would (`xclip -o -selection primary`). Run inside an X session:
+//   tests/XSession/x-session -- build/bench/bench_DesktopSelection
+// The settle delay after a mouse-up is not part of the measured time.
+
+#include "Platform/Accessibility.h"
+#include "Platform/Desktop/DesktopAccessibility.h"
+#include "Platform/Desktop/DesktopEventMonitors.h"
+#include "Platform/Desktop/X11Connection.h"
+#include "Platform/Desktop/AtSpiClient.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+using namespace Platform;
+
+namespace {
+
+struct Session {
+    std::shared_ptr<X11Connection> x = X11Connection::shared();
+    std::unique_ptr<DesktopEventMonitors> monitors;
+    std::unique_ptr<DesktopAccessibility> accessibility;
+    std::unique_ptr<QProcess> qt, gtk;
+
+    Session()
+    {
+        AtSpiClient::setEnabled(true);
+        monitors = std::make_unique<DesktopEventMonitors>(x);
+        accessibility = std::make_unique<DesktopAccessibility>(x);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        qt = start(QStringLiteral(AMBREL_TARGET_APP), {QStringLiteral("--line"), QStringLiteral("12*(3+4) and some more text")}, env);
+        gtk = start(QStringLiteral("/usr/bin/python3"),
+                    {QStringLiteral(AMBREL_SOURCE_DIR "/tests/Desktop/gtk-entry.py"), QStringLiteral("12*(3+4) and some more text")},
+                    QProcessEnvironment::systemEnvironment());
+    }
+    ~Session()
+    {
+        for (auto* p : {qt.get(), gtk.get()})
+            if (p) {
+                p->kill();
+                p->waitForFinished();
+            }
+    }
+    static std::unique_ptr<QProcess> start(const QString& program, const QStringList& args, const QProcessEnvironment& env)
+    {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(env);
+        p->start(program, args);
+        const QDeadlineTimer deadline(10000);
+        while (!deadline.hasExpired() && !p->readAllStandardOutput().contains("ready"))
+            p->waitForReadyRead(50);
+        return p;
+    }
+};
+
+Session& session()
+{
+    static Session s;
+    return s;
+}
+
+bool xdotool(const QString& line)
+{
+    return QProcess::execute(QStringLiteral("xdotool"), line.split(u' ')) == 0;
+}
+
+// The median and 95th percentile of the samples, in milliseconds, as counters.
+void report(benchmark::State& state, std::vector<double> samples)
+{
+    if (samples.empty())
+        return;
+    std::sort(samples.begin(), samples.end());
+    state.counters["median_ms"] = samples[samples.size() / 2];
+    state.counters["p95_ms"] = samples[size_t(0.95 * double(samples.size() - 1))];
+}
+
+// Window-manager placement: the Qt window at (100, 100), the GTK one at (100, 450); the text
+// lies about 40 and 60 pixels below each frame's top.
+void capture(benchmark::State& state, int windowTop, int fieldOffset)
+{
+    Session& s = session();
+    QElapsedTimer clock;
+    qint64 upAt = -1;
+    const auto token = s.monitors->addGlobalMonitor(leftMouseUp, [&](const InputEvent&) { upAt = clock.nsecsElapsed(); });
+    const QString activate = QStringLiteral("mousemove 300 %1 click 1").arg(windowTop + fieldOffset);
+    xdotool(activate);
+    std::vector<double> samples;
+    for (auto _ : state) {
+        clock.start();
+        upAt = -1;
+        xdotool(QStringLiteral("mousemove 180 %1 mousedown 1 mousemove_relative 60 0 mouseup 1").arg(windowTop + fieldOffset));
+        while (upAt < 0)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        const qint64 start = upAt;
+        const auto focused = s.accessibility->focusedElement();
+        std::optional<QString> text;
+        std::optional<QRectF> bounds;
+        if (focused) {
+            if (auto t = s.accessibility->stringAttribute(*focused, QStringLiteral("AXSelectedText")))
+                text = *t;
+            if (auto r = s.accessibility->rangeAttribute(*focused, QStringLiteral("AXSelectedTextRange")))
+                if (auto b = s.accessibility->boundsForRange(*focused, *r))
+                    bounds = *b;
+        }
+        const qint64 end = clock.nsecsElapsed();
+        if (!text || text->isEmpty() || !bounds) {
+            state.SkipWithError("no selection read");
+            break;
+        }
+        state.SetIterationTime(double(end - start) / 1e9);
+        samples.push_back(double(end - start) / 1e6);
+    }
+    if (token)
+        s.monitors->removeMonitor(*token);
+    report(state, samples);
+}
+
+void BM_QtLineEdit(benchmark::State& state)
+{
+    capture(state, 100, 41);
+}
+
+void BM_GtkEntry(benchmark::State& state)
+{
+    capture(state, 450, 59);
+}
+
+// What a user's script does to get the selection: the selection owner answers a second client.
+void BM_XclipPrimary(benchmark::State& state)
+{
+    session();
+    std::vector<double> samples;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        QProcess xclip;
+        xclip.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("primary")});
+        xclip.waitForFinished();
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+        samples.push_back(double(clock.nsecsElapsed()) / 1e6);
+    }
+    report(state, samples);
+}
+
+} // namespace
+
+BENCHMARK(BM_QtLineEdit)->UseManualTime()->Iterations(50)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GtkEntry)->UseManualTime()->Iterations(50)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_XclipPrimary)->UseManualTime()->Iterations(50)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

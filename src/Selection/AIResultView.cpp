@@ -1,0 +1,246 @@
+#include "Selection/AIResultView.h"
+
+#include "SecurityCore/TextMetrics.h"
+#include "Selection/SelectionStrings.h"
+#include "Selection/SymbolIcons.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int cardWidth = 420;
+const QColor orange(0xc2, 0x5e, 0x00);
+
+// A symbol drawn in one colour (the symbolic icons are monochrome).
+QPixmap tinted(const QString& symbol, int size, const QColor& colour, qreal ratio)
+{
+    const QIcon icon = SymbolIcons::icon(symbol);
+    if (icon.isNull())
+        return {};
+    QPixmap pm = icon.pixmap(QSize(size, size), ratio);
+    QPainter p(&pm);
+    p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    p.fillRect(pm.rect(), colour);
+    return pm;
+}
+
+QLabel* symbolLabel(const QString& symbol, int size, const QColor& colour, QWidget* owner)
+{
+    auto* label = new QLabel;
+    const QPixmap pm = tinted(symbol, size, colour, owner->devicePixelRatioF());
+    if (pm.isNull()) {
+        label->setText(SymbolIcons::glyph(symbol));
+        QPalette p = label->palette();
+        p.setColor(QPalette::WindowText, colour);
+        label->setPalette(p);
+    } else {
+        label->setPixmap(pm);
+    }
+    return label;
+}
+
+// A small indeterminate spinner: an arc going round.
+class Spinner : public QWidget {
+public:
+    Spinner()
+    {
+        setFixedSize(16, 16);
+        m_timer.setInterval(60);
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
+            m_angle = (m_angle + 30) % 360;
+            update();
+        });
+    }
+
+protected:
+    void showEvent(QShowEvent*) override { m_timer.start(); }
+    void hideEvent(QHideEvent*) override { m_timer.stop(); }
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        QColor c = palette().color(QPalette::WindowText);
+        c.setAlphaF(0.25);
+        p.setPen(QPen(c, 2));
+        const QRectF r = QRectF(rect()).adjusted(2, 2, -2, -2);
+        p.drawEllipse(r);
+        c.setAlphaF(0.8);
+        p.setPen(QPen(c, 2, Qt::SolidLine, Qt::RoundCap));
+        p.drawArc(r, -m_angle * 16, 90 * 16);
+    }
+
+private:
+    QTimer m_timer;
+    int m_angle = 0;
+};
+
+QLabel* outputLabel()
+{
+    auto* label = new QLabel;
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+QPushButton* smallButton(const QString& key, const QString& name, const std::function<void()>& action)
+{
+    auto* b = new QPushButton(SelectionStrings::string(key));
+    b->setObjectName(name);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setAutoDefault(false);
+    QFont f = b->font();
+    f.setPointSizeF(f.pointSizeF() * 0.9);
+    b->setFont(f);
+    QObject::connect(b, &QPushButton::clicked, b, [action] {
+        if (action)
+            action();
+    });
+    return b;
+}
+} // namespace
+
+AIResultView::AIResultView(AIRun* run, bool canReplace, Actions actions, Lookup failureText, QWidget* parent)
+    : QWidget(parent)
+    , m_run(run)
+    , m_canReplace(canReplace)
+    , m_failureText(std::move(failureText))
+{
+    setFixedWidth(cardWidth);
+    auto* stack = new QVBoxLayout(this);
+    stack->setContentsMargins(14, 14, 14, 14);
+    stack->setSpacing(10);
+
+    auto* header = new QHBoxLayout;
+    header->setSpacing(6);
+    header->addWidget(symbolLabel(QStringLiteral("sparkles"), 16, palette().color(QPalette::Highlight), this));
+    auto* title = new QLabel(run ? run->title() : QString());
+    title->setObjectName(QStringLiteral("title"));
+    title->setTextFormat(Qt::PlainText);
+    QFont headline = title->font();
+    headline.setBold(true);
+    title->setFont(headline);
+    header->addWidget(title, 1);
+    m_spinner = new Spinner;
+    m_spinner->setObjectName(QStringLiteral("spinner"));
+    header->addWidget(m_spinner);
+    stack->addLayout(header);
+
+    m_inline = outputLabel();
+    m_inline->setObjectName(QStringLiteral("output"));
+    stack->addWidget(m_inline);
+    m_scroll = new QScrollArea;
+    m_scroll->setObjectName(QStringLiteral("scroll"));
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFixedHeight(220);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scrolled = outputLabel();
+    m_scroll->setWidget(m_scrolled);
+    m_scroll->viewport()->setAutoFillBackground(false);
+    m_scrolled->setAutoFillBackground(false);
+    stack->addWidget(m_scroll);
+
+    m_failure = new QWidget;
+    auto* failureRow = new QHBoxLayout(m_failure);
+    failureRow->setContentsMargins(0, 0, 0, 0);
+    failureRow->setSpacing(6);
+    failureRow->addWidget(symbolLabel(QStringLiteral("exclamationmark.triangle"), 14, orange, this), 0, Qt::AlignTop);
+    m_failureLabel = outputLabel();
+    m_failureLabel->setObjectName(QStringLiteral("failure"));
+    QPalette warn = m_failureLabel->palette();
+    warn.setColor(QPalette::WindowText, orange);
+    m_failureLabel->setPalette(warn);
+    failureRow->addWidget(m_failureLabel, 1);
+    stack->addWidget(m_failure);
+
+    auto* divider = new QFrame;
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Plain);
+    QPalette dp = divider->palette();
+    QColor dc = dp.color(QPalette::WindowText);
+    dc.setAlphaF(0.15);
+    dp.setColor(QPalette::WindowText, dc);
+    divider->setPalette(dp);
+    stack->addWidget(divider);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(8);
+    m_replace = smallButton(QStringLiteral("result.replace"), QStringLiteral("replace"), actions.onReplace);
+    m_append = smallButton(QStringLiteral("result.append"), QStringLiteral("append"), actions.onAppend);
+    m_copy = smallButton(QStringLiteral("result.copy"), QStringLiteral("copy"), actions.onCopy);
+    m_retry = smallButton(QStringLiteral("result.retry"), QStringLiteral("retry"), actions.onRetry);
+    m_close = smallButton(QStringLiteral("result.close"), QStringLiteral("close"), actions.onClose);
+    for (auto* b : {m_replace, m_append, m_copy, m_retry})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+    buttons->addWidget(m_close);
+    stack->addLayout(buttons);
+
+    if (run) {
+        for (auto signal : {&AIRun::outputChanged, &AIRun::isStreamingChanged, &AIRun::failureKeyChanged, &AIRun::canRetryChanged})
+            connect(run, signal, this, &AIResultView::refresh);
+    }
+    refresh();
+}
+
+void AIResultView::refresh()
+{
+    const bool streaming = m_run && m_run->isStreaming();
+    const std::optional<QString> failure = m_run ? m_run->failureKey() : std::nullopt;
+    const QString output = m_run ? m_run->output() : QString();
+    m_spinner->setVisible(streaming);
+    m_failure->setVisible(failure.has_value());
+    if (failure)
+        m_failureLabel->setText(m_failureText ? m_failureText(*failure) : *failure);
+    const bool scrolls = !failure && TextMetrics::characterCount(output) > inlineLimit;
+    m_inline->setVisible(!failure && !scrolls);
+    m_scroll->setVisible(scrolls);
+    (scrolls ? m_scrolled : m_inline)->setText(output);
+    const bool writable = m_canReplace && !streaming && !failure;
+    m_replace->setVisible(writable);
+    m_append->setVisible(writable);
+    m_copy->setVisible(!failure);
+    m_copy->setEnabled(!streaming);
+    m_retry->setVisible(m_run && m_run->canRetry());
+    m_close->setVisible(true);
+    layout()->invalidate();
+    updateGeometry();
+}
+
+int AIResultView::heightForWidth(int) const
+{
+    const int height = layout()->totalHeightForWidth(cardWidth);
+    return height >= 0 ? height : layout()->totalSizeHint().height();
+}
+
+QSize AIResultView::sizeHint() const
+{
+    return QSize(cardWidth, heightForWidth(cardWidth));
+}
+
+bool AIResultView::isSpinnerShown() const
+{
+    return m_spinner->isVisibleTo(this);
+}
+
+bool AIResultView::isScrolling() const
+{
+    return m_scroll->isVisibleTo(this);
+}
+
+QPushButton* AIResultView::button(const QString& name) const
+{
+    for (auto* b : {m_replace, m_append, m_copy, m_retry, m_close})
+        if (b->objectName() == name)
+            return b;
+    return nullptr;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "ContextCore/SelectionGate.h"
+#include "Platform/Accessibility.h"
+
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+
+#include <optional>
+
+// Stateless reads of other applications' interfaces. Every read that fails, answers nothing or
+// answers a value of the wrong kind counts as absent; nothing here reports an error.
+namespace AccessibilityBridge {
+
+using Element = Platform::AccessibilityElement;
+
+struct ElementDescription {
+    std::optional<QString> role;
+    bool exposesSelectedText = false;
+    SelectionGate::SelectionEvidence evidence = SelectionGate::SelectionEvidence::unknown;
+    bool advertisesTextAttributes = false;
+    bool elementFound = false;
+    bool operator==(const ElementDescription&) const = default;
+};
+
+// The element with the keyboard focus (the system-wide "AXFocusedUIElement").
+std::optional<Element> focusedElement(Platform::Accessibility& ax);
+std::optional<Element> copyElement(Platform::Accessibility& ax, const Element& element, const QString& attribute);
+std::optional<QString> string(Platform::Accessibility& ax, const Element& element, const QString& attribute);
+SelectionGate::SelectionEvidence selectionEvidence(Platform::Accessibility& ax, const std::optional<Element>& element);
+bool advertisesTextAttributes(Platform::Accessibility& ax, const Element& element);
+// The element under a point in screen coordinates; the empty description without a primary
+// screen or without an element there.
+ElementDescription elementDescription(Platform::Accessibility& ax, std::optional<double> primaryHeight, const QPointF& point);
+// The selection's rectangle in screen coordinates (unconverted without a primary screen); none
+// when it cannot be read or is not a finite, sensible rectangle.
+std::optional<QRectF> selectionBounds(Platform::Accessibility& ax, const Element& element, std::optional<double> primaryHeight);
+bool isSecure(Platform::Accessibility& ax, const Element& element);
+bool isEditable(Platform::Accessibility& ax, const Element& element);
+
+} // namespace AccessibilityBridge

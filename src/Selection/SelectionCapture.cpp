@@ -1,0 +1,121 @@
+#include "Selection/SelectionCapture.h"
+
+#include "ContextCore/ContextClassifier.h"
+#include "ContextCore/SelectionGate.h"
+#include "Selection/AccessibilityBridge.h"
+#include "Selection/Keystroke.h"
+#include "Selection/PasteboardGuard.h"
+#include "Selection/ScreenGeometry.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QTimer>
+
+SelectionCapture::SelectionCapture(Platform::Services services, PrivacyLog::Logger logger)
+    : m_services(std::move(services))
+    , m_logger(logger)
+{
+}
+
+void SelectionCapture::capture(std::optional<QPointF> fallbackAnchor, QObject* receiver, Done done) const
+{
+    auto& ax = *m_services.accessibility;
+    const auto front = m_services.workspace->frontmostApplication();
+    const QString source = front ? front->bundleIdentifier : QString();
+    const auto focused = AccessibilityBridge::focusedElement(ax);
+    const QDateTime now = m_services.clock->now();
+
+    if (focused && AccessibilityBridge::isSecure(ax, *focused)) {
+        m_logger.info(QStringLiteral("Selection ignored: secure input field"));
+        ContextSnapshot s;
+        s.sourceBundleID = source;
+        s.kind = ContextKind::secureText;
+        s.isSecure = true;
+        s.capturedAt = now;
+        done(Result{s, std::nullopt});
+        return;
+    }
+
+    const bool editable = focused && AccessibilityBridge::isEditable(ax, *focused);
+    std::optional<QRectF> anchor;
+    if (focused)
+        anchor = AccessibilityBridge::selectionBounds(ax, *focused, ScreenGeometry::primaryHeight(*m_services.screens));
+    if (!anchor && fallbackAnchor)
+        anchor = QRectF(*fallbackAnchor, QSizeF(0, 0));
+
+    auto make = [source, editable, anchor, now, focused](const QString& text) {
+        ContextSnapshot s;
+        s.sourceBundleID = source;
+        s.kind = ContextClassifier::isURL(text) ? ContextKind::selectedURL
+                                                : (editable ? ContextKind::editableText : ContextKind::selectedText);
+        s.selectedText = text;
+        s.isEditable = editable;
+        s.anchorRect = anchor;
+        s.capturedAt = now;
+        return Result{s, focused};
+    };
+
+    if (focused) {
+        if (auto text = AccessibilityBridge::string(ax, *focused, QString::fromLatin1(Platform::Accessibility::selectedTextAttribute));
+            text && !text->isEmpty()) {
+            m_logger.info(QStringLiteral("Captured %1 via Accessibility").arg(PrivacyLog::redact(*text)));
+            done(make(*text));
+            return;
+        }
+    }
+
+    if (AccessibilityBridge::selectionEvidence(ax, focused) == SelectionGate::SelectionEvidence::empty) {
+        m_logger.info(QStringLiteral("Nothing selected in %1; no copy sent").arg(source));
+        done(std::nullopt);
+        return;
+    }
+    const SelectionGate::Modifiers held{m_services.eventMonitors->modifierFlags().rawValue};
+    if (!SelectionGate::canSynthesiseCopy(held)) {
+        m_logger.info(QStringLiteral("Modifiers held; no copy synthesised"));
+        done(std::nullopt);
+        return;
+    }
+    const PrivacyLog::Logger logger = m_logger;
+    copyViaPasteboard(receiver, [logger, source, make, done](std::optional<QString> text) {
+        if (text && !text->isEmpty()) {
+            logger.info(QStringLiteral("Captured %1 via pasteboard").arg(PrivacyLog::redact(*text)));
+            done(make(*text));
+            return;
+        }
+        logger.info(QStringLiteral("No selection found in %1").arg(source));
+        done(std::nullopt);
+    });
+}
+
+void SelectionCapture::copyViaPasteboard(QObject* receiver, TextDone done) const
+{
+    auto board = m_services.pasteboards->general();
+    const PasteboardGuard::Snapshot saved = PasteboardGuard::snapshot(*board);
+    // A pasteboard that cannot be cleared would hand back the user's own contents as the
+    // selection: then no copy is sent at all.
+    if (!PasteboardGuard::clear(*board)) {
+        m_logger.info(QStringLiteral("Pasteboard refused to clear; no copy sent"));
+        done(std::nullopt);
+        return;
+    }
+    const qint64 cleared = board->changeCount();
+    Keystroke::post(*m_services.keystrokes, Keystroke::VirtualKey::c);
+    const PrivacyLog::Logger logger = m_logger;
+    QPointer<QObject> alive(receiver);
+    // The restore must happen whatever becomes of the receiver, so the timer hangs on the
+    // application, not on it.
+    QTimer::singleShot(copyWait, Qt::PreciseTimer, QCoreApplication::instance(),
+                       [board, saved, cleared, logger, alive, receiver, done] {
+        std::optional<QString> text;
+        // Only what the application wrote after our clear is its copy.
+        if (board->changeCount() != cleared) {
+            const bool files = board->data(QString::fromLatin1(Platform::Pasteboard::typeFileURL)).has_value();
+            if (!files)
+                text = board->string();
+        }
+        if (!PasteboardGuard::restore(saved, *board))
+            logger.error(QStringLiteral("Could not restore the user's pasteboard after a fallback copy"));
+        if (alive || !receiver)
+            done(text);
+    });
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "ContextCore/ContextSnapshot.h"
+#include "Platform/Services.h"
+#include "SecurityCore/PrivacyLog.h"
+
+#include <QObject>
+#include <QPointF>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+// Reads what the user selected in another application: the focused element's selected text
+// through Accessibility first; only when that yields nothing and the element does not report an
+// empty selection, a synthetic copy read from the general pasteboard, which is saved before and
+// put back after, always.
+class SelectionCapture {
+public:
+    struct Result {
+        ContextSnapshot snapshot;
+        // The focused element the selection belongs to, for writing back; none for a secure
+        // field or when no focused element was found.
+        std::optional<Platform::AccessibilityElement> element;
+    };
+    using Done = std::function<void(std::optional<Result>)>;
+
+    static constexpr std::chrono::milliseconds defaultCopyWait{120};
+
+    explicit SelectionCapture(Platform::Services services,
+                              PrivacyLog::Logger logger = PrivacyLog::logger(QStringLiteral("SelectionCapture")));
+
+    // Captures now; `done` is called once on the main thread: at once when no copy is needed,
+    // else after the copy wait. When `receiver` is gone by then, `done` is not called, but the
+    // user's pasteboard is put back all the same. `fallbackAnchor` (screen coordinates) is where
+    // the selection is taken to be when its bounds cannot be read.
+    void capture(std::optional<QPointF> fallbackAnchor, QObject* receiver, Done done) const;
+
+    std::chrono::milliseconds copyWait = defaultCopyWait;
+
+private:
+    using TextDone = std::function<void(std::optional<QString>)>;
+    void copyViaPasteboard(QObject* receiver, TextDone done) const;
+
+    Platform::Services m_services;
+    PrivacyLog::Logger m_logger;
+};

@@ -1,0 +1,71 @@
+#include "Selection/SymbolIcons.h"
+
+#include <QHash>
+
+namespace SymbolIcons {
+
+namespace {
+const QHash<QString, Entry>& table()
+{
+    static const QHash<QString, Entry> t{
+        {"arrow.up.right.square", {{"web-browser-symbolic", "go-jump-symbolic", "go-jump"}, QStringLiteral("↗")}},
+        {"equal.square", {{"accessories-calculator-symbolic", "accessories-calculator"}, QStringLiteral("=")}},
+        {"coloncurrencysign.circle", {{"currency-symbolic", "emblem-money-symbolic"}, QStringLiteral("¤")}},
+        {"doc.on.doc", {{"edit-copy-symbolic", "edit-copy"}, QStringLiteral("⧉")}},
+        {"doc.plaintext", {{"text-x-generic-symbolic", "text-x-generic"}, QStringLiteral("T")}},
+        {"character.bubble", {{"preferences-desktop-locale-symbolic", "preferences-desktop-locale"}, QStringLiteral("文")}},
+        {"magnifyingglass", {{"system-search-symbolic", "edit-find-symbolic", "system-search"}, QStringLiteral("⌕")}},
+        {"ellipsis", {{"view-more-horizontal-symbolic", "view-more-symbolic", "open-menu-symbolic"}, QStringLiteral("…")}},
+        {"checkmark", {{"object-select-symbolic", "emblem-ok-symbolic", "emblem-default"}, QStringLiteral("✓")}},
+        {"sparkles", {{"starred-symbolic", "starred"}, QStringLiteral("✦")}},
+        {"exclamationmark.triangle", {{"dialog-warning-symbolic", "dialog-warning"}, QStringLiteral("⚠")}},
+        {"exclamationmark.shield", {{"security-medium-symbolic", "dialog-warning-symbolic"}, QStringLiteral("!")}},
+        {"lock.shield", {{"security-high-symbolic", "changes-prevent-symbolic"}, QStringLiteral("🔒")}},
+        {"wrench.and.screwdriver", {{"applications-engineering-symbolic", "preferences-system-symbolic"}, QStringLiteral("🔧")}},
+        {"terminal", {{"utilities-terminal-symbolic", "utilities-terminal"}, QStringLiteral(">_")}},
+        {"wand.and.sparkles", {{"tools-check-spelling-symbolic", "starred-symbolic"}, QStringLiteral("✦")}},
+        {"text.append", {{"format-justify-left-symbolic", "view-list-symbolic"}, QStringLiteral("≡")}},
+        {"questionmark.circle", {{"help-about-symbolic", "dialog-question-symbolic"}, QStringLiteral("?")}},
+        {"text.cursor", {{"document-edit-symbolic", "edit-rename"}, QStringLiteral("I")}},
+        {"list.bullet", {{"view-list-symbolic"}, QStringLiteral("≡")}},
+        {"doc.text.magnifyingglass", {{"edit-find-symbolic", "system-search-symbolic"}, QStringLiteral("⌕")}},
+        {"globe", {{"web-browser-symbolic", "network-workgroup-symbolic"}, QStringLiteral("🌐")}},
+    };
+    return t;
+}
+
+void ensureFallbackTheme()
+{
+    static const bool set = [] {
+        if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == u"hicolor")
+            QIcon::setFallbackThemeName(QString::fromLatin1(fallbackTheme));
+        return true;
+    }();
+    Q_UNUSED(set);
+}
+} // namespace
+
+Entry entry(const QString& symbolName)
+{
+    auto it = table().constFind(symbolName);
+    if (it != table().constEnd())
+        return *it;
+    return {{"system-run-symbolic", "emblem-system-symbolic"}, QStringLiteral("•")};
+}
+
+QIcon icon(const QString& symbolName)
+{
+    ensureFallbackTheme();
+    for (const QString& name : entry(symbolName).iconNames) {
+        if (QIcon::hasThemeIcon(name))
+            return QIcon::fromTheme(name);
+    }
+    return {};
+}
+
+QString glyph(const QString& symbolName)
+{
+    return entry(symbolName).glyph;
+}
+
+} // namespace SymbolIcons

@@ -1,0 +1,172 @@
+// The state of an AI or script run and the card that shows it: spinner, output or failure, and
+// which buttons appear in which state.
+#include "Selection/AIResultView.h"
+#include "Selection/AIRun.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+class AIResultViewTest : public QObject {
+    Q_OBJECT
+private slots:
+    void runStoresEqualValuesSilently();
+    void finishKeepsTheOutput();
+    void buttonsFollowTheState_data();
+    void buttonsFollowTheState();
+    void longOutputScrolls_data();
+    void longOutputScrolls();
+    void buttonsCallTheirFunctions();
+    void theCardFollowsTheRunAsItStreams();
+};
+
+void AIResultViewTest::runStoresEqualValuesSilently()
+{
+    AIRun run("Polish");
+    QCOMPARE(run.title(), QString("Polish"));
+    QVERIFY(run.output().isEmpty());
+    QVERIFY(run.isStreaming());
+    QVERIFY(!run.failureKey());
+    QVERIFY(!run.canRetry());
+    QSignalSpy streaming(&run, &AIRun::isStreamingChanged);
+    QSignalSpy output(&run, &AIRun::outputChanged);
+    run.setStreaming(false);
+    run.setStreaming(false);
+    QCOMPARE(streaming.size(), 1);
+    run.setOutput("a");
+    run.setOutput("a");
+    run.appendOutput("");
+    run.appendOutput("b");
+    QCOMPARE(run.output(), QString("ab"));
+    QCOMPARE(output.size(), 2);
+}
+
+void AIResultViewTest::finishKeepsTheOutput()
+{
+    AIRun run("Explain");
+    run.setOutput("partial");
+    QSignalSpy failure(&run, &AIRun::failureKeyChanged);
+    run.finish("ai.error.rateLimited", true);
+    QCOMPARE(run.failureKey(), std::optional<QString>("ai.error.rateLimited"));
+    QVERIFY(run.canRetry());
+    QVERIFY(!run.isStreaming());
+    QCOMPARE(run.output(), QString("partial"));
+    run.finish("ai.error.rateLimited", true);
+    QCOMPARE(failure.size(), 1);
+}
+
+void AIResultViewTest::buttonsFollowTheState_data()
+{
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<bool>("canReplace");
+    QTest::addColumn<QString>("shown");   // buttons shown, in order
+    QTest::addColumn<bool>("copyEnabled");
+    QTest::addColumn<bool>("spinner");
+    QTest::newRow("streaming, replaceable") << "streaming" << true << "copy close" << false << true;
+    QTest::newRow("finished, replaceable") << "finished" << true << "replace append copy close" << true << false;
+    QTest::newRow("finished, read-only") << "finished" << false << "copy close" << true << false;
+    QTest::newRow("failed, retryable") << "retryable" << true << "retry close" << false << false;
+    QTest::newRow("failed, final") << "failed" << true << "close" << false << false;
+}
+
+void AIResultViewTest::buttonsFollowTheState()
+{
+    QFETCH(QString, state);
+    QFETCH(bool, canReplace);
+    QFETCH(QString, shown);
+    QFETCH(bool, copyEnabled);
+    QFETCH(bool, spinner);
+    AIRun run("Polish");
+    run.setOutput("Some text that was written");
+    if (state == "finished")
+        run.setStreaming(false);
+    else if (state == "retryable")
+        run.finish("ai.error.timedOut", true);
+    else if (state == "failed")
+        run.finish("ai.error.contentFiltered", false);
+    AIResultView view(&run, canReplace, {}, [](const QString& key) { return "text of " + key; });
+    QStringList visible;
+    for (const char* name : {"replace", "append", "copy", "retry", "close"})
+        if (view.button(name)->isVisibleTo(&view))
+            visible << name;
+    QCOMPARE(visible.join(' '), shown);
+    if (view.button("copy")->isVisibleTo(&view))
+        QCOMPARE(view.button("copy")->isEnabled(), copyEnabled);
+    QCOMPARE(view.isSpinnerShown(), spinner);
+    auto* failure = view.findChild<QLabel*>("failure");
+    auto* output = view.findChild<QLabel*>("output");
+    if (state == "retryable" || state == "failed") {
+        QVERIFY(failure->isVisibleTo(&view));
+        QCOMPARE(failure->text(), "text of " + *run.failureKey());
+        QVERIFY(!output->isVisibleTo(&view)); // the output is hidden, whatever it held
+        QVERIFY(!view.isScrolling());
+    } else {
+        QVERIFY(!failure->isVisibleTo(&view));
+        QCOMPARE(output->text(), QString("Some text that was written"));
+    }
+    QCOMPARE(view.button("close")->text(), QString("Close"));
+    QCOMPARE(view.sizeHint().width(), 420);
+}
+
+void AIResultViewTest::longOutputScrolls_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<bool>("scrolls");
+    QTest::newRow("320 characters") << QString(320, u'x') << false;
+    QTest::newRow("321 characters") << QString(321, u'x') << true;
+    // Each "é" is two code units but one character.
+    QTest::newRow("320 combined characters") << QString("e\u0301").repeated(320) << false;
+}
+
+void AIResultViewTest::longOutputScrolls()
+{
+    QFETCH(QString, output);
+    QFETCH(bool, scrolls);
+    AIRun run("Summarize");
+    run.setOutput(output);
+    run.setStreaming(false);
+    AIResultView view(&run, false, {}, {});
+    QCOMPARE(view.isScrolling(), scrolls);
+    if (scrolls) {
+        QCOMPARE(view.findChild<QWidget*>("scroll")->height(), 220);
+        QVERIFY(view.sizeHint().height() < 460);
+    }
+}
+
+void AIResultViewTest::buttonsCallTheirFunctions()
+{
+    AIRun run("Polish");
+    run.setStreaming(false);
+    QStringList pressed;
+    AIResultView::Actions actions{
+        [&] { pressed << "replace"; }, [&] { pressed << "append"; }, [&] { pressed << "copy"; },
+        [&] { pressed << "retry"; },   [&] { pressed << "close"; },
+    };
+    AIResultView view(&run, true, actions, {});
+    for (const char* name : {"close", "copy", "append", "replace"})
+        view.button(name)->click();
+    run.finish("ai.error.serverError", true);
+    view.button("retry")->click();
+    QCOMPARE(pressed, (QStringList{"close", "copy", "append", "replace", "retry"}));
+}
+
+void AIResultViewTest::theCardFollowsTheRunAsItStreams()
+{
+    AIRun run("Translate");
+    AIResultView view(&run, true, {}, {});
+    const int emptyHeight = view.sizeHint().height();
+    run.appendOutput("```\nBonjour");
+    QCOMPARE(view.findChild<QLabel*>("output")->text(), QString("```\nBonjour"));
+    run.appendOutput(QString(400, u'a'));
+    QVERIFY(view.isScrolling());
+    QVERIFY(view.sizeHint().height() > emptyHeight);
+    run.setOutput("Bonjour");
+    run.setStreaming(false);
+    QVERIFY(!view.isScrolling());
+    QVERIFY(!view.isSpinnerShown());
+    QVERIFY(view.button("replace")->isVisibleTo(&view));
+}
+
+QTEST_MAIN(AIResultViewTest)
+#include "tst_AIResultView.moc"

@@ -1,0 +1,410 @@
+// The selection monitor: the mouse-up gate, the settle-and-capture task, what dismisses, local
+// versus global events, its lifecycle, presenting the toolbar and running a pressed text action.
+#include "SelectionFixture.h"
+
+#include "Selection/SelectionMonitor.h"
+#include "Selection/SelectionToolbarView.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWindow>
+
+using namespace Platform;
+using namespace std::chrono_literals;
+
+namespace {
+// The editor's text field covers (100, 400) – (700, 770) in screen coordinates; its title bar
+// lies above it, up to 800.
+constexpr QPointF inText(150, 700);
+constexpr QPointF inTitleBar(150, 790);
+constexpr QPointF onDesktop(1000, 100);
+
+struct MonitorFixture : SelectionFixture {
+    std::unique_ptr<SimulatedTextApplication> app;
+    std::unique_ptr<SelectionMonitor> monitor;
+    PrivacyLog::Capture log;
+
+    explicit MonitorFixture(const QString& text = "alpha beta gamma", const QString& selected = "beta",
+                            SimulatedTextApplication::Options options = {})
+    {
+        windows().setWindows({{1, QRectF(0, 0, 1440, 900), -2147483623, 1, "Desktop"}});
+        app = editor(text, selected, options);
+        SelectionMonitor::Timings t;
+        t.resultDuration = 300ms;
+        t.hintDelay = 30ms;
+        monitor = std::make_unique<SelectionMonitor>(services, t);
+        monitor->start();
+    }
+
+    void press(QPointF at, EventType type = leftMouseDown, ModifierFlags flags = {})
+    {
+        input().postGlobal({.type = type, .location = at, .clickCount = 1, .modifiers = flags});
+    }
+    void drag(QPointF to) { input().postGlobal({.type = leftMouseDragged, .location = to}); }
+    void release(QPointF at, int clicks = 1, ModifierFlags flags = {})
+    {
+        input().postGlobal({.type = leftMouseUp, .location = at, .clickCount = clicks, .modifiers = flags});
+    }
+    // A drag selection from `from` to `to`.
+    void select(QPointF from, QPointF to, int clicks = 1)
+    {
+        press(from);
+        drag(to);
+        release(to, clicks);
+    }
+    bool showsToolbar() { return monitor->panel().isVisible() && qobject_cast<SelectionToolbarView*>(monitor->panel().content()); }
+    QStringList shownActions()
+    {
+        QStringList ids;
+        if (auto* view = qobject_cast<SelectionToolbarView*>(monitor->panel().content()))
+            for (auto* b : view->buttons())
+                ids << b->objectName();
+        return ids;
+    }
+    bool waitForToolbar() { return QTest::qWaitFor([this] { return showsToolbar(); }, 2000); }
+};
+} // namespace
+
+class SelectionMonitorTest : public QObject {
+    Q_OBJECT
+private slots:
+    void gate_data();
+    void gate();
+    void onlyTheSecondOfTwoQuickSelectionsIsCaptured();
+    void dismissingEventsCancelTheSettle_data();
+    void dismissingEventsCancelTheSettle();
+    void anEmptySelectionUnderThePressSendsNoCopy();
+    void pressesInsideTheToolbarDoNotDismissIt();
+    void activationOfThisApplicationDoesNotDismiss();
+    void lifecycle();
+    void aCaptureEndingAfterStopShowsNothing();
+    void refusedSelectionsShowNothing_data();
+    void refusedSelectionsShowNothing();
+    void pressRunsTheTextAction();
+    void stalenessAtThePress_data();
+    void stalenessAtThePress();
+    void resultDisappearsAndARepeatRestartsItsTime();
+    void hoverShowsTheHintOnlyWhileTheToolbarIsUp();
+};
+
+void SelectionMonitorTest::gate_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<bool>("captures");
+    QTest::addColumn<QString>("logLine"); // expected among the monitor's lines; empty: none checked
+    QTest::newRow("drag selection") << "drag" << true << "Mouse-up in org.example.editor; capturing";
+    QTest::newRow("plain click") << "click" << false << "";
+    QTest::newRow("travel 3.9") << "travel3.9" << false << "";
+    QTest::newRow("travel exactly 4") << "travel4" << true << "";
+    QTest::newRow("double click in place") << "doubleClick" << true << "";
+    QTest::newRow("fn held") << "fn" << false << "";
+    QTest::newRow("window dragged by its title") << "windowMoved" << false << "Drag moved a window; not a selection";
+    QTest::newRow("window moved by 1") << "windowMoved1" << true << "";
+    QTest::newRow("rubber band on the desktop") << "desktop" << false << "Drag began on the desktop; not a selection";
+    QTest::newRow("file listing") << "fileListing" << false << "Press landed on a file listing; not text";
+    QTest::newRow("window chrome") << "chrome" << false << "Drag began on AXWindow; not text";
+    QTest::newRow("graphics surface") << "canvas" << false << "Press landed on a graphics surface; not text";
+    QTest::newRow("blocked application") << "blocked" << false << "";
+    QTest::newRow("remote desktop") << "remote" << false << "";
+    QTest::newRow("no press seen, double click") << "noPressDouble" << true << "";
+    QTest::newRow("no press seen, single click") << "noPressSingle" << false << "";
+}
+
+void SelectionMonitorTest::gate()
+{
+    QFETCH(QString, setup);
+    QFETCH(bool, captures);
+    QFETCH(QString, logLine);
+    MonitorFixture f;
+    const QPointF end = inText + QPointF(80, 0);
+    if (setup == "drag") {
+        f.select(inText, end);
+    } else if (setup == "click") {
+        f.select(inText, inText);
+    } else if (setup == "travel3.9") {
+        f.select(inText, inText + QPointF(3.9, 0));
+    } else if (setup == "travel4") {
+        f.select(inText, inText + QPointF(0, 4));
+    } else if (setup == "doubleClick") {
+        f.select(inText, inText, 2);
+    } else if (setup == "fn") {
+        f.press(inText);
+        f.drag(end);
+        f.release(end, 1, {ModifierFlags::function});
+    } else if (setup == "windowMoved" || setup == "windowMoved1") {
+        f.press(inTitleBar);
+        f.drag(inTitleBar + QPointF(40, 0));
+        f.windows().moveWindow(100, QPointF(setup == "windowMoved" ? 140 : 101, 101));
+        // Moved by the title, the text field now lies under the pointer's end.
+        f.ax().setAttribute(f.app->windowElement(), "AXSelectedText", QString("x"));
+        f.release(inTitleBar + QPointF(40, 0));
+    } else if (setup == "desktop") {
+        f.select(onDesktop, onDesktop + QPointF(50, 50));
+    } else if (setup == "fileListing") {
+        f.workspace().setFrontmost(ApplicationInfo{"com.apple.finder", "Files", {}, 77});
+        f.app->setExposesSelection(false);
+        f.select(inText, end);
+    } else if (setup == "chrome") {
+        f.select(inTitleBar, inTitleBar + QPointF(50, 0));
+    } else if (setup == "canvas") {
+        f.ax().setAttributeNames(f.app->textElement(), {"AXRole", "AXFrame"});
+        f.ax().setAttribute(f.app->textElement(), "AXRole", QString("AXImage"));
+        f.select(inText, end);
+    } else if (setup == "blocked") {
+        f.monitor->setBlocklist({"org.example.editor"});
+        f.select(inText, end);
+    } else if (setup == "remote") {
+        f.workspace().setFrontmost(ApplicationInfo{"com.microsoft.rdc.macos", "Remote", {}, 78});
+        f.select(inText, end);
+    } else if (setup == "noPressDouble" || setup == "noPressSingle") {
+        f.release(end, setup == "noPressDouble" ? 2 : 1);
+    }
+    QCOMPARE(f.monitor->isCapturePending(), captures);
+    if (!logLine.isEmpty())
+        QVERIFY2(f.log.contains(logLine), qPrintable(logLine));
+    if (setup == "blocked" || setup == "remote")
+        QVERIFY(!f.log.contains("capturing"));
+    QCOMPARE(f.monitor->lastMouseUpLocation().has_value(), true);
+}
+
+void SelectionMonitorTest::onlyTheSecondOfTwoQuickSelectionsIsCaptured()
+{
+    MonitorFixture f("first second", "first");
+    f.select(inText, inText + QPointF(40, 0));
+    f.app->select("second");
+    f.release(inText + QPointF(60, 0), 2); // a double click before the first has settled
+    QVERIFY(f.waitForToolbar());
+    QCOMPARE(f.monitor->currentSnapshot()->selectedText, std::optional<QString>("second"));
+    QCOMPARE(f.monitor->presentationCount(), 1);
+}
+
+void SelectionMonitorTest::dismissingEventsCancelTheSettle_data()
+{
+    QTest::addColumn<QString>("event");
+    QTest::newRow("key down") << "key";
+    QTest::newRow("scroll") << "scroll";
+    QTest::newRow("right mouse down") << "right";
+    QTest::newRow("other mouse down") << "other";
+    QTest::newRow("another application") << "activation";
+    QTest::newRow("stop") << "stop";
+}
+
+void SelectionMonitorTest::dismissingEventsCancelTheSettle()
+{
+    QFETCH(QString, event);
+    MonitorFixture f;
+    f.select(inText, inText + QPointF(80, 0));
+    QVERIFY(f.monitor->isCapturePending());
+    if (event == "key")
+        f.input().postGlobal({.type = keyDown});
+    else if (event == "scroll")
+        f.input().postGlobal({.type = scrollWheel});
+    else if (event == "right")
+        f.press(inText, rightMouseDown);
+    else if (event == "other")
+        f.press(inText, otherMouseDown);
+    else if (event == "activation") {
+        f.workspace().setFrontmost(ApplicationInfo{"org.example.other", "Other", {}, 99});
+        QTRY_VERIFY(!f.monitor->isCapturePending());
+    } else
+        f.monitor->stop();
+    QVERIFY(!f.monitor->isCapturePending());
+    QTest::qWait(150);
+    QVERIFY(!f.monitor->panel().isVisible());
+    QVERIFY(f.keys().posted.isEmpty());
+    QCOMPARE(f.monitor->presentationCount(), 0);
+}
+
+void SelectionMonitorTest::anEmptySelectionUnderThePressSendsNoCopy()
+{
+    MonitorFixture f("alpha", "alpha");
+    f.select(inText, inText + QPointF(80, 0));
+    f.app->setText("alpha", {0, 0}); // the selection went away during the settle
+    QTRY_VERIFY(!f.monitor->isCapturePending());
+    QVERIFY(f.log.contains("Nothing selected under the press; no copy sent"));
+    QVERIFY(f.keys().posted.isEmpty());
+    QVERIFY(!f.monitor->panel().isVisible());
+}
+
+void SelectionMonitorTest::pressesInsideTheToolbarDoNotDismissIt()
+{
+    MonitorFixture f;
+    f.select(inText, inText + QPointF(80, 0));
+    QVERIFY(f.waitForToolbar());
+    QWindow* panelWindow = f.monitor->panel().windowHandle();
+    QVERIFY(panelWindow);
+    f.input().postLocal({.type = leftMouseDown, .location = inText, .clickCount = 1, .window = panelWindow});
+    QVERIFY(f.showsToolbar());
+    // The overflow menu is a window of its own, opened for the panel.
+    QWindow menu;
+    menu.setTransientParent(panelWindow);
+    f.input().postLocal({.type = leftMouseDown, .location = inText, .clickCount = 1, .window = &menu});
+    QVERIFY(f.showsToolbar());
+    // A press in any other window of this application dismisses, as does one without a window.
+    QWindow settings;
+    f.input().postLocal({.type = leftMouseDown, .location = inText, .clickCount = 1, .window = &settings});
+    QVERIFY(!f.monitor->panel().isVisible());
+    QVERIFY(!f.monitor->currentSnapshot());
+}
+
+void SelectionMonitorTest::activationOfThisApplicationDoesNotDismiss()
+{
+    MonitorFixture f;
+    f.select(inText, inText + QPointF(80, 0));
+    QVERIFY(f.waitForToolbar());
+    f.workspace().setFrontmost(ApplicationInfo{"com.corvish.app", "Ambrel", {}, QCoreApplication::applicationPid()});
+    QTest::qWait(20);
+    QVERIFY(f.showsToolbar());
+    emit f.workspace().applicationActivated(ApplicationInfo{}); // an activation that names nobody
+    QTRY_VERIFY(!f.monitor->panel().isVisible());
+}
+
+void SelectionMonitorTest::lifecycle()
+{
+    SelectionFixture f;
+    PrivacyLog::Capture log;
+    f.ax().setTrusted(false);
+    SelectionMonitor monitor(f.services);
+    QSignalSpy enabled(&monitor, &SelectionMonitor::isEnabledChanged);
+    monitor.start();
+    QVERIFY(!monitor.isEnabled());
+    QCOMPARE(f.input().installedCount(), 0);
+    QVERIFY(log.contains("Selection monitoring not started: Accessibility not granted"));
+    f.ax().setTrusted(true);
+    monitor.start();
+    monitor.start();
+    QVERIFY(monitor.isEnabled());
+    QCOMPARE(f.input().installedCount(), 8); // four groups, each global and local
+    QCOMPARE(enabled.size(), 1);
+    monitor.stop();
+    monitor.stop();
+    QCOMPARE(f.input().installedCount(), 0);
+    QCOMPARE(f.input().removals, 8);
+    QVERIFY(!monitor.isEnabled());
+    monitor.start();
+    QCOMPARE(f.input().installedCount(), 8);
+    QCOMPARE(enabled.size(), 3);
+    // Without input monitoring nothing is installed, and nothing is recorded for it.
+    monitor.stop();
+    f.input().setAvailable(false);
+    monitor.start();
+    QCOMPARE(f.input().installedCount(), 0);
+    QVERIFY(monitor.blocklist().contains("com.1password.1password"));
+    QCOMPARE(SelectionMonitor::defaultBlocklist().size(), 5);
+}
+
+void SelectionMonitorTest::aCaptureEndingAfterStopShowsNothing()
+{
+    MonitorFixture f("alpha beta", "beta");
+    f.app->setExposesSelection(false); // so the capture waits for the copy
+    f.select(inText, inText + QPointF(80, 0));
+    QTRY_COMPARE(f.keys().posted.size(), 1);
+    f.monitor->stop();
+    QTest::qWait(200);
+    QVERIFY(!f.monitor->panel().isVisible());
+    QCOMPARE(f.monitor->presentationCount(), 0);
+}
+
+void SelectionMonitorTest::refusedSelectionsShowNothing_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("role");
+    QTest::newRow("blanks and line breaks") << " \n\t \r\n " << "AXTextArea";
+    QTest::newRow("password field") << "hunter2" << "AXSecureTextField";
+}
+
+void SelectionMonitorTest::refusedSelectionsShowNothing()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, role);
+    MonitorFixture f(text, text, {.role = role});
+    f.select(inText, inText + QPointF(80, 0));
+    QTRY_VERIFY(!f.monitor->isCapturePending());
+    QTest::qWait(50);
+    QVERIFY(!f.monitor->panel().isVisible());
+    QCOMPARE(f.monitor->presentationCount(), 0);
+    QVERIFY(!f.monitor->currentSnapshot());
+}
+
+void SelectionMonitorTest::pressRunsTheTextAction()
+{
+    MonitorFixture f("sum 12*(3+4) here", "12*(3+4)");
+    QSignalSpy count(f.monitor.get(), &SelectionMonitor::presentationCountChanged);
+    f.select(inText, inText + QPointF(80, 0));
+    QVERIFY(f.waitForToolbar());
+    QCOMPARE(count.size(), 1);
+    QCOMPARE(f.shownActions(), (QStringList{"text.calculate", "text.copy", "text.copyPlain", "text.translate", "text.search"}));
+    f.monitor->run(TextActionCatalog::calculate());
+    QCOMPARE(f.board().string().value_or(""), QString("84"));
+    auto* result = qobject_cast<SelectionResultView*>(f.monitor->panel().content());
+    QVERIFY(result);
+    QCOMPARE(result->text(), QString("= 84"));
+    QVERIFY(f.monitor->panel().isVisible());
+    // Copy has no text outcome: it closes.
+    f.monitor->run(TextActionCatalog::copy());
+    QCOMPARE(f.board().string().value_or(""), QString("12*(3+4)"));
+    QVERIFY(!f.monitor->panel().isVisible());
+    QVERIFY(!f.monitor->currentSnapshot());
+    // A press with nothing current does nothing.
+    f.board().setString("mine");
+    f.monitor->run(TextActionCatalog::copy());
+    QCOMPARE(f.board().string().value_or(""), QString("mine"));
+}
+
+void SelectionMonitorTest::stalenessAtThePress_data()
+{
+    QTest::addColumn<double>("after");
+    QTest::addColumn<bool>("runs");
+    QTest::newRow("30 s") << 30.0 << true;
+    QTest::newRow("31 s") << 31.0 << false;
+}
+
+void SelectionMonitorTest::stalenessAtThePress()
+{
+    QFETCH(double, after);
+    QFETCH(bool, runs);
+    MonitorFixture f("words here", "words");
+    f.select(inText, inText + QPointF(80, 0));
+    QVERIFY(f.waitForToolbar());
+    f.clock().advance(after);
+    f.monitor->run(TextActionCatalog::search());
+    QCOMPARE(f.workspace().openedURLs.size(), runs ? 1 : 0);
+    QVERIFY(!f.monitor->panel().isVisible());
+}
+
+void SelectionMonitorTest::resultDisappearsAndARepeatRestartsItsTime()
+{
+    MonitorFixture f("2+2", "2+2");
+    f.select(inText, inText + QPointF(80, 0));
+    QVERIFY(f.waitForToolbar());
+    f.monitor->run(TextActionCatalog::calculate());
+    QVERIFY(f.monitor->isResultPending());
+    QTest::qWait(200);
+    f.monitor->run(TextActionCatalog::calculate()); // restarts the 300 ms
+    QTest::qWait(200);
+    QVERIFY(f.monitor->panel().isVisible());
+    QTRY_VERIFY(!f.monitor->panel().isVisible());
+    QVERIFY(!f.monitor->currentSnapshot());
+}
+
+void SelectionMonitorTest::hoverShowsTheHintOnlyWhileTheToolbarIsUp()
+{
+    MonitorFixture f;
+    f.select(inText, inText + QPointF(80, 0));
+    QVERIFY(f.waitForToolbar());
+    auto* view = qobject_cast<SelectionToolbarView*>(f.monitor->panel().content());
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QApplication::sendEvent(view->buttons().first(), &enter);
+    QTRY_VERIFY(f.monitor->panel().hint().isVisible());
+    QCOMPARE(f.monitor->panel().hint().text(), QString("Copy"));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(view->buttons().first(), &leave);
+    QVERIFY(!f.monitor->panel().hint().isVisible());
+    f.input().postGlobal({.type = keyDown});
+    QVERIFY(!f.monitor->panel().isVisible());
+}
+
+QTEST_MAIN(SelectionMonitorTest)
+#include "tst_SelectionMonitor.moc"

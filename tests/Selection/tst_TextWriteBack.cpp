@@ -1,0 +1,159 @@
+// Writing a result back: through Accessibility when the element allows it, else by pasting with
+// the user's pasteboard put back; never into a secure field.
+#include "SelectionFixture.h"
+
+#include "Selection/TextWriteBack.h"
+
+#include <QTest>
+
+using namespace Platform;
+using Mode = TextWriteBack::Mode;
+using Outcome = TextWriteBack::Outcome;
+
+Q_DECLARE_METATYPE(TextWriteBack::Mode)
+Q_DECLARE_METATYPE(TextWriteBack::Outcome)
+
+namespace {
+std::optional<Outcome> writeNow(SelectionFixture& f, const QString& text, Mode mode,
+                                const std::optional<AccessibilityElement>& element, const ContextSnapshot& snapshot)
+{
+    TextWriteBack writer(f.services);
+    writer.pasteWait = std::chrono::milliseconds(20);
+    auto out = std::make_shared<std::optional<Outcome>>();
+    QObject receiver;
+    writer.write(text, mode, element, snapshot, &receiver, [out](Outcome o) { *out = o; });
+    if (!*out)
+        QTest::qWait(60);
+    return *out;
+}
+
+ContextSnapshot snapshotOf(const QString& selected, ContextKind kind = ContextKind::editableText)
+{
+    ContextSnapshot s;
+    s.kind = kind;
+    s.selectedText = selected;
+    s.isEditable = true;
+    return s;
+}
+} // namespace
+
+class TextWriteBackTest : public QObject {
+    Q_OBJECT
+private slots:
+    void writesThroughAccessibility_data();
+    void writesThroughAccessibility();
+    void pastesWhenAccessibilityCannotWrite_data();
+    void pastesWhenAccessibilityCannotWrite();
+    void neverWritesIntoASecureTarget();
+    void refusingPasteboardSendsNoKeystroke();
+    void unrestoredPasteboardIsReported();
+};
+
+void TextWriteBackTest::writesThroughAccessibility_data()
+{
+    QTest::addColumn<Mode>("mode");
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("replace") << Mode::replace << "abc" << "say xyz!";
+    QTest::newRow("append") << Mode::append << "abc" << "say abc\nxyz!";
+    QTest::newRow("append without selected text") << Mode::append << "" << "say abc\nxyz!";
+}
+
+void TextWriteBackTest::writesThroughAccessibility()
+{
+    QFETCH(Mode, mode);
+    QFETCH(QString, selected);
+    QFETCH(QString, result);
+    SelectionFixture f;
+    auto app = f.editor("say abc!", "abc");
+    f.board().writeItems(f.userClipboard());
+    const qint64 count = f.board().changeCount();
+    ContextSnapshot s = snapshotOf(selected);
+    if (selected.isEmpty())
+        s.selectedText.reset();
+    const auto out = writeNow(f, "xyz", mode, app->textElement(), s);
+    QCOMPARE(out, std::optional(Outcome::written));
+    if (selected.isEmpty()) // the line feed and the text replace the selection "abc"
+        QCOMPARE(app->text(), QString("say \nxyz!"));
+    else
+        QCOMPARE(app->text(), result);
+    QVERIFY(f.keys().posted.isEmpty());
+    QCOMPARE(f.board().changeCount(), count); // the pasteboard is not touched
+}
+
+void TextWriteBackTest::pastesWhenAccessibilityCannotWrite_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::newRow("no element") << "none";
+    QTest::newRow("not settable") << "readOnly";
+    QTest::newRow("settable query fails") << "queryFails";
+    QTest::newRow("write fails") << "writeFails";
+}
+
+void TextWriteBackTest::pastesWhenAccessibilityCannotWrite()
+{
+    QFETCH(QString, setup);
+    SelectionFixture f;
+    auto app = f.editor("say abc!", "abc");
+    std::optional<AccessibilityElement> element = app->textElement();
+    const QString selected = Accessibility::selectedTextAttribute;
+    if (setup == "none")
+        element.reset();
+    else if (setup == "readOnly")
+        f.ax().setSettable(app->textElement(), selected, false);
+    else if (setup == "queryFails")
+        f.ax().failRead(app->textElement(), selected, Accessibility::Failure::timedOut);
+    else
+        f.ax().failWrite(app->textElement(), selected, Accessibility::Failure::cannotComplete);
+    f.board().writeItems(f.userClipboard());
+    const auto out = writeNow(f, "xyz", Mode::replace, element, snapshotOf("abc"));
+    QCOMPARE(out, std::optional(Outcome::written));
+    QCOMPARE(f.keys().posted, (QList<SimulatedKeystrokes::Posted>{{Keystrokes::Key::v, {ModifierFlags::command}}}));
+    QCOMPARE(app->text(), QString("say xyz!")); // the application pasted
+    QCOMPARE(f.board().items(), f.userClipboard());
+    QVERIFY(f.ax().writes.isEmpty());
+}
+
+void TextWriteBackTest::neverWritesIntoASecureTarget()
+{
+    SelectionFixture f;
+    auto app = f.editor("pw", "pw", {.role = "AXTextField", .subrole = "AXSecureTextField"});
+    f.board().setString("mine");
+    const qint64 count = f.board().changeCount();
+    QCOMPARE(writeNow(f, "x", Mode::replace, app->textElement(), snapshotOf("pw")), std::optional(Outcome::refused));
+    ContextSnapshot secure = snapshotOf("pw", ContextKind::secureText);
+    QCOMPARE(writeNow(f, "x", Mode::replace, std::nullopt, secure), std::optional(Outcome::refused));
+    ContextSnapshot flagged = snapshotOf("pw");
+    flagged.isSecure = true;
+    QCOMPARE(writeNow(f, "x", Mode::append, std::nullopt, flagged), std::optional(Outcome::refused));
+    QVERIFY(f.keys().posted.isEmpty());
+    QVERIFY(f.ax().writes.isEmpty());
+    QCOMPARE(f.board().changeCount(), count);
+}
+
+void TextWriteBackTest::refusingPasteboardSendsNoKeystroke()
+{
+    SelectionFixture f;
+    auto app = f.editor("say abc!", "abc");
+    f.board().setString("mine");
+    f.board().setRefusesWrites(true);
+    QCOMPARE(writeNow(f, "xyz", Mode::replace, std::nullopt, snapshotOf("abc")), std::optional(Outcome::refused));
+    QVERIFY(f.keys().posted.isEmpty());
+    QCOMPARE(f.board().string().value_or(""), QString("mine"));
+    QCOMPARE(app->text(), QString("say abc!"));
+}
+
+void TextWriteBackTest::unrestoredPasteboardIsReported()
+{
+    SelectionFixture f;
+    auto app = f.editor("say abc!", "abc");
+    f.board().setString("mine");
+    // The pasteboard takes our text, then refuses everything once the paste is sent.
+    f.keys().addReaction([&](const SimulatedKeystrokes::Posted&) { f.board().setRefusesWrites(true); });
+    QCOMPARE(writeNow(f, "xyz", Mode::replace, std::nullopt, snapshotOf("abc")),
+             std::optional(Outcome::pasteboardNotRestored));
+    QCOMPARE(f.keys().posted.size(), 1);
+}
+
+QTEST_MAIN(TextWriteBackTest)
+#include "tst_TextWriteBack.moc"
