@@ -3,7 +3,10 @@
 #include "LocalActions/FileCreator.h"
 #include "LocalActions/FileNameVariables.h"
 #include "LocalActions/LocalActionsStrings.h"
+#include "ContextCore/StandardOrder.h"
+#include "LocalActions/AppLauncher.h"
 #include "LocalActions/SharedPreferencesStore.h"
+#include "ScrollCore/ScrollSettingsStore.h"
 #include "SecurityCore/KeychainStore.h"
 #include "Selection/CurrencyPreference.h"
 #include "System/FinderWindowReader.h"
@@ -30,7 +33,6 @@ const QString keyOutputLanguage = QStringLiteral("ai.outputLanguage");
 const QString keyProvider = QStringLiteral("ai.provider");
 const QString keyShortcut = QStringLiteral("shortcut.newFile");
 const QString keyTelemetry = QStringLiteral("telemetry.enabled");
-const QString keyScroll = QStringLiteral("scroll.settings");
 const QString keyRadial = QStringLiteral("radial.settings");
 const QString keyLaunchDefault = QStringLiteral("launch.defaultApplied");
 
@@ -75,6 +77,22 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
 {
     // The permission states first: the menu-bar icon and the selection toolbar depend on them.
     m_permissions = std::make_unique<PermissionMonitor>(m_services.permissions, std::move(pollTimer));
+    // Smooth scrolling starts disabled; the stored settings are applied below.
+    m_scroll = std::make_unique<ScrollEngine>(
+        ScrollEngine::Environment{.taps = m_services.eventTaps,
+                                  .refreshRates =
+                                      [screens = m_services.screens] {
+                                          QList<double> rates;
+                                          for (const auto& screen : screens->screens())
+                                              rates << screen.refreshRate;
+                                          return rates;
+                                      }},
+        ScrollSettings::defaults());
+    // No window list says which application is under the pointer here: the one in front stands in.
+    if (const auto front = m_services.workspace->frontmostApplication())
+        m_scroll->setFrontmostApplication(front->bundleIdentifier);
+    connect(m_services.workspace.get(), &Platform::Workspace::applicationActivated, this,
+            [this](const Platform::ApplicationInfo& app) { m_scroll->setFrontmostApplication(app.bundleIdentifier); });
     m_newFileHotKey = std::make_unique<GlobalHotKey>(m_services.hotKeys);
     makeUpdateServices();
     m_selectionMonitor = std::make_unique<SelectionMonitor>(m_services);
@@ -85,15 +103,16 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
     if (!defaults.contains(keyAutoShow))
         defaults.setBool(keyAutoShow, true);
 
+    // One save: every save rewrites and flushes the settings and the extension's file, which
+    // reflects the loaded preferences after every start.
     FinderMenuPreferences menu = m_menuPreferences;
     menu.isAIConfigured = isAIReady();
+    publishCustomFinderActions(menu);
     setMenuPreferences(menu);
-    publishCustomFinderActions();
-    // The extension's file reflects the loaded preferences after every start.
-    saveMenuPreferences();
 
     pushSelectionSettings();
     applyOutputLanguage();
+    m_scroll->apply(m_scrollSettings);
     applySelectionSettings();
     syncSelectionMonitor();
     applyNewFileShortcut();
@@ -215,7 +234,7 @@ void AppModel::loadSettings()
     if (const auto data = d.dataValue(keyShortcut))
         m_newFileShortcut = GlobalHotKey::Combination::fromJsonData(*data);
     m_telemetryEnabled = d.boolValue(keyTelemetry).value_or(false);
-    m_scrollSettings = storedDocument(d, keyScroll);
+    m_scrollSettings = ScrollSettingsStore::load(d);
     m_radialSettings = storedDocument(d, keyRadial);
     m_preset = UsagePresets::fromRaw(d.stringValue(keyPreset).value_or(QString())).value_or(UsagePreset::everyday);
 }
@@ -454,40 +473,59 @@ void AppModel::setFinderMenuEnabled(bool enabled)
 }
 
 namespace {
-QString scrollPreset(const QJsonObject& settings)
-{
-    return settings.value(QStringLiteral("global")).toObject().value(QStringLiteral("preset")).toString(QStringLiteral("windowsLike"));
-}
 QString radialShape(const QJsonObject& settings)
 {
     return settings.value(QStringLiteral("shape")).toString(QStringLiteral("circle"));
 }
 } // namespace
 
-void AppModel::setScrollSettings(const QJsonObject& settings)
+void AppModel::setScrollSettings(const ScrollSettings& settings)
 {
     const bool changed = settings != m_scrollSettings;
-    const QJsonObject previous = std::exchange(m_scrollSettings, settings);
-    m_services.userDefaults->setData(keyScroll, QJsonDocument(settings).toJson(QJsonDocument::Compact));
-    const bool wasEnabled = previous.value(QStringLiteral("isEnabled")).toBool(false);
-    if (scrollEnabled() != wasEnabled)
-        telemetry().send(TelemetryEvent::scrollEnabled(scrollEnabled()));
-    if (scrollPreset(settings) != scrollPreset(previous))
-        telemetry().send(TelemetryEvent::scrollPresetChosen(scrollPreset(settings)));
+    const ScrollSettings previous = std::exchange(m_scrollSettings, settings);
+    ScrollSettingsStore::save(settings, *m_services.userDefaults);
+    m_scroll->apply(settings);
+    if (settings.isEnabled != previous.isEnabled)
+        telemetry().send(TelemetryEvent::scrollEnabled(settings.isEnabled));
+    if (settings.global.preset != previous.global.preset)
+        telemetry().send(TelemetryEvent::scrollPresetChosen(toRaw(settings.global.preset)));
     if (changed)
         emit scrollSettingsChanged();
 }
 
-bool AppModel::scrollEnabled() const
-{
-    return m_scrollSettings.value(QStringLiteral("isEnabled")).toBool(false);
-}
-
 void AppModel::setScrollEnabled(bool enabled)
 {
-    QJsonObject settings = m_scrollSettings;
-    settings.insert(QStringLiteral("isEnabled"), enabled);
+    ScrollSettings settings = m_scrollSettings;
+    settings.isEnabled = enabled;
     setScrollSettings(settings);
+}
+
+void AppModel::setScrollModifier(ScrollModifier modifier, ScrollModifierAction action)
+{
+    ScrollSettings settings = m_scrollSettings;
+    settings.modifiers.action(modifier) = action;
+    setScrollSettings(settings);
+}
+
+QList<ScrollAppEntry> AppModel::scrollApps() const
+{
+    QList<ScrollAppEntry> entries;
+    const auto& workspace = *m_services.workspace;
+    for (const auto& app : m_scrollSettings.apps) {
+        ScrollAppEntry entry{.bundleIdentifier = app.bundleIdentifier, .mode = app.mode};
+        if (const auto url = workspace.applicationURL(app.bundleIdentifier)) {
+            entry.name = AppLauncher::displayName(workspace, *url);
+            entry.icon = QIcon::fromTheme(app.bundleIdentifier, QIcon::fromTheme(QStringLiteral("application-x-executable")));
+            entry.isInstalled = true;
+        } else {
+            entry.name = ScrollSettings::displayName(app.bundleIdentifier);
+            entry.icon = QIcon::fromTheme(QStringLiteral("application-x-executable"));
+        }
+        entries.append(entry);
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const auto& a, const auto& b) { return StandardOrder::less(a.name, b.name); });
+    return entries;
 }
 
 void AppModel::setRadialSettings(const QJsonObject& settings)
@@ -566,13 +604,11 @@ void AppModel::syncSelectionMonitor()
                       .arg(int(setting)));
 }
 
-void AppModel::publishCustomFinderActions()
+void AppModel::publishCustomFinderActions(FinderMenuPreferences& menu) const
 {
     // The user's own AI actions of scope files become custom file-manager actions. They are kept
     // by the AI actions, which this build does not have yet, so the list is empty.
-    FinderMenuPreferences menu = m_menuPreferences;
     menu.customActions = {};
-    setMenuPreferences(menu);
 }
 
 void AppModel::applyNewFileShortcut()

@@ -8,7 +8,9 @@
 #include "MenuBar/MenuBarView.h"
 #include "Onboarding/OnboardingStep.h"
 #include "Platform/Services.h"
+#include "ScrollCore/ScrollEngine.h"
 #include "SecurityCore/PrivacyLog.h"
+#include "Settings/ScrollSettingsView.h"
 #include "Selection/SelectionMonitor.h"
 #include "System/GlobalHotKey.h"
 #include "System/PermissionMonitor.h"
@@ -40,7 +42,7 @@ struct SelectionSettings {
 // The application's one model: it owns the long-lived services and holds the user's settings.
 // Every setting is written to the user defaults the moment it is set and pushed into the service
 // concerned; observers hear only of real changes. Main thread only.
-class AppModel : public QObject, public MenuBarView::Model {
+class AppModel : public QObject, public MenuBarView::Model, public ScrollSettingsView::Model {
     Q_OBJECT
 public:
     // What the model does towards the user outside its own state.
@@ -106,11 +108,16 @@ public:
     bool finderMenuEnabled() const override { return !m_menuPreferences.isFullyDisabled(); }
     void setFinderMenuEnabled(bool enabled) override;
 
-    // The scroll and radial settings documents as stored; their features read them.
-    const QJsonObject& scrollSettings() const { return m_scrollSettings; }
-    void setScrollSettings(const QJsonObject& settings);
-    bool scrollEnabled() const override;
+    // Smooth scrolling: every assignment is stored and applied to the engine.
+    const ScrollSettings& scrollSettings() const override { return m_scrollSettings; }
+    void setScrollSettings(const ScrollSettings& settings) override;
+    bool scrollEnabled() const override { return m_scrollSettings.isEnabled; }
     void setScrollEnabled(bool enabled) override;
+    void setScrollModifier(ScrollModifier modifier, ScrollModifierAction action) override;
+    QList<ScrollAppEntry> scrollApps() const override;
+    std::optional<Platform::EventTaps::StartFailure> scrollStartFailure() const override { return m_scroll->startFailure(); }
+    ScrollEngine& scroll() { return *m_scroll; }
+    // The radial settings document as stored; the radial menu reads it.
     const QJsonObject& radialSettings() const { return m_radialSettings; }
     void setRadialSettings(const QJsonObject& settings);
 
@@ -132,7 +139,7 @@ public:
     bool selectionToolbarWanted() const { return m_selectionWanted; }
     SelectionMonitor& selectionMonitor() { return *m_selectionMonitor; }
     void syncSelectionMonitor() override;
-    void publishCustomFinderActions();
+    void publishCustomFinderActions(FinderMenuPreferences& menu) const;
     void applyNewFileShortcut();
     void createFileInFrontmostFinderWindow();
     // Brings the application to the front, or opens it.
@@ -189,7 +196,8 @@ private:
     ActionPreferences m_actionPreferences;
     QSet<QString> m_blockedApps;
     FinderMenuPreferences m_menuPreferences;
-    QJsonObject m_scrollSettings;
+    ScrollSettings m_scrollSettings = ScrollSettings::defaults();
+    std::unique_ptr<ScrollEngine> m_scroll;
     QJsonObject m_radialSettings;
     bool m_telemetryEnabled = false;
     std::optional<OnboardingStep> m_pendingOnboardingStep;

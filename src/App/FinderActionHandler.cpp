@@ -2,6 +2,7 @@
 
 #include "App/ContextSnapshotBuilder.h"
 #include "LocalActions/CutPasteboard.h"
+#include "LocalActions/FileOperations.h"
 #include "LocalActions/FinderActionCatalog.h"
 #include "LocalActions/FinderActionHandoff.h"
 #include "LocalActions/FinderMenuPreferences.h"
@@ -25,6 +26,8 @@ FinderActionHandler::~FinderActionHandler()
 
 void FinderActionHandler::startListening()
 {
+    // What a paste killed part-way left behind goes before new requests are served.
+    PartialCopies::sweep(FinderActionExecutor::transferJournal(m_services.folders), *FileOperations::standard());
     if (!m_observer) {
         // A notification carries nothing: it only says that the queue should be read.
         m_observer = m_services.notifications->observe(QString::fromLatin1(FinderActionHandoff::notificationName),

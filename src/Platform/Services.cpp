@@ -2,6 +2,7 @@
 
 #include "Platform/Desktop/DesktopArchiveExtractor.h"
 #include "Platform/Desktop/DesktopCodeSignature.h"
+#include "Platform/Desktop/DesktopEventTaps.h"
 #include "Platform/Desktop/DesktopAccessibility.h"
 #include "Platform/Desktop/DesktopEventMonitors.h"
 #include "Platform/Desktop/DesktopFinderWindows.h"
@@ -19,6 +20,7 @@
 #include "Platform/Desktop/DesktopWorkspace.h"
 #include "Platform/Simulated/SimulatedArchiveExtractor.h"
 #include "Platform/Simulated/SimulatedCodeSignature.h"
+#include "Platform/Simulated/SimulatedEventTaps.h"
 #include "Platform/Desktop/X11Connection.h"
 #include "Platform/Simulated/SimulatedAccessibility.h"
 #include "Platform/Simulated/SimulatedEventMonitors.h"
@@ -61,6 +63,7 @@ Services makeDesktopServices(const Folders& folders)
         .systemInfo = std::make_shared<DesktopSystemInfo>(DesktopSystemInfo::fromEnvironment()),
         .archiveExtractor = std::make_shared<DesktopArchiveExtractor>(),
         .codeSignature = std::make_shared<DesktopCodeSignature>(),
+        .eventTaps = std::make_shared<DesktopEventTaps>(),
         .accessibility = std::make_shared<DesktopAccessibility>(x11),
         .eventMonitors = std::make_shared<DesktopEventMonitors>(x11),
         .keystrokes = std::make_shared<DesktopKeystrokes>(x11),
@@ -86,6 +89,7 @@ Services makeSimulatedServices(const Folders& folders)
         .systemInfo = std::make_shared<SimulatedSystemInfo>(),
         .archiveExtractor = std::make_shared<SimulatedArchiveExtractor>(),
         .codeSignature = std::make_shared<SimulatedCodeSignature>(),
+        .eventTaps = std::make_shared<SimulatedEventTaps>(),
         .accessibility = std::make_shared<SimulatedAccessibility>(),
         .eventMonitors = std::make_shared<SimulatedEventMonitors>(),
         .keystrokes = std::make_shared<SimulatedKeystrokes>(),
