@@ -139,8 +139,8 @@ private slots:
 
         model->setScrollEnabled(true);
         model->setScrollEnabled(true); // unchanged: no event
-        QJsonObject scroll = model->scrollSettings();
-        scroll.insert("global", QJsonObject{{"preset", "smooth"}});
+        ScrollSettings scroll = model->scrollSettings();
+        scroll.global.preset = ScrollPreset::smooth;
         model->setScrollSettings(scroll);
         model->setRadialSettings(QJsonObject{{"isEnabled", true}});
         model->setRadialSettings(QJsonObject{{"isEnabled", true}, {"shape", "semicircle"}});
