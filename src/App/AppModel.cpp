@@ -1,5 +1,7 @@
 #include "App/AppModel.h"
 
+#include "AIProviders/AIActionTemplate.h"
+
 #include "LocalActions/FileCreator.h"
 #include "LocalActions/FileNameVariables.h"
 #include "LocalActions/LocalActionsStrings.h"
@@ -8,6 +10,7 @@
 #include "LocalActions/SharedPreferencesStore.h"
 #include "ScrollCore/ScrollSettingsStore.h"
 #include "SecurityCore/KeychainStore.h"
+#include "SecurityCore/PathNames.h"
 #include "Selection/CurrencyPreference.h"
 #include "System/FinderWindowReader.h"
 #include "System/LaunchAtLogin.h"
@@ -74,6 +77,7 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
     , m_hooks(std::move(hooks))
     , m_logger(PrivacyLog::logger(QStringLiteral("AppModel")))
     , m_network(std::make_unique<QNetworkAccessManager>())
+    , m_settingsNotifier(std::make_unique<SettingsNotifier>())
 {
     // The permission states first: the menu-bar icon and the selection toolbar depend on them.
     m_permissions = std::make_unique<PermissionMonitor>(m_services.permissions, std::move(pollTimer));
@@ -126,6 +130,11 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
                 updateMenuBarSymbol();
             });
     connect(this, &AppModel::hasCompletedOnboardingChanged, this, &AppModel::updateMenuBarSymbol);
+    for (auto signal : {&AppModel::hasCompletedOnboardingChanged, &AppModel::presetChanged, &AppModel::actionPreferencesChanged,
+                        &AppModel::blockedAppsChanged, &AppModel::menuPreferencesChanged, &AppModel::telemetryEnabledChanged,
+                        &AppModel::newFileShortcutChanged, &AppModel::newFileShortcutRefusedChanged,
+                        &AppModel::selectionSettingsChanged})
+        connect(this, signal, m_settingsNotifier.get(), &SettingsNotifier::changed);
     // Later: a save may fail in the middle of writing several keys. Once: a failure met while
     // announcing the reload would only start another.
     connect(m_services.userDefaults.get(), &Platform::UserDefaults::saveFailed, this, [this] {
@@ -582,6 +591,51 @@ void AppModel::applyOutputLanguage()
 {
     SelectionSettings s = m_selection;
     s.outputLanguage = m_services.userDefaults->stringValue(keyOutputLanguage).value_or(QStringLiteral("selection"));
+    setSelection(s);
+}
+
+QList<ActionDefinition> AppModel::allSelectionActions() const
+{
+    QList<ActionDefinition> actions = TextActionCatalog::all();
+    for (const AIActionTemplate& t : AIActionTemplate::builtIns())
+        if (t.scope == ActionScope::text)
+            actions << t.actionDefinition();
+    return actions;
+}
+
+QList<SettingsModel::TemplateImportFailure> AppModel::importTemplates(const QStringList& paths)
+{
+    const TemplateImport importer(TemplateImport::folderIn(m_services.folders.appData));
+    QList<TemplateImportFailure> failures;
+    for (const QString& path : paths) {
+        const auto imported = importer.import(path);
+        if (!imported) {
+            failures.append({PathNames::lastComponent(path), imported.error()});
+            continue;
+        }
+        FinderMenuPreferences menu = m_menuPreferences;
+        menu.customTemplates.append(*imported);
+        setMenuPreferences(menu);
+    }
+    return failures;
+}
+
+void AppModel::applySelectionOption(const QString& key)
+{
+    const auto value = m_services.userDefaults->stringValue(key);
+    SelectionSettings s = m_selection;
+    if (key == keySearchEngine) {
+        s.searchEngine = SearchEngine::defaultEngine();
+        for (const SearchEngine& engine : SearchEngine::all())
+            if (value && engine.id == *value)
+                s.searchEngine = engine;
+    } else if (key == keyTranslationService) {
+        s.translationService = TranslationService::named(value);
+    } else if (key == keyTranslationTarget) {
+        s.translationTarget = value ? TranslationTarget::named(*value) : std::nullopt;
+    } else if (key == keyTargetCurrency) {
+        s.targetCurrency = value;
+    }
     setSelection(s);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ActionCore/ActionPreferences.h"
-#include "App/UsagePreset.h"
+#include "System/UsagePreset.h"
 #include "ContextCore/SearchEngine.h"
 #include "ContextCore/TranslationService.h"
 #include "LocalActions/FinderMenuPreferences.h"
@@ -11,6 +11,7 @@
 #include "ScrollCore/ScrollEngine.h"
 #include "SecurityCore/PrivacyLog.h"
 #include "Settings/ScrollSettingsView.h"
+#include "Settings/SettingsModel.h"
 #include "Selection/SelectionMonitor.h"
 #include "System/GlobalHotKey.h"
 #include "System/PermissionMonitor.h"
@@ -42,7 +43,10 @@ struct SelectionSettings {
 // The application's one model: it owns the long-lived services and holds the user's settings.
 // Every setting is written to the user defaults the moment it is set and pushed into the service
 // concerned; observers hear only of real changes. Main thread only.
-class AppModel : public QObject, public MenuBarView::Model, public ScrollSettingsView::Model {
+class AppModel : public QObject,
+                 public MenuBarView::Model,
+                 public ScrollSettingsView::Model,
+                 public SettingsModel {
     Q_OBJECT
 public:
     // What the model does towards the user outside its own state.
@@ -134,6 +138,11 @@ public:
 
     const SelectionSettings& selectionSettings() const { return m_selection; }
     void applyOutputLanguage();
+    // The settings windows hear of every change of a setting through this.
+    SettingsNotifier& settingsNotifier() override { return *m_settingsNotifier; }
+    QList<ActionDefinition> allSelectionActions() const override;
+    QList<TemplateImportFailure> importTemplates(const QStringList& paths) override;
+    void applySelectionOption(const QString& key) override;
 
     // Whether the selection toolbar should run: its switch and Accessibility.
     bool selectionToolbarWanted() const { return m_selectionWanted; }
@@ -208,4 +217,5 @@ private:
     SelectionSettings m_selection;
     bool m_selectionWanted = false;
     QString m_menuBarSymbol;
+    std::unique_ptr<SettingsNotifier> m_settingsNotifier;
 };

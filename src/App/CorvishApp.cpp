@@ -1,6 +1,8 @@
 #include "App/CorvishApp.h"
 
 #include "App/AppModel.h"
+#include "Settings/SettingsView.h"
+#include "Updates/AboutSections.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -17,9 +19,9 @@ CorvishApp::CorvishApp(AppModel& model, QObject* parent)
     , m_menu(std::make_unique<QMenu>())
 {
     MenuBarView::Environment environment{
-        // The onboarding and settings windows are not part of this build.
+        // The onboarding window is not part of this build yet.
         .openOnboarding = {},
-        .openSettings = {},
+        .openSettings = [this] { openSettings(); },
         .activate = {},
         .terminate = [] { QApplication::quit(); },
         .version = applicationVersion(),
@@ -36,7 +38,32 @@ CorvishApp::CorvishApp(AppModel& model, QObject* parent)
 
 CorvishApp::~CorvishApp()
 {
+    delete m_settings;
     delete m_window;
+}
+
+void CorvishApp::openSettings()
+{
+    if (!m_settings) {
+        SettingsView::Hosted hosted;
+        auto* model = &m_model;
+        hosted.general.about = [model](QWidget* parent) -> QWidget* {
+            auto workspace = model->services().workspace;
+            return new AboutSections(model->updates(), model->updateInstaller(), applicationVersion(),
+                                     [workspace](const QUrl& url) { workspace->openURL(url); }, parent);
+        };
+        hosted.scroll = [model](QWidget* parent) -> QWidget* {
+            auto* page = new ScrollSettingsView(*model, {}, parent);
+            connect(model, &AppModel::scrollSettingsChanged, page, &ScrollSettingsView::refresh);
+            return page;
+        };
+        m_settings = new SettingsView(m_model, hosted);
+        m_settings->setAttribute(Qt::WA_DeleteOnClose);
+        m_settings->setWindowIcon(icon(m_model.menuBarSymbol()));
+    }
+    m_settings->show();
+    m_settings->raise();
+    m_settings->activateWindow();
 }
 
 QString CorvishApp::applicationVersion()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MenuBar/MenuBarView.h"
+#include "Settings/SettingsView.h"
 
 #include <QIcon>
 #include <QObject>
@@ -10,6 +11,7 @@
 
 class AppModel;
 class QMenu;
+
 class QSystemTrayIcon;
 class QWidget;
 
@@ -25,6 +27,10 @@ public:
     // Brings the menu back where the user can reach it: the fallback window shown and raised, or
     // the tray's menu opened beside its icon.
     void reopen();
+
+    // Creates the settings window, or brings the open one forward, and activates it.
+    void openSettings();
+    SettingsView* settingsWindow() const { return m_settings; }
 
     QMenu* menu() const { return m_menu.get(); }
     MenuBarView* menuBarView() const { return m_view.get(); }
@@ -43,4 +49,5 @@ private:
     std::unique_ptr<MenuBarView> m_view;
     QSystemTrayIcon* m_tray = nullptr;
     QPointer<QWidget> m_window;
+    QPointer<SettingsView> m_settings;
 };

@@ -296,6 +296,13 @@ bool FileError::isPermissionRefusal() const
     return code == EACCES || code == EPERM;
 }
 
+FileResult FileOperations::replaceFile(const QString& from, const QString& to)
+{
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        return std::unexpected(FileError{errno});
+    return {};
+}
+
 std::shared_ptr<FileOperations> FileOperations::standard()
 {
     static const auto disk = std::make_shared<DiskFileOperations>();

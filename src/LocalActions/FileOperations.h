@@ -55,6 +55,9 @@ public:
     virtual FileResult moveItem(const QString& from, const QString& to) = 0;
     // Moves an item to the user's trash.
     virtual FileResult trashItem(const QString& path) = 0;
+    // Puts the file at `from` in place of `to` in one step (what was at `to` is replaced, never
+    // lost half-way); both in the same folder. The one operation that replaces an existing item.
+    virtual FileResult replaceFile(const QString& from, const QString& to);
     // Removes what copies into the folder left behind when their process died part-way
     // (PartialCopies); answers how many. Nothing of a running process is touched.
     virtual int removeLeftovers(const QString& folder)

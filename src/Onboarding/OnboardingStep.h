@@ -2,6 +2,7 @@
 
 #include "System/Permission.h"
 
+#include <QHashFunctions>
 #include <QString>
 
 #include <array>
@@ -19,6 +20,11 @@ enum class OnboardingStep {
     connectAI = 7,
     done = 8,
 };
+
+inline size_t qHash(OnboardingStep step, size_t seed = 0) noexcept
+{
+    return ::qHash(int(step), seed);
+}
 
 inline constexpr std::array onboardingStepCases{
     OnboardingStep::welcome, OnboardingStep::preset, OnboardingStep::finderPermission,

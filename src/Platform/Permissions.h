@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 namespace Platform {
 
@@ -10,7 +11,21 @@ namespace Platform {
 class Permissions : public QObject {
     Q_OBJECT
 public:
+    // The consents, for asking how each is granted here.
+    enum class Consent { accessibility, finderExtension, inputMonitoring };
+    // How the user grants a consent on this system: Ambrel switches it on itself when asked (the
+    // prompt or the request below), or the user follows the exact steps named by `steps` (an
+    // identifier the views turn into text; `argument` fills it, a path for instance).
+    struct Guidance {
+        bool grantsItself = false;
+        QString steps;
+        QString argument;
+        bool operator==(const Guidance&) const = default;
+    };
+
     using QObject::QObject;
+
+    virtual Guidance guidance(Consent consent) const = 0;
 
     virtual bool isAccessibilityTrusted() const = 0;
     // Asks the system to show its prompt when not trusted; returns the trust at the time of asking.

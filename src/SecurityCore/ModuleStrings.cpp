@@ -48,6 +48,12 @@ void setUserDefaults(std::shared_ptr<Platform::UserDefaults> defaults)
     languageDefaults = std::move(defaults);
 }
 
+std::shared_ptr<Platform::UserDefaults> userDefaults()
+{
+    QMutexLocker lock(&mutex);
+    return languageDefaults;
+}
+
 QString languageFor(const QStringList& preferred)
 {
     for (const QString& tag : preferred) {

@@ -20,6 +20,7 @@ inline const QStringList languages{QStringLiteral("en"), QStringLiteral("zh-Hans
 // The defaults whose "AppleLanguages" choose the interface language; without them, or when the
 // key is absent, the system's preferred languages decide.
 void setUserDefaults(std::shared_ptr<Platform::UserDefaults> defaults);
+std::shared_ptr<Platform::UserDefaults> userDefaults();
 
 // The first of the preferred languages that has tables; English when none has.
 QString languageFor(const QStringList& preferred);

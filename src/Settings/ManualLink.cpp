@@ -1,7 +1,8 @@
 #include "Settings/ManualLink.h"
 
-#include "SecurityCore/ModuleStrings.h"
+#include "Settings/SettingsStyle.h"
 #include "System/AppStrings.h"
+#include "System/ProductSite.h"
 
 #include <QDesktopServices>
 #include <QIcon>
@@ -10,9 +11,7 @@ ManualLink::ManualLink(Topic topic, QWidget* parent) : QToolButton(parent), m_to
 {
     setObjectName(QStringLiteral("manual.") + toRaw(topic));
     setProperty("symbolName", QStringLiteral("questionmark.circle"));
-    setIcon(QIcon::fromTheme(QStringLiteral("help-contents")));
-    if (icon().isNull())
-        setText(QStringLiteral("?"));
+    setIcon(SettingsStyle::symbol(QStringLiteral("questionmark.circle"), SettingsStyle::secondaryColor()));
     setToolTip(AppStrings::string(QStringLiteral("settings.help")));
     setAccessibleName(toolTip());
     setAutoRaise(true);
@@ -33,7 +32,15 @@ QString ManualLink::toRaw(Topic topic)
     return {};
 }
 
+std::optional<ManualLink::Topic> ManualLink::fromRaw(const QString& raw)
+{
+    for (Topic t : {Topic::permissions, Topic::finder, Topic::selection, Topic::scroll, Topic::ai})
+        if (toRaw(t) == raw)
+            return t;
+    return std::nullopt;
+}
+
 QUrl ManualLink::url(Topic topic)
 {
-    return QUrl(siteRoot + u'/' + ModuleStrings::currentLanguage() + QStringLiteral("/docs#") + toRaw(topic));
+    return ProductSite::manualURL(toRaw(topic));
 }

@@ -3,6 +3,8 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <optional>
+
 // A small help button beside a section title that opens the manual's chapter on the product web
 // site, in the interface language's edition.
 class ManualLink : public QToolButton {
@@ -14,8 +16,9 @@ public:
     Topic topic() const { return m_topic; }
 
     static QString toRaw(Topic topic);
+    static std::optional<Topic> fromRaw(const QString& raw);
+    // Worked out at each click, so that a change of the interface language applies at once.
     static QUrl url(Topic topic);
-    static inline const QString siteRoot = QStringLiteral("https://corvish.app");
 
 private:
     Topic m_topic;

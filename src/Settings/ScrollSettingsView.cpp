@@ -1,5 +1,6 @@
 #include "Settings/ScrollSettingsView.h"
 
+#include "Settings/ApplicationChooser.h"
 #include "Settings/ManualLink.h"
 #include "System/AppStrings.h"
 
@@ -92,19 +93,11 @@ QToolButton* disclosure(const QString& label, QWidget* parent)
 
 QStringList pickApplications(QWidget* parent)
 {
-    return QFileDialog::getOpenFileNames(parent, text(QStringLiteral("settings.scroll.apps.add")),
-                                         QStringLiteral("/usr/share/applications"),
-                                         QStringLiteral("%1 (*.desktop)").arg(text(QStringLiteral("settings.scroll.apps.chooser"))));
+    return ApplicationChooser::choose(parent, text(QStringLiteral("settings.scroll.apps.add")),
+                                      text(QStringLiteral("settings.scroll.apps.chooser")));
 }
 
-// An application's identifier is its desktop entry's name without ".desktop".
-std::optional<QString> bundleIdentifier(const QString& path)
-{
-    const QFileInfo info(path);
-    if (!info.isFile() || info.suffix() != u"desktop" || info.completeBaseName().isEmpty())
-        return std::nullopt;
-    return info.completeBaseName();
-}
+using ApplicationChooser::bundleIdentifier;
 
 } // namespace
 

@@ -47,6 +47,7 @@ constexpr NamedKey namedKeys[] = {
     {"Space", 49, Qt::Key_Space}, {"\u21A9", 36, Qt::Key_Return}, {"\u21E5", 48, Qt::Key_Tab},
     {"\u238B", 53, Qt::Key_Escape}, {"\u2190", 123, Qt::Key_Left}, {"\u2192", 124, Qt::Key_Right},
     {"\u2193", 125, Qt::Key_Down}, {"\u2191", 126, Qt::Key_Up},
+    {"\u232B", 51, Qt::Key_Backspace}, {"\u2326", 117, Qt::Key_Delete},
     {"F1", 122, Qt::Key_F1},  {"F2", 120, Qt::Key_F2}, {"F3", 99, Qt::Key_F3},  {"F4", 118, Qt::Key_F4},
     {"F5", 96, Qt::Key_F5},   {"F6", 97, Qt::Key_F6},  {"F7", 98, Qt::Key_F7},  {"F8", 100, Qt::Key_F8},
     {"F9", 101, Qt::Key_F9},  {"F10", 109, Qt::Key_F10}, {"F11", 103, Qt::Key_F11}, {"F12", 111, Qt::Key_F12},

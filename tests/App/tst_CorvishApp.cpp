@@ -43,8 +43,7 @@ void CorvishAppTest::menuIsReachableWithOrWithoutTray()
     }
     QVERIFY(item(app.menu(), "menu.quit"));
     QVERIFY(item(app.menu(), "menu.finderMenu"));
-    // Windows this build does not have are offered, but disabled.
-    QVERIFY(!item(app.menu(), "menu.settings")->isEnabled());
+    QVERIFY(item(app.menu(), "menu.settings")->isEnabled());
     QVERIFY(item(app.menu(), "menu.quit")->isEnabled());
 }
 

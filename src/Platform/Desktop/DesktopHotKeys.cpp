@@ -22,6 +22,7 @@ constexpr KeyCodeSym keys[] = {
     {16, XK_y},  {6, XK_z},   {29, XK_0},  {18, XK_1},  {19, XK_2},  {20, XK_3},  {21, XK_4},  {23, XK_5},
     {22, XK_6},  {26, XK_7},  {28, XK_8},  {25, XK_9},  {49, XK_space}, {36, XK_Return}, {48, XK_Tab},
     {53, XK_Escape}, {123, XK_Left}, {124, XK_Right}, {125, XK_Down}, {126, XK_Up},
+    {51, XK_BackSpace}, {117, XK_Delete},
     {122, XK_F1}, {120, XK_F2}, {99, XK_F3},  {118, XK_F4}, {96, XK_F5},  {97, XK_F6},  {98, XK_F7},
     {100, XK_F8}, {101, XK_F9}, {109, XK_F10}, {103, XK_F11}, {111, XK_F12},
 };

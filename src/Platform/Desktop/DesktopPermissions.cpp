@@ -49,4 +49,19 @@ bool DesktopPermissions::isFinderExtensionEnabled() const
     return enabled.isBool() && enabled.toBool();
 }
 
+Permissions::Guidance DesktopPermissions::guidance(Consent consent) const
+{
+    switch (consent) {
+    case Consent::accessibility:
+        if (m_x11Session)
+            return {.grantsItself = true, .steps = QStringLiteral("x11"), .argument = {}};
+        return {.grantsItself = false, .steps = QStringLiteral("wayland"), .argument = {}};
+    case Consent::finderExtension:
+        return {.grantsItself = false, .steps = QStringLiteral("stateFile"), .argument = extensionStatePath()};
+    case Consent::inputMonitoring:
+        return {.grantsItself = true, .steps = {}, .argument = {}};
+    }
+    return {};
+}
+
 } // namespace Platform

@@ -24,6 +24,9 @@ public:
     bool isFinderExtensionEnabled() const override;
     bool isInputMonitoringGranted() const override { return true; }
     bool requestInputMonitoring() override { return true; }
+    // Accessibility: switched on by Ambrel on X11, out of reach on Wayland. The extension: the
+    // steps name its state file. Input Monitoring needs nothing.
+    Guidance guidance(Consent consent) const override;
 
     QString extensionStatePath() const;
 

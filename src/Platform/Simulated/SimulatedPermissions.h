@@ -2,6 +2,8 @@
 
 #include "Platform/Permissions.h"
 
+#include <QHash>
+
 namespace Platform {
 
 // Permission states that tests set; records what was asked of the system.
@@ -15,11 +17,13 @@ public:
     bool isFinderExtensionEnabled() const override;
     bool isInputMonitoringGranted() const override;
     bool requestInputMonitoring() override;
+    Guidance guidance(Consent consent) const override { return m_guidance.value(int(consent)); }
 
     // Script
     void setAccessibilityTrusted(bool trusted) { m_accessibility = trusted; }
     void setFinderExtensionEnabled(bool enabled) { m_extension = enabled; }
     void setInputMonitoringGranted(bool granted) { m_inputMonitoring = granted; }
+    void setGuidance(Consent consent, Guidance guidance) { m_guidance.insert(int(consent), guidance); }
 
     // Record
     mutable int accessibilityChecks = 0;
@@ -32,6 +36,7 @@ private:
     bool m_accessibility = false;
     bool m_extension = false;
     bool m_inputMonitoring = false;
+    QHash<int, Guidance> m_guidance;
 };
 
 } // namespace Platform

@@ -1,4 +1,4 @@
-#include "App/UsagePreset.h"
+#include "System/UsagePreset.h"
 
 namespace UsagePresets {
 

@@ -1,0 +1,60 @@
+#include "Settings/SubPagePicker.h"
+
+#include <QButtonGroup>
+#include <QHBoxLayout>
+#include <QPushButton>
+
+SubPagePicker::SubPagePicker(const QStringList& titles, int current, QWidget* parent)
+    : QWidget(parent), m_group(new QButtonGroup(this))
+{
+    setObjectName(QStringLiteral("SubPagePicker"));
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(20, 12, 20, 0);
+    layout->setSpacing(0);
+    layout->addStretch(1);
+    for (int i = 0; i < titles.size(); ++i) {
+        auto* segment = new QPushButton(titles[i], this);
+        segment->setCheckable(true);
+        segment->setObjectName(QStringLiteral("segment%1").arg(i));
+        segment->setCursor(Qt::PointingHandCursor);
+        // Joined segments: only the outer ends are rounded.
+        const bool first = i == 0;
+        const bool last = i == titles.size() - 1;
+        segment->setStyleSheet(
+            QStringLiteral("QPushButton { border: 1px solid palette(mid); %1 padding: 4px 16px; background: palette(button);"
+                           " border-top-left-radius: %2px; border-bottom-left-radius: %2px;"
+                           " border-top-right-radius: %3px; border-bottom-right-radius: %3px; }"
+                           "QPushButton:checked { background: palette(highlight); color: palette(highlighted-text);"
+                           " border-color: palette(highlight); }")
+                .arg(first ? QString() : QStringLiteral("border-left: none;"))
+                .arg(first ? 6 : 0)
+                .arg(last ? 6 : 0));
+        m_group->addButton(segment, i);
+        layout->addWidget(segment);
+    }
+    layout->addStretch(1);
+    m_group->setExclusive(true);
+    setCurrent(current);
+    connect(m_group, &QButtonGroup::idClicked, this, &SubPagePicker::pageChosen);
+}
+
+int SubPagePicker::current() const
+{
+    return m_group->checkedId();
+}
+
+void SubPagePicker::setCurrent(int index)
+{
+    if (QAbstractButton* b = m_group->button(index))
+        b->setChecked(true);
+}
+
+int SubPagePicker::count() const
+{
+    return int(m_group->buttons().size());
+}
+
+QAbstractButton* SubPagePicker::segment(int index) const
+{
+    return m_group->button(index);
+}

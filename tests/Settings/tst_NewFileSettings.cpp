@@ -1,0 +1,268 @@
+#include "AppFixture.h"
+
+#include "LocalActions/FileNameVariables.h"
+#include "LocalActions/LocalActionsStrings.h"
+#include "Settings/NewFileSettingsView.h"
+#include "Settings/ShortcutRecorder.h"
+#include "System/AppStrings.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+class NewFileSettingsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void defaultsShowTheDefaultName();
+    void patternAndPresets_data();
+    void patternAndPresets();
+    void variablesAppend();
+    void templatesImportAndRemove();
+    void templateSwitchesReachTheExtension();
+    void recorderCombinations_data();
+    void recorderCombinations();
+    void recorderClearRefusalAndHiding();
+};
+
+namespace {
+
+QString write(const QTemporaryDir& dir, const QString& name, const QByteArray& contents)
+{
+    QFile f(dir.filePath(name));
+    f.open(QIODevice::WriteOnly);
+    f.write(contents);
+    return f.fileName();
+}
+
+void choose(QComboBox* picker, const QString& data)
+{
+    picker->setCurrentIndex(picker->findData(data));
+    emit picker->activated(picker->currentIndex());
+}
+
+} // namespace
+
+void NewFileSettingsTest::defaultsShowTheDefaultName()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+    NewFileSettingsView page(*model);
+    QCOMPARE(page.presetPicker()->currentData().toString(), QStringLiteral("untitled"));
+    QCOMPARE(page.presetPicker()->count(), 4);
+    QVERIFY(page.patternField()->text().isEmpty());
+    const QString defaultName = LocalActionsStrings::string("newFile.defaultName");
+    QCOMPARE(page.patternField()->placeholderText(), defaultName);
+    QCOMPARE(page.previewName(), defaultName);
+    QVERIFY(page.preview()->text().contains(defaultName));
+    QVERIFY(page.groupedSwitch()->isChecked());
+    QVERIFY(page.removeCustomButton()->isHidden());
+    QCOMPARE(page.templateRows().size(), FileTemplate::builtIns().size());
+}
+
+void NewFileSettingsTest::patternAndPresets_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("selected");
+    QTest::newRow("date and time preset") << "{datetime}" << "dateTime";
+    QTest::newRow("date and name keeps its space") << "{date} " << "dateAndName";
+    QTest::newRow("space removed") << "{date}" << "date";
+    QTest::newRow("own pattern") << "{date}-{time}" << "custom";
+}
+
+void NewFileSettingsTest::patternAndPresets()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, selected);
+    AppFixture f;
+    auto model = f.makeModel();
+    NewFileSettingsView page(*model);
+    page.patternField()->setText(typed);
+    emit page.patternField()->textEdited(typed);
+    QCOMPARE(model->menuPreferences().newFileBaseName, typed);
+    QCOMPARE(page.presetPicker()->currentData().toString(), selected);
+    QCOMPARE(page.presetPicker()->findData("custom") >= 0, selected == u"custom");
+    // Choosing the custom option writes nothing; choosing a preset writes its pattern exactly.
+    if (selected == u"custom") {
+        choose(page.presetPicker(), "custom");
+        QCOMPARE(model->menuPreferences().newFileBaseName, typed);
+    }
+    choose(page.presetPicker(), "dateAndName");
+    QCOMPARE(model->menuPreferences().newFileBaseName, QStringLiteral("{date} "));
+    QCOMPARE(page.patternField()->text(), QStringLiteral("{date} "));
+    QCOMPARE(page.presetPicker()->findData("custom"), -1);
+}
+
+void NewFileSettingsTest::variablesAppend()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+    NewFileSettingsView page(*model);
+    QPushButton* year = page.variableButton("{year}");
+    QVERIFY(year);
+    QVERIFY(year->text().startsWith("{year}"));
+    year->click();
+    year->click();
+    QCOMPARE(model->menuPreferences().newFileBaseName, QStringLiteral("{year}{year}"));
+    const QString y = QString::number(QDate::currentDate().year());
+    QVERIFY(page.preview()->text().contains(y + y));
+    QFile stored(f.sharedFile());
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    QVERIFY(stored.readAll().contains("{year}{year}"));
+}
+
+void NewFileSettingsTest::templatesImportAndRemove()
+{
+    AppFixture f;
+    QTemporaryDir picked;
+    QDir(picked.path()).mkdir("Folder");
+    const QStringList chosen{write(picked, "Report.docx", "report"), picked.filePath("Folder"), write(picked, "notes", "n"),
+                             write(picked, "Budget.xlsx", "budget")};
+    auto model = f.makeModel();
+    NewFileSettingsView page(*model, [&](QWidget*) { return chosen; });
+    const int builtIns = int(FileTemplate::builtIns().size());
+    page.addButton()->click();
+    const auto& custom = model->menuPreferences().customTemplates;
+    QCOMPARE(custom.size(), 3);
+    QCOMPARE(custom[0].titleKey, QStringLiteral("Report"));
+    QCOMPARE(custom[0].fileExtension, QStringLiteral("docx"));
+    QCOMPARE(custom[0].symbolName, QStringLiteral("doc"));
+    QVERIFY(custom[0].id.startsWith("template.custom."));
+    QCOMPARE(custom[0].id.mid(16), custom[0].id.mid(16).toUpper());
+    QCOMPARE(custom[1].titleKey, QStringLiteral("notes"));
+    QCOMPARE(custom[1].fileExtension, QString());
+    QCOMPARE(custom[2].titleKey, QStringLiteral("Budget"));
+    const QString folder = f.services.folders.appData + "/Templates";
+    QCOMPARE(std::get<FileTemplate::File>(custom[0].source).path, folder + "/Report.docx");
+    QFile copy(folder + "/Report.docx");
+    QVERIFY(copy.open(QIODevice::ReadOnly));
+    QCOMPARE(copy.readAll(), QByteArray("report"));
+    // The folder is refused with a message; the others are listed after the built-ins, enabled.
+    QVERIFY(!page.importProblems()->isHidden());
+    QVERIFY(page.importProblems()->text().contains("Folder"));
+    QCOMPARE(page.templateRows().size(), builtIns + 3);
+    QCOMPARE(page.templateRows().mid(builtIns), (QStringList{custom[0].id, custom[1].id, custom[2].id}));
+    QVERIFY(page.templateSwitch(custom[1].id)->isChecked());
+    auto* extension = page.findChild<QWidget*>(custom[1].id)->findChild<QLabel*>("extension");
+    QCOMPARE(extension->text(), QStringLiteral("."));
+
+    QVERIFY(!page.removeCustomButton()->isHidden());
+    page.removeCustomButton()->click();
+    QVERIFY(model->menuPreferences().customTemplates.isEmpty());
+    QTRY_COMPARE(page.templateRows().size(), builtIns);
+    QVERIFY(page.removeCustomButton()->isHidden());
+    QVERIFY(QFile::exists(folder + "/Report.docx"));
+}
+
+void NewFileSettingsTest::templateSwitchesReachTheExtension()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+    NewFileSettingsView page(*model);
+    const QString id = FileTemplate::markdown().id;
+    page.templateSwitch(id)->click();
+    QVERIFY(model->menuPreferences().disabledTemplateIDs.contains(id));
+    QFile shared(f.sharedFile());
+    QVERIFY(shared.open(QIODevice::ReadOnly));
+    QVERIFY(shared.readAll().contains(id.toUtf8()));
+    page.templateSwitch(id)->click();
+    QVERIFY(!model->menuPreferences().disabledTemplateIDs.contains(id));
+    // Changed elsewhere, shown here.
+    FinderMenuPreferences menu = model->menuPreferences();
+    menu.groupsFileTemplates = false;
+    model->setMenuPreferences(menu);
+    QVERIFY(!page.groupedSwitch()->isChecked());
+}
+
+void NewFileSettingsTest::recorderCombinations_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<quint32>("bits");
+    using C = GlobalHotKey::Combination;
+    QTest::newRow("letter alone") << int(Qt::Key_N) << int(Qt::NoModifier) << false << 0u;
+    QTest::newRow("shift and letter") << int(Qt::Key_N) << int(Qt::ShiftModifier) << false << 0u;
+    QTest::newRow("modifier alone") << int(Qt::Key_Control) << int(Qt::ControlModifier) << false << 0u;
+    QTest::newRow("delete alone") << int(Qt::Key_Backspace) << int(Qt::NoModifier) << false << 0u;
+    QTest::newRow("command shift letter") << int(Qt::Key_N) << int(Qt::ControlModifier | Qt::ShiftModifier) << true
+                                          << (C::command | C::shift);
+    QTest::newRow("option letter") << int(Qt::Key_T) << int(Qt::AltModifier) << true << C::option;
+    QTest::newRow("control delete") << int(Qt::Key_Backspace) << int(Qt::MetaModifier) << true << C::control;
+}
+
+void NewFileSettingsTest::recorderCombinations()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(bool, accepted);
+    QFETCH(quint32, bits);
+    AppFixture f;
+    auto model = f.makeModel();
+    NewFileSettingsView page(*model);
+    page.show();
+    ShortcutRecorder* recorder = page.shortcutRecorder();
+    QCOMPARE(recorder->mainButton()->text(), AppStrings::string("settings.shortcut.none"));
+    recorder->mainButton()->click();
+    QVERIFY(recorder->isRecording());
+    QCOMPARE(recorder->mainButton()->text(), AppStrings::string("settings.shortcut.recording"));
+    QTest::keyClick(page.patternField(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    // Never typed into the field it was sent to.
+    QVERIFY(page.patternField()->text().isEmpty());
+    QCOMPARE(recorder->isRecording(), !accepted);
+    if (!accepted) {
+        QVERIFY(!model->newFileShortcut());
+        return;
+    }
+    QCOMPARE(model->newFileShortcut()->modifiers, bits);
+    QCOMPARE(recorder->mainButton()->text(), model->newFileShortcut()->displayString());
+    QVERIFY(f.defaults().contains("shortcut.newFile"));
+    QCOMPARE(f.hotKeys().registerCalls, 1);
+}
+
+void NewFileSettingsTest::recorderClearRefusalAndHiding()
+{
+    AppFixture f;
+    using C = GlobalHotKey::Combination;
+    const C taken{45, C::command | C::shift}; // N
+    f.hotKeys().refuse(taken.keyCode, taken.modifiers, Platform::HotKeys::statusTaken);
+    auto model = f.makeModel();
+    NewFileSettingsView page(*model);
+    page.show();
+    ShortcutRecorder* recorder = page.shortcutRecorder();
+    QVERIFY(recorder->clearButton()->isHidden());
+    QVERIFY(recorder->refusedWarning()->isHidden());
+    recorder->mainButton()->click();
+    QTest::keyClick(page.patternField(), Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+    // Refused by the system: stored, but shown as refused.
+    QVERIFY(model->newFileShortcutRefused());
+    QVERIFY(!recorder->refusedWarning()->isHidden());
+    QVERIFY(!recorder->clearButton()->isHidden());
+    // While recording neither shows; Escape keeps the combination.
+    recorder->mainButton()->click();
+    QVERIFY(recorder->refusedWarning()->isHidden());
+    QVERIFY(recorder->clearButton()->isHidden());
+    QTest::keyClick(page.patternField(), Qt::Key_Escape);
+    QVERIFY(!recorder->isRecording());
+    QCOMPARE(model->newFileShortcut(), std::optional<C>(taken));
+    recorder->clearButton()->click();
+    QVERIFY(!model->newFileShortcut());
+    QVERIFY(!f.defaults().contains("shortcut.newFile"));
+    QVERIFY(recorder->refusedWarning()->isHidden());
+    // Hidden while recording: the monitor goes, key presses reach the application again.
+    recorder->mainButton()->click();
+    QVERIFY(recorder->isRecording());
+    page.hide();
+    QVERIFY(!recorder->isRecording());
+    page.show();
+    page.patternField()->setFocus();
+    QTest::keyClicks(page.patternField(), "ab");
+    QCOMPARE(page.patternField()->text(), QStringLiteral("ab"));
+}
+
+QTEST_MAIN(NewFileSettingsTest)
+#include "tst_NewFileSettings.moc"
