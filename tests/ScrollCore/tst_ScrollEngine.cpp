@@ -7,6 +7,9 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 using Platform::EventTaps;
 using Platform::SimulatedEventTaps;
@@ -98,6 +101,7 @@ private slots:
     void radialTapStaysInFront();
     void lookupIsCachedNearby();
     void floodThenStopLeavesNothingBehind();
+    void aLateFrameSkipsToTheNextBeat();
 };
 
 void TestScrollEngine::enablingTwiceInstallsOneTap()
@@ -358,6 +362,28 @@ void TestScrollEngine::floodThenStopLeavesNothingBehind()
     rig.taps->clearDelivered();
     QVERIFY(rig.taps->input(wheel(1)));
     QCOMPARE(rig.taps->posted(), postedAtStop);
+}
+
+void TestScrollEngine::aLateFrameSkipsToTheNextBeat()
+{
+    // The first frame overruns by one and a half intervals: the next comes on the beat after it,
+    // not at once (a frame right behind a late one moves nothing on screen).
+    constexpr double interval = 0.1;
+    std::mutex mutex;
+    std::vector<double> starts;
+    FrameClock clock([&](double now) {
+        std::lock_guard lock(mutex);
+        starts.push_back(now);
+        if (starts.size() == 1)
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        return starts.size() < 3;
+    });
+    clock.start(interval);
+    QTRY_VERIFY_WITH_TIMEOUT(!clock.isRunning(), 10000);
+    std::lock_guard lock(mutex);
+    QCOMPARE(starts.size(), size_t(3));
+    QVERIFY2(starts[1] - starts[0] >= 3 * interval - 0.005, qPrintable(QString::number(starts[1] - starts[0])));
+    QVERIFY(starts[2] - starts[1] >= interval - 0.005);
 }
 
 QTEST_GUILESS_MAIN(TestScrollEngine)
