@@ -89,6 +89,13 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
                                           for (const auto& screen : screens->screens())
                                               rates << screen.refreshRate;
                                           return rates;
+                                      },
+                                  .postingLost =
+                                      [this] {
+                                          QMetaObject::invokeMethod(this, [this] {
+                                              m_scroll->postingLost();
+                                              emit scrollSettingsChanged(); // the page and the menu tell why
+                                          }, Qt::QueuedConnection);
                                       }},
         ScrollSettings::defaults());
     // Where no window under the pointer names its application, the one in front stands in.

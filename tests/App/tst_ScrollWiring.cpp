@@ -40,6 +40,7 @@ private slots:
     void refusedTapIsKeptForThePage();
     void applicationsUnderThePointerFollowTheFrontmost();
     void theWindowUnderThePointerDecides();
+    void lostPostingIsShownAndTheWheelWorks();
     void applicationList();
 };
 
@@ -151,6 +152,22 @@ void ScrollWiringTest::theWindowUnderThePointerDecides()
                                                          .processID = 20});
     QVERIFY(!taps(f).input(at(100, 150))); // still the editor's window
     QVERIFY(taps(f).input(at(100, 900)));  // no window there: the application in front
+}
+
+void ScrollWiringTest::lostPostingIsShownAndTheWheelWorks()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+    model->setScrollEnabled(true);
+    QVERIFY(!taps(f).input(wheel(1)));
+    QSignalSpy spy(model.get(), &AppModel::scrollSettingsChanged);
+    taps(f).setPixelScrolling(false); // the device went away
+    QVERIFY(taps(f).input(wheel(1)));
+    QTRY_COMPARE(model->scrollStartFailure(), std::optional(Platform::EventTaps::StartFailure::unavailable));
+    QCOMPARE(spy.size(), 1); // the page and the menu are told
+    QVERIFY(!model->scroll().isRunning());
+    QVERIFY(model->scrollEnabled()); // the user's choice is kept
+    QVERIFY(taps(f).input(wheel(1)));
 }
 
 void ScrollWiringTest::applicationList()

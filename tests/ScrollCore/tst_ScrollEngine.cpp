@@ -102,6 +102,7 @@ private slots:
     void lookupIsCachedNearby();
     void floodThenStopLeavesNothingBehind();
     void aLateFrameSkipsToTheNextBeat();
+    void lostPostingLetsTheWheelThrough();
 };
 
 void TestScrollEngine::enablingTwiceInstallsOneTap()
@@ -384,6 +385,38 @@ void TestScrollEngine::aLateFrameSkipsToTheNextBeat()
     QCOMPARE(starts.size(), size_t(3));
     QVERIFY2(starts[1] - starts[0] >= 3 * interval - 0.005, qPrintable(QString::number(starts[1] - starts[0])));
     QVERIFY(starts[2] - starts[1] >= interval - 0.005);
+}
+
+void TestScrollEngine::lostPostingLetsTheWheelThrough()
+{
+    // The device that posts pixel scrolls goes away while smooth scrolling runs.
+    std::atomic<int> told = 0;
+    auto taps = std::make_shared<SimulatedEventTaps>();
+    ScrollEngine::Environment env;
+    env.taps = taps;
+    env.steppedFrames = true;
+    env.postingLost = [&] { ++told; };
+    ScrollEngine engine(env, ScrollSettings::defaults());
+    engine.apply(scrollSettings(""));
+    QVERIFY(engine.isRunning());
+    QVERIFY(!taps->input(wheel(1)));
+    taps->setPixelScrolling(false);
+    const TapEvent step = wheel(1);
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(taps->input(step)); // the user's wheel keeps working, untouched
+    QCOMPARE(told.load(), 1);       // told once
+    engine.postingLost();           // the owner's answer, on its thread
+    QVERIFY(!engine.isRunning());
+    QCOMPARE(engine.startFailure(), std::optional(EventTaps::StartFailure::unavailable));
+    QVERIFY(taps->order().isEmpty());
+    // Switched on again once posting works: runs, and would tell again.
+    taps->setPixelScrolling(true);
+    engine.apply(scrollSettings(""));
+    QVERIFY(engine.isRunning());
+    QVERIFY(!engine.startFailure());
+    taps->setPixelScrolling(false);
+    QVERIFY(taps->input(step));
+    QCOMPARE(told.load(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestScrollEngine)
