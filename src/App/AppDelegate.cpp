@@ -1,14 +1,19 @@
 #include "App/AppDelegate.h"
 
+#include "AI/PluginProblem.h"
 #include "App/AppModel.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QTimer>
 #include <QStringDecoder>
 
 AppDelegate::AppDelegate(AppModel& model, std::shared_ptr<AlertPresenter> alerts, QObject* parent)
     : QObject(parent)
     , m_model(model)
     , m_alerts(std::move(alerts))
+    , m_smartRenameWindow(std::make_unique<SmartRenameWindow>())
     , m_logger(PrivacyLog::logger(QStringLiteral("AppDelegate")))
 {
 }
@@ -22,8 +27,18 @@ void AppDelegate::applicationDidFinishLaunching()
 
 void AppDelegate::startListening()
 {
-    if (!m_handler)
-        m_handler = std::make_unique<FinderActionHandler>(m_model.services(), m_alerts);
+    if (!m_handler) {
+        FinderActionHandler::Hooks hooks{
+            .smartRename = [this](const QList<QUrl>& files) { m_smartRenameWindow->present(files, m_model.ai()); },
+            .customAction = [this](const QString& id) -> std::optional<AIActionTemplate> {
+                for (const AIActionTemplate& action : m_model.ai().customActions())
+                    if (action.id == id)
+                        return action;
+                return std::nullopt;
+            },
+        };
+        m_handler = std::make_unique<FinderActionHandler>(m_model.services(), m_alerts, std::move(hooks));
+    }
     m_handler->startListening();
 }
 
@@ -31,31 +46,25 @@ void AppDelegate::open(const QList<QUrl>& urls)
 {
     for (const QUrl& url : urls) {
         if (!url.isLocalFile()) {
-            // Only a pending sign-in waits for a URL of ours; there is none in this build.
-            m_logger.info(QStringLiteral("Ignored an opened address: %1").arg(PrivacyLog::redact(url)));
+            // The key reaches the model after the flow has finished with the callback.
+            QPointer<AppModel> model(&m_model);
+            if (!m_model.ai().signIn().handle(url, [model](const QString& key) {
+                    QTimer::singleShot(0, model, [model, key] { model->ai().adoptSignedInKey(key); });
+                }))
+                m_logger.info(QStringLiteral("Ignored an opened address: %1").arg(PrivacyLog::redact(url)));
             continue;
         }
-        const auto source = readUtf8File(url);
-        if (!source)
+        // A file that cannot be read is passed over; one that is no text says so in the window.
+        QFile file(url.toLocalFile());
+        if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly))
             continue;
-        if (pluginSourceHandler)
-            pluginSourceHandler(*source);
-        else
-            m_logger.info(QStringLiteral("Plug-in import is not available yet: %1").arg(PrivacyLog::redact(url)));
+        const QByteArray bytes = file.read(PluginProblem::maximumSourceBytes + 1);
+        if (file.error() != QFileDevice::NoError)
+            continue;
+        const auto source = PluginPasteView::sourceOf(bytes);
+        PluginPasteView::Options options;
+        if (!source)
+            options.initialProblem = source.error();
+        m_model.pluginImportWindow().present(source.value_or(QString()), m_model.ai(), std::move(options));
     }
-}
-
-std::optional<QString> AppDelegate::readUtf8File(const QUrl& url)
-{
-    QFile file(url.toLocalFile());
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
 }

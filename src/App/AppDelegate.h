@@ -2,6 +2,7 @@
 
 #include "App/AlertPresenter.h"
 #include "App/FinderActionHandler.h"
+#include "Rename/SmartRenameWindow.h"
 
 #include <QObject>
 #include <QUrl>
@@ -23,21 +24,17 @@ public:
     void applicationDidFinishLaunching();
     void startListening();
 
-    // Each URL in order: a file is read as a plug-in source; any other URL is offered to the
-    // sign-in that may be waiting for it.
+    // Each URL in order: a file is read as a plug-in source and shown in the import window; any
+    // other URL is offered to the sign-in that may be waiting for it.
     void open(const QList<QUrl>& urls);
 
-    // Where plug-in sources go; the import window takes them once this build has one.
-    std::function<void(const QString& source)> pluginSourceHandler;
-
     FinderActionHandler* finderActionHandler() const { return m_handler.get(); }
-
-    // The whole file as UTF-8 text; none when it cannot be read or is not valid UTF-8.
-    static std::optional<QString> readUtf8File(const QUrl& url);
+    SmartRenameWindow& smartRenameWindow() { return *m_smartRenameWindow; }
 
 private:
     AppModel& m_model;
     std::shared_ptr<AlertPresenter> m_alerts;
     std::unique_ptr<FinderActionHandler> m_handler;
+    std::unique_ptr<SmartRenameWindow> m_smartRenameWindow;
     PrivacyLog::Logger m_logger;
 };

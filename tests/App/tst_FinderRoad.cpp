@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 
+#include "AI/PluginProblem.h"
 #include "App/AppDelegate.h"
 #include "App/ContextSnapshotBuilder.h"
 #include "App/SingleInstance.h"
@@ -199,12 +200,24 @@ void FinderRoadTest::openedFilesGoToThePluginImport()
     writeFile(folder.filePath("latin1.ambrel"), "name: \xe9t\xe9\n");
     auto model = f.makeModel();
     AppDelegate delegate(*model, f.alerts);
-    QStringList received;
-    delegate.pluginSourceHandler = [&](const QString& source) { received << source; };
-    delegate.open({QUrl::fromLocalFile(folder.filePath("one.ambrel")), QUrl::fromLocalFile(folder.filePath("missing.ambrel")),
-                   QUrl::fromLocalFile(folder.filePath("latin1.ambrel")), QUrl("corvish://openrouter-callback?code=1"),
-                   QUrl::fromLocalFile(folder.filePath("two.txt"))});
-    QCOMPARE(received, (QStringList{"name: One\n", QString::fromUtf8("name: Zwei ü\n")}));
+    PluginImportWindow& window = model->pluginImportWindow();
+    // One file at a time: each opened file replaces the window of the one before.
+    delegate.open({QUrl::fromLocalFile(folder.filePath("one.ambrel"))});
+    QVERIFY(window.window() && window.window()->isVisible());
+    QCOMPARE(window.window()->source(), QStringLiteral("name: One\n"));
+    QVERIFY(window.window()->problem());
+    // A file that cannot be read, and an address nobody waits for, change nothing.
+    QPointer<PluginPasteView> shown = window.window();
+    delegate.open({QUrl::fromLocalFile(folder.filePath("missing.ambrel")), QUrl("corvish://openrouter-callback?code=1")});
+    QCOMPARE(window.window(), shown.data());
+    // Bytes that are no text show why, with nothing in the editor.
+    delegate.open({QUrl::fromLocalFile(folder.filePath("latin1.ambrel"))});
+    QCOMPARE(window.window()->source(), QString());
+    QCOMPARE(*window.window()->problem(), PluginProblem::describe(PluginManifest::ManifestError::notAMapping()));
+    QVERIFY(!window.window()->manifest());
+    delegate.open({QUrl::fromLocalFile(folder.filePath("two.txt"))});
+    QCOMPARE(window.window()->source(), QString::fromUtf8("name: Zwei ü\n"));
+    QVERIFY(model->ai().customActions().isEmpty());
     QVERIFY(f.alerts->alerts.isEmpty());
 }
 
