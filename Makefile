@@ -2,6 +2,8 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 4)
 BUILD_TYPE ?= RelWithDebInfo
+# The build's own make runs are not announced folder by folder.
+MAKEFLAGS += --no-print-directory
 
 .PHONY: run test deps configure build clean
 
@@ -19,13 +21,13 @@ build: configure
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel $(JOBS) --timeout 300
 
-run: build
-	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
-	  echo "ambrel: no display found (DISPLAY/WAYLAND_DISPLAY unset); starting on the offscreen platform" >&2; \
-	  QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/src/App/ambrel; \
-	else \
-	  $(BUILD_DIR)/src/App/ambrel; \
-	fi
+# Only the application is built for running, its output kept in a log unless it fails. The
+# application itself picks the offscreen platform when no display answers, and says so.
+run: configure
+	@echo "ambrel: building the application (log: $(BUILD_DIR)/run-build.log)" >&2
+	@cmake --build $(BUILD_DIR) --parallel $(JOBS) --target ambrel >$(BUILD_DIR)/run-build.log 2>&1 \
+	  || { tail -n 40 $(BUILD_DIR)/run-build.log >&2; exit 1; }
+	@$(BUILD_DIR)/src/App/ambrel
 
 clean:
 	rm -rf $(BUILD_DIR)

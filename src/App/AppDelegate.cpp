@@ -9,6 +9,10 @@
 #include <QTimer>
 #include <QStringDecoder>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 AppDelegate::AppDelegate(AppModel& model, std::shared_ptr<AlertPresenter> alerts, QObject* parent)
     : QObject(parent)
     , m_model(model)
@@ -55,16 +59,31 @@ void AppDelegate::open(const QList<QUrl>& urls)
             continue;
         }
         // A file that cannot be read is passed over; one that is no text says so in the window.
-        QFile file(url.toLocalFile());
-        if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly))
+        const auto bytes = readSourceFile(url);
+        if (!bytes)
             continue;
-        const QByteArray bytes = file.read(PluginProblem::maximumSourceBytes + 1);
-        if (file.error() != QFileDevice::NoError)
-            continue;
-        const auto source = PluginPasteView::sourceOf(bytes);
+        const auto source = PluginPasteView::sourceOf(*bytes);
         PluginPasteView::Options options;
         if (!source)
             options.initialProblem = source.error();
         m_model.pluginImportWindow().present(source.value_or(QString()), m_model.ai(), std::move(options));
     }
+}
+
+std::optional<QByteArray> AppDelegate::readSourceFile(const QUrl& url)
+{
+    // Opened without waiting for a writer, then judged by what was opened, not by the name.
+    const int fd = ::open(QFile::encodeName(url.toLocalFile()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    QFile file;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.read(maximumSourceSize + 1);
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return bytes;
 }

@@ -31,6 +31,12 @@ public:
     FinderActionHandler* finderActionHandler() const { return m_handler.get(); }
     SmartRenameWindow& smartRenameWindow() { return *m_smartRenameWindow; }
 
+    // A plug-in source is small; nothing larger is read.
+    static constexpr qint64 maximumSourceSize = 1024 * 1024;
+    // At most `maximumSourceSize` + 1 bytes of the file; none when it cannot be opened or is not a
+    // regular file (a pipe would block, a device not end).
+    static std::optional<QByteArray> readSourceFile(const QUrl& url);
+
 private:
     AppModel& m_model;
     std::shared_ptr<AlertPresenter> m_alerts;

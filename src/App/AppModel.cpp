@@ -11,6 +11,7 @@
 
 #include <QCalendar>
 #include <QJsonDocument>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 namespace {
@@ -112,6 +113,35 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
     };
     connect(m_ai.get(), &AIViewModel::hasStoredKeyChanged, this, followAIReadiness);
     connect(m_ai.get(), &AIViewModel::providerIDChanged, this, followAIReadiness);
+    // Later: a save may fail in the middle of writing several keys. Once: a failure met while
+    // announcing the reload would only start another.
+    connect(m_services.userDefaults.get(), &Platform::UserDefaults::saveFailed, this, [this] {
+        if (m_reloadScheduled || m_reloading)
+            return;
+        m_reloadScheduled = true;
+        QTimer::singleShot(0, this, [this] {
+            m_reloadScheduled = false;
+            reloadAfterFailedSave();
+        });
+    });
+}
+
+void AppModel::reloadAfterFailedSave()
+{
+    const bool aiConfigured = m_menuPreferences.isAIConfigured;
+    loadSettings();
+    m_menuPreferences.isAIConfigured = aiConfigured;
+    m_logger.warning(QStringLiteral("A setting could not be saved; showing what is stored"));
+    const QScopedValueRollback guard(m_reloading, true);
+    emit hasCompletedOnboardingChanged();
+    emit presetChanged();
+    emit actionPreferencesChanged();
+    emit blockedAppsChanged();
+    emit menuPreferencesChanged();
+    emit scrollSettingsChanged();
+    emit radialSettingsChanged();
+    emit telemetryEnabledChanged();
+    emit newFileShortcutChanged();
 }
 
 void AppModel::updateMenuBarSymbol()

@@ -148,6 +148,10 @@ signals:
 
 private:
     void loadSettings();
+    // After a change that could not be saved: what the settings hold again, announced.
+    void reloadAfterFailedSave();
+    bool m_reloadScheduled = false;
+    bool m_reloading = false;
     void pushSelectionSettings();
     void saveMenuPreferences();
     void pushActionPreferences();

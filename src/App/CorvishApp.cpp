@@ -75,6 +75,19 @@ void CorvishApp::show()
     m_window->show();
 }
 
+void CorvishApp::reopen()
+{
+    if (m_window) {
+        // Closing the window only hid it: Ambrel goes on serving the file manager and hot keys.
+        m_window->show();
+        m_window->raise();
+        m_window->activateWindow();
+    } else if (m_tray) {
+        const QRect area = m_tray->geometry();
+        m_menu->popup(area.isValid() ? area.bottomLeft() : QCursor::pos());
+    }
+}
+
 void CorvishApp::updateIcon()
 {
     const QIcon i = icon(m_model.menuBarSymbol());

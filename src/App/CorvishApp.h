@@ -22,6 +22,9 @@ public:
     ~CorvishApp() override;
 
     void show();
+    // Brings the menu back where the user can reach it: the fallback window shown and raised, or
+    // the tray's menu opened beside its icon.
+    void reopen();
 
     QMenu* menu() const { return m_menu.get(); }
     MenuBarView* menuBarView() const { return m_view.get(); }

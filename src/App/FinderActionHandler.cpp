@@ -49,9 +49,15 @@ void FinderActionHandler::drainQueue()
     m_draining = true;
     do {
         m_drainAgain = false;
-        const QList<FinderActionRequest> requests = FinderActionHandoff::drain(m_services.folders);
+        bool dropped = false;
+        const QList<FinderActionRequest> requests = FinderActionHandoff::drain(
+            m_services.folders, {}, [&dropped](const FinderActionHandoff::DroppedRequest&) { dropped = true; });
         for (const FinderActionRequest& request : requests)
             perform(request);
+        // A lost request (a cut among them) must never pass unnoticed: the next paste would act
+        // on an older cut.
+        if (dropped)
+            alert(QStringLiteral("finder.error.requestUnreadable"));
     } while (m_drainAgain);
     m_draining = false;
 }

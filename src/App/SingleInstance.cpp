@@ -1,5 +1,7 @@
 #include "App/SingleInstance.h"
 
+#include "SecurityCore/PrivacyLog.h"
+
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -90,10 +92,22 @@ bool SingleInstance::listen()
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            // The socket holds at most one message and a byte; what goes beyond is not ours.
+            socket->setReadBufferSize(maximumMessageSize + 1);
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (!socket->canReadLine())
+                if (!socket->canReadLine()) {
+                    if (socket->bytesAvailable() > maximumMessageSize) {
+                        PrivacyLog::logger(QStringLiteral("SingleInstance")).warning(
+                            QStringLiteral("Dropped a launch message larger than %1 bytes").arg(maximumMessageSize));
+                        socket->abort();
+                    }
                     return;
-                const auto doc = QJsonDocument::fromJson(socket->readLine());
+                }
+                const auto doc = QJsonDocument::fromJson(socket->readLine(maximumMessageSize + 1));
+                if (!doc.isArray()) {
+                    socket->disconnectFromServer();
+                    return;
+                }
                 QList<QUrl> urls;
                 for (const auto& v : doc.array()) {
                     const QUrl url(v.toString(), QUrl::StrictMode);
@@ -110,8 +124,14 @@ bool SingleInstance::listen()
 
 void SingleInstance::receive(const QList<QUrl>& urls)
 {
-    if (urls.isEmpty())
+    if (urls.isEmpty()) {
+        // A launch without files: the user is looking for the running Ambrel.
+        if (m_delivering)
+            emit showRequested();
+        else
+            m_showPending = true;
         return;
+    }
     if (!m_delivering) {
         m_pending += urls;
         return;
@@ -125,4 +145,6 @@ void SingleInstance::startDelivering()
     const QList<QUrl> pending = std::exchange(m_pending, {});
     if (!pending.isEmpty())
         emit urlsReceived(pending);
+    if (std::exchange(m_showPending, false))
+        emit showRequested();
 }

@@ -1,6 +1,7 @@
 #include "App/AppDelegate.h"
 #include "App/AppModel.h"
 #include "App/CorvishApp.h"
+#include "App/DisplayFallback.h"
 #include "App/SingleInstance.h"
 #include "LocalActions/JavaScriptHelper.h"
 #include "Platform/Desktop/DesktopApplicationEntry.h"
@@ -13,13 +14,22 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <cstdio>
+
 int main(int argc, char** argv)
 {
     // The helper mode serves one JavaScript request and never starts the application.
     if (JavaScriptHelper::isRequested(argc, argv))
         return JavaScriptHelper::main();
 
+    if (const auto unknown = Platform::unknownPlatformName()) {
+        std::fprintf(stderr, "ambrel: AMBREL_PLATFORM=\"%s\" names no platform (\"simulated\" or \"desktop\")\n",
+                     qPrintable(*unknown));
+        return 2;
+    }
+    DisplayFallback::prepare();
     QApplication app(argc, argv);
+    DisplayFallback::report();
     QApplication::setApplicationName(QStringLiteral("Ambrel"));
     QApplication::setApplicationVersion(QStringLiteral(AMBREL_VERSION));
     QApplication::setOrganizationDomain(QStringLiteral("corvish.com"));
@@ -54,6 +64,7 @@ int main(int argc, char** argv)
     scenes.show();
 
     QObject::connect(&instance, &SingleInstance::urlsReceived, &delegate, &AppDelegate::open);
+    QObject::connect(&instance, &SingleInstance::showRequested, &scenes, &CorvishApp::reopen);
     QTimer::singleShot(0, &delegate, [&] {
         delegate.applicationDidFinishLaunching();
         if (!opened.isEmpty())

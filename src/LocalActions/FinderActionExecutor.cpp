@@ -120,6 +120,9 @@ FinderActionExecutor::Outcome FinderActionExecutor::paste(const ContextSnapshot&
     const QList<QUrl> items = m_cutBoard.read(m_clock->now(), *m_fileOperations);
     if (items.isEmpty())
         return NothingToDo{};
+    const std::optional<QString> folderPath = checkedLocalPath(*folder);
+    if (!folderPath || !m_fileOperations->isDirectory(*folderPath))
+        return Failed{destinationMissingKey}; // the cut stays for a paste elsewhere
 
     const TransferResult result = TransferOperation(m_fileOperations)
                                       .perform(TransferOperation::Mode::move, items, *folder, ConflictResolution::keepBoth);
@@ -136,6 +139,15 @@ FinderActionExecutor::Outcome FinderActionExecutor::paste(const ContextSnapshot&
     }
     if (!result.moved.isEmpty() || !result.skipped.isEmpty())
         return Transferred{result}; // the cut stays, so the rest can be pasted again
+    // Nothing moved. A folder cannot go into itself or below itself; anything else is taken
+    // for a folder we may not write into.
+    const QString into = m_fileOperations->canonicalPath(*folderPath) + u'/';
+    const bool allIntoThemselves = std::all_of(result.failed.begin(), result.failed.end(), [&](const auto& failure) {
+        const QString source = m_fileOperations->canonicalPath(failure.source.toLocalFile());
+        return !source.isEmpty() && into.startsWith(source + u'/');
+    });
+    if (allIntoThemselves)
+        return Failed{pastedIntoItselfKey};
     return NeedsHelper{};
 }
 

@@ -40,7 +40,8 @@ public:
     struct NothingToDo {
         bool operator==(const NothingToDo&) const = default;
     };
-    // Creating the file was refused for lack of permission, or every item of a paste failed.
+    // Creating the file was refused for lack of permission, or every item of a paste failed for a
+    // reason other than a missing folder or a folder pasted into itself (those are `Failed`).
     struct NeedsHelper {
         bool operator==(const NeedsHelper&) const = default;
     };
@@ -49,6 +50,8 @@ public:
     inline static const QString templateMissingKey = QStringLiteral("finder.error.templateMissing");
     inline static const QString createFailedKey = QStringLiteral("finder.error.createFailed");
     inline static const QString noTerminalKey = QStringLiteral("finder.error.noTerminal");
+    inline static const QString destinationMissingKey = QStringLiteral("finder.error.destinationMissing");
+    inline static const QString pastedIntoItselfKey = QStringLiteral("finder.error.pastedIntoItself");
 
     // The general pasteboard, the workspace and the clock come from `services`; the pending cut
     // lives in `cutBoard`.

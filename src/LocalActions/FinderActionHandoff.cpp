@@ -68,7 +68,8 @@ void signal(Platform::DistributedNotifications& notifications)
     notifications.post(QString::fromLatin1(notificationName));
 }
 
-QList<FinderActionRequest> drain(const Platform::Folders& folders, const RemoveFile& remove)
+QList<FinderActionRequest> drain(const Platform::Folders& folders, const RemoveFile& remove,
+                                 const ReportDropped& dropped)
 {
     const QDir dir(queueDirectory(folders));
     QList<FinderActionRequest> requests;
@@ -98,15 +99,25 @@ QList<FinderActionRequest> drain(const Platform::Folders& folders, const RemoveF
         // to a device would never end.
         std::optional<FinderActionRequest> request;
         const QFileInfo info(path);
+        const qint64 size = info.isSymLink() ? 0 : info.size();
+        QString reason;
         QFile file(path);
-        if (info.isFile() && !info.isSymLink() && info.size() <= maximumRequestSize
-            && file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-            request = FinderActionRequest::decode(file.read(maximumRequestSize + 1));
+        if (info.isSymLink() || !info.isFile())
+            reason = QStringLiteral("not a regular file");
+        else if (size > maximumRequestSize)
+            reason = QStringLiteral("larger than %1 bytes").arg(maximumRequestSize);
+        else if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            reason = QStringLiteral("cannot be opened");
+        else if (!(request = FinderActionRequest::decode(file.read(size + 1))))
+            reason = QStringLiteral("not a request");
         file.close();
-        if (request)
+        if (request) {
             requests << *request;
-        else
-            log().warning(QStringLiteral("Dropped a queued request that could not be read"));
+        } else {
+            log().warning(QStringLiteral("Dropped a queued request that could not be read (%1 bytes): %2").arg(size).arg(reason));
+            if (dropped)
+                dropped(DroppedRequest{size, reason});
+        }
 
         const bool removed = remove ? remove(path) : QFile::remove(path);
         if (removed)

@@ -23,8 +23,9 @@ namespace FinderActionHandoff {
 inline constexpr auto notificationName = "com.corvish.finder-action";
 inline constexpr auto queueDirectoryName = "handoff-queue";
 inline constexpr auto extensionBundleID = "com.corvish.app.FinderExtension";
-// A request file is a few hundred bytes; anything far larger is not one.
-inline constexpr qint64 maximumRequestSize = 1024 * 1024;
+// A request names every selected path: a cut of tens of thousands of files is a few MiB. The
+// bound only keeps a stray huge file from being read whole.
+inline constexpr qint64 maximumRequestSize = 64 * 1024 * 1024;
 
 struct EnqueueError {
     enum class Step { createFolder, write };
@@ -50,9 +51,19 @@ void signal(Platform::DistributedNotifications& notifications);
 // Deletes one file; true on success. Tests replace it to make deletion fail.
 using RemoveFile = std::function<bool(const QString& path)>;
 
+// A queue file that was deleted unread or undecoded: its size and why, nothing of its content.
+struct DroppedRequest {
+    qint64 size = 0;
+    QString reason;
+    bool operator==(const DroppedRequest&) const = default;
+};
+using ReportDropped = std::function<void(const DroppedRequest&)>;
+
 // The queued requests, oldest first. Every ".json" file read is deleted, whether it decoded or
 // not; other names are left alone; a missing folder gives nothing. A file is handled at most once
-// per process: one that cannot be deleted is logged once and never returned again.
-QList<FinderActionRequest> drain(const Platform::Folders& folders, const RemoveFile& remove = {});
+// per process: one that cannot be deleted is logged once and never returned again. Each file that
+// gives no request is logged and handed to `dropped`.
+QList<FinderActionRequest> drain(const Platform::Folders& folders, const RemoveFile& remove = {},
+                                 const ReportDropped& dropped = {});
 
 } // namespace FinderActionHandoff

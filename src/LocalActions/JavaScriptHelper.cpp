@@ -5,10 +5,23 @@
 #include <QCoreApplication>
 #include <QJsonDocument>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define AMBREL_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define AMBREL_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifndef AMBREL_ADDRESS_SANITIZER
+#define AMBREL_ADDRESS_SANITIZER 0
+#endif
 
 namespace JavaScriptHelper {
 
@@ -134,6 +147,15 @@ Response respond(const QByteArray& requestBytes)
 
 int main()
 {
+#if !AMBREL_ADDRESS_SANITIZER
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_AS, &limit) == 0) {
+        const rlim_t bound = std::min<rlim_t>(limit.rlim_max, rlim_t(addressSpaceLimit));
+        limit.rlim_cur = std::min(limit.rlim_cur, bound);
+        limit.rlim_max = bound;
+        ::setrlimit(RLIMIT_AS, &limit);
+    }
+#endif
     std::unique_ptr<QCoreApplication> application;
     if (!QCoreApplication::instance()) {
         static int argc = 1;

@@ -37,8 +37,15 @@ std::optional<Response> decodeResponse(const QByteArray& json);
 // The response to one raw request.
 Response respond(const QByteArray& request);
 
+// The helper's address space. A script that takes more (a string doubled in a loop) ends the
+// helper, which the runner reports as an error, long before the machine would swap. The engine
+// itself needs well under 100 MiB of it.
+inline constexpr quint64 addressSpaceLimit = 512ull * 1024 * 1024;
+
 // Serves one request from standard input to standard output. Always returns 0: the exit status
-// never carries the outcome. Makes a core application object when there is none.
+// never carries the outcome. Bounds the process's address space first (not under the address
+// sanitizer, whose shadow memory needs far more), and makes a core application object when there
+// is none.
 int main();
 
 } // namespace JavaScriptHelper

@@ -15,6 +15,7 @@
 #include "Platform/Workspace.h"
 
 #include <memory>
+#include <optional>
 
 namespace Platform {
 
@@ -42,5 +43,8 @@ Services makeDesktopServices(const Folders& folders = Folders::standard());
 Services makeSimulatedServices(const Folders& folders);
 // The desktop set, or the simulated one when AMBREL_PLATFORM=simulated.
 Services makeServicesFromEnvironment();
+// The value of AMBREL_PLATFORM when it names no set ("simulated", "desktop", or unset/empty for
+// the desktop); the application refuses to start on it rather than guess.
+std::optional<QString> unknownPlatformName();
 
 } // namespace Platform

@@ -54,6 +54,9 @@ public:
 signals:
     // Emitted after a key was written or removed through this object.
     void changed(const QString& key);
+    // A write or removal that could not be saved: the key keeps the value it had, and
+    // `changed` follows so that whoever shows it reads it again.
+    void saveFailed(const QString& key);
 };
 
 } // namespace Platform

@@ -13,6 +13,8 @@ private slots:
     void menuIsReachableWithOrWithoutTray();
     void menuFollowsTheModel();
     void iconsDifferByBadge();
+    void closingTheWindowKeepsItReachable();
+    void aSwitchThatCouldNotBeSavedShowsWhatIsStored();
 };
 
 namespace {
@@ -73,6 +75,46 @@ void CorvishAppTest::iconsDifferByBadge()
     const QImage badge = CorvishApp::icon("cursorarrow.click.badge.clock").pixmap(64).toImage();
     QVERIFY(!plain.isNull());
     QVERIFY(plain != badge);
+}
+
+void CorvishAppTest::closingTheWindowKeepsItReachable()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+    CorvishApp app(*model);
+    app.show();
+    QVERIFY(!app.usesTray()); // offscreen: no tray, so the fallback window
+    QWidget* window = app.fallbackWindow();
+    QVERIFY(window->isVisible());
+    QVERIFY(window->close());
+    QVERIFY(!window->isVisible());
+    QCOMPARE(app.fallbackWindow(), window); // hidden, not gone
+    app.reopen();
+    QVERIFY(window->isVisible());
+}
+
+void CorvishAppTest::aSwitchThatCouldNotBeSavedShowsWhatIsStored()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+    CorvishApp app(*model);
+    f.defaults().refusesSaves = true; // a read-only configuration folder
+
+    item(app.menu(), "menu.scroll")->trigger();
+    QTRY_VERIFY(!item(app.menu(), "menu.scroll")->isChecked());
+    QVERIFY(!model->scrollEnabled());
+
+    QVERIFY(item(app.menu(), "menu.finderMenu")->isChecked());
+    item(app.menu(), "menu.finderMenu")->trigger();
+    QTRY_VERIFY(item(app.menu(), "menu.finderMenu")->isChecked());
+    QVERIFY(model->finderMenuEnabled());
+
+    // Once saving works again, the switch holds.
+    f.defaults().refusesSaves = false;
+    item(app.menu(), "menu.scroll")->trigger();
+    QCoreApplication::processEvents();
+    QVERIFY(model->scrollEnabled());
+    QVERIFY(item(app.menu(), "menu.scroll")->isChecked());
 }
 
 QTEST_MAIN(CorvishAppTest)

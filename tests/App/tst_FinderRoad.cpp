@@ -9,9 +9,12 @@
 #include "Platform/Simulated/SimulatedPasteboards.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -42,6 +45,7 @@ private slots:
     void outcomesReachTheUser();
     void aNotificationDuringAnAlertWaitsForTheDrainInHand();
     void requestsWithNothingToPerform();
+    void anUnreadableRequestIsNeverSilent();
     void snapshotOfARequest();
     void openedFilesGoToThePluginImport();
     void secondLaunchForwardsItsArguments();
@@ -175,6 +179,27 @@ void FinderRoadTest::requestsWithNothingToPerform()
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"a.txt"});
 }
 
+void FinderRoadTest::anUnreadableRequestIsNeverSilent()
+{
+    AppFixture f;
+    QTemporaryDir folder;
+    writeFile(folder.filePath("a.txt"), "a");
+    auto model = f.makeModel();
+    AppDelegate delegate(*model, f.alerts);
+    delegate.startListening();
+    // A cut of a few files, then a cut that cannot be read (say, cut short): the user must learn
+    // that the second cut was lost, or the next paste would move the files of the first.
+    const QDateTime t0 = QDateTime::currentDateTimeUtc();
+    QVERIFY(FinderActionHandoff::enqueue(request("finder.cut", {folder.filePath("a.txt")}, folder.path()), f.services.folders, t0));
+    const QString queue = FinderActionHandoff::queueDirectory(f.services.folders);
+    writeFile(QDir(queue).filePath(FinderActionHandoff::fileName(t0.addMSecs(1), QUuid::createUuid())), "{\"actionID\":\"finder.cut\",\"selec");
+    writeFile(QDir(queue).filePath(FinderActionHandoff::fileName(t0.addMSecs(2), QUuid::createUuid())), "[]");
+    FinderActionHandoff::signal(*f.services.notifications);
+    QTRY_COMPARE(f.alerts->alerts.size(), 1); // one alert for the drain, not one per file
+    QCOMPARE(f.alerts->alerts.first(), LocalActionsStrings::string("finder.error.requestUnreadable"));
+    QVERIFY(QDir(queue).isEmpty());
+}
+
 void FinderRoadTest::snapshotOfARequest()
 {
     QTemporaryDir folder;
@@ -218,6 +243,21 @@ void FinderRoadTest::openedFilesGoToThePluginImport()
     delegate.open({QUrl::fromLocalFile(folder.filePath("two.txt"))});
     QCOMPARE(window.window()->source(), QString::fromUtf8("name: Zwei ü\n"));
     QVERIFY(model->ai().customActions().isEmpty());
+    // Only regular files: a pipe would block the application for ever, a device would fill its
+    // memory; a file past the size of any plug-in says so.
+    shown = window.window();
+    QCOMPARE(::mkfifo(QFile::encodeName(folder.filePath("pipe.ambrel")).constData(), 0600), 0);
+    QVERIFY(QFile::link("/dev/zero", folder.filePath("zero.ambrel")));
+    QVERIFY(QDir(folder.path()).mkdir("folder.ambrel"));
+    QElapsedTimer clock;
+    clock.start();
+    delegate.open({QUrl::fromLocalFile(folder.filePath("pipe.ambrel")), QUrl::fromLocalFile("/dev/zero"),
+                   QUrl::fromLocalFile(folder.filePath("zero.ambrel")), QUrl::fromLocalFile(folder.filePath("folder.ambrel"))});
+    QVERIFY(clock.elapsed() < 2000);
+    QCOMPARE(window.window(), shown.data());
+    writeFile(folder.filePath("big.ambrel"), QByteArray(AppDelegate::maximumSourceSize + 1, 'a'));
+    delegate.open({QUrl::fromLocalFile(folder.filePath("big.ambrel"))});
+    QCOMPARE(*window.window()->problem(), QStringLiteral("The text is too long to be a plug-in."));
     QVERIFY(f.alerts->alerts.isEmpty());
 }
 

@@ -372,9 +372,30 @@ private slots:
     void pasteIntoAFolderThatDoesNotExist()
     {
         makeFile(QStringLiteral("a.txt"));
+        makeFile(QStringLiteral("plain"));
         QCOMPARE(road(request(QStringLiteral("finder.cut"), {work(QStringLiteral("a.txt"))}, work())), Outcome(Executor::Done{}));
-        QCOMPARE(road(request(QStringLiteral("finder.paste"), {}, work(QStringLiteral("gone")))), Outcome(Executor::NeedsHelper{}));
-        QCOMPARE(listing(), QStringList{"a.txt"});
+        // Said as it is, not as a folder we may not write into; the cut stays for another paste.
+        for (const QString& folder : {QStringLiteral("gone"), QStringLiteral("plain")})
+            QCOMPARE(road(request(QStringLiteral("finder.paste"), {}, work(folder))),
+                     Outcome(Executor::Failed{Executor::destinationMissingKey}));
+        QCOMPARE(listing(), (QStringList{"a.txt", "plain"}));
+        QVERIFY(!cutBoard()->items().isEmpty());
+    }
+
+    void pasteOfAFolderIntoItself()
+    {
+        makeFile(QStringLiteral("box/inner/x.txt"));
+        QCOMPARE(road(request(QStringLiteral("finder.cut"), {work(QStringLiteral("box"))}, work())), Outcome(Executor::Done{}));
+        for (const QString& folder : {QStringLiteral("box"), QStringLiteral("box/inner")})
+            QCOMPARE(road(request(QStringLiteral("finder.paste"), {}, work(folder))),
+                     Outcome(Executor::Failed{Executor::pastedIntoItselfKey}));
+        QCOMPARE(listing(QStringLiteral("box")), QStringList{"inner"});
+        QCOMPARE(listing(QStringLiteral("box/inner")), QStringList{"x.txt"});
+
+        // A sibling whose name merely begins like the folder is somewhere else.
+        QVERIFY(QDir().mkpath(work(QStringLiteral("boxes"))));
+        m_files->unmovable = {work(QStringLiteral("box"))};
+        QCOMPARE(road(request(QStringLiteral("finder.paste"), {}, work(QStringLiteral("boxes")))), Outcome(Executor::NeedsHelper{}));
     }
 
     // Copy path and name

@@ -194,14 +194,53 @@ private slots:
         f.write(requestBytes("linked"));
         f.close();
         QVERIFY(QFile::link(outside, QDir(queue()).filePath("1700000000002-AAAAAAAA.json")));
-        put(QStringLiteral("1700000000003-AAAAAAAA.json"), QByteArray(FinderActionHandoff::maximumRequestSize + 1, ' '));
+        // One byte over the bound, as a sparse file so the test writes nothing.
+        QFile huge(QDir(queue()).filePath("1700000000003-AAAAAAAA.json"));
+        QVERIFY(huge.open(QIODevice::WriteOnly));
+        QVERIFY(huge.resize(FinderActionHandoff::maximumRequestSize + 1));
+        huge.close();
         put(QStringLiteral("1700000000004-AAAAAAAA.json"), requestBytes("plain"));
+        const QByteArray undecodable = j("{'actionID':'private-name'}");
+        put(QStringLiteral("1700000000005-AAAAAAAA.json"), undecodable);
 
-        const auto requests = FinderActionHandoff::drain(m_folders);
+        PrivacyLog::Capture capture;
+        QList<FinderActionHandoff::DroppedRequest> dropped;
+        const auto requests = FinderActionHandoff::drain(
+            m_folders, {}, [&](const FinderActionHandoff::DroppedRequest& d) { dropped << d; });
         QCOMPARE(requests.size(), 1);
         QCOMPARE(requests[0].actionID, QStringLiteral("plain"));
         QVERIFY(QDir(queue()).isEmpty());
         QVERIFY(QFile::exists(outside)); // only the link went
+
+        // Every file that gave no request is reported, with its size and why, in queue order.
+        QCOMPARE(dropped.size(), 4);
+        QCOMPARE(dropped[0].reason, QStringLiteral("not a regular file"));
+        QCOMPARE(dropped[1].reason, QStringLiteral("not a regular file"));
+        QCOMPARE(dropped[2].size, FinderActionHandoff::maximumRequestSize + 1);
+        QVERIFY(dropped[2].reason.startsWith(QStringLiteral("larger than")));
+        QCOMPARE(dropped[3].size, qint64(undecodable.size()));
+        QCOMPARE(dropped[3].reason, QStringLiteral("not a request"));
+        QVERIFY(capture.contains(QString::number(FinderActionHandoff::maximumRequestSize + 1) + QStringLiteral(" bytes")));
+        QVERIFY(!capture.contains(QStringLiteral("private-name")));
+    }
+
+    void aCutOfTensOfThousandsOfFilesIsRead()
+    {
+        // 12,000 paths of 100 characters: about 1.5 MB, as a file manager sends for a big cut.
+        FinderActionRequest cut = sample(QStringLiteral("finder.cut"));
+        cut.selectedPaths.clear();
+        for (int i = 0; i < 12000; ++i)
+            cut.selectedPaths << QStringLiteral("/home/u/Pictures/Holiday/") + QString(64, u'p') + QString::asprintf("-%06d.jpg", i);
+        QCOMPARE(cut.selectedPaths.first().size(), 100);
+        const QByteArray bytes = encode(cut);
+        QVERIFY(bytes.size() > 1024 * 1024);
+        put(QStringLiteral("1700000000001-AAAAAAAA.json"), bytes);
+
+        int dropped = 0;
+        const auto requests = FinderActionHandoff::drain(m_folders, {}, [&](const auto&) { ++dropped; });
+        QCOMPARE(dropped, 0);
+        QCOMPARE(requests.size(), 1);
+        QCOMPARE(requests[0], cut);
     }
 
     void otherNamesAreLeftAlone()

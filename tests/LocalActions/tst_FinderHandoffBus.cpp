@@ -49,17 +49,17 @@ int observe(const QString& root)
         ++calls;
         drained += FinderActionHandoff::drain(folders);
         // Give a stray second delivery the chance to show before reporting.
-        QTimer::singleShot(300, qApp, [&] {
+        QTimer::singleShot(300, QCoreApplication::instance(), [&] {
             for (const auto& r : std::as_const(drained))
                 say(encode(r));
             say("calls " + QByteArray::number(calls));
-            qApp->exit(0);
+            QCoreApplication::instance()->exit(0);
         });
     });
     notifications.observe(QStringLiteral("com.corvish.unrelated"), [] { say("unrelated"); });
-    QTimer::singleShot(10'000, qApp, [] { qApp->exit(2); });
+    QTimer::singleShot(10'000, QCoreApplication::instance(), [] { QCoreApplication::instance()->exit(2); });
     say("ready");
-    return qApp->exec();
+    return QCoreApplication::exec();
 }
 
 // Inside the private bus: starts the observer, queues a request, posts, and passes on what the

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/resource.h>
+
 #include <csignal>
 
 using namespace std::chrono_literals;
@@ -70,6 +72,7 @@ private slots:
     void runsThroughTheHelper_data();
     void runsThroughTheHelper();
     void killsAnEndlessScriptNearTheLimit();
+    void boundsTheMemoryOfAScript();
     void mapsWhatAHelperDoes_data();
     void mapsWhatAHelperDoes();
     void givesTheHelperOnlyASearchPath();
@@ -300,7 +303,8 @@ void JavaScriptTest::runsThroughTheHelper()
     QFETCH(QString, input);
     QFETCH(QString, expected);
 
-    const JavaScriptRunner runner(ambrel);
+    // Not a test of the limit: a loaded machine can take seconds to start the helper.
+    const JavaScriptRunner runner(ambrel, 20s);
     QCOMPARE(describe(runner.run(source, input)), expected);
 }
 
@@ -313,6 +317,32 @@ void JavaScriptTest::killsAnEndlessScriptNearTheLimit()
     const qint64 elapsed = timer.elapsed();
     QVERIFY2(elapsed >= 400, qPrintable(QString::number(elapsed)));
     QVERIFY2(elapsed < 2500, qPrintable(QString::number(elapsed)));
+}
+
+void JavaScriptTest::boundsTheMemoryOfAScript()
+{
+    // Should the helper's own bound be missing, this one keeps the machine from swapping: the
+    // helper inherits it and would die at 2 GiB instead, with far more memory in use.
+    rlimit saved{};
+    QCOMPARE(::getrlimit(RLIMIT_AS, &saved), 0);
+    rlimit outer = saved;
+    outer.rlim_cur = std::min<rlim_t>(saved.rlim_max, rlim_t(2) << 30);
+    QCOMPARE(::setrlimit(RLIMIT_AS, &outer), 0);
+    // A generous time limit, so that only the memory bound can end the script early.
+    const JavaScriptRunner runner(ambrel, 60s);
+    QElapsedTimer timer;
+    timer.start();
+    const auto result = runner.run(QStringLiteral("var s = 'x'; while (true) s += s;"), QString());
+    const qint64 elapsed = timer.elapsed();
+    QCOMPARE(::setrlimit(RLIMIT_AS, &saved), 0);
+
+    // The helper died at its bound: for the runner, a helper ended by a signal.
+    QCOMPARE(describe(result), QStringLiteral("timedOut"));
+    QVERIFY2(elapsed < 45000, qPrintable(QString::number(elapsed)));
+    rusage children{};
+    QCOMPARE(::getrusage(RUSAGE_CHILDREN, &children), 0);
+    const qint64 peakKiB = children.ru_maxrss;
+    QVERIFY2(peakKiB < qint64(JavaScriptHelper::addressSpaceLimit / 1024) + 64 * 1024, qPrintable(QString::number(peakKiB)));
 }
 
 void JavaScriptTest::mapsWhatAHelperDoes_data()

@@ -301,7 +301,8 @@ wait
 void ScriptRunnerTest::capsWhatItKeeps()
 {
     Fixture fixture;
-    const auto outcome = fixture.run(shell(QStringLiteral("yes 'flood' & yes 'error flood' >&2; wait")), {500ms, 200ms});
+    // Long enough for both floods to pass the cap even on a busy machine.
+    const auto outcome = fixture.run(shell(QStringLiteral("yes 'flood' & yes 'error flood' >&2; wait")), {2000ms, 200ms});
     QVERIFY(outcome);
     QVERIFY(outcome->exitCode > 128);
     QVERIFY(outcome->output.size() > 1000000);
@@ -419,13 +420,20 @@ void ScriptRunnerTest::runsJavaScriptThroughTheHelper_data()
     QTest::addColumn<QString>("source");
     QTest::addColumn<std::optional<QString>>("selection");
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<std::chrono::milliseconds>("limit");
 
+    // Rows that do not test the limit get a generous one: a loaded machine can take seconds to
+    // start the helper.
     QTest::newRow("result untrimmed") << "'  ' + input + '\\n'" << std::optional<QString>(QStringLiteral("x"))
-                                      << "result:  x\n||0";
-    QTest::newRow("no selection reads empty") << "'[' + input + ']'" << std::optional<QString>() << "result:[]||0";
-    QTest::newRow("exception") << "throw new Error('nope')" << std::optional<QString>() << "result:|Error: nope|1";
-    QTest::newRow("no output") << "let x = 1;" << std::optional<QString>() << "result:||1";
-    QTest::newRow("endless") << "while (true) {}" << std::optional<QString>() << "timedOut";
+                                      << "result:  x\n||0" << std::chrono::milliseconds(20s);
+    QTest::newRow("no selection reads empty") << "'[' + input + ']'" << std::optional<QString>() << "result:[]||0"
+                                              << std::chrono::milliseconds(20s);
+    QTest::newRow("exception") << "throw new Error('nope')" << std::optional<QString>() << "result:|Error: nope|1"
+                               << std::chrono::milliseconds(20s);
+    QTest::newRow("no output") << "let x = 1;" << std::optional<QString>() << "result:||1"
+                               << std::chrono::milliseconds(20s);
+    QTest::newRow("endless") << "while (true) {}" << std::optional<QString>() << "timedOut"
+                             << std::chrono::milliseconds(400ms);
 }
 
 void ScriptRunnerTest::runsJavaScriptThroughTheHelper()
@@ -433,12 +441,13 @@ void ScriptRunnerTest::runsJavaScriptThroughTheHelper()
     QFETCH(QString, source);
     QFETCH(std::optional<QString>, selection);
     QFETCH(QString, expected);
+    QFETCH(std::chrono::milliseconds, limit);
 
     Fixture fixture;
     // Tools are never looked for JavaScript; files and folder are not passed.
     const ScriptAction action{ScriptLanguage::javaScript, source, {QStringLiteral("zz-absent")}};
     fixture.approvals.approve(action);
-    const auto outcome = fixture.runner({}, 400ms).runBlocking(action, selection, {QUrl::fromLocalFile("/a")},
+    const auto outcome = fixture.runner({}, limit).runBlocking(action, selection, {QUrl::fromLocalFile("/a")},
                                                                QUrl::fromLocalFile("/"));
     QCOMPARE(describe(outcome), expected);
 }

@@ -1,10 +1,14 @@
 #include "Platform/Desktop/DesktopUserDefaults.h"
 #include "Platform/Simulated/SimulatedUserDefaults.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using Platform::UserDefaults;
 
@@ -22,6 +26,9 @@ private slots:
     void suitesAreSeparate();
     void desktopValuesSurviveReopening();
     void corruptDesktopValuesReadAsAbsent();
+    void onlyARegularSettingsFileIsRead_data();
+    void onlyARegularSettingsFileIsRead();
+    void aChangeThatCannotBeSavedIsNotKept();
 
 private:
     std::shared_ptr<UserDefaults> make(const QString& kind);
@@ -170,6 +177,78 @@ void UserDefaultsTest::corruptDesktopValuesReadAsAbsent()
     QCOMPARE(d.stringListValue("badlist"), std::nullopt);
     QCOMPARE(d.dataValue("baddata"), std::nullopt);
     QCOMPARE(d.intValue("good"), std::optional<qint64>(7));
+}
+
+void UserDefaultsTest::onlyARegularSettingsFileIsRead_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("named pipe") << "fifo";
+    QTest::newRow("folder") << "folder";
+    QTest::newRow("link to a device") << "device";
+    QTest::newRow("link to a pipe") << "linked fifo";
+}
+
+void UserDefaultsTest::onlyARegularSettingsFileIsRead()
+{
+    QFETCH(QString, kind);
+    const QString path = m_dir->filePath("defaults.ini");
+    const QString fifo = kind == u"fifo" ? path : m_dir->filePath("pipe");
+    if (kind.contains(u"fifo"))
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    if (kind == u"folder")
+        QVERIFY(QDir().mkpath(path));
+    if (kind == u"device")
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+    if (kind == u"linked fifo")
+        QVERIFY(QFile::link(fifo, path));
+
+    // Reading a pipe would block here for ever, and the device would never end.
+    Platform::DesktopUserDefaults d(path);
+    QSignalSpy failed(&d, &UserDefaults::saveFailed);
+    QSignalSpy changed(&d, &UserDefaults::changed);
+    QCOMPARE(d.boolValue("scroll.enabled"), std::nullopt);
+    QVERIFY(d.keys().isEmpty());
+    d.setBool("scroll.enabled", true);
+    QCOMPARE(failed.size(), 1);
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(d.boolValue("scroll.enabled"), std::nullopt); // not shown as saved
+    // What stood there is left as it was.
+    const QFileInfo info(path);
+    QCOMPARE(info.isDir(), kind == u"folder");
+    QCOMPARE(info.isSymLink(), kind == u"device" || kind == u"linked fifo");
+    if (kind == u"fifo")
+        QVERIFY(!info.isFile() && info.exists());
+}
+
+void UserDefaultsTest::aChangeThatCannotBeSavedIsNotKept()
+{
+    const QString folder = m_dir->filePath("config");
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = folder + "/defaults.ini";
+    {
+        Platform::DesktopUserDefaults d(path);
+        d.setBool("kept", true);
+        d.setInt("gone", 1);
+    }
+    Platform::DesktopUserDefaults d(path);
+    QCOMPARE(d.boolValue("kept"), std::optional(true));
+    // The folder can no longer be written (a file stands in its place: this holds even for root).
+    QVERIFY(QDir(folder).removeRecursively());
+    QFile blocker(folder);
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    QSignalSpy failed(&d, &UserDefaults::saveFailed);
+    QSignalSpy changed(&d, &UserDefaults::changed);
+    d.setBool("kept", false);
+    d.setBool("new", true);
+    d.remove("gone");
+    QCOMPARE(failed.size(), 3);
+    QCOMPARE(changed.size(), 3);
+    QCOMPARE(failed.at(0).at(0).toString(), QStringLiteral("kept"));
+    QCOMPARE(d.boolValue("kept"), std::optional(true));
+    QCOMPARE(d.boolValue("new"), std::nullopt);
+    QCOMPARE(d.intValue("gone"), std::optional<qint64>(1));
 }
 
 QTEST_GUILESS_MAIN(UserDefaultsTest)

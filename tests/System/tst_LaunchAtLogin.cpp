@@ -1,3 +1,4 @@
+#include "Platform/Desktop/DesktopEntry.h"
 #include "Platform/Desktop/DesktopLoginItem.h"
 #include "Platform/Simulated/SimulatedLoginItem.h"
 #include "SecurityCore/PrivacyLog.h"
@@ -46,6 +47,8 @@ private slots:
     void desktopReportsAFolderItCannotCreate();
     void execQuotingRoundTrips_data();
     void execQuotingRoundTrips();
+    void everyProgramPathReadsBackFromTheEntry_data();
+    void everyProgramPathReadsBackFromTheEntry();
 };
 
 void LaunchAtLoginTest::set_data()
@@ -201,6 +204,41 @@ void LaunchAtLoginTest::execQuotingRoundTrips()
     QCOMPARE(DesktopLoginItem::execValue(program), written);
     QCOMPARE(DesktopLoginItem::programOf(written), program);
     QCOMPARE(DesktopLoginItem::programOf(written + QStringLiteral(" --flag")), program);
+}
+
+void LaunchAtLoginTest::everyProgramPathReadsBackFromTheEntry_data()
+{
+    // The name of the program's folder, which the entry must give back as it stands.
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("no-break space first") << QStringLiteral("\u00a0bin");
+    QTest::newRow("no-break space last") << QStringLiteral("bin\u00a0");
+    QTest::newRow("vertical tab at both ends") << QStringLiteral("\vbin\v");
+    QTest::newRow("form feed last") << QStringLiteral("bin\f");
+    QTest::newRow("ideographic space") << QStringLiteral("\u3000bin\u3000");
+    QTest::newRow("blank and tab at the ends") << QStringLiteral(" \tbin\t ");
+    QTest::newRow("line breaks") << QStringLiteral("a\nb\r");
+    QTest::newRow("escape look-alikes") << QStringLiteral("\\s\\n%f%%");
+    QTest::newRow("quotes and shell characters") << QStringLiteral("\"'`$;|&<>~*?#()");
+}
+
+void LaunchAtLoginTest::everyProgramPathReadsBackFromTheEntry()
+{
+    QFETCH(QString, folder);
+    QTemporaryDir root;
+    const QString program = root.path() + u'/' + folder + QStringLiteral("/ambrel");
+    QVERIFY(writeFile(program, "#!/bin/sh\n", executableBits));
+    DesktopLoginItem item(root.filePath(QStringLiteral("autostart")), program);
+    QVERIFY(LaunchAtLogin::set(item, true));
+
+    // Read back the way the session reads it: the file's group, its Exec value, its first argument.
+    const auto group = DesktopEntry::readGroup(item.entryPath());
+    QVERIFY(group);
+    QCOMPARE(DesktopLoginItem::programOf(group->value(QStringLiteral("Exec"))), program);
+    QCOMPARE(item.status(), Status::enabled);
+    // One line per key: nothing in the path breaks the entry apart.
+    QFile entry(item.entryPath());
+    QVERIFY(entry.open(QIODevice::ReadOnly));
+    QCOMPARE(entry.readAll().count('\n'), 6);
 }
 
 QTEST_GUILESS_MAIN(LaunchAtLoginTest)

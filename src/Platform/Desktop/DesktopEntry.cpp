@@ -3,6 +3,25 @@
 #include <QFile>
 
 namespace DesktopEntry {
+namespace {
+
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
+
+// Without the blanks and tabs at both ends (and the line break of a line as read).
+QString trimBlanks(QString text)
+{
+    while (!text.isEmpty() && (isBlank(text.back()) || text.back() == u'\n' || text.back() == u'\r'))
+        text.chop(1);
+    qsizetype start = 0;
+    while (start < text.size() && isBlank(text[start]))
+        ++start;
+    return text.mid(start);
+}
+
+} // namespace
 
 std::optional<QHash<QString, QString>> readGroup(const QString& path)
 {
@@ -13,7 +32,7 @@ std::optional<QHash<QString, QString>> readGroup(const QString& path)
     bool found = false;
     bool inGroup = false;
     while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        const QString line = trimBlanks(QString::fromUtf8(file.readLine()));
         if (line.isEmpty() || line.startsWith(u'#'))
             continue;
         if (line.startsWith(u'[')) {
@@ -28,9 +47,9 @@ std::optional<QHash<QString, QString>> readGroup(const QString& path)
         const qsizetype eq = line.indexOf(u'=');
         if (eq <= 0)
             continue;
-        const QString key = line.left(eq).trimmed();
+        const QString key = trimBlanks(line.left(eq));
         if (!keys.contains(key))
-            keys.insert(key, line.mid(eq + 1).trimmed());
+            keys.insert(key, trimBlanks(line.mid(eq + 1)));
     }
     if (!found)
         return std::nullopt;
@@ -57,6 +76,47 @@ QString unescapeValue(const QString& value)
         default: out += c; out += n; break;
         }
     }
+    return out;
+}
+
+QString escapeValue(const QString& value)
+{
+    QString out;
+    out.reserve(value.size() + 2);
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value[i];
+        switch (c.unicode()) {
+        case ' ': out += i == 0 || i + 1 == value.size() ? QStringLiteral("\\s") : QStringLiteral(" "); break;
+        case '\n': out += QStringLiteral("\\n"); break;
+        case '\t': out += QStringLiteral("\\t"); break;
+        case '\r': out += QStringLiteral("\\r"); break;
+        case '\\': out += QStringLiteral("\\\\"); break;
+        default: out += c; break;
+        }
+    }
+    return out;
+}
+
+QString execArgument(const QString& argument)
+{
+    static const QString reserved = QStringLiteral("\"'\\><~|&;$*?#()`");
+    bool needsQuotes = argument.isEmpty();
+    for (const QChar c : argument)
+        needsQuotes = needsQuotes || c.isSpace() || reserved.contains(c);
+
+    QString out;
+    if (needsQuotes) {
+        out += u'"';
+        for (const QChar c : argument) {
+            if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
+                out += u'\\';
+            out += c;
+        }
+        out += u'"';
+    } else {
+        out = argument;
+    }
+    out.replace(u'%', QStringLiteral("%%"));
     return out;
 }
 

@@ -61,8 +61,6 @@ std::expected<void, QString> DesktopLoginItem::registerMainApp()
     const QString program = executable();
     if (program.isEmpty() || !isExecutableFile(program))
         return std::unexpected(QStringLiteral("The application's executable could not be found."));
-    if (program.contains(u'\n') || program.contains(u'\r'))
-        return std::unexpected(QStringLiteral("The application's path cannot be written into an autostart entry."));
     if (!QDir().mkpath(m_folder))
         return std::unexpected(QStringLiteral("The autostart folder could not be created."));
 
@@ -94,32 +92,12 @@ std::expected<void, QString> DesktopLoginItem::unregisterMainApp()
 
 QString DesktopLoginItem::execValue(const QString& program)
 {
-    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
-    bool needsQuotes = program.isEmpty();
-    for (const QChar c : program)
-        needsQuotes = needsQuotes || reserved.contains(c);
-
-    QString argument;
-    if (needsQuotes) {
-        argument += u'"';
-        for (const QChar c : program) {
-            if (c == u'"' || c == u'`' || c == u'$' || c == u'\\')
-                argument += u'\\';
-            argument += c;
-        }
-        argument += u'"';
-    } else {
-        argument = program;
-    }
-    argument.replace(u'%', QStringLiteral("%%"));
-    // The value is itself a string with escapes: a backslash is written twice.
-    argument.replace(u'\\', QStringLiteral("\\\\"));
-    return argument;
+    return DesktopEntry::escapeValue(DesktopEntry::execArgument(program));
 }
 
 QString DesktopLoginItem::programOf(const QString& execValue)
 {
-    const auto args = DesktopEntry::splitExec(DesktopEntry::unescapeValue(execValue.trimmed()));
+    const auto args = DesktopEntry::splitExec(DesktopEntry::unescapeValue(execValue));
     if (!args || args->isEmpty())
         return {};
     QString program = args->first();

@@ -4,13 +4,24 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
+#include <QLoggingCategory>
 
 namespace Platform {
 
+namespace {
+Q_LOGGING_CATEGORY(lcUserDefaults, "com.corvish.app.UserDefaults")
+} // namespace
+
 DesktopUserDefaults::DesktopUserDefaults(const QString& filePath, QObject* parent)
     : UserDefaults(parent)
-    , m_settings(filePath, QSettings::IniFormat)
+    , m_filePath(filePath)
 {
+    const QFileInfo info(filePath);
+    if ((info.exists() || info.isSymLink()) && !info.isFile()) {
+        qCWarning(lcUserDefaults) << "the settings file is not a regular file: using the defaults, and changes are not saved";
+        return;
+    }
+    m_settings = std::make_unique<QSettings>(filePath, QSettings::IniFormat);
 }
 
 QString DesktopUserDefaults::encode(const Value& v)
@@ -81,7 +92,9 @@ std::optional<UserDefaults::Value> DesktopUserDefaults::decode(const QString& te
 
 std::optional<UserDefaults::Value> DesktopUserDefaults::rawValue(const QString& key) const
 {
-    const QVariant v = m_settings.value(key);
+    if (!m_settings)
+        return std::nullopt;
+    const QVariant v = m_settings->value(key);
     if (!v.isValid() || v.typeId() != QMetaType::QString)
         return std::nullopt;
     return decode(v.toString());
@@ -89,28 +102,50 @@ std::optional<UserDefaults::Value> DesktopUserDefaults::rawValue(const QString& 
 
 void DesktopUserDefaults::setRawValue(const QString& key, const Value& value)
 {
-    m_settings.setValue(key, encode(value));
-    m_settings.sync();
-    emit changed(key);
+    const QVariant previous = m_settings ? m_settings->value(key) : QVariant();
+    if (m_settings)
+        m_settings->setValue(key, encode(value));
+    saved(key, previous);
 }
 
 void DesktopUserDefaults::remove(const QString& key)
 {
-    m_settings.remove(key);
-    m_settings.sync();
+    const QVariant previous = m_settings ? m_settings->value(key) : QVariant();
+    if (m_settings)
+        m_settings->remove(key);
+    saved(key, previous);
+}
+
+void DesktopUserDefaults::saved(const QString& key, const QVariant& previous)
+{
+    if (m_settings && !m_saveFailed) {
+        m_settings->sync();
+        m_saveFailed = m_settings->status() != QSettings::NoError;
+    }
+    if (m_settings && m_saveFailed) {
+        // Put back what the file holds, so nothing shows a change as saved that is not.
+        if (previous.isValid())
+            m_settings->setValue(key, previous);
+        else
+            m_settings->remove(key);
+    }
+    if (!m_settings || m_saveFailed) {
+        qCWarning(lcUserDefaults) << "could not save the settings: the change is not kept";
+        emit saveFailed(key);
+    }
     emit changed(key);
 }
 
 QStringList DesktopUserDefaults::keys() const
 {
-    return m_settings.allKeys();
+    return m_settings ? m_settings->allKeys() : QStringList();
 }
 
 std::shared_ptr<UserDefaults> DesktopUserDefaults::suite(const QString& name)
 {
     auto& s = m_suites[name];
     if (!s) {
-        const QFileInfo self(m_settings.fileName());
+        const QFileInfo self(m_filePath);
         s = std::make_shared<DesktopUserDefaults>(self.absolutePath() + u'/' + name + QStringLiteral(".ini"));
     }
     return s;

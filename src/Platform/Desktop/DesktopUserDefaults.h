@@ -5,10 +5,14 @@
 #include <QHash>
 #include <QSettings>
 
+#include <memory>
+
 namespace Platform {
 
 // User defaults in an INI file. Each value is written with a short type tag ("b:", "i:", "d:",
 // "s:", "l:", "x:") so that a read of another type, or a hand-edited value, reads as absent.
+// Only a regular file is read: anything else in its place (a pipe would block start-up) means
+// defaults and a warning. A change that cannot be saved is not kept (`saveFailed`).
 class DesktopUserDefaults final : public UserDefaults {
     Q_OBJECT
 public:
@@ -20,13 +24,17 @@ public:
     QStringList keys() const override;
     std::shared_ptr<UserDefaults> suite(const QString& name) override;
 
-    QString filePath() const { return m_settings.fileName(); }
+    QString filePath() const { return m_filePath; }
 
     static QString encode(const Value& value);
     static std::optional<Value> decode(const QString& text);
 
 private:
-    mutable QSettings m_settings;
+    void saved(const QString& key, const QVariant& previous);
+
+    QString m_filePath;
+    std::unique_ptr<QSettings> m_settings; // none when the file is not one we may read
+    bool m_saveFailed = false; // QSettings keeps reporting its first error
     QHash<QString, std::shared_ptr<UserDefaults>> m_suites;
 };
 

@@ -12,12 +12,23 @@ std::optional<UserDefaults::Value> SimulatedUserDefaults::rawValue(const QString
 
 void SimulatedUserDefaults::setRawValue(const QString& key, const Value& value)
 {
-    m_values.insert(key, value);
+    if (refusesSaves) {
+        emit saveFailed(key);
+    } else {
+        m_values.insert(key, value);
+    }
     emit changed(key);
 }
 
 void SimulatedUserDefaults::remove(const QString& key)
 {
+    if (refusesSaves) {
+        if (m_values.contains(key)) {
+            emit saveFailed(key);
+            emit changed(key);
+        }
+        return;
+    }
     if (m_values.remove(key) > 0)
         emit changed(key);
 }
@@ -30,8 +41,11 @@ QStringList SimulatedUserDefaults::keys() const
 std::shared_ptr<UserDefaults> SimulatedUserDefaults::suite(const QString& name)
 {
     auto& s = m_suites[name];
-    if (!s)
-        s = std::make_shared<SimulatedUserDefaults>();
+    if (!s) {
+        auto suite = std::make_shared<SimulatedUserDefaults>();
+        suite->refusesSaves = refusesSaves;
+        s = suite;
+    }
     return s;
 }
 

@@ -18,6 +18,9 @@ public:
     QStringList keys() const override;
     std::shared_ptr<UserDefaults> suite(const QString& name) override;
 
+    // Every later write and removal fails to save, as on a read-only configuration folder.
+    bool refusesSaves = false;
+
 private:
     QMap<QString, Value> m_values;
     QHash<QString, std::shared_ptr<UserDefaults>> m_suites;

@@ -1,0 +1,12 @@
+#include "AIProviders/AIProvidersStrings.h"
+
+#include "SecurityCore/ModuleStrings.h"
+
+namespace AIProvidersStrings {
+
+QString string(const QString& key)
+{
+    return ModuleStrings::lookup(QStringLiteral("AIProviders"), key);
+}
+
+} // namespace AIProvidersStrings
