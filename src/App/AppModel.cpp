@@ -72,6 +72,11 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
 {
     // The permission states first: the menu-bar icon and the selection toolbar depend on them.
     m_permissions = std::make_unique<PermissionMonitor>(m_services.permissions, std::move(pollTimer));
+    m_ai = std::make_unique<AIViewModel>(
+        AIViewModel::Dependencies{m_services.userDefaults, m_services.keychain, m_services.workspace, nullptr,
+                                  m_hooks.signInKeyExchange});
+    m_ai->onCustomActionsChanged = [this] { publishCustomFinderActions(); };
+    m_pluginImportWindow = std::make_unique<PluginImportWindow>();
     m_newFileHotKey = std::make_unique<GlobalHotKey>(m_services.hotKeys);
     m_selectionMonitor = std::make_unique<SelectionMonitor>(m_services);
     connect(this, &AppModel::selectionSettingsChanged, this, &AppModel::applySelectionSettings);
@@ -103,6 +108,14 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
                 updateMenuBarSymbol();
             });
     connect(this, &AppModel::hasCompletedOnboardingChanged, this, &AppModel::updateMenuBarSymbol);
+    // The extension offers the actions that need a model only while one can answer.
+    auto followAIReadiness = [this] {
+        FinderMenuPreferences menu = m_menuPreferences;
+        menu.isAIConfigured = isAIReady();
+        setMenuPreferences(menu);
+    };
+    connect(m_ai.get(), &AIViewModel::hasStoredKeyChanged, this, followAIReadiness);
+    connect(m_ai.get(), &AIViewModel::providerIDChanged, this, followAIReadiness);
     // Later: a save may fail in the middle of writing several keys. Once: a failure met while
     // announcing the reload would only start another.
     connect(m_services.userDefaults.get(), &Platform::UserDefaults::saveFailed, this, [this] {
@@ -501,10 +514,15 @@ void AppModel::syncSelectionMonitor()
 
 void AppModel::publishCustomFinderActions()
 {
-    // The user's own AI actions of scope files become custom file-manager actions. They are kept
-    // by the AI actions, which this build does not have yet, so the list is empty.
+    // The user's own actions on files become the file-manager extension's custom actions.
     FinderMenuPreferences menu = m_menuPreferences;
     menu.customActions = {};
+    for (const AIActionTemplate& action : m_ai->customActions()) {
+        if (action.scope != ActionScope::files)
+            continue;
+        menu.customActions.append(CustomFinderAction{action.id, action.titleKey, action.symbolName,
+                                                     action.supportedContexts, action.kind.needsModel()});
+    }
     setMenuPreferences(menu);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AI/AIViewModel.h"
+#include "AI/PluginPasteView.h"
 #include "ActionCore/ActionPreferences.h"
 #include "App/UsagePreset.h"
 #include "ContextCore/SearchEngine.h"
@@ -42,6 +44,7 @@ public:
     // What the model does towards the user outside its own state.
     struct Hooks {
         std::function<void()> alertSound; // the system's alert sound
+        QUrl signInKeyExchange;           // where the sign-in exchanges its code; OpenRouter's when empty
     };
 
     inline static const QString extensionBundleID = QStringLiteral("com.corvish.app.FinderExtension");
@@ -57,6 +60,9 @@ public:
 
     const Platform::Services& services() const { return m_services; }
     PermissionMonitor& permissions() { return *m_permissions; }
+    // Everything AI: provider, keys, custom actions; and the window for opened plug-in files.
+    AIViewModel& ai() { return *m_ai; }
+    PluginImportWindow& pluginImportWindow() { return *m_pluginImportWindow; }
     const PermissionMonitor& permissions() const { return *m_permissions; }
 
     // Settings
@@ -159,6 +165,8 @@ private:
     Hooks m_hooks;
     PrivacyLog::Logger m_logger;
     std::unique_ptr<PermissionMonitor> m_permissions;
+    std::unique_ptr<AIViewModel> m_ai;
+    std::unique_ptr<PluginImportWindow> m_pluginImportWindow;
 
     bool m_hasCompletedOnboarding = false;
     UsagePreset m_preset = UsagePreset::everyday;
