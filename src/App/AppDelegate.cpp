@@ -36,6 +36,13 @@ void AppDelegate::applicationDidFinishLaunching()
         });
 }
 
+void AppDelegate::applicationWillTerminate()
+{
+    m_model.telemetry().flush();
+    // No event loop runs after this one: without the wait the batch would never leave.
+    m_model.telemetry().waitForRequests(std::chrono::seconds(2));
+}
+
 void AppDelegate::startListening()
 {
     if (!m_handler) {
@@ -49,6 +56,7 @@ void AppDelegate::startListening()
             },
         };
         m_handler = std::make_unique<FinderActionHandler>(m_model.services(), m_alerts, std::move(hooks));
+        m_handler->setTelemetry(&m_model.telemetry());
     }
     m_handler->startListening();
 }
@@ -73,6 +81,10 @@ void AppDelegate::open(const QList<QUrl>& urls)
         PluginPasteView::Options options;
         if (!source)
             options.initialProblem = source.error();
+        options.onAdded = [model = QPointer<AppModel>(&m_model)] {
+            if (model)
+                model->telemetry().send(TelemetryEvent::pluginAdded(TelemetryEvent::PluginSource::importedFile));
+        };
         m_model.pluginImportWindow().present(source.value_or(QString()), m_model.ai(), std::move(options));
     }
 }

@@ -23,6 +23,9 @@ public:
     ~AppDelegate() override;
 
     void applicationDidFinishLaunching();
+    // Quitting: the pending usage reports are sent (waiting for them at most a moment);
+    // nothing else is torn down.
+    void applicationWillTerminate();
     void startListening();
 
     // Each URL in order: a file is read as a plug-in source and shown in the import window; any

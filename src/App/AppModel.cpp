@@ -3,13 +3,18 @@
 #include "LocalActions/FileCreator.h"
 #include "LocalActions/FileNameVariables.h"
 #include "LocalActions/LocalActionsStrings.h"
+#include "ContextCore/StandardOrder.h"
+#include "LocalActions/AppLauncher.h"
 #include "LocalActions/SharedPreferencesStore.h"
+#include "ScrollCore/ScrollSettingsStore.h"
 #include "SecurityCore/KeychainStore.h"
 #include "Selection/CurrencyPreference.h"
 #include "System/FinderWindowReader.h"
 #include "System/LaunchAtLogin.h"
+#include "ContextCore/VersionOrder.h"
 
 #include <QCalendar>
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QScopedValueRollback>
 #include <QTimer>
@@ -28,7 +33,6 @@ const QString keyOutputLanguage = QStringLiteral("ai.outputLanguage");
 const QString keyProvider = QStringLiteral("ai.provider");
 const QString keyShortcut = QStringLiteral("shortcut.newFile");
 const QString keyTelemetry = QStringLiteral("telemetry.enabled");
-const QString keyScroll = QStringLiteral("scroll.settings");
 const QString keyRadial = QStringLiteral("radial.settings");
 const QString keyLaunchDefault = QStringLiteral("launch.defaultApplied");
 
@@ -69,15 +73,39 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
     , m_services(std::move(services))
     , m_hooks(std::move(hooks))
     , m_logger(PrivacyLog::logger(QStringLiteral("AppModel")))
+    , m_network(std::make_unique<QNetworkAccessManager>())
 {
     // The permission states first: the menu-bar icon and the selection toolbar depend on them.
     m_permissions = std::make_unique<PermissionMonitor>(m_services.permissions, std::move(pollTimer));
     m_ai = std::make_unique<AIViewModel>(
-        AIViewModel::Dependencies{m_services.userDefaults, m_services.keychain, m_services.workspace, nullptr,
+        AIViewModel::Dependencies{m_services.userDefaults, m_services.keychain, m_services.workspace,
+                                  // Shares the model's session, which outlives it.
+                                  std::shared_ptr<QNetworkAccessManager>(std::shared_ptr<void>(), m_network.get()),
                                   m_hooks.signInKeyExchange});
-    m_ai->onCustomActionsChanged = [this] { publishCustomFinderActions(); };
+    m_ai->onCustomActionsChanged = [this] {
+        FinderMenuPreferences menu = m_menuPreferences;
+        publishCustomFinderActions(menu);
+        setMenuPreferences(menu);
+    };
     m_pluginImportWindow = std::make_unique<PluginImportWindow>();
+    // Smooth scrolling starts disabled; the stored settings are applied below.
+    m_scroll = std::make_unique<ScrollEngine>(
+        ScrollEngine::Environment{.taps = m_services.eventTaps,
+                                  .refreshRates =
+                                      [screens = m_services.screens] {
+                                          QList<double> rates;
+                                          for (const auto& screen : screens->screens())
+                                              rates << screen.refreshRate;
+                                          return rates;
+                                      }},
+        ScrollSettings::defaults());
+    // No window list says which application is under the pointer here: the one in front stands in.
+    if (const auto front = m_services.workspace->frontmostApplication())
+        m_scroll->setFrontmostApplication(front->bundleIdentifier);
+    connect(m_services.workspace.get(), &Platform::Workspace::applicationActivated, this,
+            [this](const Platform::ApplicationInfo& app) { m_scroll->setFrontmostApplication(app.bundleIdentifier); });
     m_newFileHotKey = std::make_unique<GlobalHotKey>(m_services.hotKeys);
+    makeUpdateServices();
     m_selectionMonitor = std::make_unique<SelectionMonitor>(m_services);
     connect(this, &AppModel::selectionSettingsChanged, this, &AppModel::applySelectionSettings);
 
@@ -86,15 +114,16 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
     if (!defaults.contains(keyAutoShow))
         defaults.setBool(keyAutoShow, true);
 
+    // One save: every save rewrites and flushes the settings and the extension's file, which
+    // reflects the loaded preferences after every start.
     FinderMenuPreferences menu = m_menuPreferences;
     menu.isAIConfigured = isAIReady();
+    publishCustomFinderActions(menu);
     setMenuPreferences(menu);
-    publishCustomFinderActions();
-    // The extension's file reflects the loaded preferences after every start.
-    saveMenuPreferences();
 
     pushSelectionSettings();
     applyOutputLanguage();
+    m_scroll->apply(m_scrollSettings);
     applySelectionSettings();
     syncSelectionMonitor();
     applyNewFileShortcut();
@@ -127,6 +156,46 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
             reloadAfterFailedSave();
         });
     });
+
+    // The one start-up task: the automatic update check decides itself whether one is due.
+    QTimer::singleShot(0, this, [this] { m_updates->checkIfDue(m_services.clock->now()); });
+
+    // The start-up event, last.
+    QStringList granted;
+    for (auto it = m_permissions->granted().begin(); it != m_permissions->granted().end(); ++it)
+        if (it.value())
+            granted << toRaw(it.key());
+    telemetry().send(TelemetryEvent::launched(granted, isAIReady(), scrollEnabled()));
+}
+
+void AppModel::makeUpdateServices()
+{
+    const QString running = m_services.systemInfo->applicationVersion();
+    const QString version = running.isEmpty() ? QStringLiteral("0") : running;
+    // Only a copy installed from a release bundle replaces itself; a build folder never does.
+    UpdateInstaller::Options options;
+    options.quit = [] { QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection); };
+    m_updateInstaller = std::make_unique<UpdateInstaller>(
+        UpdateInstaller::bundleContaining(QCoreApplication::applicationFilePath()), version, m_network.get(),
+        m_services.archiveExtractor, m_services.codeSignature, options);
+    m_updates = std::make_unique<UpdateChecker>(
+        m_hooks.updateEndpoint.isEmpty() ? QUrl(updateEndpoint) : m_hooks.updateEndpoint, m_network.get(),
+        m_services.userDefaults, version, dotted(m_services.systemInfo->operatingSystemVersion()));
+}
+
+TelemetryClient& AppModel::telemetry()
+{
+    if (!m_telemetry) {
+        // Read from the defaults, not from the model's switch.
+        const bool enabled = m_services.userDefaults->boolValue(keyTelemetry).value_or(false);
+        TelemetryClient::Options options;
+        options.baseURL = m_hooks.telemetryService;
+        m_telemetry = std::make_unique<TelemetryClient>(
+            telemetryAppID, TelemetryClient::Destination::v2(telemetryNamespace),
+            TelemetryEnvironment::current(*m_services.systemInfo),
+            TelemetryClient::installationID(*m_services.userDefaults), false, m_network.get(), enabled, options);
+    }
+    return *m_telemetry;
 }
 
 void AppModel::reloadAfterFailedSave()
@@ -134,6 +203,7 @@ void AppModel::reloadAfterFailedSave()
     const bool aiConfigured = m_menuPreferences.isAIConfigured;
     loadSettings();
     m_menuPreferences.isAIConfigured = aiConfigured;
+    telemetry().setEnabled(m_telemetryEnabled);
     m_logger.warning(QStringLiteral("A setting could not be saved; showing what is stored"));
     const QScopedValueRollback guard(m_reloading, true);
     emit hasCompletedOnboardingChanged();
@@ -183,7 +253,7 @@ void AppModel::loadSettings()
     if (const auto data = d.dataValue(keyShortcut))
         m_newFileShortcut = GlobalHotKey::Combination::fromJsonData(*data);
     m_telemetryEnabled = d.boolValue(keyTelemetry).value_or(false);
-    m_scrollSettings = storedDocument(d, keyScroll);
+    m_scrollSettings = ScrollSettingsStore::load(d);
     m_radialSettings = storedDocument(d, keyRadial);
     m_preset = UsagePresets::fromRaw(d.stringValue(keyPreset).value_or(QString())).value_or(UsagePreset::everyday);
 }
@@ -421,32 +491,72 @@ void AppModel::setFinderMenuEnabled(bool enabled)
     setMenuPreferences(menu);
 }
 
-void AppModel::setScrollSettings(const QJsonObject& settings)
+namespace {
+QString radialShape(const QJsonObject& settings)
+{
+    return settings.value(QStringLiteral("shape")).toString(QStringLiteral("circle"));
+}
+} // namespace
+
+void AppModel::setScrollSettings(const ScrollSettings& settings)
 {
     const bool changed = settings != m_scrollSettings;
-    m_scrollSettings = settings;
-    m_services.userDefaults->setData(keyScroll, QJsonDocument(settings).toJson(QJsonDocument::Compact));
+    const ScrollSettings previous = std::exchange(m_scrollSettings, settings);
+    ScrollSettingsStore::save(settings, *m_services.userDefaults);
+    m_scroll->apply(settings);
+    if (settings.isEnabled != previous.isEnabled)
+        telemetry().send(TelemetryEvent::scrollEnabled(settings.isEnabled));
+    if (settings.global.preset != previous.global.preset)
+        telemetry().send(TelemetryEvent::scrollPresetChosen(toRaw(settings.global.preset)));
     if (changed)
         emit scrollSettingsChanged();
 }
 
-bool AppModel::scrollEnabled() const
-{
-    return m_scrollSettings.value(QStringLiteral("isEnabled")).toBool(false);
-}
-
 void AppModel::setScrollEnabled(bool enabled)
 {
-    QJsonObject settings = m_scrollSettings;
-    settings.insert(QStringLiteral("isEnabled"), enabled);
+    ScrollSettings settings = m_scrollSettings;
+    settings.isEnabled = enabled;
     setScrollSettings(settings);
+}
+
+void AppModel::setScrollModifier(ScrollModifier modifier, ScrollModifierAction action)
+{
+    ScrollSettings settings = m_scrollSettings;
+    settings.modifiers.action(modifier) = action;
+    setScrollSettings(settings);
+}
+
+QList<ScrollAppEntry> AppModel::scrollApps() const
+{
+    QList<ScrollAppEntry> entries;
+    const auto& workspace = *m_services.workspace;
+    for (const auto& app : m_scrollSettings.apps) {
+        ScrollAppEntry entry{.bundleIdentifier = app.bundleIdentifier, .mode = app.mode};
+        if (const auto url = workspace.applicationURL(app.bundleIdentifier)) {
+            entry.name = AppLauncher::displayName(workspace, *url);
+            entry.icon = QIcon::fromTheme(app.bundleIdentifier, QIcon::fromTheme(QStringLiteral("application-x-executable")));
+            entry.isInstalled = true;
+        } else {
+            entry.name = ScrollSettings::displayName(app.bundleIdentifier);
+            entry.icon = QIcon::fromTheme(QStringLiteral("application-x-executable"));
+        }
+        entries.append(entry);
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const auto& a, const auto& b) { return StandardOrder::less(a.name, b.name); });
+    return entries;
 }
 
 void AppModel::setRadialSettings(const QJsonObject& settings)
 {
     const bool changed = settings != m_radialSettings;
-    m_radialSettings = settings;
+    const QJsonObject previous = std::exchange(m_radialSettings, settings);
     m_services.userDefaults->setData(keyRadial, QJsonDocument(settings).toJson(QJsonDocument::Compact));
+    const bool enabled = settings.value(QStringLiteral("isEnabled")).toBool(false);
+    if (enabled != previous.value(QStringLiteral("isEnabled")).toBool(false))
+        telemetry().send(TelemetryEvent::radialEnabled(enabled));
+    if (radialShape(settings) != radialShape(previous))
+        telemetry().send(TelemetryEvent::radialShapeChosen(radialShape(settings)));
     if (changed)
         emit radialSettingsChanged();
 }
@@ -456,6 +566,7 @@ void AppModel::setTelemetryEnabled(bool enabled)
     const bool changed = enabled != m_telemetryEnabled;
     m_telemetryEnabled = enabled;
     m_services.userDefaults->setBool(keyTelemetry, enabled);
+    telemetry().setEnabled(enabled);
     if (changed)
         emit telemetryEnabledChanged();
 }
@@ -512,10 +623,9 @@ void AppModel::syncSelectionMonitor()
                       .arg(int(setting)));
 }
 
-void AppModel::publishCustomFinderActions()
+void AppModel::publishCustomFinderActions(FinderMenuPreferences& menu) const
 {
     // The user's own actions on files become the file-manager extension's custom actions.
-    FinderMenuPreferences menu = m_menuPreferences;
     menu.customActions = {};
     for (const AIActionTemplate& action : m_ai->customActions()) {
         if (action.scope != ActionScope::files)
@@ -523,7 +633,6 @@ void AppModel::publishCustomFinderActions()
         menu.customActions.append(CustomFinderAction{action.id, action.titleKey, action.symbolName,
                                                      action.supportedContexts, action.kind.needsModel()});
     }
-    setMenuPreferences(menu);
 }
 
 void AppModel::applyNewFileShortcut()
@@ -571,6 +680,7 @@ void AppModel::createFileInFrontmostFinderWindow()
 
 void AppModel::launch(const QString& bundleIdentifier)
 {
+    telemetry().send(TelemetryEvent::radialItemLaunched());
     for (const auto& app : m_services.workspace->runningApplications()) {
         if (app.bundleIdentifier == bundleIdentifier) {
             // Activate on the next turn, once this application has stepped back.

@@ -10,12 +10,18 @@
 #include "MenuBar/MenuBarView.h"
 #include "Onboarding/OnboardingStep.h"
 #include "Platform/Services.h"
+#include "ScrollCore/ScrollEngine.h"
 #include "SecurityCore/PrivacyLog.h"
+#include "Settings/ScrollSettingsView.h"
 #include "Selection/SelectionMonitor.h"
 #include "System/GlobalHotKey.h"
 #include "System/PermissionMonitor.h"
+#include "Telemetry/TelemetryClient.h"
+#include "Updates/UpdateChecker.h"
+#include "Updates/UpdateInstaller.h"
 
 #include <QJsonObject>
+#include <QNetworkAccessManager>
 #include <QObject>
 #include <QSet>
 
@@ -38,14 +44,23 @@ struct SelectionSettings {
 // The application's one model: it owns the long-lived services and holds the user's settings.
 // Every setting is written to the user defaults the moment it is set and pushed into the service
 // concerned; observers hear only of real changes. Main thread only.
-class AppModel : public QObject, public MenuBarView::Model {
+class AppModel : public QObject, public MenuBarView::Model, public ScrollSettingsView::Model {
     Q_OBJECT
 public:
     // What the model does towards the user outside its own state.
     struct Hooks {
         std::function<void()> alertSound; // the system's alert sound
         QUrl signInKeyExchange;           // where the sign-in exchanges its code; OpenRouter's when empty
+        // Where usage reports go; empty: the real ingestion service.
+        QString telemetryService;
+        // The version service; empty: the product web site's.
+        QUrl updateEndpoint;
     };
+
+    // The usage-report client's identity with the ingestion service.
+    inline static const QString telemetryAppID = QStringLiteral("5B1E0A93-7C42-4F6D-8E2B-0D9A6C3F1B74");
+    inline static const QString telemetryNamespace = QStringLiteral("com.corvish.ambrel");
+    inline static const QString updateEndpoint = QStringLiteral("https://ambrel.corvish.com/api/version");
 
     inline static const QString extensionBundleID = QStringLiteral("com.corvish.app.FinderExtension");
     inline static const QString credentialsService = QStringLiteral("com.corvish.credentials");
@@ -59,6 +74,12 @@ public:
     static void setShared(AppModel* model);
 
     const Platform::Services& services() const { return m_services; }
+    // The one network session every service of the model sends with.
+    QNetworkAccessManager& network() { return *m_network; }
+    // The usage reporter, made on first use; send it events from anywhere.
+    TelemetryClient& telemetry();
+    UpdateChecker& updates() { return *m_updates; }
+    UpdateInstaller& updateInstaller() { return *m_updateInstaller; }
     PermissionMonitor& permissions() { return *m_permissions; }
     // Everything AI: provider, keys, custom actions; and the window for opened plug-in files.
     AIViewModel& ai() { return *m_ai; }
@@ -93,11 +114,16 @@ public:
     bool finderMenuEnabled() const override { return !m_menuPreferences.isFullyDisabled(); }
     void setFinderMenuEnabled(bool enabled) override;
 
-    // The scroll and radial settings documents as stored; their features read them.
-    const QJsonObject& scrollSettings() const { return m_scrollSettings; }
-    void setScrollSettings(const QJsonObject& settings);
-    bool scrollEnabled() const override;
+    // Smooth scrolling: every assignment is stored and applied to the engine.
+    const ScrollSettings& scrollSettings() const override { return m_scrollSettings; }
+    void setScrollSettings(const ScrollSettings& settings) override;
+    bool scrollEnabled() const override { return m_scrollSettings.isEnabled; }
     void setScrollEnabled(bool enabled) override;
+    void setScrollModifier(ScrollModifier modifier, ScrollModifierAction action) override;
+    QList<ScrollAppEntry> scrollApps() const override;
+    std::optional<Platform::EventTaps::StartFailure> scrollStartFailure() const override { return m_scroll->startFailure(); }
+    ScrollEngine& scroll() { return *m_scroll; }
+    // The radial settings document as stored; the radial menu reads it.
     const QJsonObject& radialSettings() const { return m_radialSettings; }
     void setRadialSettings(const QJsonObject& settings);
 
@@ -119,7 +145,7 @@ public:
     bool selectionToolbarWanted() const { return m_selectionWanted; }
     SelectionMonitor& selectionMonitor() { return *m_selectionMonitor; }
     void syncSelectionMonitor() override;
-    void publishCustomFinderActions();
+    void publishCustomFinderActions(FinderMenuPreferences& menu) const;
     void applyNewFileShortcut();
     void createFileInFrontmostFinderWindow();
     // Brings the application to the front, or opens it.
@@ -150,6 +176,7 @@ signals:
 
 private:
     void loadSettings();
+    void makeUpdateServices();
     // After a change that could not be saved: what the settings hold again, announced.
     void reloadAfterFailedSave();
     bool m_reloadScheduled = false;
@@ -164,6 +191,10 @@ private:
     Platform::Services m_services;
     Hooks m_hooks;
     PrivacyLog::Logger m_logger;
+    std::unique_ptr<QNetworkAccessManager> m_network;
+    std::unique_ptr<TelemetryClient> m_telemetry;
+    std::unique_ptr<UpdateInstaller> m_updateInstaller;
+    std::unique_ptr<UpdateChecker> m_updates;
     std::unique_ptr<PermissionMonitor> m_permissions;
     std::unique_ptr<AIViewModel> m_ai;
     std::unique_ptr<PluginImportWindow> m_pluginImportWindow;
@@ -173,7 +204,8 @@ private:
     ActionPreferences m_actionPreferences;
     QSet<QString> m_blockedApps;
     FinderMenuPreferences m_menuPreferences;
-    QJsonObject m_scrollSettings;
+    ScrollSettings m_scrollSettings = ScrollSettings::defaults();
+    std::unique_ptr<ScrollEngine> m_scroll;
     QJsonObject m_radialSettings;
     bool m_telemetryEnabled = false;
     std::optional<OnboardingStep> m_pendingOnboardingStep;

@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include "LocalActions/LocalActionsStrings.h"
+#include "Telemetry/TelemetryClient.h"
 
 FinderActionHandler::FinderActionHandler(Platform::Services services, std::shared_ptr<AlertPresenter> alerts, Hooks hooks,
                                          QObject* parent)
@@ -30,6 +31,8 @@ FinderActionHandler::~FinderActionHandler()
 
 void FinderActionHandler::startListening()
 {
+    // What a paste killed part-way left behind goes before new requests are served.
+    PartialCopies::sweep(FinderActionExecutor::transferJournal(m_services.folders), *FileOperations::standard());
     if (!m_observer) {
         // A notification carries nothing: it only says that the queue should be read.
         m_observer = m_services.notifications->observe(QString::fromLatin1(FinderActionHandoff::notificationName),
@@ -64,6 +67,11 @@ void FinderActionHandler::drainQueue()
 
 void FinderActionHandler::perform(const FinderActionRequest& request)
 {
+    if (m_telemetry) {
+        const bool custom = FinderActionCatalog::isCustom(request.actionID);
+        m_telemetry->send(TelemetryEvent::actionRun(custom ? TelemetryEvent::customAction : request.actionID,
+                                                    TelemetryEvent::EntryPoint::finder));
+    }
     if (FinderActionCatalog::isCustom(request.actionID)) {
         const auto action = m_hooks.customAction ? m_hooks.customAction(request.actionID) : std::nullopt;
         if (!action) {

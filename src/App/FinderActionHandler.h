@@ -8,6 +8,9 @@
 #include "SecurityCore/PrivacyLog.h"
 
 #include <QObject>
+#include <QPointer>
+
+class TelemetryClient;
 
 #include <functional>
 #include <memory>
@@ -31,6 +34,8 @@ public:
 
     // Observes the extension's notification, then drains what was queued while we were away.
     void startListening();
+    // Where every request is reported before it is performed; none reports nothing.
+    void setTelemetry(TelemetryClient* telemetry) { m_telemetry = telemetry; }
     void drainQueue();
     void perform(const FinderActionRequest& request);
 
@@ -48,4 +53,5 @@ private:
     std::optional<Platform::DistributedNotifications::Token> m_observer;
     bool m_draining = false;
     bool m_drainAgain = false;
+    QPointer<TelemetryClient> m_telemetry;
 };

@@ -57,13 +57,17 @@ int main(int argc, char** argv)
     }
 
     auto alerts = std::make_shared<DesktopAlertPresenter>();
-    AppModel model(services, AppModel::Hooks{.alertSound = [alerts] { alerts->alertSound(); }});
+    // AMBREL_UPDATE_ENDPOINT points the update check at another version service (to try a release).
+    AppModel model(services, AppModel::Hooks{.alertSound = [alerts] { alerts->alertSound(); },
+                                             .telemetryService = {},
+                                             .updateEndpoint = QUrl(qEnvironmentVariable("AMBREL_UPDATE_ENDPOINT"))});
     AppModel::setShared(&model);
     AppDelegate delegate(model, alerts);
     CorvishApp scenes(model);
     scenes.show();
 
     QObject::connect(&instance, &SingleInstance::urlsReceived, &delegate, &AppDelegate::open);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
     QObject::connect(&instance, &SingleInstance::showRequested, &scenes, &CorvishApp::reopen);
     QTimer::singleShot(0, &delegate, [&] {
         delegate.applicationDidFinishLaunching();

@@ -26,8 +26,9 @@ std::optional<double> parseStamp(const QString& text)
 QList<QUrl> existing(const QList<QUrl>& urls, const FileOperations& fileOperations)
 {
     QList<QUrl> kept;
+    // The board is a file any program may write: only items a paste could move count.
     for (const QUrl& url : urls)
-        if (url.isLocalFile() && fileOperations.exists(url.toLocalFile()))
+        if (const auto path = checkedSourcePath(url); path && fileOperations.exists(*path))
             kept.append(url);
     return kept;
 }

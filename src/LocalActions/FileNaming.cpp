@@ -2,7 +2,6 @@
 
 #include "SecurityCore/PathNames.h"
 
-#include <QDir>
 #include <QUuid>
 
 namespace FileNaming {
@@ -13,7 +12,7 @@ constexpr qsizetype maximumNameBytes = 255;
 
 QUrl candidate(const QString& folderPath, const QString& base, const QString& ext)
 {
-    return QUrl::fromLocalFile(QDir(folderPath).filePath(PathNames::withExtension(base, ext)));
+    return QUrl::fromLocalFile(PathNames::join(folderPath, PathNames::withExtension(base, ext)));
 }
 
 } // namespace

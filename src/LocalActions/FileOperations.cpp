@@ -5,11 +5,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QRandomGenerator>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <cerrno>
 #include <cstdio>
 #include <functional>
+#include <limits>
+#include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -145,8 +151,10 @@ int removeTree(const QByteArray& path)
     return removeTree(path, removeOne, removedAny);
 }
 
+using FileCopied = std::function<void(const QByteArray& path)>;
+
 // Copies `from` to the free name `to`; `created` tells whether `to` now exists because of us.
-int copyTree(const QByteArray& from, const QByteArray& to, bool& created)
+int copyTree(const QByteArray& from, const QByteArray& to, bool& created, const FileCopied& copied)
 {
     created = false;
     struct stat st;
@@ -181,7 +189,7 @@ int copyTree(const QByteArray& from, const QByteArray& to, bool& created)
             if (name == "." || name == "..")
                 continue;
             bool childCreated = false;
-            if (const int e = copyTree(from + '/' + name, to + '/' + name, childCreated)) {
+            if (const int e = copyTree(from + '/' + name, to + '/' + name, childCreated, copied)) {
                 result = e;
                 break;
             }
@@ -207,10 +215,57 @@ int copyTree(const QByteArray& from, const QByteArray& to, bool& created)
     created = true;
     if (const int e = copyContents(in.get(), out.get()))
         return e;
+    if (copied)
+        copied(to);
     if (::fchmod(out.get(), st.st_mode & 07777) != 0)
         return lastError();
     ::futimens(out.get(), times);
     return out.close();
+}
+
+// Renames without ever replacing what is at `to`.
+int renameNoReplace(const QByteArray& from, const QByteArray& to)
+{
+    errno = 0;
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    const int e = lastError();
+    if (e != EINVAL && e != ENOSYS)
+        return e;
+    // A file system without the no-replace rename: a file is linked, which never replaces; a
+    // folder is tested, then renamed.
+    struct stat st;
+    if (::lstat(from.constData(), &st) != 0)
+        return lastError();
+    if (!S_ISDIR(st.st_mode)) {
+        if (::link(from.constData(), to.constData()) != 0)
+            return lastError();
+        ::unlink(from.constData());
+        return 0;
+    }
+    if (::lstat(to.constData(), &st) == 0)
+        return EEXIST;
+    return ::rename(from.constData(), to.constData()) == 0 ? 0 : lastError();
+}
+
+QByteArray besideTarget(const QByteArray& to, const QString& name)
+{
+    return to.left(to.lastIndexOf('/') + 1) + QFile::encodeName(name);
+}
+
+// Copies under a temporary name beside `to`, then renames the whole copy into place: a process
+// killed part-way leaves only the temporary, never a part under the real name.
+int copyIntoPlace(const QByteArray& from, const QByteArray& to, const FileCopied& copied)
+{
+    const QByteArray temporary = besideTarget(to, PartialCopies::temporaryName());
+    bool created = false;
+    errno = 0;
+    int e = copyTree(from, temporary, created, copied);
+    if (!e)
+        e = renameNoReplace(temporary, to);
+    if (e && (created || e == EEXIST))
+        removeTree(temporary);
+    return e;
 }
 
 bool isInside(const QString& path, const QString& folder)
@@ -223,12 +278,17 @@ bool isInside(const QString& path, const QString& folder)
 std::optional<QString> checkedLocalPath(const QUrl& url)
 {
     const QString path = url.toLocalFile();
-    if (path.contains(QChar(0)) || !QDir::isAbsolutePath(path))
-        return std::nullopt;
-    const QString last = PathNames::lastComponent(path);
-    if (last == u"." || last == u"..")
+    if (!PathNames::isUsable(path))
         return std::nullopt;
     return QDir::cleanPath(path);
+}
+
+std::optional<QString> checkedSourcePath(const QUrl& url)
+{
+    std::optional<QString> path = checkedLocalPath(url);
+    if (path && PathNames::lastComponent(*path) == u"/")
+        return std::nullopt;
+    return path;
 }
 
 bool FileError::isPermissionRefusal() const
@@ -289,19 +349,19 @@ FileResult DiskFileOperations::createFile(const QString& path, const QByteArray&
 
 FileResult DiskFileOperations::copyItem(const QString& from, const QString& to)
 {
-    if (exists(to))
-        return std::unexpected(FileError{EEXIST});
-    // A folder copied into itself would never end.
-    if (isDirectory(from) && isInside(canonicalPath(QFileInfo(to).absolutePath()), canonicalPath(from)))
-        return std::unexpected(FileError{EINVAL});
+    const QByteArray source = native(from);
     const QByteArray target = native(to);
-    bool created = false;
-    errno = 0;
-    if (const int e = copyTree(native(from), target, created)) {
-        if (created)
-            removeTree(target);
+    // A clash is known before anything is copied, so a large file is never copied in vain.
+    struct stat st;
+    if (::lstat(target.constData(), &st) == 0)
+        return std::unexpected(FileError{EEXIST});
+    if (::lstat(source.constData(), &st) != 0)
+        return std::unexpected(FileError{lastError(ENOENT)});
+    // A folder copied into itself would never end.
+    if (S_ISDIR(st.st_mode) && isInside(canonicalPath(QFileInfo(to).absolutePath()), canonicalPath(from)))
+        return std::unexpected(FileError{EINVAL});
+    if (const int e = copyIntoPlace(source, target, [this](const QByteArray& p) { fileContentsCopied(p); }))
         return std::unexpected(FileError{e});
-    }
     return {};
 }
 
@@ -309,37 +369,22 @@ FileResult DiskFileOperations::moveItem(const QString& from, const QString& to)
 {
     const QByteArray source = native(from);
     const QByteArray target = native(to);
+    // The system refuses a folder moved into itself (EINVAL) and a taken name (EEXIST).
+    if (const int e = renameNoReplace(source, target); e != EXDEV)
+        return e == 0 ? FileResult() : FileResult(std::unexpected(FileError{e}));
     struct stat st;
     if (::lstat(source.constData(), &st) != 0)
         return std::unexpected(FileError{lastError(ENOENT)});
     if (S_ISDIR(st.st_mode) && isInside(canonicalPath(QFileInfo(to).absolutePath()), canonicalPath(from)))
         return std::unexpected(FileError{EINVAL});
-    errno = 0;
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
-        return {};
-    int e = lastError();
-    if (e == EINVAL || e == ENOSYS) {
-        // A file system without the no-replace rename: test, then rename.
-        if (exists(to))
-            return std::unexpected(FileError{EEXIST});
-        errno = 0;
-        if (::rename(source.constData(), target.constData()) == 0)
-            return {};
-        e = lastError();
-    }
-    if (e != EXDEV)
-        return std::unexpected(FileError{e});
-    // Another volume: the source goes only once its copy is whole. A source that cannot go is
-    // not copied at all, or every try would leave one more copy behind.
+    if (::lstat(target.constData(), &st) == 0)
+        return std::unexpected(FileError{EEXIST});
+    // Another volume: the source goes only once its copy is whole and in place. A source that
+    // cannot go is not copied at all, or every try would leave one more copy behind.
     if (!removable(source))
         return std::unexpected(FileError{EACCES});
-    bool created = false;
-    errno = 0;
-    if (const int copyError = copyTree(source, target, created)) {
-        if (created)
-            removeTree(target);
+    if (const int copyError = copyIntoPlace(source, target, [this](const QByteArray& p) { fileContentsCopied(p); }))
         return std::unexpected(FileError{copyError});
-    }
     bool removedAny = false;
     const RemoveEntry remove = [this](const QByteArray& path, bool folder) { return removeEntry(path, folder); };
     if (const int removeError = removeTree(source, remove, removedAny)) {
@@ -405,3 +450,120 @@ FileResult DiskFileOperations::trashItem(const QString& path)
         return {};
     return std::unexpected(FileError{lastError()});
 }
+
+int DiskFileOperations::removeLeftovers(const QString& folder)
+{
+    const QByteArray path = native(folder);
+    DIR* dir = ::opendir(path.constData());
+    if (!dir)
+        return 0;
+    const QByteArray prefix(PartialCopies::prefix);
+    QList<QByteArray> found;
+    while (dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name.startsWith(prefix) && PartialCopies::isLeftover(QFile::decodeName(name)))
+            found.append(name);
+    }
+    ::closedir(dir);
+    int removed = 0;
+    for (const QByteArray& name : std::as_const(found))
+        removed += removeTree((path.endsWith('/') ? path : path + '/') + name) == 0 ? 1 : 0;
+    return removed;
+}
+
+namespace PartialCopies {
+namespace {
+
+// The name's process: "<prefix><pid>-<8 hex digits>", or 0 when the name is not one of ours.
+pid_t processOf(const QString& name)
+{
+    const QLatin1StringView start(prefix);
+    if (!name.startsWith(start))
+        return 0;
+    const QStringView rest = QStringView(name).mid(start.size());
+    const qsizetype dash = rest.indexOf(u'-');
+    if (dash <= 0 || rest.size() - dash - 1 != 8)
+        return 0;
+    for (const QChar c : rest.mid(dash + 1))
+        if (!((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F')))
+            return 0;
+    for (const QChar c : rest.left(dash))
+        if (c < u'0' || c > u'9')
+            return 0;
+    bool ok = false;
+    const qlonglong pid = rest.left(dash).toLongLong(&ok);
+    return ok && pid > 0 && pid <= std::numeric_limits<pid_t>::max() ? pid_t(pid) : 0;
+}
+
+QByteArray executableOf(const QByteArray& process)
+{
+    char buffer[4096];
+    const ssize_t n = ::readlink(("/proc/" + process + "/exe").constData(), buffer, sizeof buffer);
+    return n > 0 ? QByteArray(buffer, n) : QByteArray();
+}
+
+// A process of this program runs under that number. A number taken over by another program
+// does not count; where that cannot be told, the process counts as running.
+bool running(pid_t pid)
+{
+    if (::kill(pid, 0) != 0 && errno == ESRCH)
+        return false;
+    const QByteArray other = executableOf(QByteArray::number(pid));
+    return other.isEmpty() || other == executableOf("self");
+}
+
+} // namespace
+
+QString temporaryName()
+{
+    const quint32 random = QRandomGenerator::global()->generate();
+    return QLatin1StringView(prefix) + QString::number(::getpid()) + u'-'
+           + QStringLiteral("%1").arg(random, 8, 16, QChar(u'0')).toUpper();
+}
+
+bool isLeftover(const QString& name)
+{
+    const pid_t pid = processOf(name);
+    return pid != 0 && pid != ::getpid() && !running(pid);
+}
+
+void note(const QString& journal, const QString& folder)
+{
+    if (journal.isEmpty() || folder.contains(u'\n'))
+        return;
+    // Each folder once per process; the list is emptied at the next start.
+    static QMutex mutex;
+    static QSet<QString> noted;
+    QMutexLocker lock(&mutex);
+    if (noted.contains(folder))
+        return;
+    QDir().mkpath(QFileInfo(journal).absolutePath());
+    const QByteArray line = QFile::encodeName(folder) + '\n';
+    Descriptor out(::open(native(journal).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (out.valid() && writeAll(out.get(), line.constData(), line.size()) == 0)
+        noted.insert(folder);
+}
+
+int sweep(const QString& journal, FileOperations& fileOperations)
+{
+    QFile file(journal);
+    const QFileInfo info(journal);
+    // Only a plain file of a sensible size is read.
+    if (!info.isFile() || info.isSymLink() || info.size() > (1 << 20) || !file.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    file.close();
+    QSet<QString> folders;
+    int removed = 0;
+    for (const QByteArray& line : lines) {
+        const QString folder = QFile::decodeName(line);
+        if (PathNames::isUsable(folder) && !folders.contains(folder)) {
+            folders.insert(folder);
+            removed += fileOperations.removeLeftovers(QDir::cleanPath(folder));
+        }
+    }
+    QFile::remove(journal);
+    return removed;
+}
+
+} // namespace PartialCopies

@@ -5,6 +5,7 @@
 #include "LocalActions/FileNameVariables.h"
 #include "LocalActions/FinderActionCatalog.h"
 #include "LocalActions/PathFormatter.h"
+#include "SecurityCore/PathNames.h"
 
 #include <QCalendar>
 
@@ -15,6 +16,7 @@ FinderActionExecutor::FinderActionExecutor(CutPasteboard cutBoard, const Platfor
     , m_workspace(services.workspace)
     , m_clock(services.clock)
     , m_fileOperations(std::move(fileOperations))
+    , m_transferJournal(transferJournal(services.folders))
 {
 }
 
@@ -31,9 +33,14 @@ FinderActionExecutor::Outcome FinderActionExecutor::perform(const ActionDefiniti
     if (id == FinderActionCatalog::newFile().id)
         return createFile(fileTemplate.value_or(FileTemplate::plainText()), snapshot, newFileBaseName);
     if (id == FinderActionCatalog::cut().id) {
-        if (snapshot.selectedFileURLs.isEmpty())
+        // Only what could be moved is recorded: never the root, nor a path unfit to act on.
+        QList<QUrl> items;
+        for (const QUrl& url : snapshot.selectedFileURLs)
+            if (const auto path = checkedSourcePath(url))
+                items.append(QUrl::fromLocalFile(*path));
+        if (items.isEmpty())
             return NothingToDo{};
-        m_cutBoard.write(snapshot.selectedFileURLs);
+        m_cutBoard.write(items);
         return Done{};
     }
     if (id == FinderActionCatalog::paste().id)
@@ -52,6 +59,11 @@ FinderActionExecutor::Outcome FinderActionExecutor::perform(const ActionDefiniti
     }
     // Smart rename, custom actions and unknown identifiers are not performed here.
     return NothingToDo{};
+}
+
+QString FinderActionExecutor::transferJournal(const Platform::Folders& folders)
+{
+    return PathNames::join(folders.appData, QStringLiteral("partial-copies"));
 }
 
 namespace {
@@ -124,7 +136,7 @@ FinderActionExecutor::Outcome FinderActionExecutor::paste(const ContextSnapshot&
     if (!folderPath || !m_fileOperations->isDirectory(*folderPath))
         return Failed{destinationMissingKey}; // the cut stays for a paste elsewhere
 
-    const TransferResult result = TransferOperation(m_fileOperations)
+    const TransferResult result = TransferOperation(m_fileOperations, m_transferJournal)
                                       .perform(TransferOperation::Mode::move, items, *folder, ConflictResolution::keepBoth);
     if (result.failed.isEmpty()) {
         m_cutBoard.clear();

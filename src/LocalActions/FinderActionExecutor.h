@@ -63,6 +63,10 @@ public:
                     const std::optional<FileTemplate>& fileTemplate, const std::optional<QString>& terminalBundleID,
                     const QString& newFileBaseName);
 
+    // Where pastes note the folders they copy into, so that what a killed paste left there is
+    // removed at the next start (PartialCopies::sweep).
+    static QString transferJournal(const Platform::Folders& folders);
+
 private:
     // The one selected folder, else the window's folder.
     static std::optional<QUrl> destinationDirectory(const ContextSnapshot& snapshot);
@@ -78,4 +82,5 @@ private:
     std::shared_ptr<Platform::Workspace> m_workspace;
     std::shared_ptr<Platform::Clock> m_clock;
     std::shared_ptr<FileOperations> m_fileOperations;
+    QString m_transferJournal;
 };

@@ -1,6 +1,7 @@
 #include "LocalActions/FinderActionHandoff.h"
 
 #include "Platform/DistributedNotifications.h"
+#include "SecurityCore/PathNames.h"
 #include "SecurityCore/PrivacyLog.h"
 
 #include <QDir>
@@ -42,7 +43,7 @@ QString fileName(const QDateTime& now, const QUuid& id)
 
 QString queueDirectory(const Platform::Folders& folders)
 {
-    return QDir(folders.extensionContainer).filePath(QString::fromLatin1(queueDirectoryName));
+    return PathNames::join(folders.extensionContainer, QString::fromLatin1(queueDirectoryName));
 }
 
 std::expected<QString, EnqueueError> enqueue(const FinderActionRequest& request, const Platform::Folders& folders,
@@ -52,7 +53,7 @@ std::expected<QString, EnqueueError> enqueue(const FinderActionRequest& request,
     if (!QDir().mkpath(folder))
         return std::unexpected(EnqueueError{EnqueueError::Step::createFolder, QStringLiteral("cannot create the queue folder")});
 
-    const QString path = QDir(folder).filePath(fileName(now, QUuid::createUuid()));
+    const QString path = PathNames::join(folder, fileName(now, QUuid::createUuid()));
     // The temporary file of QSaveFile does not end in ".json", so a drain never reads it.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -83,14 +84,14 @@ QList<FinderActionRequest> drain(const Platform::Folders& folders, const RemoveF
     QMutexLocker lock(&handledMutex);
     QSet<QString> present;
     for (const QString& name : std::as_const(names))
-        present.insert(dir.filePath(name));
+        present.insert(PathNames::join(dir.path(), name));
     for (auto it = handled().begin(); it != handled().end();)
         it = present.contains(*it) ? std::next(it) : handled().erase(it);
 
     for (const QString& name : std::as_const(names)) {
         if (!name.endsWith(suffix))
             continue;
-        const QString path = dir.filePath(name);
+        const QString path = PathNames::join(dir.path(), name);
         if (handled().contains(path))
             continue;
         handled().insert(path);

@@ -1,5 +1,7 @@
 #include "LocalActions/FinderActionRequest.h"
 
+#include "SecurityCore/PathNames.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -48,6 +50,11 @@ std::expected<FinderActionRequest, DecodingError> fromJson<FinderActionRequest>(
     if (!paths)
         return std::unexpected(paths.error());
     r.selectedPaths = *paths;
+    // Paths come from another program: one unfit to act on makes the whole request unfit, before
+    // anything classifies, names or moves the files.
+    for (const QString& path : std::as_const(r.selectedPaths))
+        if (!PathNames::isUsable(path))
+            return std::unexpected(DecodingError{QStringLiteral("a selected path is not an absolute path to act on")});
 
     auto baseName = Coding::requiredString(object, keyBaseName);
     if (!baseName)
@@ -62,6 +69,8 @@ std::expected<FinderActionRequest, DecodingError> fromJson<FinderActionRequest>(
             return std::unexpected(v.error());
         *field = *v;
     }
+    if (r.directoryPath && !PathNames::isUsable(*r.directoryPath))
+        return std::unexpected(DecodingError{QStringLiteral("the folder is not an absolute path to act on")});
     return r;
 }
 

@@ -2,6 +2,7 @@
 
 #include <libheif/heif.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -88,12 +89,14 @@ std::optional<QImage> read(const QByteArray& file, bool applyTransformations)
     const uint8_t* plane = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
     if (!plane || width <= 0 || height <= 0)
         return std::nullopt;
-    QImage result(width, height, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-    if (result.isNull())
+    // The image reads libheif's own pixels and releases them with it: no copy.
+    heif_image* pixels = image.release();
+    QImage result(plane, width, height, stride, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888,
+                  [](void* p) { heif_image_release(static_cast<heif_image*>(p)); }, pixels);
+    if (result.isNull()) {
+        heif_image_release(pixels);
         return std::nullopt;
-    const size_t rowBytes = size_t(width) * (alpha ? 4 : 3);
-    for (int y = 0; y < height; ++y)
-        std::memcpy(result.scanLine(y), plane + qsizetype(y) * stride, rowBytes);
+    }
     return result;
 }
 
@@ -113,9 +116,9 @@ std::optional<QByteArray> encode(const QImage& image, int quality)
         return std::nullopt;
 
     const bool alpha = image.hasAlphaChannel();
-    const QImage source = image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-    const int width = source.width();
-    const int height = source.height();
+    const QImage::Format planeFormat = alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888;
+    const int width = image.width();
+    const int height = image.height();
     heif_image* rawImage = nullptr;
     if (!ok(heif_image_create(width, height, heif_colorspace_RGB,
                               alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, &rawImage)))
@@ -127,9 +130,26 @@ std::optional<QByteArray> encode(const QImage& image, int quality)
     uint8_t* plane = heif_image_get_plane(heifImage.get(), heif_channel_interleaved, &stride);
     if (!plane)
         return std::nullopt;
+    // Converted straight into libheif's plane, never through a copy of the whole image.
     const size_t rowBytes = size_t(width) * (alpha ? 4 : 3);
-    for (int y = 0; y < height; ++y)
-        std::memcpy(plane + qsizetype(y) * stride, source.constScanLine(y), rowBytes);
+    if (image.format() == planeFormat) {
+        for (int y = 0; y < height; ++y)
+            std::memcpy(plane + qsizetype(y) * stride, image.constScanLine(y), rowBytes);
+    } else {
+        // A band of rows at a time keeps the converted part small.
+        constexpr int band = 64;
+        for (int top = 0; top < height; top += band) {
+            const int rows = std::min(band, height - top);
+            QImage part(image.constScanLine(top), width, rows, image.bytesPerLine(), image.format());
+            if (image.colorCount() > 0)
+                part.setColorTable(image.colorTable());
+            const QImage converted = part.convertToFormat(planeFormat);
+            if (converted.isNull())
+                return std::nullopt;
+            for (int y = 0; y < rows; ++y)
+                std::memcpy(plane + qsizetype(top + y) * stride, converted.constScanLine(y), rowBytes);
+        }
+    }
 
     heif_image_handle* rawHandle = nullptr;
     if (!ok(heif_context_encode_image(context.get(), heifImage.get(), encoder.get(), nullptr, &rawHandle)))

@@ -68,15 +68,13 @@ std::optional<QImage> readFirstImage(const QString& path, bool applyOrientation)
 }
 
 // The pixels and their colour space alone: a decoded image carries the source's text chunks and
-// comments, which the writers would copy.
+// comments, which the writers would copy. The result reads the same pixel memory, without a copy,
+// so `image` must outlive it.
 QImage withoutMetadata(const QImage& image)
 {
-    QImage bare(image.width(), image.height(), image.format());
+    QImage bare(image.constBits(), image.width(), image.height(), image.bytesPerLine(), image.format());
     if (bare.isNull())
         return bare;
-    const qsizetype rowBytes = std::min(image.bytesPerLine(), bare.bytesPerLine());
-    for (int y = 0; y < image.height(); ++y)
-        std::memcpy(bare.scanLine(y), image.constScanLine(y), size_t(rowBytes));
     if (image.format() == QImage::Format_Indexed8 || image.format() == QImage::Format_Mono
         || image.format() == QImage::Format_MonoLSB)
         bare.setColorTable(image.colorTable());
@@ -109,6 +107,9 @@ std::optional<QByteArray> encoded(const QImage& image, ImageFormat format, qint6
     QImageWriter writer(&buffer, qtFormat(format));
     if (isLossy(format))
         writer.setQuality(percent);
+    // Huffman tables made for this image: a smaller file at the same quality.
+    if (format == ImageFormat::jpeg)
+        writer.setOptimizedWrite(true);
     if (!writer.write(image) || bytes.isEmpty())
         return std::nullopt;
     return bytes;
@@ -129,14 +130,18 @@ ImageConverter::ImageConverter(QList<ImageFormat> writable)
 
 QList<ImageFormat> ImageConverter::writableFormats()
 {
-    const QList<QByteArray> qtWritable = QImageWriter::supportedImageFormats();
-    QList<ImageFormat> formats;
-    for (ImageFormat format : imageFormatCases) {
-        const bool available =
-            format == ImageFormat::heic ? HeifCodec::canEncode() : qtWritable.contains(qtFormat(format));
-        if (available)
-            formats.append(format);
-    }
+    // The plug-ins and encoders a process can load do not change while it runs: asked once.
+    static const QList<ImageFormat> formats = [] {
+        const QList<QByteArray> qtWritable = QImageWriter::supportedImageFormats();
+        QList<ImageFormat> found;
+        for (ImageFormat format : imageFormatCases) {
+            const bool available =
+                format == ImageFormat::heic ? HeifCodec::canEncode() : qtWritable.contains(qtFormat(format));
+            if (available)
+                found.append(format);
+        }
+        return found;
+    }();
     return formats;
 }
 

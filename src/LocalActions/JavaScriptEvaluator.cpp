@@ -1,17 +1,30 @@
 #include "LocalActions/JavaScriptEvaluator.h"
 
 #include <QCoreApplication>
-#include <QJSEngine>
-#include <QJSValue>
-#include <QStringList>
+#include <QFileInfo>
+#include <QLibrary>
 
 namespace JavaScriptEvaluator {
-
 namespace {
 
-bool usable(const QJSValue& value)
+using Evaluate = void (*)(const QString&, const QString&, std::expected<QString, Failure>&);
+
+// The engine's module: beside the executable, else where this build put it.
+Evaluate engine()
 {
-    return !value.isUndefined() && !value.isNull();
+    static const Evaluate evaluate = []() -> Evaluate {
+        QStringList candidates{QCoreApplication::applicationDirPath() + QStringLiteral("/" AMBREL_JAVASCRIPT_MODULE_NAME),
+                               QStringLiteral(AMBREL_JAVASCRIPT_MODULE)};
+        for (const QString& path : std::as_const(candidates)) {
+            if (!QFileInfo(path).isFile())
+                continue;
+            QLibrary library(path);
+            if (auto found = reinterpret_cast<Evaluate>(library.resolve("ambrelEvaluateJavaScript")))
+                return found; // the library stays loaded for the rest of the process
+        }
+        return nullptr;
+    }();
+    return evaluate;
 }
 
 } // namespace
@@ -21,27 +34,12 @@ std::expected<QString, Failure> evaluate(const QString& source, const QString& i
     // The engine needs an application object; the helper makes a core one, never a GUI one.
     if (!QCoreApplication::instance())
         return std::unexpected(ContextUnavailable{});
-
-    QJSEngine engine;
-    engine.globalObject().setProperty(QStringLiteral("input"), QJSValue(input));
-
-    // The engine hands an uncaught exception back as the result; the stack trace tells it apart
-    // from a completion value that merely is an error object.
-    QStringList exceptionTrace;
-    const QJSValue completion = engine.evaluate(source, QString(), 1, &exceptionTrace);
-    if (!exceptionTrace.isEmpty()) {
-        QString message = completion.toString();
-        if (message.isNull())
-            message = QStringLiteral("unknown error");
-        return std::unexpected(Threw{message});
-    }
-
-    const QJSValue output = engine.globalObject().property(QStringLiteral("output"));
-    if (usable(output))
-        return output.toString();
-    if (usable(completion))
-        return completion.toString();
-    return std::unexpected(NoOutput{});
+    const Evaluate run = engine();
+    if (!run)
+        return std::unexpected(ContextUnavailable{});
+    std::expected<QString, Failure> result = std::unexpected(ContextUnavailable{});
+    run(source, input, result);
+    return result;
 }
 
 } // namespace JavaScriptEvaluator

@@ -3,9 +3,9 @@
 #include "LocalActions/FileNaming.h"
 #include "SecurityCore/PathNames.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QHash>
+
+#include <cerrno>
 
 QString toRaw(ConflictResolution resolution)
 {
@@ -31,21 +31,27 @@ QString titleKey(ConflictResolution resolution)
     return QStringLiteral("conflict.") + toRaw(resolution);
 }
 
-TransferOperation::TransferOperation(std::shared_ptr<FileOperations> fileOperations)
+TransferOperation::TransferOperation(std::shared_ptr<FileOperations> fileOperations, QString journal)
     : m_fileOperations(std::move(fileOperations))
+    , m_journal(std::move(journal))
     , m_logger(PrivacyLog::logger(QStringLiteral("Transfer")))
 {
 }
 
-QString TransferOperation::destinationPath(const QString& sourcePath, const QString& folderPath) const
+namespace {
+
+QString parentOf(const QString& cleanPath)
 {
-    return QDir(folderPath).filePath(PathNames::lastComponent(sourcePath));
+    const qsizetype slash = cleanPath.lastIndexOf(u'/');
+    return slash <= 0 ? QStringLiteral("/") : cleanPath.left(slash);
 }
+
+} // namespace
 
 QString TransferOperation::canonicalParent(const QString& sourcePath, QHash<QString, QString>& known) const
 {
     // Items of one batch mostly share a folder: resolve each folder once.
-    const QString parent = QFileInfo(QDir::cleanPath(sourcePath)).absolutePath();
+    const QString parent = parentOf(sourcePath);
     auto it = known.constFind(parent);
     if (it == known.constEnd())
         it = known.insert(parent, m_fileOperations->canonicalPath(parent));
@@ -68,10 +74,21 @@ TransferResult TransferOperation::perform(Mode mode, const QList<QUrl>& sources,
     }
     // A folder whose path is unfit is treated as one that does not exist.
     const std::optional<QString> folderPath = checkedLocalPath(destinationFolder);
-    const QString canonicalFolder = folderPath ? m_fileOperations->canonicalPath(*folderPath) : QString();
+    QString canonicalFolder;
+    if (folderPath && !sources.isEmpty()) {
+        canonicalFolder = m_fileOperations->canonicalPath(*folderPath);
+        // What a killed copy into this folder left behind goes before anything new arrives.
+        PartialCopies::note(m_journal, *folderPath);
+        m_fileOperations->removeLeftovers(*folderPath);
+    }
+    const auto transfer = [&](const QString& from, const QString& to) {
+        return mode == Mode::move ? m_fileOperations->moveItem(from, to) : m_fileOperations->copyItem(from, to);
+    };
     QHash<QString, QString> canonicalParents;
+    result.moved.reserve(sources.size());
     for (const QUrl& source : sources) {
-        const std::optional<QString> checkedSource = checkedLocalPath(source);
+        // One test per item; a clash is left to the operation, which never replaces.
+        const std::optional<QString> checkedSource = checkedSourcePath(source);
         if (!checkedSource || !m_fileOperations->exists(*checkedSource)) {
             result.failed.append({source, sourceMissingKey});
             continue;
@@ -81,30 +98,40 @@ TransferResult TransferOperation::perform(Mode mode, const QList<QUrl>& sources,
             continue;
         }
         const QString& sourcePath = *checkedSource;
-        QString destination = destinationPath(sourcePath, *folderPath);
+        const QString name = PathNames::lastComponent(sourcePath);
+        QString destination = PathNames::join(*folderPath, name);
 
         // An item moved into the folder it already lies in is where it should be. Renaming it
         // ("keep both") or trashing it as its own clash ("replace") would only harm it; a copy
         // with "keep both" still makes a numbered duplicate.
         const bool alreadyThere = canonicalParent(sourcePath, canonicalParents) == canonicalFolder;
         if (alreadyThere && (mode == Mode::move || resolution == ConflictResolution::replace)) {
-            result.moved.append(QUrl::fromLocalFile(source.toLocalFile()));
+            result.moved.append(QUrl::fromLocalFile(sourcePath));
             continue;
         }
 
-        if (m_fileOperations->exists(destination)) {
+        // "Replace" sends the clashing item to the trash before the transfer, as the user chose;
+        // every other resolution learns of a clash from the operation itself.
+        bool clash = false;
+        FileResult done;
+        if (resolution == ConflictResolution::replace)
+            clash = m_fileOperations->exists(destination);
+        if (!clash) {
+            done = transfer(sourcePath, destination);
+            clash = !done && done.error().code == EEXIST;
+        }
+        if (clash) {
             switch (resolution) {
-            case ConflictResolution::keepBoth: {
-                const QString name = PathNames::lastComponent(sourcePath);
+            case ConflictResolution::keepBoth:
                 destination = FileNaming::uniqueURL(QUrl::fromLocalFile(*folderPath), PathNames::baseName(name),
                                                     PathNames::extension(name), *m_fileOperations)
                                   .toLocalFile();
+                done = transfer(sourcePath, destination);
                 break;
-            }
             case ConflictResolution::replace: {
                 // Trashing a folder that holds the source would take the source with it.
-                const QString clash = m_fileOperations->canonicalPath(destination);
-                if (m_fileOperations->canonicalPath(sourcePath).startsWith(clash + u'/')) {
+                const QString taken = m_fileOperations->canonicalPath(destination);
+                if (m_fileOperations->canonicalPath(sourcePath).startsWith(taken + u'/')) {
                     fail(result, source);
                     continue;
                 }
@@ -112,6 +139,7 @@ TransferResult TransferOperation::perform(Mode mode, const QList<QUrl>& sources,
                     fail(result, source);
                     continue;
                 }
+                done = transfer(sourcePath, destination);
                 break;
             }
             case ConflictResolution::skip:
@@ -121,9 +149,6 @@ TransferResult TransferOperation::perform(Mode mode, const QList<QUrl>& sources,
                 break;
             }
         }
-
-        const FileResult done = mode == Mode::move ? m_fileOperations->moveItem(sourcePath, destination)
-                                                   : m_fileOperations->copyItem(sourcePath, destination);
         if (!done) {
             fail(result, source);
             continue;
@@ -140,8 +165,8 @@ QList<QUrl> TransferOperation::conflicts(const QList<QUrl>& sources, const QUrl&
     if (!folderPath)
         return out;
     for (const QUrl& source : sources) {
-        const std::optional<QString> sourcePath = checkedLocalPath(source);
-        if (sourcePath && m_fileOperations->exists(destinationPath(*sourcePath, *folderPath)))
+        const std::optional<QString> sourcePath = checkedSourcePath(source);
+        if (sourcePath && m_fileOperations->exists(PathNames::join(*folderPath, PathNames::lastComponent(*sourcePath))))
             out.append(source);
     }
     return out;

@@ -55,7 +55,10 @@ public:
     inline static const QString sourceMissingKey = QStringLiteral("transfer.error.sourceMissing");
     inline static const QString failedKey = QStringLiteral("transfer.error.failed");
 
-    explicit TransferOperation(std::shared_ptr<FileOperations> fileOperations = FileOperations::standard());
+    // `journal`: the list where folders that copies go into are noted (PartialCopies::note);
+    // empty notes nothing.
+    explicit TransferOperation(std::shared_ptr<FileOperations> fileOperations = FileOperations::standard(),
+                               QString journal = {});
 
     TransferResult perform(Mode mode, const QList<QUrl>& sources, const QUrl& destinationFolder,
                            ConflictResolution resolution) const;
@@ -63,10 +66,10 @@ public:
     QList<QUrl> conflicts(const QList<QUrl>& sources, const QUrl& destinationFolder) const;
 
 private:
-    QString destinationPath(const QString& sourcePath, const QString& folderPath) const;
     QString canonicalParent(const QString& sourcePath, QHash<QString, QString>& known) const;
     void fail(TransferResult& result, const QUrl& source) const;
 
     std::shared_ptr<FileOperations> m_fileOperations;
+    QString m_journal;
     PrivacyLog::Logger m_logger;
 };

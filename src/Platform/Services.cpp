@@ -1,5 +1,8 @@
 #include "Platform/Services.h"
 
+#include "Platform/Desktop/DesktopArchiveExtractor.h"
+#include "Platform/Desktop/DesktopCodeSignature.h"
+#include "Platform/Desktop/DesktopEventTaps.h"
 #include "Platform/Desktop/DesktopAccessibility.h"
 #include "Platform/Desktop/DesktopEventMonitors.h"
 #include "Platform/Desktop/DesktopFinderWindows.h"
@@ -15,6 +18,9 @@
 #include "Platform/Desktop/DesktopUserDefaults.h"
 #include "Platform/Desktop/DesktopWindowList.h"
 #include "Platform/Desktop/DesktopWorkspace.h"
+#include "Platform/Simulated/SimulatedArchiveExtractor.h"
+#include "Platform/Simulated/SimulatedCodeSignature.h"
+#include "Platform/Simulated/SimulatedEventTaps.h"
 #include "Platform/Desktop/X11Connection.h"
 #include "Platform/Simulated/SimulatedAccessibility.h"
 #include "Platform/Simulated/SimulatedEventMonitors.h"
@@ -55,6 +61,9 @@ Services makeDesktopServices(const Folders& folders)
         .permissions = std::make_shared<DesktopPermissions>(folders.extensionContainer, x11 != nullptr),
         .finderWindows = std::make_shared<DesktopFinderWindows>(),
         .systemInfo = std::make_shared<DesktopSystemInfo>(DesktopSystemInfo::fromEnvironment()),
+        .archiveExtractor = std::make_shared<DesktopArchiveExtractor>(),
+        .codeSignature = std::make_shared<DesktopCodeSignature>(),
+        .eventTaps = std::make_shared<DesktopEventTaps>(),
         .accessibility = std::make_shared<DesktopAccessibility>(x11),
         .eventMonitors = std::make_shared<DesktopEventMonitors>(x11),
         .keystrokes = std::make_shared<DesktopKeystrokes>(x11),
@@ -78,6 +87,9 @@ Services makeSimulatedServices(const Folders& folders)
         .permissions = std::make_shared<SimulatedPermissions>(),
         .finderWindows = std::make_shared<SimulatedFinderWindows>(),
         .systemInfo = std::make_shared<SimulatedSystemInfo>(),
+        .archiveExtractor = std::make_shared<SimulatedArchiveExtractor>(),
+        .codeSignature = std::make_shared<SimulatedCodeSignature>(),
+        .eventTaps = std::make_shared<SimulatedEventTaps>(),
         .accessibility = std::make_shared<SimulatedAccessibility>(),
         .eventMonitors = std::make_shared<SimulatedEventMonitors>(),
         .keystrokes = std::make_shared<SimulatedKeystrokes>(),

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "Platform/ArchiveExtractor.h"
 #include "Platform/Accessibility.h"
 #include "Platform/Clock.h"
+#include "Platform/CodeSignature.h"
 #include "Platform/DistributedNotifications.h"
+#include "Platform/EventTaps.h"
 #include "Platform/EventMonitors.h"
 #include "Platform/FinderWindows.h"
 #include "Platform/Folders.h"
@@ -39,6 +42,9 @@ struct Services {
     std::shared_ptr<Permissions> permissions;
     std::shared_ptr<FinderWindows> finderWindows;
     std::shared_ptr<SystemInfo> systemInfo;
+    std::shared_ptr<ArchiveExtractor> archiveExtractor;
+    std::shared_ptr<CodeSignature> codeSignature;
+    std::shared_ptr<EventTaps> eventTaps;
     std::shared_ptr<Accessibility> accessibility;
     std::shared_ptr<EventMonitors> eventMonitors;
     std::shared_ptr<Keystrokes> keystrokes;

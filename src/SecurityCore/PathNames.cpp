@@ -43,4 +43,25 @@ QString withExtension(const QString& name, const QString& ext)
     return ext.isEmpty() ? name : name + u'.' + ext;
 }
 
+bool isAbsolute(const QString& path)
+{
+    return path.startsWith(u'/');
+}
+
+QString join(const QString& folder, const QString& name)
+{
+    qsizetype end = folder.size();
+    while (end > 0 && folder[end - 1] == u'/')
+        --end;
+    return folder.left(end) + u'/' + name;
+}
+
+bool isUsable(const QString& path)
+{
+    if (!isAbsolute(path) || path.contains(QChar(0)))
+        return false;
+    const QString last = lastComponent(path);
+    return last != u"." && last != u"..";
+}
+
 } // namespace PathNames

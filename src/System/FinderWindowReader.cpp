@@ -2,6 +2,7 @@
 
 #include "Platform/FinderWindows.h"
 #include "Platform/Workspace.h"
+#include "SecurityCore/PathNames.h"
 #include "SecurityCore/PrivacyLog.h"
 
 #include <QDir>
@@ -26,7 +27,7 @@ std::optional<QUrl> folderFromFinder(Platform::FinderWindows& finderWindows)
     }
     const QString& path = *answer;
     // Only an absolute path names a folder unambiguously; anything else is not trusted.
-    if (path.isEmpty() || !QDir::isAbsolutePath(path))
+    if (!PathNames::isUsable(path))
         return std::nullopt;
     const QFileInfo info(path);
     if (!info.exists() || !info.isDir())

@@ -45,7 +45,11 @@ private slots:
 void AppModelTest::firstStartWithEmptyDefaults()
 {
     AppFixture f;
+    // Every save rewrites and flushes the settings and the extension's file: one at start.
+    QStringList saved;
+    QObject::connect(&f.defaults(), &Platform::UserDefaults::changed, [&](const QString& key) { saved << key; });
     auto model = f.makeModel();
+    QCOMPARE(saved.count(QString::fromLatin1(FinderMenuPreferences::userDefaultsKey)), 1);
     QCOMPARE(f.defaults().boolValue("selection.autoShow"), std::optional(true));
     QCOMPARE(model->preset(), UsagePreset::everyday);
     QVERIFY(!model->telemetryEnabled());
@@ -429,7 +433,9 @@ void AppModelTest::newFileActionFailures()
 void AppModelTest::scrollSwitchKeepsTheRestOfTheDocument()
 {
     AppFixture f;
-    const QJsonObject stored{{"isEnabled", false}, {"global", QJsonObject{{"preset", "smooth"}}}};
+    const QJsonObject axis{{"isSmoothed", true}, {"isReversed", false}, {"speed", 1.5}};
+    const QJsonObject stored{{"isEnabled", false},
+                             {"global", QJsonObject{{"preset", "smooth"}, {"vertical", axis}, {"horizontal", axis}}}};
     f.defaults().setData("scroll.settings", QJsonDocument(stored).toJson());
     auto model = f.makeModel();
     QSignalSpy spy(model.get(), &AppModel::scrollSettingsChanged);

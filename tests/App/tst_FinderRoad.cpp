@@ -4,6 +4,8 @@
 #include "App/AppDelegate.h"
 #include "App/ContextSnapshotBuilder.h"
 #include "App/SingleInstance.h"
+#include "LocalActions/CutPasteboard.h"
+#include "LocalActions/FileOperations.h"
 #include "LocalActions/FinderActionHandoff.h"
 #include "LocalActions/LocalActionsStrings.h"
 #include "Platform/Simulated/SimulatedPasteboards.h"
@@ -47,6 +49,8 @@ private slots:
     void requestsWithNothingToPerform();
     void anUnreadableRequestIsNeverSilent();
     void snapshotOfARequest();
+    void namesWithAColonAreOrdinaryNames();
+    void unfitPathsNeverReachTheFiles();
     void openedFilesGoToThePluginImport();
     void secondLaunchForwardsItsArguments();
 };
@@ -214,6 +218,78 @@ void FinderRoadTest::snapshotOfARequest()
     QVERIFY(!snapshot.selectedText && !snapshot.isEditable && !snapshot.isSecure && !snapshot.anchorRect);
     QCOMPARE(snapshot.capturedAt, now);
     QCOMPARE(ContextSnapshotBuilder::make(request("finder.newFile", {}, std::nullopt), now).kind, ContextKind::finderEmpty);
+}
+
+// Qt takes a path beginning with ":" for one of the program's resources; to the road it is an
+// ordinary name, and a relative ":q/..." is no path at all. The working folder holds the same
+// names, so a file that escapes there is seen.
+void FinderRoadTest::namesWithAColonAreOrdinaryNames()
+{
+    AppFixture f;
+    QTemporaryDir folder;
+    QTemporaryDir working;
+    QVERIFY(QDir(folder.path()).mkdir("in"));
+    QVERIFY(QDir().mkdir(working.path() + "/:q"));
+    writeFile(folder.path() + "/:notes.txt", "notes");
+    writeFile(working.path() + "/:notes.txt", "working");
+    writeFile(working.path() + "/:q/report.txt", "report");
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(working.path()));
+    auto model = f.makeModel();
+    AppDelegate delegate(*model, f.alerts);
+    delegate.startListening();
+    const auto run = [&](const FinderActionRequest& r) {
+        QVERIFY(FinderActionHandoff::enqueue(r, f.services.folders));
+        FinderActionHandoff::signal(*f.services.notifications);
+        QTRY_VERIFY(QDir(FinderActionHandoff::queueDirectory(f.services.folders)).isEmpty());
+    };
+
+    run(request("finder.cut", {folder.path() + "/:notes.txt"}, folder.path()));
+    run(request("finder.paste", {}, folder.path() + "/in"));
+    auto made = request("finder.newFile", {}, folder.path());
+    made.baseName = ":made";
+    run(made);
+    run(request("finder.copyPath", {folder.path() + "/in/:notes.txt"}, folder.path()));
+    // A relative path that only looks absolute to Qt is refused with its request.
+    run(request("finder.cut", {":q/report.txt"}, std::nullopt));
+    run(request("finder.paste", {}, folder.path()));
+    QVERIFY(QDir::setCurrent(previous));
+
+    QFile moved(folder.path() + "/in/:notes.txt");
+    QVERIFY(moved.open(QIODevice::ReadOnly));
+    QCOMPARE(moved.readAll(), QByteArray("notes"));
+    QVERIFY(!QFile::exists(folder.path() + "/:notes.txt"));
+    QCOMPARE(f.workspace().revealed, QList<QUrl>{QUrl::fromLocalFile(folder.path() + "/:made.txt")});
+    QVERIFY(QFile::exists(folder.path() + "/:made.txt"));
+    QCOMPARE(f.services.pasteboards->general()->string(), std::optional(folder.path() + "/in/:notes.txt"));
+    QCOMPARE(QDir(working.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), (QStringList{":notes.txt", ":q"}));
+    QVERIFY(QFile::exists(working.path() + "/:q/report.txt"));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), (QStringList{":made.txt", "in"}));
+}
+
+// A request whose path holds NULs used to crash the type database while the snapshot was built;
+// the root is never a thing to cut.
+void FinderRoadTest::unfitPathsNeverReachTheFiles()
+{
+    AppFixture f;
+    QTemporaryDir folder;
+    writeFile(folder.filePath("a.txt"), "a");
+    auto model = f.makeModel();
+    AppDelegate delegate(*model, f.alerts);
+    delegate.startListening();
+    QVERIFY(FinderActionHandoff::enqueue(request("finder.cut", {folder.filePath("a.txt")}, folder.path()), f.services.folders));
+    for (int i = 0; i < 30; ++i)
+        QVERIFY(FinderActionHandoff::enqueue(request("finder.copyPath", {QStringLiteral("/x") + QString(4, QChar(0)) + ".t"}, std::nullopt),
+                                             f.services.folders));
+    QVERIFY(FinderActionHandoff::enqueue(request("finder.cut", {"/"}, folder.path()), f.services.folders));
+    QVERIFY(FinderActionHandoff::enqueue(request("finder.cut", {"//"}, folder.path()), f.services.folders));
+    QVERIFY(FinderActionHandoff::enqueue(request("finder.cut", {folder.path() + "/.."}, folder.path()), f.services.folders));
+    FinderActionHandoff::signal(*f.services.notifications);
+    QTRY_VERIFY(QDir(FinderActionHandoff::queueDirectory(f.services.folders)).isEmpty());
+    QVERIFY(!f.services.pasteboards->general()->string());
+    // The cut of a.txt is still the one pending.
+    const auto pending = CutPasteboard::shared(f.services.pasteboards, f.services.clock).read(f.services.clock->now(), DiskFileOperations());
+    QCOMPARE(pending, QList<QUrl>{QUrl::fromLocalFile(folder.filePath("a.txt"))});
 }
 
 void FinderRoadTest::openedFilesGoToThePluginImport()

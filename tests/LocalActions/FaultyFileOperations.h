@@ -64,6 +64,7 @@ public:
             return *r;
         return m_disk.moveItem(from, to);
     }
+    int removeLeftovers(const QString& folder) override { return m_disk.removeLeftovers(folder); }
     FileResult trashItem(const QString& path) override
     {
         calls << QStringLiteral("trash ") + path;

@@ -46,6 +46,22 @@ private slots:
         QCOMPARE(f.cut.read(f.clock->now(), f.disk), urls);
     }
 
+    // The board is a file any program may write: the root, a relative path and a path through
+    // ".." are never handed to a paste, even though something exists there.
+    void onlyMovableItemsAreRead()
+    {
+        Fixture f;
+        const QUrl kept = f.file(QStringLiteral("kept.txt"));
+        QDir(f.dir.path()).mkdir(QStringLiteral("sub"));
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(f.dir.path()));
+        f.cut.write({QUrl::fromLocalFile(QStringLiteral("/")), QUrl(QStringLiteral("file:kept.txt")), kept,
+                     QUrl::fromLocalFile(f.dir.path() + QStringLiteral("/sub/..")), QUrl::fromLocalFile(QStringLiteral(":q"))});
+        const QList<QUrl> read = f.cut.read(f.clock->now(), f.disk);
+        QVERIFY(QDir::setCurrent(previous));
+        QCOMPARE(read, QList<QUrl>{kept});
+    }
+
     void expiry_data()
     {
         QTest::addColumn<double>("age");

@@ -289,6 +289,8 @@ private slots:
         QTest::newRow("dot dot among blanks") << " .. " << "";
         QTest::newRow("NUL") << QStringLiteral("a") + QChar(0) + u'b' << "";
         QTest::newRow("colon is fine here") << "10:30" << "10:30.txt";
+        // Qt would take the joined name for a resource path and create the file in the working folder.
+        QTest::newRow("colon at the start") << ":made" << ":made.txt";
     }
     void baseNames()
     {
@@ -297,7 +299,11 @@ private slots:
         QTemporaryDir root;
         const QString folder = root.filePath(QStringLiteral("inside"));
         QVERIFY(QDir().mkpath(folder));
+        // The working folder is the root, where an escaping file would land.
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(root.path()));
         const auto result = FileCreator().createFile(FileTemplate::plainText(), QUrl::fromLocalFile(folder), baseName);
+        QVERIFY(QDir::setCurrent(previous));
         if (created.isEmpty()) {
             QCOMPARE(result, std::unexpected(FileCreator::CreationError::creationFailed));
             QVERIFY(entries(folder).isEmpty());

@@ -131,6 +131,9 @@ private slots:
         QTest::newRow("number at the end is not parsed") << QStringList{"v2.txt"} << "v2" << "txt" << "v2 2.txt";
         QTest::newRow("other extension is no clash") << QStringList{"a.md"} << "a" << "txt" << "a.txt";
         QTest::newRow("dangling link counts as taken") << QStringList{"link.txt@"} << "link" << "txt" << "link 2.txt";
+        // Qt takes a name beginning with ":" for a resource path and drops the folder.
+        QTest::newRow("name beginning with a colon, free") << QStringList{} << ":notes" << "txt" << ":notes.txt";
+        QTest::newRow("name beginning with a colon, taken") << QStringList{":notes.txt"} << ":notes" << "txt" << ":notes 2.txt";
     }
     void uniqueName()
     {
@@ -141,17 +144,18 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         for (const QString& name : taken) {
+            const QString path = dir.path() + u'/' + name;
             if (name.endsWith(u'/'))
                 QVERIFY(QDir(dir.path()).mkdir(name.chopped(1)));
             else if (name.endsWith(u'@'))
-                QVERIFY(QFile::link(dir.filePath(QStringLiteral("nowhere")), dir.filePath(name.chopped(1))));
+                QVERIFY(QFile::link(dir.filePath(QStringLiteral("nowhere")), path.chopped(1)));
             else
-                touch(dir.filePath(name));
+                touch(path);
         }
         const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
         DiskFileOperations disk;
         const QUrl url = FileNaming::uniqueURL(QUrl::fromLocalFile(dir.path()), base, extension, disk);
-        QCOMPARE(url, QUrl::fromLocalFile(dir.filePath(expected)));
+        QCOMPARE(url, QUrl::fromLocalFile(dir.path() + u'/' + expected));
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), before);
     }
 

@@ -81,6 +81,16 @@ private slots:
         QTest::newRow("array at top") << j("[{'actionID':'a','selectedPaths':[],'baseName':'x'}]") << false << "-";
         QTest::newRow("truncated") << j("{'actionID':'a','selectedPaths':[],'baseN") << false << "-";
         QTest::newRow("empty file") << QByteArray() << false << "-";
+        // Every path is checked here, before anything classifies or names the files: the type
+        // database of Qt 6.4 reads out of bounds on a name with NULs.
+        QTest::newRow("NUL in a selected path") << j("{'actionID':'finder.copyPath','selectedPaths':['\\/x\\u0000\\u0000\\u0000\\u0000.t'],'baseName':'x'}") << false << "-";
+        QTest::newRow("NUL in the folder") << j("{'actionID':'a','selectedPaths':[],'directoryPath':'\\/d\\u0000','baseName':'x'}") << false << "-";
+        QTest::newRow("relative selected path") << j("{'actionID':'a','selectedPaths':['\\/a','b'],'baseName':'x'}") << false << "-";
+        QTest::newRow("resource-like selected path") << j("{'actionID':'a','selectedPaths':[':q\\/report.txt'],'baseName':'x'}") << false << "-";
+        QTest::newRow("resource-like folder") << j("{'actionID':'a','selectedPaths':[],'directoryPath':':q','baseName':'x'}") << false << "-";
+        QTest::newRow("empty selected path") << j("{'actionID':'a','selectedPaths':[''],'baseName':'x'}") << false << "-";
+        QTest::newRow("path ending in ..") << j("{'actionID':'a','selectedPaths':['\\/a\\/..'],'baseName':'x'}") << false << "-";
+        QTest::newRow("colon inside a name is a name") << j("{'actionID':'a','selectedPaths':['\\/w\\/:notes.txt'],'directoryPath':'\\/w\\/:q','baseName':':made'}") << true << "-";
     }
 
     void decoding()

@@ -6,7 +6,10 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <csignal>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(TransferOperation::Mode)
 Q_DECLARE_METATYPE(ConflictResolution)
@@ -20,7 +23,7 @@ public:
         : m_dir(QDir::homePath() + QStringLiteral("/transfer-XXXXXX"))
     {
     }
-    QString path(const QString& relative = {}) const { return relative.isEmpty() ? m_dir.path() : m_dir.filePath(relative); }
+    QString path(const QString& relative = {}) const { return relative.isEmpty() ? m_dir.path() : m_dir.path() + u'/' + relative; }
     QUrl url(const QString& relative) const { return QUrl::fromLocalFile(path(relative)); }
     QList<QUrl> urls(const QStringList& relative) const
     {
@@ -131,6 +134,42 @@ protected:
         return DiskFileOperations::removeEntry(path, folder);
     }
 };
+
+// The disk, where the process dies as a kill would once the n-th file's contents are copied.
+class DyingDisk final : public DiskFileOperations {
+public:
+    explicit DyingDisk(int dieAt) : m_left(dieAt) {}
+
+protected:
+    void fileContentsCopied(const QByteArray&) override
+    {
+        if (--m_left == 0)
+            ::raise(SIGKILL);
+    }
+
+private:
+    int m_left;
+};
+
+// Runs `work` in a child process; answers the child's number once it was killed.
+pid_t killedWhile(const std::function<void()>& work)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        work();
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL ? pid : 0;
+}
+
+bool onOneVolume(const QString& a, const QString& b)
+{
+    struct stat x, y;
+    return ::stat(QFile::encodeName(a).constData(), &x) == 0 && ::stat(QFile::encodeName(b).constData(), &y) == 0
+           && x.st_dev == y.st_dev;
+}
 
 using Mode = TransferOperation::Mode;
 using CR = ConflictResolution;
@@ -251,6 +290,17 @@ private slots:
             << Mode::move << CR::replace << QStringList{"dst/X.pdf", "dst/sub/"} << QStringList{"dst/sub/../X.pdf"}
             << QStringList{"dst/X.pdf"} << none << none << QStringList{"dst/", "dst/X.pdf=dst/X.pdf", "dst/sub/"} << none;
 
+        // ":" is an ordinary character in a name, also at its start.
+        QTest::newRow("names beginning with a colon")
+            << Mode::move << CR::keepBoth << QStringList{"src/:notes.txt", "src/:F/a", "dst/:notes.txt"}
+            << QStringList{"src/:notes.txt", "src/:F"} << QStringList{"dst/:notes 2.txt", "dst/:F"} << none << none
+            << QStringList{"dst/", "dst/:F/", "dst/:F/a=src/:F/a", "dst/:notes 2.txt=src/:notes.txt", "dst/:notes.txt=dst/:notes.txt", "src/"}
+            << none;
+        QTest::newRow("copy of a name beginning with a colon")
+            << Mode::copy << CR::keepBoth << QStringList{"src/:notes.txt", "dst/"} << QStringList{"src/:notes.txt"}
+            << QStringList{"dst/:notes.txt"} << none << none
+            << QStringList{"dst/", "dst/:notes.txt=src/:notes.txt", "src/", "src/:notes.txt=src/:notes.txt"} << none;
+
         QTest::newRow("replace never trashes the folder holding the source")
             << Mode::move << CR::replace << QStringList{"dst/a/a"} << QStringList{"dst/a/a"} << none << none
             << QStringList{"dst/a/a transfer.error.failed"} << QStringList{"dst/", "dst/a/", "dst/a/a=dst/a/a"} << none;
@@ -370,6 +420,9 @@ private slots:
         QTest::newRow("source ending in /..") << QStringList{"{root}/F/sub/.."} << "{dst}" << QStringList{missing} << none;
         QTest::newRow("source ending in /../") << QStringList{"{root}/F/sub/../"} << "{dst}" << QStringList{missing} << none;
         QTest::newRow("relative source") << QStringList{"F/a"} << "{dst}" << QStringList{missing} << none;
+        // Qt takes these for resource paths, so they passed for absolute ones.
+        QTest::newRow("relative source beginning with a colon") << QStringList{":q/report.txt"} << "{dst}" << QStringList{missing} << none;
+        QTest::newRow("relative folder beginning with a colon") << QStringList{"{root}/F/a"} << ":q" << QStringList{failed} << none;
         QTest::newRow("empty source") << QStringList{""} << "{dst}" << QStringList{missing} << none;
         QTest::newRow("NUL in the source")
             << QStringList{QStringLiteral("{root}/F") + QChar(0) + QStringLiteral("/a")} << "{dst}" << QStringList{missing} << none;
@@ -391,7 +444,7 @@ private slots:
         QFETCH(QStringList, arrived);
 
         Root root;
-        root.lay({"F/a", "F/sub/b", "rel/"});
+        root.lay({"F/a", "F/sub/b", "rel/", ":q/report.txt"});
         // The destination is on another volume where there is one: that is where "/.." empties a folder.
         QTemporaryDir other(QStringLiteral("/dev/shm/transfer-XXXXXX"));
         const QString dst = other.isValid() ? other.path() : root.path(QStringLiteral("dst"));
@@ -423,6 +476,35 @@ private slots:
         QVERIFY(root.tree().contains(u"F/a=F/a"));
     }
 
+    // The root has no name of its own: moving it would mean "/" -> "/ 2". The disk refuses every
+    // change here, so nothing could happen to the machine if the root were ever tried.
+    void theRootIsNeverASource_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::newRow("root") << "/";
+        QTest::newRow("root twice") << "//";
+        QTest::newRow("root through a detour") << "/tmp/..";
+    }
+    void theRootIsNeverASource()
+    {
+        QFETCH(QString, source);
+        Root root;
+        root.lay({"dst/"});
+        auto ops = std::make_shared<FaultyFileOperations>();
+        for (const auto op : {FaultyFileOperations::Op::moveItem, FaultyFileOperations::Op::copyItem, FaultyFileOperations::Op::trashItem})
+            ops->failOn(op, QString(), EPERM);
+        for (const auto mode : {Mode::move, Mode::copy}) {
+            for (const auto r : {CR::keepBoth, CR::replace, CR::skip}) {
+                const auto result = TransferOperation(ops).perform(mode, {QUrl::fromLocalFile(source)}, root.url("dst"), r);
+                QCOMPARE(result.failed.size(), 1);
+                QCOMPARE(result.failed[0].reasonKey, TransferOperation::sourceMissingKey);
+            }
+        }
+        QCOMPARE(ops->calls, QStringList());
+        QCOMPARE(TransferOperation(ops).conflicts({QUrl::fromLocalFile(source)}, QUrl::fromLocalFile("/")), QList<QUrl>());
+        QCOMPARE(root.tree(), QStringList{"dst/"});
+    }
+
     void untrustedPathsAreNoConflicts()
     {
         Root root;
@@ -443,6 +525,99 @@ private slots:
         QCOMPARE(failures(result, root), (QStringList{"src/a transfer.error.failed", "src/b transfer.error.failed"}));
         QVERIFY(!result.isPartial());
         QCOMPARE(root.tree(), (QStringList{"dst/", "src/", "src/a=src/a", "src/b=src/b"}));
+    }
+
+    // A transfer killed part-way leaves nothing under the real name, only a temporary that is
+    // recognisably ours; the next paste into the folder, or the next start, removes it, and the
+    // item then lands under its own name (not "large 2.bin" beside a truncated one).
+    void killedCopyLeavesOnlyATemporary_data()
+    {
+        QTest::addColumn<Mode>("mode");
+        QTest::addColumn<bool>("otherVolume");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<int>("dieAt"); // the file whose copy is cut short
+        QTest::addColumn<bool>("atStart"); // cleaned by the next start rather than the next paste
+        QTest::newRow("move of a file across volumes") << Mode::move << true << "large.bin" << 1 << false;
+        QTest::newRow("move of a folder across volumes") << Mode::move << true << "F" << 2 << false;
+        QTest::newRow("copy of a file") << Mode::copy << false << "large.bin" << 1 << false;
+        QTest::newRow("copy of a folder") << Mode::copy << false << "F" << 2 << false;
+        QTest::newRow("copy of a folder, cleaned at start") << Mode::copy << false << "F" << 3 << true;
+    }
+    void killedCopyLeavesOnlyATemporary()
+    {
+        QFETCH(Mode, mode);
+        QFETCH(bool, otherVolume);
+        QFETCH(QString, item);
+        QFETCH(int, dieAt);
+        QFETCH(bool, atStart);
+        Root root;
+        QTemporaryDir shm(QStringLiteral("/dev/shm/transfer-XXXXXX"));
+        const QString dst = otherVolume ? shm.path() : root.path("dst");
+        if (otherVolume && (!shm.isValid() || onOneVolume(shm.path(), root.path())))
+            QSKIP("no second volume to move across");
+        QVERIFY(QDir().mkpath(dst));
+        root.lay({"src/F/a", "src/F/b", "src/F/sub/c"});
+        QFile large(root.path("src/large.bin"));
+        QVERIFY(large.open(QIODevice::WriteOnly));
+        QVERIFY(large.write(QByteArray(4 << 20, 'x')) == 4 << 20);
+        large.close();
+        const auto sourceTree = [&] { return root.tree().filter(QRegularExpression(QStringLiteral("^src/"))); };
+        const QStringList sourceBefore = sourceTree();
+        const QString journal = root.path("journal/partial-copies");
+        const QList<QUrl> sources{root.url("src/" + item)};
+
+        const pid_t child = killedWhile([&] {
+            TransferOperation(std::make_shared<DyingDisk>(dieAt), journal).perform(mode, sources, QUrl::fromLocalFile(dst), CR::keepBoth);
+        });
+        QVERIFY(child != 0);
+        const QStringList left = QDir(dst).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        QCOMPARE(left.size(), 1);
+        QVERIFY2(left[0].startsWith(QStringLiteral(".ambrel-partial-%1-").arg(child)), qPrintable(left[0]));
+        QVERIFY(PartialCopies::isLeftover(left[0]));
+        QCOMPARE(sourceTree(), sourceBefore); // the source is whole
+
+        if (atStart) {
+            DiskFileOperations disk;
+            QCOMPARE(PartialCopies::sweep(journal, disk), 1);
+            QCOMPARE(QDir(dst).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+            QVERIFY(!QFile::exists(journal));
+        }
+        const auto result = TransferOperation().perform(mode, sources, QUrl::fromLocalFile(dst), CR::keepBoth);
+        QCOMPARE(result.failed, QList<TransferResult::Failure>());
+        QCOMPARE(QDir(dst).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{item});
+        const QString arrived = dst + u'/' + item;
+        if (item == u"F")
+            QVERIFY(QFile::exists(arrived + "/sub/c"));
+        else
+            QCOMPARE(QFileInfo(arrived).size(), qint64(4 << 20));
+    }
+
+    // Only temporaries of processes that are gone are removed: a copy in flight, and names that
+    // merely look alike, stay.
+    void leftoversAreOnlyOurs()
+    {
+        Root root;
+        root.lay({"dst/"});
+        const pid_t dead = killedWhile([] { ::raise(SIGKILL); });
+        QVERIFY(dead != 0);
+        const QString gone = QStringLiteral(".ambrel-partial-%1-0A1B2C3D").arg(dead);
+        const QStringList kept{QStringLiteral(".ambrel-partial-%1-0A1B2C3D").arg(QCoreApplication::applicationPid()), // in flight here
+                               QStringLiteral(".ambrel-partial-%1-0a1b2c3d").arg(dead),
+                               QStringLiteral(".ambrel-partial-%1-0A1B2C").arg(dead),
+                               QStringLiteral(".ambrel-partial-%1").arg(dead),
+                               QStringLiteral("ambrel-partial-%1-0A1B2C3D").arg(dead)};
+        root.lay({"dst/" + gone + "/inner"});
+        for (const QString& name : kept)
+            root.lay({"dst/" + name});
+        DiskFileOperations disk;
+        QCOMPARE(disk.removeLeftovers(root.path("dst")), 1);
+        QStringList expected = kept;
+        expected.sort();
+        QStringList names = QDir(root.path("dst")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        names.sort();
+        QCOMPARE(names, expected);
+        QVERIFY(PartialCopies::temporaryName().startsWith(QStringLiteral(".ambrel-partial-%1-").arg(QCoreApplication::applicationPid())));
+        QVERIFY(!PartialCopies::isLeftover(PartialCopies::temporaryName()));
     }
 
     void conflicts()

@@ -98,6 +98,9 @@ void FinderWindowReaderTest::answersThatNameNoFolder_data()
     QTest::newRow("a file") << "@/note.txt";
     QTest::newRow("nothing there") << "@/gone/";
     QTest::newRow("relative path") << "note-folder";
+    // Qt takes this for a resource path, and so for an absolute one.
+    QTest::newRow("relative path beginning with a colon") << ":q";
+    QTest::newRow("NUL after a folder") << QStringLiteral("@/note-folder") + QChar(0) + QStringLiteral("x");
 }
 
 void FinderWindowReaderTest::answersThatNameNoFolder()
@@ -108,6 +111,7 @@ void FinderWindowReaderTest::answersThatNameNoFolder()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
     QVERIFY(QDir(f.root.path()).mkdir(QStringLiteral("note-folder")));
+    QVERIFY(QDir().mkdir(f.root.path() + QStringLiteral("/:q")));
     QVERIFY(QDir::setCurrent(f.root.path())); // a relative answer would otherwise name a real folder
     f.windows.setFrontWindowPath(answer.replace(u'@', f.root.path()));
     PrivacyLog::Capture log;

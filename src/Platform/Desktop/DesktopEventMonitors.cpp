@@ -104,7 +104,7 @@ DesktopEventMonitors::DesktopEventMonitors(std::shared_ptr<X11Connection> connec
         const bool ours = event.type == keyDown ? QGuiApplication::focusWindow() != nullptr
                                                 : overOwnWindow(QPointF(raw.position) / pixelRatio());
         if (!ours)
-            deliver(false, event);
+            m_monitors.deliver(false, event);
     });
 }
 
@@ -138,8 +138,7 @@ std::optional<EventMonitors::Token> DesktopEventMonitors::add(bool local, EventM
 {
     if (!isAvailable() || !handler)
         return std::nullopt;
-    const Token token = m_next++;
-    m_monitors.insert(token, Monitor{local, mask, std::move(handler)});
+    const Token token = m_monitors.add(local, mask, std::move(handler));
     updateListening();
     return token;
 }
@@ -162,9 +161,8 @@ void DesktopEventMonitors::removeMonitor(Token token)
 
 void DesktopEventMonitors::updateListening()
 {
-    bool global = false, local = false;
-    for (const Monitor& monitor : std::as_const(m_monitors))
-        (monitor.local ? local : global) = true;
+    const bool global = m_monitors.hasAny(false);
+    const bool local = m_monitors.hasAny(true);
     if (m_raw)
         m_raw->setListening(global);
     if (local != m_filtering && QCoreApplication::instance()) {
@@ -173,19 +171,6 @@ void DesktopEventMonitors::updateListening()
             QCoreApplication::instance()->installEventFilter(this);
         else
             QCoreApplication::instance()->removeEventFilter(this);
-    }
-}
-
-void DesktopEventMonitors::deliver(bool local, const InputEvent& event)
-{
-    // A handler may add or remove monitors; a removed one is not called.
-    const QList<Token> tokens = m_monitors.keys();
-    for (Token token : tokens) {
-        auto it = m_monitors.constFind(token);
-        if (it == m_monitors.constEnd() || it->local != local || !(it->mask & event.type))
-            continue;
-        const Handler handler = it->handler;
-        handler(event);
     }
 }
 
@@ -235,7 +220,7 @@ bool DesktopEventMonitors::eventFilter(QObject* watched, QEvent* event)
     default:
         return false;
     }
-    deliver(true, out);
+    m_monitors.deliver(true, out);
     return false;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/EventMonitors.h"
+#include "Platform/MonitorRegistry.h"
 
 #include <QMap>
 
@@ -34,19 +35,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct Monitor {
-        bool local = false;
-        EventMask mask = 0;
-        Handler handler;
-    };
     std::optional<Token> add(bool local, EventMask mask, Handler handler);
-    void deliver(bool local, const InputEvent& event);
     void updateListening();
 
     std::shared_ptr<X11Connection> m_x;
     std::unique_ptr<X11GlobalInput> m_raw;
-    QMap<Token, Monitor> m_monitors;
-    Token m_next = 1;
+    MonitorRegistry m_monitors;
     bool m_filtering = false;
 };
 

@@ -6,9 +6,7 @@ std::optional<EventMonitors::Token> SimulatedEventMonitors::add(bool local, Even
 {
     if (!m_available || !handler)
         return std::nullopt;
-    const Token token = m_next++;
-    m_monitors.insert(token, Monitor{local, mask, std::move(handler)});
-    return token;
+    return m_monitors.add(local, mask, std::move(handler));
 }
 
 std::optional<EventMonitors::Token> SimulatedEventMonitors::addGlobalMonitor(EventMask mask, Handler handler)
@@ -31,18 +29,11 @@ void SimulatedEventMonitors::deliver(bool local, const InputEvent& event)
 {
     m_pointer = event.location;
     m_modifiers = event.modifiers;
-    // A handler may add or remove monitors; a removed one is not called.
-    const QList<Token> tokens = m_monitors.keys();
-    for (Token token : tokens) {
-        auto it = m_monitors.constFind(token);
-        if (it == m_monitors.constEnd() || it->local != local || !(it->mask & event.type))
-            continue;
-        const Handler handler = it->handler;
-        InputEvent delivered = event;
-        if (!local)
-            delivered.window = nullptr;
-        handler(delivered);
-    }
+    // Global monitors never see one of our windows.
+    InputEvent delivered = event;
+    if (!local)
+        delivered.window = nullptr;
+    m_monitors.deliver(local, delivered);
 }
 
 void SimulatedEventMonitors::postGlobal(const InputEvent& event)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform/EventMonitors.h"
+#include "Platform/MonitorRegistry.h"
 
 #include <QMap>
 
@@ -30,20 +31,14 @@ public:
     void setModifierFlags(ModifierFlags flags) { m_modifiers = flags; }
 
     // Record
-    int installedCount() const { return int(m_monitors.size()); }
+    int installedCount() const { return m_monitors.size(); }
     int removals = 0;
 
 private:
-    struct Monitor {
-        bool local = false;
-        EventMask mask = 0;
-        Handler handler;
-    };
     std::optional<Token> add(bool local, EventMask mask, Handler handler);
     void deliver(bool local, const InputEvent& event);
 
-    QMap<Token, Monitor> m_monitors;
-    Token m_next = 1;
+    MonitorRegistry m_monitors;
     QPointF m_pointer;
     ModifierFlags m_modifiers;
     bool m_available = true;

@@ -15,7 +15,7 @@ int SimulatedKeychain::add(const QString& service, const QString& account, const
 {
     if (auto f = takeFailure(Operation::Add))
         return *f;
-    const QPair key{service, account};
+    const QPair<QString, QString> key{service, account};
     if (m_items.contains(key))
         return statusDuplicateItem;
     m_items.insert(key, data);

@@ -1,0 +1,63 @@
+// Start-up to the tray icon: Ambrel next to a minimal Qt tray application (minimal_tray), in the
+// same run, measured the same way: each is started with tray_shown preloaded, which ends the
+// process when its tray icon is shown, on the offscreen platform with a home of its own.
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <spawn.h>
+#include <sys/wait.h>
+
+namespace {
+
+double runOnce(const QString& program, const QString& home)
+{
+    QList<QByteArray> env{"QT_QPA_PLATFORM=offscreen", "LD_PRELOAD=" AMBREL_TRAY_SHOWN, "HOME=" + QFile::encodeName(home),
+                          "XDG_CONFIG_HOME=" + QFile::encodeName(home) + "/config",
+                          "XDG_DATA_HOME=" + QFile::encodeName(home) + "/data",
+                          "XDG_RUNTIME_DIR=" + QFile::encodeName(home) + "/run",
+                          "XDG_CACHE_HOME=" + QFile::encodeName(home) + "/cache", "PATH=/usr/bin:/bin"};
+    std::vector<char*> envp;
+    for (QByteArray& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    QByteArray path = QFile::encodeName(program);
+    char* argv[] = {path.data(), nullptr};
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, path.constData(), nullptr, nullptr, argv, envp.data()) != 0)
+        return -1;
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void startup(benchmark::State& state, const char* program)
+{
+    QTemporaryDir home;
+    QDir().mkpath(home.filePath(QStringLiteral("run")));
+    QFile::setPermissions(home.filePath(QStringLiteral("run")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    runOnce(QString::fromLatin1(program), home.path()); // the first start writes the settings
+    for (auto _ : state) {
+        const double seconds = runOnce(QString::fromLatin1(program), home.path());
+        if (seconds < 0) {
+            state.SkipWithError("the program did not reach its tray icon");
+            return;
+        }
+        state.SetIterationTime(seconds);
+    }
+}
+
+void ambrel(benchmark::State& state) { startup(state, AMBREL_EXECUTABLE); }
+void minimalTray(benchmark::State& state) { startup(state, AMBREL_MINIMAL_TRAY); }
+
+} // namespace
+
+// Alternated, so that a busy moment of the machine falls on both.
+BENCHMARK(ambrel)->Unit(benchmark::kMillisecond)->Iterations(30)->UseManualTime()->Repetitions(3);
+BENCHMARK(minimalTray)->Unit(benchmark::kMillisecond)->Iterations(30)->UseManualTime()->Repetitions(3);

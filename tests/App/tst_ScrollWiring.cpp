@@ -1,0 +1,148 @@
+#include "AppFixture.h"
+#include "Platform/Simulated/SimulatedEventTaps.h"
+#include "ScrollCore/ScrollSettingsStore.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using Platform::TapEvent;
+
+namespace {
+
+Platform::SimulatedEventTaps& taps(AppFixture& f)
+{
+    return static_cast<Platform::SimulatedEventTaps&>(*f.services.eventTaps);
+}
+
+void store(AppFixture& f, const ScrollSettings& settings)
+{
+    ScrollSettingsStore::save(settings, f.defaults());
+}
+
+TapEvent wheel(double lines)
+{
+    TapEvent e;
+    e.type = TapEvent::Type::scrollWheel;
+    e.lineDeltaY = lines;
+    return e;
+}
+
+} // namespace
+
+class ScrollWiringTest : public QObject {
+    Q_OBJECT
+private slots:
+    void storedSettingsAreLoadedAndApplied();
+    void disabledByDefaultTouchesNothing();
+    void menuSwitchStartsAndStopsTheEngine();
+    void modifierIsOneStoredChange();
+    void refusedTapIsKeptForThePage();
+    void applicationsUnderThePointerFollowTheFrontmost();
+    void applicationList();
+};
+
+void ScrollWiringTest::storedSettingsAreLoadedAndApplied()
+{
+    AppFixture f;
+    ScrollSettings stored = ScrollSettings::defaults();
+    stored.isEnabled = true;
+    stored.global.adopt(ScrollPreset::smooth);
+    store(f, stored);
+    auto model = f.makeModel();
+    QCOMPARE(model->scrollSettings(), stored);
+    QVERIFY(model->scroll().isRunning());
+    QCOMPARE(model->scroll().settings(), stored);
+    QVERIFY(!taps(f).input(wheel(1))); // the wheel step is smoothed
+}
+
+void ScrollWiringTest::disabledByDefaultTouchesNothing()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+    QCOMPARE(model->scrollSettings(), ScrollSettings::defaults());
+    QVERIFY(!model->scroll().isRunning());
+    QVERIFY(taps(f).order().isEmpty());
+    QVERIFY(taps(f).input(wheel(1)));
+}
+
+void ScrollWiringTest::menuSwitchStartsAndStopsTheEngine()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+    QSignalSpy spy(model.get(), &AppModel::scrollSettingsChanged);
+    model->setScrollEnabled(true);
+    QVERIFY(model->scroll().isRunning());
+    QVERIFY(ScrollSettingsStore::load(f.defaults()).isEnabled);
+    model->setScrollEnabled(true); // stored and applied again, but nothing to tell
+    QCOMPARE(spy.size(), 1);
+    model->setScrollEnabled(false);
+    QVERIFY(!model->scroll().isRunning());
+    QVERIFY(!ScrollSettingsStore::load(f.defaults()).isEnabled);
+    QCOMPARE(spy.size(), 2);
+}
+
+void ScrollWiringTest::modifierIsOneStoredChange()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+    QSignalSpy spy(model.get(), &AppModel::scrollSettingsChanged);
+    model->setScrollModifier(ScrollModifier::shift, ScrollModifierAction::dash);
+    QCOMPARE(spy.size(), 1);
+    const ScrollSettings loaded = ScrollSettingsStore::load(f.defaults());
+    QCOMPARE(loaded.modifiers.shift, ScrollModifierAction::dash);
+    QCOMPARE(loaded.modifiers.option, ScrollModifierAction::dash); // the same action on two keys
+    QCOMPARE(model->scroll().settings().modifiers.shift, ScrollModifierAction::dash);
+}
+
+void ScrollWiringTest::refusedTapIsKeptForThePage()
+{
+    AppFixture f;
+    taps(f).setPixelScrolling(false);
+    auto model = f.makeModel();
+    model->setScrollEnabled(true);
+    QCOMPARE(model->scrollStartFailure(), Platform::EventTaps::StartFailure::unavailable);
+    QVERIFY(model->scrollEnabled()); // the switch stays on
+    taps(f).setPixelScrolling(true);
+    model->setScrollEnabled(true); // applied again: tries again
+    QVERIFY(!model->scrollStartFailure());
+    QVERIFY(model->scroll().isRunning());
+}
+
+void ScrollWiringTest::applicationsUnderThePointerFollowTheFrontmost()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+    model->setScrollEnabled(true);
+    f.workspace().setFrontmost(Platform::ApplicationInfo{.bundleIdentifier = QStringLiteral("com.vmware.fusion")});
+    QVERIFY(taps(f).input(wheel(1))); // a default exclusion: left alone
+    f.workspace().setFrontmost(Platform::ApplicationInfo{.bundleIdentifier = QStringLiteral("org.example.Editor")});
+    QVERIFY(!taps(f).input(wheel(1)));
+}
+
+void ScrollWiringTest::applicationList()
+{
+    AppFixture f;
+    auto app = [](const QString& id, const QString& name) {
+        return Platform::ApplicationInfo{.bundleIdentifier = id, .name = name,
+                                         .bundleURL = QUrl::fromLocalFile("/usr/share/applications/" + id + ".desktop")};
+    };
+    f.workspace().setInstalled({app("org.example.Tool10", "Tool 10"), app("org.example.Tool9", "Tool 9"),
+                                app("org.example.Mail", "Mail.app")});
+    ScrollSettings stored = ScrollSettings::defaults();
+    stored.apps.clear();
+    stored.startCustomising(QStringLiteral("org.example.Tool10"));
+    stored.setMode(ScrollAppMode::off(), QStringLiteral("org.example.Tool9"));
+    stored.setMode(ScrollAppMode::off(), QStringLiteral("org.example.Mail"));
+    stored.setMode(ScrollAppMode::off(), QStringLiteral("org.example.gone.macos"));
+    stored.dismissedDefaults = ScrollSettings::defaultExclusions();
+    store(f, stored);
+    auto model = f.makeModel();
+    const auto entries = model->scrollApps();
+    QStringList names;
+    for (const auto& e : entries)
+        names << e.name + (e.isInstalled ? "" : " (missing)") + (e.isCustom() ? " custom" : "");
+    QCOMPARE(names, (QStringList{"gone (missing)", "Mail", "Tool 9", "Tool 10 custom"}));
+}
+
+QTEST_MAIN(ScrollWiringTest)
+#include "tst_ScrollWiring.moc"

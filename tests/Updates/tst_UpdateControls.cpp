@@ -1,0 +1,222 @@
+#include "LoopbackHttpServer.h"
+
+#include "Platform/Simulated/SimulatedArchiveExtractor.h"
+#include "Platform/Simulated/SimulatedCodeSignature.h"
+#include "Platform/Simulated/SimulatedUserDefaults.h"
+#include "SecurityCore/ModuleStrings.h"
+#include "Updates/AboutSections.h"
+#include "Updates/UpdatesStrings.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QNetworkAccessManager>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace std::chrono_literals;
+using Phase = UpdateInstaller::Phase;
+
+namespace {
+
+// The about block over a checker that asks the loopback server and an installer on the
+// simulated unpacking and signature check.
+struct Fixture {
+    QTemporaryDir temp;
+    LoopbackHttpServer server;
+    QNetworkAccessManager network;
+    std::shared_ptr<Platform::SimulatedUserDefaults> defaults = std::make_shared<Platform::SimulatedUserDefaults>();
+    std::shared_ptr<Platform::SimulatedArchiveExtractor> extractor = std::make_shared<Platform::SimulatedArchiveExtractor>();
+    std::shared_ptr<Platform::SimulatedCodeSignature> signature = std::make_shared<Platform::SimulatedCodeSignature>();
+    UpdateChecker checker{server.url("/api/version"), &network, defaults, "1.0.0", "26.0.0"};
+    std::unique_ptr<UpdateInstaller> installer;
+    QList<QUrl> opened;
+    std::unique_ptr<AboutSections> about;
+
+    explicit Fixture(bool installable = true)
+    {
+        ModuleStrings::setUserDefaults(defaults);
+        QDir().mkpath(temp.filePath("tmp"));
+        QDir().mkpath(temp.filePath("opt/Ambrel.app"));
+        std::optional<UpdateInstaller::Bundle> bundle;
+        if (installable)
+            bundle = UpdateInstaller::Bundle{temp.filePath("opt/Ambrel.app"), "bin/ambrel"};
+        installer = std::make_unique<UpdateInstaller>(bundle, "1.0.0", &network, extractor, signature,
+                                                      UpdateInstaller::Options{.temporaryFolder = temp.filePath("tmp")});
+        about = std::make_unique<AboutSections>(checker, *installer, "1.0.0", [this](const QUrl& u) { opened << u; });
+        about->resize(460, about->sizeHint().height());
+        about->show();
+        server.route("/a.zip", {.status = 200, .body = "zip"});
+    }
+
+    template <class T = QWidget>
+    T* find(const char* name) const
+    {
+        return about->findChild<T*>(QString::fromLatin1(name));
+    }
+    bool shown(const char* name) const
+    {
+        QWidget* w = find(name);
+        return w && w->isVisibleTo(about.get());
+    }
+    void offer(const QByteArray& reply)
+    {
+        server.route("/api/version", {.status = 200, .body = reply, .contentType = "application/json"});
+        QSignalSpy finished(&checker, &UpdateChecker::checkFinished);
+        checker.check(QDateTime::currentDateTimeUtc());
+        QVERIFY(finished.wait(10000));
+    }
+    QString archiveURL() const { return server.url("/a.zip").toString(); }
+    void screenshot(const QString& name)
+    {
+        const QString folder = qEnvironmentVariable("AMBREL_SCREENSHOT_DIR");
+        if (folder.isEmpty())
+            return;
+        about->adjustSize();
+        QApplication::processEvents();
+        about->grab().save(folder + u'/' + name + QStringLiteral(".png"));
+    }
+};
+
+QString text(const char* key)
+{
+    return UpdatesStrings::string(QString::fromLatin1(key));
+}
+
+} // namespace
+
+class UpdateControlsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void beforeAnyCheck()
+    {
+        Fixture f;
+        QCOMPARE(f.find<QLabel>("version")->text(), QStringLiteral("1.0.0"));
+        QVERIFY(f.shown("check"));
+        QVERIFY(f.shown("upToDate"));
+        QVERIFY(!f.shown("spinner"));
+        QVERIFY(!f.shown("availableText"));
+        QVERIFY(!f.shown("blockedText"));
+        f.screenshot("up-to-date");
+    }
+
+    void manualCheckInFlight()
+    {
+        Fixture f;
+        f.server.route("/api/version", {.stalls = true});
+        f.checker.setTimeout(500ms);
+        f.find<QPushButton>("check")->click();
+        QVERIFY(!f.find<QPushButton>("check")->isEnabled());
+        QVERIFY(f.shown("spinner"));
+        QVERIFY(!f.shown("upToDate"));
+        f.screenshot("checking");
+        // The check fails (time-out): the row returns, nothing known, up to date again.
+        QTRY_VERIFY_WITH_TIMEOUT(f.find<QPushButton>("check")->isEnabled(), 10000);
+        QVERIFY(!f.shown("spinner"));
+        QVERIFY(f.shown("upToDate"));
+        QVERIFY(f.checker.lastCheck()); // the manual check is stored as the last one
+    }
+
+    void offeredRelease()
+    {
+        Fixture f;
+        f.offer("{\"version\":\"1.1.0\",\"notes\":\"Faster toolbar.\\nFewer crashes.\",\"url\":\"" + f.archiveURL().toUtf8() + "\"}");
+        QCOMPARE(f.find<QLabel>("availableText")->text(), text("about.update.available").arg("1.1.0"));
+        QVERIFY(f.shown("notes"));
+        QCOMPARE(f.find<QLabel>("notes")->text(), QStringLiteral("Faster toolbar.\nFewer crashes."));
+        QVERIFY(f.shown("install"));
+        QVERIFY(!f.shown("upToDate"));
+        f.screenshot("available");
+
+        // Empty notes: no notes row.
+        f.offer("{\"version\":\"1.1.1\",\"notes\":\"\",\"url\":\"" + f.archiveURL().toUtf8() + "\"}");
+        QVERIFY(!f.shown("notes"));
+    }
+
+    void releaseNeedingANewerSystem()
+    {
+        Fixture f;
+        f.offer("{\"version\":\"2.0\",\"minimumSystem\":\"27.1\",\"url\":\"" + f.archiveURL().toUtf8() + "\"}");
+        QVERIFY(!f.shown("install"));
+        QVERIFY(f.shown("blockedText"));
+        QCOMPARE(f.find<QLabel>("needsNewerSystem")->text(), text("about.update.needsNewerSystem").arg("27.1"));
+        f.find<QPushButton>("blockedOpenPage")->click();
+        QCOMPARE(f.opened, QList<QUrl>{f.server.url("/a.zip")});
+        f.screenshot("needs-newer-system");
+    }
+
+    void installPhases()
+    {
+        Fixture f;
+        f.offer("{\"version\":\"1.1.0\",\"url\":\"" + f.archiveURL().toUtf8() + "\"}");
+        // Refused by the signature check: the orange failure, then a fresh retry.
+        f.extractor->setContents({{"Ambrel.app/bin/ambrel", "x"}});
+        f.find<QPushButton>("install")->click();
+        QVERIFY(f.shown("progress"));
+        QTRY_COMPARE_WITH_TIMEOUT(f.installer->phase(), Phase::failed(UpdateInstaller::Failure::notOurs), 10000);
+        QVERIFY(f.shown("failure"));
+        QCOMPARE(f.find<QLabel>("failure")->text(), text("update.failed.notOurs"));
+        f.screenshot("failed");
+        f.find<QPushButton>("openPage")->click();
+        QCOMPARE(f.opened, QList<QUrl>{f.server.url("/a.zip")});
+
+        f.signature->setAccepts(true);
+        f.find<QPushButton>("retry")->click();
+        QCOMPARE(f.installer->phase(), Phase::downloading(0));
+        QTRY_COMPARE_WITH_TIMEOUT(f.installer->phase(), Phase::readyToRelaunch(), 10000);
+        QVERIFY(f.shown("relaunch"));
+        f.screenshot("ready");
+        QCOMPARE(f.server.requests("/a.zip").size(), 2);
+
+        // The swap cannot start (the staged copy no longer passes): the failed layout.
+        f.signature->setAccepts(false);
+        f.find<QPushButton>("relaunch")->click();
+        QCOMPARE(f.installer->phase(), Phase::failed(UpdateInstaller::Failure::install));
+        QCOMPARE(f.find<QLabel>("failure")->text(), text("update.failed.install"));
+    }
+
+    void cancelDuringDownload()
+    {
+        Fixture f;
+        f.server.route("/a.zip", {.stalls = true});
+        f.offer("{\"version\":\"1.1.0\",\"url\":\"" + f.archiveURL().toUtf8() + "\"}");
+        f.find<QPushButton>("install")->click();
+        QVERIFY(f.shown("progress"));
+        QVERIFY(f.shown("cancel"));
+        f.screenshot("downloading");
+        f.find<QPushButton>("cancel")->click();
+        QCOMPARE(f.installer->phase(), Phase::idle());
+        QVERIFY(f.shown("install"));
+    }
+
+    void developmentBuildOnlyOffersThePage()
+    {
+        Fixture f(false);
+        f.offer("{\"version\":\"1.1.0\",\"url\":\"" + f.archiveURL().toUtf8() + "\"}");
+        QVERIFY(f.shown("availableText"));
+        QVERIFY(!f.shown("install"));
+        QVERIFY(f.shown("openPageManually"));
+        f.find<QPushButton>("openPageManually")->click();
+        QCOMPARE(f.opened, QList<QUrl>{f.server.url("/a.zip")});
+        f.screenshot("development-build");
+    }
+
+    void chineseTexts()
+    {
+        Fixture zh;
+        zh.defaults->setStringList("AppleLanguages", {"zh-Hans"});
+        zh.about = std::make_unique<AboutSections>(zh.checker, *zh.installer, "1.0.0", [](const QUrl&) {});
+        zh.about->resize(460, zh.about->sizeHint().height());
+        zh.about->show();
+        QCOMPARE(zh.find<QPushButton>("check")->text(), QStringLiteral("检查更新"));
+        zh.offer("{\"version\":\"1.1.0\",\"notes\":\"更快的工具栏。\",\"url\":\"" + zh.archiveURL().toUtf8() + "\"}");
+        QCOMPARE(zh.find<QLabel>("availableText")->text(), QStringLiteral("Ambrel 1.1.0 已推出。"));
+        zh.screenshot("available-zh-Hans");
+    }
+};
+
+QTEST_MAIN(UpdateControlsTest)
+#include "tst_UpdateControls.moc"
