@@ -44,6 +44,15 @@ inline QString systemMessage(const LoopbackHttpServer::Request& request)
     return QJsonDocument::fromJson(request.body).object().value("messages").toArray().at(0).toObject().value("content").toString();
 }
 
+// The titles of the actions, in order.
+inline QStringList titles(const QList<AIActionTemplate>& actions)
+{
+    QStringList out;
+    for (const auto& a : actions)
+        out << a.titleKey;
+    return out;
+}
+
 struct Model {
     std::shared_ptr<Platform::SimulatedUserDefaults> defaults = std::make_shared<Platform::SimulatedUserDefaults>();
     std::shared_ptr<Platform::SimulatedKeychain> keychain = std::make_shared<Platform::SimulatedKeychain>();

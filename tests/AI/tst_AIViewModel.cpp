@@ -8,6 +8,7 @@
 
 using Connection = AIViewModel::ConnectionState;
 using Response = LoopbackHttpServer::Response;
+using AIFixture::titles;
 
 Q_DECLARE_METATYPE(std::optional<QString>)
 
@@ -39,14 +40,6 @@ std::optional<QString> stored(Platform::SimulatedKeychain& keychain, const QStri
 {
     const auto item = keychain.copy("com.corvish.credentials", account);
     return item.data ? std::optional<QString>(QString::fromUtf8(*item.data)) : std::nullopt;
-}
-
-QStringList titles(const QList<AIActionTemplate>& actions)
-{
-    QStringList out;
-    for (const auto& a : actions)
-        out << a.titleKey;
-    return out;
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include <QtTest>
 
 using Response = LoopbackHttpServer::Response;
+using AIFixture::titles;
 Q_DECLARE_METATYPE(LoopbackHttpServer::Response)
 
 namespace {
@@ -43,14 +44,6 @@ Platform::PasteboardItem textItem(const QString& text)
     Platform::PasteboardItem item;
     item.setData(QString::fromLatin1(Platform::Pasteboard::typeString), text.toUtf8());
     return item;
-}
-
-QStringList titles(const QList<AIActionTemplate>& actions)
-{
-    QStringList out;
-    for (const auto& a : actions)
-        out << a.titleKey;
-    return out;
 }
 
 } // namespace
