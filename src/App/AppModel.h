@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AI/AIViewModel.h"
+#include "AI/PluginPasteView.h"
 #include "ActionCore/ActionPreferences.h"
 #include "System/UsagePreset.h"
 #include "ContextCore/SearchEngine.h"
@@ -11,6 +13,7 @@
 #include "ScrollCore/ScrollEngine.h"
 #include "SecurityCore/PrivacyLog.h"
 #include "Settings/ScrollSettingsView.h"
+#include "Onboarding/OnboardingView.h"
 #include "Settings/SettingsModel.h"
 #include "Selection/SelectionMonitor.h"
 #include "System/GlobalHotKey.h"
@@ -46,12 +49,13 @@ struct SelectionSettings {
 class AppModel : public QObject,
                  public MenuBarView::Model,
                  public ScrollSettingsView::Model,
-                 public SettingsModel {
+                 public OnboardingView::Model {
     Q_OBJECT
 public:
     // What the model does towards the user outside its own state.
     struct Hooks {
         std::function<void()> alertSound; // the system's alert sound
+        QUrl signInKeyExchange;           // where the sign-in exchanges its code; OpenRouter's when empty
         // Where usage reports go; empty: the real ingestion service.
         QString telemetryService;
         // The version service; empty: the product web site's.
@@ -82,6 +86,9 @@ public:
     UpdateChecker& updates() { return *m_updates; }
     UpdateInstaller& updateInstaller() { return *m_updateInstaller; }
     PermissionMonitor& permissions() { return *m_permissions; }
+    // Everything AI: provider, keys, custom actions; and the window for opened plug-in files.
+    AIViewModel& ai() { return *m_ai; }
+    PluginImportWindow& pluginImportWindow() { return *m_pluginImportWindow; }
     const PermissionMonitor& permissions() const { return *m_permissions; }
 
     // Settings
@@ -142,6 +149,11 @@ public:
     SettingsNotifier& settingsNotifier() override { return *m_settingsNotifier; }
     QList<ActionDefinition> allSelectionActions() const override;
     QList<TemplateImportFailure> importTemplates(const QStringList& paths) override;
+    // What the onboarding reads of the AI settings, and its reports.
+    bool aiHasStoredKey() const override;
+    AIProviderID aiProviderID() const override;
+    void selectAIProvider(AIProviderID provider) override;
+    void sendTelemetry(const TelemetryEvent& event) override { telemetry().send(event); }
     void applySelectionOption(const QString& key) override;
 
     // Whether the selection toolbar should run: its switch and Accessibility.
@@ -199,6 +211,8 @@ private:
     std::unique_ptr<UpdateInstaller> m_updateInstaller;
     std::unique_ptr<UpdateChecker> m_updates;
     std::unique_ptr<PermissionMonitor> m_permissions;
+    std::unique_ptr<AIViewModel> m_ai;
+    std::unique_ptr<PluginImportWindow> m_pluginImportWindow;
 
     bool m_hasCompletedOnboarding = false;
     UsagePreset m_preset = UsagePreset::everyday;

@@ -1,6 +1,8 @@
 #include "App/CorvishApp.h"
 
 #include "App/AppModel.h"
+#include "AI/AIActionSettingsView.h"
+#include "AI/AIProviderSections.h"
 #include "Settings/SettingsView.h"
 #include "Updates/AboutSections.h"
 
@@ -9,9 +11,28 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QTimer>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
 #include <QWidget>
+
+namespace {
+
+TelemetryEvent::PluginSource reported(AIActionSettingsView::PluginSource source)
+{
+    using From = AIActionSettingsView::PluginSource;
+    using To = TelemetryEvent::PluginSource;
+    switch (source) {
+    case From::composedByModel: return To::composedByModel;
+    case From::writtenByHand: return To::writtenByHand;
+    case From::importedFile: return To::importedFile;
+    case From::pasted: return To::pasted;
+    }
+    return To::writtenByHand;
+}
+
+} // namespace
 
 CorvishApp::CorvishApp(AppModel& model, QObject* parent)
     : QObject(parent)
@@ -19,8 +40,7 @@ CorvishApp::CorvishApp(AppModel& model, QObject* parent)
     , m_menu(std::make_unique<QMenu>())
 {
     MenuBarView::Environment environment{
-        // The onboarding window is not part of this build yet.
-        .openOnboarding = {},
+        .openOnboarding = [this] { openOnboarding(); },
         .openSettings = [this] { openSettings(); },
         .activate = {},
         .terminate = [] { QApplication::quit(); },
@@ -39,7 +59,19 @@ CorvishApp::CorvishApp(AppModel& model, QObject* parent)
 CorvishApp::~CorvishApp()
 {
     delete m_settings;
+    delete m_onboarding;
     delete m_window;
+}
+
+void CorvishApp::openOnboarding()
+{
+    if (!m_onboarding) {
+        m_onboarding = new OnboardingView(m_model);
+        m_onboarding->setWindowIcon(icon(m_model.menuBarSymbol()));
+    }
+    m_onboarding->show();
+    m_onboarding->raise();
+    m_onboarding->activateWindow();
 }
 
 void CorvishApp::openSettings()
@@ -52,6 +84,30 @@ void CorvishApp::openSettings()
             return new AboutSections(model->updates(), model->updateInstaller(), applicationVersion(),
                                      [workspace](const QUrl& url) { workspace->openURL(url); }, parent);
         };
+        hosted.general.aiProviderSections = [model](QWidget* parent) -> QWidget* {
+            return new AIProviderSections(model->ai(), model->services().userDefaults,
+                                          [model] { model->applyOutputLanguage(); }, parent);
+        };
+        auto aiActions = [model](ActionScope scope) {
+            return [model, scope](QWidget* parent) -> QWidget* {
+                AIActionSettingsView::Environment environment;
+                environment.pasteboard = model->services().pasteboards->general();
+                environment.workspace = model->services().workspace;
+                environment.pluginAdded = [model](AIActionSettingsView::PluginSource source) {
+                    model->telemetry().send(TelemetryEvent::pluginAdded(reported(source)));
+                };
+                // The page grows with its actions; the tab scrolls it.
+                auto* area = new QScrollArea(parent);
+                area->setObjectName(QStringLiteral("aiActions:") + toRaw(scope));
+                area->setWidgetResizable(true);
+                area->setFrameShape(QFrame::NoFrame);
+                area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+                area->setWidget(new AIActionSettingsView(model->ai(), scope, environment, area));
+                return area;
+            };
+        };
+        hosted.finder.actions = aiActions(ActionScope::files);
+        hosted.selection.actions = aiActions(ActionScope::text);
         hosted.scroll = [model](QWidget* parent) -> QWidget* {
             auto* page = new ScrollSettingsView(*model, {}, parent);
             connect(model, &AppModel::scrollSettingsChanged, page, &ScrollSettingsView::refresh);
@@ -78,6 +134,9 @@ bool CorvishApp::usesTray() const
 
 void CorvishApp::show()
 {
+    // Until the walk-through is finished it opens at every launch.
+    if (!m_model.hasCompletedOnboarding())
+        QTimer::singleShot(0, this, &CorvishApp::openOnboarding);
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         m_tray = new QSystemTrayIcon(icon(m_model.menuBarSymbol()), this);
         m_tray->setToolTip(QStringLiteral("Ambrel"));

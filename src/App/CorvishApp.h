@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MenuBar/MenuBarView.h"
+#include "Onboarding/OnboardingView.h"
 #include "Settings/SettingsView.h"
 
 #include <QIcon>
@@ -31,6 +32,9 @@ public:
     // Creates the settings window, or brings the open one forward, and activates it.
     void openSettings();
     SettingsView* settingsWindow() const { return m_settings; }
+    // The onboarding window, made once and kept with its walk-through; shown and activated.
+    void openOnboarding();
+    OnboardingView* onboardingWindow() const { return m_onboarding; }
 
     QMenu* menu() const { return m_menu.get(); }
     MenuBarView* menuBarView() const { return m_view.get(); }
@@ -50,4 +54,5 @@ private:
     QSystemTrayIcon* m_tray = nullptr;
     QPointer<QWidget> m_window;
     QPointer<SettingsView> m_settings;
+    QPointer<OnboardingView> m_onboarding;
 };

@@ -106,6 +106,12 @@ void TelemetryClient::setEnabled(bool enabled)
     m_pending.clear();
 }
 
+QList<TelemetrySignal> TelemetryClient::pendingSignals() const
+{
+    QMutexLocker locker(&m_lock);
+    return m_pending;
+}
+
 qsizetype TelemetryClient::pendingCount() const
 {
     QMutexLocker locker(&m_lock);

@@ -92,6 +92,8 @@ public:
     const QString& sessionID() const { return m_sessionID; }
     bool isTestMode() const { return m_isTestMode; }
     qsizetype pendingCount() const;
+    // What waits for the next batch, oldest first.
+    QList<TelemetrySignal> pendingSignals() const;
 
 signals:
     // A request was answered (status 0 on a transport failure). For tests and diagnostics.

@@ -1,0 +1,205 @@
+#include "Onboarding/OnboardingView.h"
+
+#include "Onboarding/OnboardingSteps.h"
+#include "Selection/SelectionMonitor.h"
+#include "Settings/SettingsStyle.h"
+#include "System/PermissionMonitor.h"
+
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <chrono>
+
+using SettingsStyle::text;
+
+OnboardingView::OnboardingView(Model& model, QWidget* parent) : QWidget(parent), m_model(model)
+{
+    setObjectName(QStringLiteral("onboarding"));
+    setWindowTitle(text(QStringLiteral("window.onboarding")));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_content = new QVBoxLayout;
+    m_content->setContentsMargins(32, 32, 32, 32);
+    layout->addLayout(m_content, 1);
+
+    m_footer = new QWidget(this);
+    m_footer->setObjectName(QStringLiteral("footer"));
+    m_footer->setAutoFillBackground(true);
+    m_footer->setBackgroundRole(QPalette::AlternateBase);
+    auto* footer = new QHBoxLayout(m_footer);
+    footer->setContentsMargins(24, 16, 24, 16);
+    m_back = new QPushButton(text(QStringLiteral("onboarding.back")), m_footer);
+    m_back->setObjectName(QStringLiteral("onboarding.back"));
+    m_back->setFlat(true);
+    footer->addWidget(m_back);
+    footer->addStretch(1);
+    m_progress = new QProgressBar(m_footer);
+    m_progress->setFixedWidth(120);
+    m_progress->setRange(0, 1000);
+    m_progress->setTextVisible(false);
+    m_progress->setMaximumHeight(8);
+    m_progress->setGraphicsEffect(new QGraphicsOpacityEffect(m_progress));
+    footer->addWidget(m_progress);
+    footer->addStretch(1);
+    m_next = new QPushButton(m_footer);
+    m_next->setObjectName(QStringLiteral("next"));
+    m_next->setFlat(true);
+    footer->addWidget(m_next);
+    layout->addWidget(m_footer);
+    // The buttons keep their room while hidden, so the progress stays in the middle.
+    for (QWidget* w : {static_cast<QWidget*>(m_back), static_cast<QWidget*>(m_next)}) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
+    }
+
+    connect(m_back, &QPushButton::clicked, this, [this] { if (m_flow) m_flow->goBack(); });
+    connect(m_next, &QPushButton::clicked, this, [this] {
+        if (!m_flow)
+            return;
+        if (isCurrentPermissionGranted())
+            m_flow->advance();
+        else
+            m_flow->skip();
+    });
+    connect(&m_model.permissions(), &PermissionMonitor::grantedChanged, this, &OnboardingView::permissionsChanged);
+    connect(&m_model.selectionMonitor(), &SelectionMonitor::presentationCountChanged, this, [this] {
+        if (isVisible() && m_flow && m_flow->step() == OnboardingStep::tryItOut)
+            m_flow->setHasTriedSelection(true);
+    });
+    connect(&m_model.settingsNotifier(), &SettingsNotifier::changed, this, &OnboardingView::refreshStep);
+    resize(640, 600);
+}
+
+OnboardingView::~OnboardingView() = default;
+
+void OnboardingView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!m_flow) {
+        m_flow = std::make_unique<OnboardingModel>(m_model);
+        connect(m_flow.get(), &OnboardingModel::stepChanged, this, &OnboardingView::showStep);
+        connect(m_flow.get(), &OnboardingModel::hasTriedSelectionChanged, this, &OnboardingView::refreshStep);
+    }
+    m_model.permissions().startPolling(std::chrono::seconds(1));
+    resume();
+    showStep();
+}
+
+void OnboardingView::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    // Closed without finishing: polling stops; showing the window again starts it again.
+    if (m_flow)
+        m_model.permissions().stopPolling();
+}
+
+void OnboardingView::resume()
+{
+    if (const auto pending = m_model.pendingOnboardingStep()) {
+        m_model.setPendingOnboardingStep(std::nullopt);
+        m_flow->jump(*pending);
+    } else if (m_flow->step() == OnboardingStep::done) {
+        m_flow->restart();
+    }
+}
+
+bool OnboardingView::isCurrentPermissionGranted() const
+{
+    if (!m_flow)
+        return false;
+    const auto permission = OnboardingSteps::permission(m_flow->step());
+    return permission && m_model.permissions().isGranted(*permission);
+}
+
+void OnboardingView::permissionsChanged(const QMap<Permission, bool>& previous, const QMap<Permission, bool>& current)
+{
+    if (!isVisible())
+        return;
+    for (auto it = current.begin(); it != current.end(); ++it)
+        if (it.value() && !previous.value(it.key(), false))
+            m_model.sendTelemetry(TelemetryEvent::permissionGranted(toRaw(it.key())));
+    m_model.syncSelectionMonitor();
+    if (m_flow)
+        m_flow->reactToPermissionChange();
+    refreshStep();
+}
+
+QWidget* OnboardingView::makeStepView(OnboardingStep step)
+{
+    OnboardingModel* flow = m_flow.get();
+    auto advance = [flow] { flow->advance(); };
+    switch (step) {
+    case OnboardingStep::welcome: return new WelcomeStep(advance, this);
+    case OnboardingStep::preset: return new PresetStep(m_model, advance, this);
+    case OnboardingStep::finderPermission:
+    case OnboardingStep::accessibilityPermission:
+    case OnboardingStep::inputMonitoringPermission:
+        return new PermissionStep(*OnboardingSteps::permission(step), m_model.permissions(), *m_model.services().permissions,
+                                  advance, this);
+    case OnboardingStep::tryItOut: return new TryItStep(text(QStringLiteral("onboarding.tryIt.sample")), this);
+    case OnboardingStep::privacy: return new PrivacyStep(m_model, advance, this);
+    case OnboardingStep::connectAI: {
+        auto workspace = m_model.services().workspace;
+        return new ConnectAIStep([this](AIProviderID p) { m_model.selectAIProvider(p); },
+                                 [workspace](const QUrl& url) { workspace->openURL(url); }, advance, this);
+    }
+    case OnboardingStep::done: {
+        QPointer<OnboardingView> self(this);
+        return new SummaryStep(
+            [self, flow] {
+                flow->finish();
+                if (self) {
+                    self->close();
+                    emit self->finished();
+                }
+            },
+            [flow] { flow->restart(); }, this);
+    }
+    }
+    return nullptr;
+}
+
+void OnboardingView::showStep()
+{
+    if (!m_flow)
+        return;
+    const OnboardingStep step = m_flow->step();
+    if (m_shownStep != step || !m_stepView) {
+        if (m_stepView) {
+            m_content->removeWidget(m_stepView);
+            m_stepView->hide();
+            m_stepView->deleteLater();
+        }
+        m_stepView = makeStepView(step);
+        m_content->addWidget(m_stepView);
+        m_shownStep = step;
+    }
+    refreshStep();
+}
+
+void OnboardingView::refreshStep()
+{
+    if (!m_flow || !m_stepView)
+        return;
+    if (auto* tryIt = qobject_cast<TryItStep*>(m_stepView))
+        tryIt->setHasTried(m_flow->hasTriedSelection());
+    if (auto* summary = qobject_cast<SummaryStep*>(m_stepView))
+        summary->setFeatures(m_flow->features());
+    refreshFooter();
+}
+
+void OnboardingView::refreshFooter()
+{
+    const OnboardingStep step = m_flow->step();
+    const bool ends = step == OnboardingStep::welcome || step == OnboardingStep::done;
+    m_back->setVisible(!ends);
+    m_next->setVisible(!ends);
+    m_next->setText(text(isCurrentPermissionGranted() ? QStringLiteral("onboarding.next") : QStringLiteral("onboarding.skip")));
+    m_progress->setValue(int(step) * 125);
+    static_cast<QGraphicsOpacityEffect*>(m_progress->graphicsEffect())->setOpacity(step == OnboardingStep::done ? 0.0 : 1.0);
+}

@@ -1,0 +1,286 @@
+#include "AppFixture.h"
+
+#include "App/CorvishApp.h"
+#include "Onboarding/OnboardingSteps.h"
+#include "Onboarding/OnboardingView.h"
+#include "System/AppStrings.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+using Step = OnboardingStep;
+
+class OnboardingViewTest : public QObject {
+    Q_OBJECT
+private slots:
+    void firstStartWalksThroughToTheEnd();
+    void withoutAccessibilityThePrivacyStepIsPassedOver();
+    void footerFollowsTheStep();
+    void menuOpensAtTheMissingPermission();
+    void grantedPermissionsAreReportedOnce();
+    void permissionStepGrantsOrShowsTheSteps();
+    void privacySwitchesStartFromTheModel();
+    void summaryFollowsTheSystem();
+};
+
+namespace {
+
+template <typename T>
+T* page(OnboardingView* view)
+{
+    return qobject_cast<T*>(view->stepView());
+}
+
+QStringList pendingTypes(AppModel& model)
+{
+    QStringList types;
+    for (const auto& s : model.telemetry().pendingSignals())
+        types << s.type + (s.parameters.isEmpty() ? QString() : u' ' + s.parameters.first());
+    return types;
+}
+
+QAction* menuItem(QMenu* menu, const QString& key)
+{
+    for (QAction* a : menu->actions())
+        if (a->objectName() == key)
+            return a;
+    return nullptr;
+}
+
+} // namespace
+
+void OnboardingViewTest::firstStartWalksThroughToTheEnd()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+    CorvishApp app(*model);
+    app.show();
+    // Empty settings: the walk-through opens by itself.
+    QTRY_VERIFY(app.onboardingWindow() && app.onboardingWindow()->isVisible());
+    OnboardingView* view = app.onboardingWindow();
+    QCOMPARE(view->flow()->step(), Step::welcome);
+    QVERIFY(model->permissions().isPolling());
+
+    page<WelcomeStep>(view)->startButton()->click();
+    QCOMPARE(view->flow()->step(), Step::preset);
+    page<PresetStep>(view)->row(UsagePreset::developer)->click();
+    QCOMPARE(model->preset(), UsagePreset::developer);
+    QCOMPARE(view->flow()->step(), Step::finderPermission);
+
+    // Granted in turn; each one moves the walk-through on by itself at the next look.
+    f.permissions().setFinderExtensionEnabled(true);
+    model->permissions().refresh();
+    QCOMPARE(view->flow()->step(), Step::accessibilityPermission);
+    f.permissions().setAccessibilityTrusted(true);
+    model->permissions().refresh();
+    QCOMPARE(view->flow()->step(), Step::tryItOut);
+    QVERIFY(model->selectionToolbarWanted());
+    QVERIFY(page<TryItStep>(view)->successLabel()->isHidden());
+    view->nextButton()->click(); // Skip
+    QCOMPARE(view->flow()->step(), Step::privacy);
+    auto* privacy = page<PrivacyStep>(view);
+    privacy->reportsSwitch()->click();
+    QVERIFY(model->telemetryEnabled());
+    privacy->excludeSwitch()->click();
+    QVERIFY(model->excludesPasswordApps());
+    privacy->continueButton()->click();
+    QCOMPARE(view->flow()->step(), Step::connectAI);
+    page<ConnectAIStep>(view)->card(AIProviderID::ollama)->click();
+    QCOMPARE(model->aiProviderID(), AIProviderID::ollama);
+    QCOMPARE(view->flow()->step(), Step::done);
+
+    auto* summary = page<SummaryStep>(view);
+    QCOMPARE(summary->rows().size(), 4);
+    QVERIFY(summary->runAgainButton()->isHidden());
+    summary->finishButton()->click();
+    QCOMPARE(f.defaults().boolValue("onboarding.completed"), std::optional(true));
+    QCOMPARE(f.defaults().boolValue("launch.defaultApplied"), std::optional(true));
+    QCOMPARE(f.loginItem().status(), Platform::LoginItem::Status::enabled);
+    QVERIFY(!view->isVisible());
+    QVERIFY(!model->permissions().isPolling());
+    QVERIFY(pendingTypes(*model).contains("Onboarding.finished 4"));
+    QVERIFY(pendingTypes(*model).contains("Onboarding.stepShown done"));
+}
+
+void OnboardingViewTest::withoutAccessibilityThePrivacyStepIsPassedOver()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+    OnboardingView view(*model);
+    view.show();
+    view.flow()->setStep(Step::accessibilityPermission);
+    view.nextButton()->click(); // Skip
+    QCOMPARE(view.flow()->step(), Step::connectAI);
+    page<ConnectAIStep>(&view)->card(AIProviderID::openRouter)->click();
+    // The key page opens and the page stays.
+    QCOMPARE(view.flow()->step(), Step::connectAI);
+    QCOMPARE(f.workspace().openedURLs, QList<QUrl>{QUrl(ConnectAIStep::openRouterKeys)});
+    view.nextButton()->click();
+    auto* summary = page<SummaryStep>(&view);
+    QVERIFY(!summary->runAgainButton()->isHidden());
+    QCOMPARE(summary->title()->text(), AppStrings::string("onboarding.done.partial.title"));
+    const QString needsAccessibility =
+        AppStrings::string("ready.needsPermission").arg(AppStrings::string("permission.accessibility.systemName"));
+    QCOMPARE(summary->rows()[1]->reasonLabel()->text(), needsAccessibility);
+    QCOMPARE(summary->rows()[2]->reasonLabel()->text(), needsAccessibility);
+    QCOMPARE(summary->rows()[3]->reasonLabel()->text(), AppStrings::string("ready.needsAI"));
+    // Run again: back at the start, the window stays.
+    summary->runAgainButton()->click();
+    QCOMPARE(view.flow()->step(), Step::welcome);
+    QVERIFY(view.isVisible());
+}
+
+void OnboardingViewTest::footerFollowsTheStep()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+    OnboardingView view(*model);
+    view.show();
+    QVERIFY(view.backButton()->isHidden());
+    QVERIFY(view.nextButton()->isHidden());
+    QVERIFY(!view.progress()->isHidden());
+    QCOMPARE(view.progress()->value(), 0);
+    view.flow()->setStep(Step::finderPermission);
+    QCOMPARE(view.nextButton()->text(), AppStrings::string("onboarding.skip"));
+    f.permissions().setFinderExtensionEnabled(true);
+    model->permissions().refresh(); // advances on its own to the next step
+    view.backButton()->click();
+    QCOMPARE(view.flow()->step(), Step::finderPermission);
+    QCOMPARE(view.nextButton()->text(), AppStrings::string("onboarding.next"));
+    view.nextButton()->click();
+    QCOMPARE(view.flow()->step(), Step::accessibilityPermission);
+    view.flow()->setStep(Step::connectAI);
+    QCOMPARE(view.progress()->value(), 875);
+    view.flow()->setStep(Step::done);
+    QVERIFY(view.backButton()->isHidden());
+    QVERIFY(view.nextButton()->isHidden());
+}
+
+void OnboardingViewTest::menuOpensAtTheMissingPermission()
+{
+    AppFixture f;
+    f.defaults().setBool("onboarding.completed", true);
+    f.permissions().setFinderExtensionEnabled(true);
+    auto model = f.makeModel();
+    CorvishApp app(*model);
+    app.show();
+    QVERIFY(!app.onboardingWindow());
+    QAction* missing = app.menu()->actions().first();
+    QCOMPARE(missing->objectName(), titleKey(Permission::accessibility));
+    QVERIFY(missing->isEnabled());
+    missing->trigger();
+    QVERIFY(app.onboardingWindow()->isVisible());
+    QCOMPARE(app.onboardingWindow()->flow()->step(), Step::accessibilityPermission);
+    QVERIFY(!model->pendingOnboardingStep());
+    // Reopened from the About menu: no jump again; a walk-through at its end starts over.
+    app.onboardingWindow()->flow()->setStep(Step::done);
+    app.onboardingWindow()->close();
+    QVERIFY(!model->permissions().isPolling());
+    QMenu* about = menuItem(app.menu(), "menu.about")->menu();
+    menuItem(about, "menu.rerunOnboarding")->trigger();
+    QCOMPARE(app.onboardingWindow()->flow()->step(), Step::welcome);
+    QVERIFY(model->permissions().isPolling());
+}
+
+void OnboardingViewTest::grantedPermissionsAreReportedOnce()
+{
+    AppFixture f;
+    f.defaults().setBool("telemetry.enabled", true);
+    auto model = f.makeModel();
+    OnboardingView view(*model);
+    view.show();
+    view.flow()->setStep(Step::finderPermission);
+    const qsizetype before = model->telemetry().pendingCount();
+    f.permissions().setFinderExtensionEnabled(true);
+    f.permissions().setAccessibilityTrusted(true);
+    model->permissions().refresh();
+    // Two between two looks: one report each, one step on.
+    const QStringList sent = pendingTypes(*model).mid(before);
+    QCOMPARE(sent.count("Permission.granted finderExtension"), 1);
+    QCOMPARE(sent.count("Permission.granted accessibility"), 1);
+    QCOMPARE(view.flow()->step(), Step::accessibilityPermission);
+    // Revoked and granted again: reported again.
+    f.permissions().setAccessibilityTrusted(false);
+    model->permissions().refresh();
+    f.permissions().setAccessibilityTrusted(true);
+    model->permissions().refresh();
+    QCOMPARE(pendingTypes(*model).count("Permission.granted accessibility"), 2);
+}
+
+void OnboardingViewTest::permissionStepGrantsOrShowsTheSteps()
+{
+    AppFixture f;
+    using Consent = Platform::Permissions::Consent;
+    f.permissions().setGuidance(Consent::accessibility, {.grantsItself = true, .steps = "x11", .argument = {}});
+    f.permissions().setGuidance(Consent::finderExtension, {.grantsItself = false, .steps = "stateFile", .argument = "/x/extension-state.json"});
+    auto model = f.makeModel();
+    OnboardingView view(*model);
+    view.show();
+    view.flow()->setStep(Step::finderPermission);
+    auto* finder = page<PermissionStep>(&view);
+    QCOMPARE(finder->symbol()->property("symbolName").toString(), QStringLiteral("lock.open"));
+    QVERIFY(finder->continueButton()->isHidden());
+    finder->openButton()->click();
+    QVERIFY(!finder->stepsLabel()->isHidden());
+    QVERIFY(finder->stepsLabel()->text().contains("/x/extension-state.json"));
+    QVERIFY(f.workspace().openedURLs.isEmpty());
+    view.nextButton()->click(); // Skip
+    auto* accessibility = page<PermissionStep>(&view);
+    // Not yet trusted after asking: the exact steps; trusted at the next look: green and on.
+    accessibility->openButton()->click();
+    QCOMPARE(f.permissions().accessibilityPrompts, 1);
+    QVERIFY(!accessibility->stepsLabel()->isHidden());
+    f.permissions().setAccessibilityTrusted(true);
+    model->permissions().refresh();
+    QCOMPARE(view.flow()->step(), Step::tryItOut);
+}
+
+void OnboardingViewTest::privacySwitchesStartFromTheModel()
+{
+    AppFixture f;
+    f.permissions().setAccessibilityTrusted(true);
+    QStringList four(AppModel::passwordApps().begin(), AppModel::passwordApps().end());
+    four.removeLast();
+    f.defaults().setStringList("selection.blockedApps", four + QStringList{"org.example.Mine"});
+    auto model = f.makeModel();
+    OnboardingView view(*model);
+    view.show();
+    view.flow()->setStep(Step::privacy);
+    auto* privacy = page<PrivacyStep>(&view);
+    QVERIFY(!privacy->excludeSwitch()->isChecked());
+    QVERIFY(!privacy->reportsSwitch()->isChecked());
+    privacy->excludeSwitch()->click();
+    QVERIFY(model->blockedApps().contains(AppModel::passwordApps()));
+    privacy->excludeSwitch()->click();
+    QCOMPARE(model->blockedApps(), QSet<QString>{"org.example.Mine"});
+    privacy->reportsSwitch()->click();
+    QCOMPARE(f.defaults().boolValue("telemetry.enabled"), std::optional(true));
+    view.backButton()->click();
+    QVERIFY(model->telemetryEnabled());
+}
+
+void OnboardingViewTest::summaryFollowsTheSystem()
+{
+    AppFixture f;
+    f.permissions().setAccessibilityTrusted(true);
+    auto model = f.makeModel();
+    model->selectAIProvider(AIProviderID::ollama);
+    OnboardingView view(*model);
+    view.show();
+    view.flow()->setStep(Step::done);
+    auto* summary = page<SummaryStep>(&view);
+    QVERIFY(!summary->runAgainButton()->isHidden());
+    // The extension switched on while the summary is shown: every row ready, only Finish.
+    f.permissions().setFinderExtensionEnabled(true);
+    model->permissions().refresh();
+    QCOMPARE(view.flow()->step(), Step::done);
+    QVERIFY(summary->runAgainButton()->isHidden());
+    QCOMPARE(summary->title()->text(), AppStrings::string("onboarding.done.title"));
+}
+
+QTEST_MAIN(OnboardingViewTest)
+#include "tst_OnboardingView.moc"
