@@ -62,15 +62,8 @@ void FinderActionRow::refresh()
 
 FinderMenuPage::FinderMenuPage(SettingsModel& model, QWidget* parent) : QScrollArea(parent), m_model(model)
 {
-    setObjectName(QStringLiteral("FinderMenuPage"));
-    setWidgetResizable(true);
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto* content = new QWidget(this);
-    auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(20, 16, 20, 16);
-    column->setSpacing(0);
-    setWidget(content);
+    QVBoxLayout* column = SettingsStyle::preparePage(this, QStringLiteral("FinderMenuPage"));
+    QWidget* content = widget();
 
     // 1: grouped in one submenu or flat
     auto* body = SettingsStyle::addSection(column, QStringLiteral("settings.finder.mechanisms"), {});
@@ -177,36 +170,33 @@ std::optional<FinderSettingsView::Page> FinderSettingsView::pageFromRaw(const QS
     return std::nullopt;
 }
 
-FinderSettingsView::FinderSettingsView(SettingsModel& model, Hosted hosted, QWidget* parent)
-    : QWidget(parent), m_model(model), m_hosted(std::move(hosted))
+namespace {
+
+QStringList finderTitles()
 {
-    setObjectName(QStringLiteral("FinderSettingsView"));
-    m_layout = new QVBoxLayout(this);
-    m_layout->setContentsMargins(0, 0, 0, 0);
-    m_layout->setSpacing(0);
-    m_picker = SubPagePicker::make<Page>(pages, m_page, [](Page p) { return text(titleKey(p)); }, this);
-    m_layout->addWidget(m_picker);
-    connect(m_picker, &SubPagePicker::pageChosen, this, [this](int index) { setPage(pages[size_t(index)]); });
-    m_current = new FinderMenuPage(m_model, this);
-    m_layout->addWidget(m_current, 1);
+    QStringList titles;
+    for (auto p : FinderSettingsView::pages)
+        titles << text(FinderSettingsView::titleKey(p));
+    return titles;
 }
 
-void FinderSettingsView::setPage(Page page)
+} // namespace
+
+FinderSettingsView::FinderSettingsView(SettingsModel& model, Hosted hosted, QWidget* parent)
+    : SubPageHost(finderTitles(), [this](int i, QWidget* p) { return build(pages[size_t(i)], p); }, parent)
+    , m_model(model)
+    , m_hosted(std::move(hosted))
 {
-    m_picker->setCurrent(int(page));
-    if (page == m_page)
-        return;
-    m_page = page;
-    // A sub-page is built afresh each time it is chosen: it keeps no state between visits.
-    QWidget* next = nullptr;
+    setObjectName(QStringLiteral("FinderSettingsView"));
+    setPage(Page::menu);
+}
+
+QWidget* FinderSettingsView::build(Page page, QWidget* parent)
+{
     switch (page) {
-    case Page::menu: next = new FinderMenuPage(m_model, this); break;
-    case Page::newFile: next = new NewFileSettingsView(m_model, m_hosted.chooseTemplates, this); break;
-    case Page::actions: next = m_hosted.actions ? m_hosted.actions(this) : nullptr; break;
+    case Page::menu: return new FinderMenuPage(m_model, parent);
+    case Page::newFile: return new NewFileSettingsView(m_model, m_hosted.chooseTemplates, parent);
+    case Page::actions: return m_hosted.actions ? m_hosted.actions(parent) : nullptr;
     }
-    if (!next)
-        next = SettingsStyle::unavailable(this);
-    m_layout->replaceWidget(m_current, next);
-    delete m_current;
-    m_current = next;
+    return nullptr;
 }

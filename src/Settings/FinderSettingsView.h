@@ -2,6 +2,7 @@
 
 #include "ActionCore/ActionDefinition.h"
 #include "Settings/SettingsModel.h"
+#include "Settings/SubPagePicker.h"
 
 #include <QScrollArea>
 #include <QWidget>
@@ -64,7 +65,7 @@ private:
 
 // The Finder tab: the sub-page switcher above the Finder menu, the new-file settings or the AI
 // actions of files scope (hosted from the AI module).
-class FinderSettingsView : public QWidget {
+class FinderSettingsView : public SubPageHost {
     Q_OBJECT
 public:
     enum class Page { menu, newFile, actions };
@@ -81,16 +82,12 @@ public:
 
     FinderSettingsView(SettingsModel& model, Hosted hosted = {}, QWidget* parent = nullptr);
 
-    Page page() const { return m_page; }
-    void setPage(Page page);
-    SubPagePicker* picker() const { return m_picker; }
-    QWidget* currentPage() const { return m_current; }
+    Page page() const { return pages[size_t(pageIndex())]; }
+    void setPage(Page page) { setPageIndex(int(page)); }
 
 private:
+    QWidget* build(Page page, QWidget* parent);
+
     SettingsModel& m_model;
     Hosted m_hosted;
-    Page m_page = Page::menu;
-    SubPagePicker* m_picker = nullptr;
-    QVBoxLayout* m_layout = nullptr;
-    QWidget* m_current = nullptr;
 };

@@ -67,15 +67,8 @@ GeneralSettingsView::GeneralSettingsView(SettingsModel& model, Hosted hosted, QW
     , m_language(currentInterfaceLanguage(*model.services().userDefaults, {}))
     , m_launchLanguage(m_language)
 {
-    setObjectName(QStringLiteral("GeneralSettingsView"));
-    setWidgetResizable(true);
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto* content = new QWidget(this);
-    auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(20, 16, 20, 16);
-    column->setSpacing(0);
-    setWidget(content);
+    QVBoxLayout* column = SettingsStyle::preparePage(this, QStringLiteral("GeneralSettingsView"));
+    QWidget* content = widget();
 
     // 1: permissions
     auto* body = SettingsStyle::addSection(

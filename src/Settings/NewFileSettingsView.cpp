@@ -35,15 +35,8 @@ QStringList pickFiles(QWidget* parent)
 NewFileSettingsView::NewFileSettingsView(SettingsModel& model, Chooser chooser, QWidget* parent)
     : QScrollArea(parent), m_model(model), m_chooser(chooser ? std::move(chooser) : Chooser(pickFiles))
 {
-    setObjectName(QStringLiteral("NewFileSettingsView"));
-    setWidgetResizable(true);
-    setFrameShape(QFrame::NoFrame);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto* content = new QWidget(this);
-    auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(20, 16, 20, 16);
-    column->setSpacing(0);
-    setWidget(content);
+    QVBoxLayout* column = SettingsStyle::preparePage(this, QStringLiteral("NewFileSettingsView"));
+    QWidget* content = widget();
 
     // 1: naming
     auto* body = SettingsStyle::addSection(column, QStringLiteral("settings.newFile.naming"), QStringLiteral("settings.newFile.preview"),

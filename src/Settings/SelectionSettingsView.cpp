@@ -16,28 +16,10 @@
 
 using SettingsStyle::text;
 
-namespace {
-
-QScrollArea* prepare(QScrollArea* area, const QString& name, QVBoxLayout** column)
-{
-    area->setObjectName(name);
-    area->setWidgetResizable(true);
-    area->setFrameShape(QFrame::NoFrame);
-    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto* content = new QWidget(area);
-    *column = new QVBoxLayout(content);
-    (*column)->setContentsMargins(20, 16, 20, 16);
-    (*column)->setSpacing(0);
-    area->setWidget(content);
-    return area;
-}
-
-} // namespace
 
 SelectionToolbarPage::SelectionToolbarPage(SettingsModel& model, QWidget* parent) : QScrollArea(parent), m_model(model)
 {
-    QVBoxLayout* column = nullptr;
-    prepare(this, QStringLiteral("SelectionToolbarPage"), &column);
+    QVBoxLayout* column = SettingsStyle::preparePage(this, QStringLiteral("SelectionToolbarPage"));
     QWidget* content = widget();
     auto* body = SettingsStyle::addSection(column, {}, {});
     m_autoShow = new QCheckBox(text(QStringLiteral("settings.selection.autoShow")), content);
@@ -90,8 +72,7 @@ SelectionExcludedPage::SelectionExcludedPage(SettingsModel& model, Chooser choos
             return ApplicationChooser::choose(p, text(QStringLiteral("settings.selection.excluded.add")),
                                               text(QStringLiteral("settings.selection.excluded.chooser")));
         };
-    QVBoxLayout* column = nullptr;
-    prepare(this, QStringLiteral("SelectionExcludedPage"), &column);
+    QVBoxLayout* column = SettingsStyle::preparePage(this, QStringLiteral("SelectionExcludedPage"));
     QWidget* content = widget();
 
     auto* body = SettingsStyle::addSection(column, {}, QStringLiteral("settings.selection.excluded.passwordApps.hint"));
@@ -188,35 +169,33 @@ std::optional<SelectionSettingsView::Page> SelectionSettingsView::pageFromRaw(co
     return std::nullopt;
 }
 
-SelectionSettingsView::SelectionSettingsView(SettingsModel& model, Hosted hosted, QWidget* parent)
-    : QWidget(parent), m_model(model), m_hosted(std::move(hosted))
+namespace {
+
+QStringList selectionTitles()
 {
-    setObjectName(QStringLiteral("SelectionSettingsView"));
-    m_layout = new QVBoxLayout(this);
-    m_layout->setContentsMargins(0, 0, 0, 0);
-    m_layout->setSpacing(0);
-    m_picker = SubPagePicker::make<Page>(pages, m_page, [](Page p) { return text(titleKey(p)); }, this);
-    m_layout->addWidget(m_picker);
-    connect(m_picker, &SubPagePicker::pageChosen, this, [this](int index) { setPage(pages[size_t(index)]); });
-    m_current = new SelectionToolbarPage(m_model, this);
-    m_layout->addWidget(m_current, 1);
+    QStringList titles;
+    for (auto p : SelectionSettingsView::pages)
+        titles << text(SelectionSettingsView::titleKey(p));
+    return titles;
 }
 
-void SelectionSettingsView::setPage(Page page)
+} // namespace
+
+SelectionSettingsView::SelectionSettingsView(SettingsModel& model, Hosted hosted, QWidget* parent)
+    : SubPageHost(selectionTitles(), [this](int i, QWidget* p) { return build(pages[size_t(i)], p); }, parent)
+    , m_model(model)
+    , m_hosted(std::move(hosted))
 {
-    m_picker->setCurrent(int(page));
-    if (page == m_page)
-        return;
-    m_page = page;
-    QWidget* next = nullptr;
+    setObjectName(QStringLiteral("SelectionSettingsView"));
+    setPage(Page::toolbar);
+}
+
+QWidget* SelectionSettingsView::build(Page page, QWidget* parent)
+{
     switch (page) {
-    case Page::toolbar: next = new SelectionToolbarPage(m_model, this); break;
-    case Page::actions: next = m_hosted.actions ? m_hosted.actions(this) : nullptr; break;
-    case Page::excluded: next = new SelectionExcludedPage(m_model, m_hosted.chooseApplications, this); break;
+    case Page::toolbar: return new SelectionToolbarPage(m_model, parent);
+    case Page::actions: return m_hosted.actions ? m_hosted.actions(parent) : nullptr;
+    case Page::excluded: return new SelectionExcludedPage(m_model, m_hosted.chooseApplications, parent);
     }
-    if (!next)
-        next = SettingsStyle::unavailable(this);
-    m_layout->replaceWidget(m_current, next);
-    delete m_current;
-    m_current = next;
+    return nullptr;
 }

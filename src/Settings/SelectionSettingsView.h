@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Settings/SettingsModel.h"
+#include "Settings/SubPagePicker.h"
 
 #include <QScrollArea>
 #include <QWidget>
@@ -80,7 +81,7 @@ private:
 
 // The Selection tab: the sub-page switcher above the toolbar page, the AI actions of text scope
 // (hosted from the AI module) and the excluded applications.
-class SelectionSettingsView : public QWidget {
+class SelectionSettingsView : public SubPageHost {
     Q_OBJECT
 public:
     enum class Page { toolbar, actions, excluded };
@@ -96,16 +97,12 @@ public:
 
     SelectionSettingsView(SettingsModel& model, Hosted hosted = {}, QWidget* parent = nullptr);
 
-    Page page() const { return m_page; }
-    void setPage(Page page);
-    SubPagePicker* picker() const { return m_picker; }
-    QWidget* currentPage() const { return m_current; }
+    Page page() const { return pages[size_t(pageIndex())]; }
+    void setPage(Page page) { setPageIndex(int(page)); }
 
 private:
+    QWidget* build(Page page, QWidget* parent);
+
     SettingsModel& m_model;
     Hosted m_hosted;
-    Page m_page = Page::toolbar;
-    SubPagePicker* m_picker = nullptr;
-    QVBoxLayout* m_layout = nullptr;
-    QWidget* m_current = nullptr;
 };

@@ -20,20 +20,18 @@ QString text(const QString& key)
     return AppStrings::string(key);
 }
 
-QScrollArea* scrollingPage(QWidget* parent, QVBoxLayout** column, const QString& objectName)
+QVBoxLayout* preparePage(QScrollArea* area, const QString& objectName)
 {
-    auto* area = new QScrollArea(parent);
     area->setObjectName(objectName);
     area->setWidgetResizable(true);
     area->setFrameShape(QFrame::NoFrame);
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* content = new QWidget(area);
-    auto* layout = new QVBoxLayout(content);
-    layout->setContentsMargins(20, 16, 20, 16);
-    layout->setSpacing(0);
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(20, 16, 20, 16);
+    column->setSpacing(0);
     area->setWidget(content);
-    *column = layout;
-    return area;
+    return column;
 }
 
 QWidget* header(const QString& key, QWidget* beside, QWidget* parent)

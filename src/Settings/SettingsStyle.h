@@ -19,8 +19,8 @@ namespace SettingsStyle {
 // The application's text for a key.
 QString text(const QString& key);
 
-// A scrolling page whose column `column` receives the sections.
-QScrollArea* scrollingPage(QWidget* parent, QVBoxLayout** column, const QString& objectName);
+// Makes the area a scrolling page; the returned column receives the sections.
+QVBoxLayout* preparePage(QScrollArea* area, const QString& objectName);
 
 // One section of a grouped form: the header (a key's text or a widget; none when both are empty),
 // a framed body whose layout is returned, and a footer text. The footer label is named

@@ -1,8 +1,11 @@
 #include "Settings/SubPagePicker.h"
 
+#include "Settings/SettingsStyle.h"
+
 #include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 SubPagePicker::SubPagePicker(const QStringList& titles, int current, QWidget* parent)
     : QWidget(parent), m_group(new QButtonGroup(this))
@@ -57,4 +60,33 @@ int SubPagePicker::count() const
 QAbstractButton* SubPagePicker::segment(int index) const
 {
     return m_group->button(index);
+}
+
+SubPageHost::SubPageHost(const QStringList& titles, std::function<QWidget*(int, QWidget*)> build, QWidget* parent)
+    : QWidget(parent), m_build(std::move(build))
+{
+    m_layout = new QVBoxLayout(this);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+    m_picker = new SubPagePicker(titles, 0, this);
+    m_layout->addWidget(m_picker);
+    connect(m_picker, &SubPagePicker::pageChosen, this, &SubPageHost::setPageIndex);
+}
+
+void SubPageHost::setPageIndex(int index)
+{
+    m_picker->setCurrent(index);
+    if (index == m_index)
+        return;
+    m_index = index;
+    QWidget* next = m_build(index, this);
+    if (!next)
+        next = SettingsStyle::unavailable(this);
+    if (m_current) {
+        m_layout->replaceWidget(m_current, next);
+        delete m_current;
+    } else {
+        m_layout->addWidget(next, 1);
+    }
+    m_current = next;
 }

@@ -7,6 +7,7 @@
 
 class QAbstractButton;
 class QButtonGroup;
+class QVBoxLayout;
 
 // The segmented switcher above the sub-pages of the Finder and Selection tabs: one segment per
 // page, in the order given, showing exactly the text it is given. It keeps no page of its own:
@@ -41,4 +42,26 @@ signals:
 
 private:
     QButtonGroup* m_group;
+};
+
+// A tab with sub-pages: the picker above the chosen sub-page. A sub-page is built afresh each time
+// it is chosen, so it keeps nothing between visits. The embedding tab shows its first sub-page by
+// calling setPageIndex(0) once it is ready to build it.
+class SubPageHost : public QWidget {
+    Q_OBJECT
+public:
+    // `build` makes the sub-page of an index; null stands for a sub-page this build lacks.
+    SubPageHost(const QStringList& titles, std::function<QWidget*(int index, QWidget* parent)> build, QWidget* parent);
+
+    int pageIndex() const { return m_index; }
+    void setPageIndex(int index);
+    SubPagePicker* picker() const { return m_picker; }
+    QWidget* currentPage() const { return m_current; }
+
+private:
+    std::function<QWidget*(int, QWidget*)> m_build;
+    int m_index = -1;
+    SubPagePicker* m_picker = nullptr;
+    QVBoxLayout* m_layout = nullptr;
+    QWidget* m_current = nullptr;
 };
