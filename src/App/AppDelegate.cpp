@@ -1,9 +1,12 @@
 #include "App/AppDelegate.h"
 
+#include "AI/PluginProblem.h"
 #include "App/AppModel.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QPointer>
+#include <QTimer>
 #include <QStringDecoder>
 
 #include <fcntl.h>
@@ -15,6 +18,7 @@ AppDelegate::AppDelegate(AppModel& model, std::shared_ptr<AlertPresenter> alerts
     , m_model(model)
     , m_alerts(std::move(alerts))
     , m_scriptApproval(std::make_unique<ScriptApprovalWindow>(model.services().pasteboards))
+    , m_smartRenameWindow(std::make_unique<SmartRenameWindow>())
     , m_logger(PrivacyLog::logger(QStringLiteral("AppDelegate")))
 {
 }
@@ -42,7 +46,16 @@ void AppDelegate::applicationWillTerminate()
 void AppDelegate::startListening()
 {
     if (!m_handler) {
-        m_handler = std::make_unique<FinderActionHandler>(m_model.services(), m_alerts);
+        FinderActionHandler::Hooks hooks{
+            .smartRename = [this](const QList<QUrl>& files) { m_smartRenameWindow->present(files, m_model.ai()); },
+            .customAction = [this](const QString& id) -> std::optional<AIActionTemplate> {
+                for (const AIActionTemplate& action : m_model.ai().customActions())
+                    if (action.id == id)
+                        return action;
+                return std::nullopt;
+            },
+        };
+        m_handler = std::make_unique<FinderActionHandler>(m_model.services(), m_alerts, std::move(hooks));
         m_handler->setTelemetry(&m_model.telemetry());
     }
     m_handler->startListening();
@@ -52,21 +65,31 @@ void AppDelegate::open(const QList<QUrl>& urls)
 {
     for (const QUrl& url : urls) {
         if (!url.isLocalFile()) {
-            // Only a pending sign-in waits for a URL of ours; there is none in this build.
-            m_logger.info(QStringLiteral("Ignored an opened address: %1").arg(PrivacyLog::redact(url)));
+            // The key reaches the model after the flow has finished with the callback.
+            QPointer<AppModel> model(&m_model);
+            if (!m_model.ai().signIn().handle(url, [model](const QString& key) {
+                    QTimer::singleShot(0, model, [model, key] { model->ai().adoptSignedInKey(key); });
+                }))
+                m_logger.info(QStringLiteral("Ignored an opened address: %1").arg(PrivacyLog::redact(url)));
             continue;
         }
-        const auto source = readUtf8File(url);
-        if (!source)
+        // A file that cannot be read is passed over; one that is no text says so in the window.
+        const auto bytes = readSourceFile(url);
+        if (!bytes)
             continue;
-        if (pluginSourceHandler)
-            pluginSourceHandler(*source);
-        else
-            m_logger.info(QStringLiteral("Plug-in import is not available yet: %1").arg(PrivacyLog::redact(url)));
+        const auto source = PluginPasteView::sourceOf(*bytes);
+        PluginPasteView::Options options;
+        if (!source)
+            options.initialProblem = source.error();
+        options.onAdded = [model = QPointer<AppModel>(&m_model)] {
+            if (model)
+                model->telemetry().send(TelemetryEvent::pluginAdded(TelemetryEvent::PluginSource::importedFile));
+        };
+        m_model.pluginImportWindow().present(source.value_or(QString()), m_model.ai(), std::move(options));
     }
 }
 
-std::optional<QString> AppDelegate::readUtf8File(const QUrl& url)
+std::optional<QByteArray> AppDelegate::readSourceFile(const QUrl& url)
 {
     // Opened without waiting for a writer, then judged by what was opened, not by the name.
     const int fd = ::open(QFile::encodeName(url.toLocalFile()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -74,17 +97,12 @@ std::optional<QString> AppDelegate::readUtf8File(const QUrl& url)
         return std::nullopt;
     QFile file;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > maximumSourceSize
-        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         return std::nullopt;
     }
     const QByteArray bytes = file.read(maximumSourceSize + 1);
-    if (file.error() != QFileDevice::NoError || bytes.size() > maximumSourceSize)
+    if (file.error() != QFileDevice::NoError)
         return std::nullopt;
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
+    return bytes;
 }

@@ -3,6 +3,7 @@
 #include "AI/ScriptApprovalWindow.h"
 #include "App/AlertPresenter.h"
 #include "App/FinderActionHandler.h"
+#include "Rename/SmartRenameWindow.h"
 
 #include <QObject>
 #include <QUrl>
@@ -27,28 +28,27 @@ public:
     void applicationWillTerminate();
     void startListening();
 
-    // Each URL in order: a file is read as a plug-in source; any other URL is offered to the
-    // sign-in that may be waiting for it.
+    // Each URL in order: a file is read as a plug-in source and shown in the import window; any
+    // other URL is offered to the sign-in that may be waiting for it.
     void open(const QList<QUrl>& urls);
-
-    // Where plug-in sources go; the import window takes them once this build has one.
-    std::function<void(const QString& source)> pluginSourceHandler;
 
     FinderActionHandler* finderActionHandler() const { return m_handler.get(); }
     // The one window that asks before a script first runs; lent to the selection toolbar once
     // launching has finished.
     ScriptApprovalWindow& scriptApprovalWindow() { return *m_scriptApproval; }
+    SmartRenameWindow& smartRenameWindow() { return *m_smartRenameWindow; }
 
     // A plug-in source is small; nothing larger is read.
     static constexpr qint64 maximumSourceSize = 1024 * 1024;
-    // The whole file as UTF-8 text; none when it cannot be read, is not valid UTF-8, or is not a
-    // regular file of at most `maximumSourceSize` bytes (a pipe would block, a device not end).
-    static std::optional<QString> readUtf8File(const QUrl& url);
+    // At most `maximumSourceSize` + 1 bytes of the file; none when it cannot be opened or is not a
+    // regular file (a pipe would block, a device not end).
+    static std::optional<QByteArray> readSourceFile(const QUrl& url);
 
 private:
     AppModel& m_model;
     std::shared_ptr<AlertPresenter> m_alerts;
     std::unique_ptr<FinderActionHandler> m_handler;
     std::unique_ptr<ScriptApprovalWindow> m_scriptApproval;
+    std::unique_ptr<SmartRenameWindow> m_smartRenameWindow;
     PrivacyLog::Logger m_logger;
 };

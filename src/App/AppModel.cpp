@@ -6,6 +6,7 @@
 #include "ContextCore/StandardOrder.h"
 #include "LocalActions/AppLauncher.h"
 #include "LocalActions/SharedPreferencesStore.h"
+#include "Platform/ApplicationUnderPointer.h"
 #include "ScrollCore/ScrollSettingsStore.h"
 #include "SecurityCore/KeychainStore.h"
 #include "Selection/CurrencyPreference.h"
@@ -77,18 +78,38 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
 {
     // The permission states first: the menu-bar icon and the selection toolbar depend on them.
     m_permissions = std::make_unique<PermissionMonitor>(m_services.permissions, std::move(pollTimer));
+    m_ai = std::make_unique<AIViewModel>(
+        AIViewModel::Dependencies{m_services.userDefaults, m_services.keychain, m_services.workspace,
+                                  // Shares the model's session, which outlives it.
+                                  std::shared_ptr<QNetworkAccessManager>(std::shared_ptr<void>(), m_network.get()),
+                                  m_hooks.signInKeyExchange});
+    m_ai->onCustomActionsChanged = [this] {
+        FinderMenuPreferences menu = m_menuPreferences;
+        publishCustomFinderActions(menu);
+        setMenuPreferences(menu);
+    };
+    m_pluginImportWindow = std::make_unique<PluginImportWindow>();
     // Smooth scrolling starts disabled; the stored settings are applied below.
     m_scroll = std::make_unique<ScrollEngine>(
         ScrollEngine::Environment{.taps = m_services.eventTaps,
+                                  .applicationUnder = Platform::ApplicationUnderPointer(m_services.windowList,
+                                                                                        m_services.workspace),
                                   .refreshRates =
                                       [screens = m_services.screens] {
                                           QList<double> rates;
                                           for (const auto& screen : screens->screens())
                                               rates << screen.refreshRate;
                                           return rates;
+                                      },
+                                  .postingLost =
+                                      [this] {
+                                          QMetaObject::invokeMethod(this, [this] {
+                                              m_scroll->postingLost();
+                                              emit scrollSettingsChanged(); // the page and the menu tell why
+                                          }, Qt::QueuedConnection);
                                       }},
         ScrollSettings::defaults());
-    // No window list says which application is under the pointer here: the one in front stands in.
+    // Where no window under the pointer names its application, the one in front stands in.
     if (const auto front = m_services.workspace->frontmostApplication())
         m_scroll->setFrontmostApplication(front->bundleIdentifier);
     connect(m_services.workspace.get(), &Platform::Workspace::applicationActivated, this,
@@ -126,6 +147,14 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
                 updateMenuBarSymbol();
             });
     connect(this, &AppModel::hasCompletedOnboardingChanged, this, &AppModel::updateMenuBarSymbol);
+    // The extension offers the actions that need a model only while one can answer.
+    auto followAIReadiness = [this] {
+        FinderMenuPreferences menu = m_menuPreferences;
+        menu.isAIConfigured = isAIReady();
+        setMenuPreferences(menu);
+    };
+    connect(m_ai.get(), &AIViewModel::hasStoredKeyChanged, this, followAIReadiness);
+    connect(m_ai.get(), &AIViewModel::providerIDChanged, this, followAIReadiness);
     // Later: a save may fail in the middle of writing several keys. Once: a failure met while
     // announcing the reload would only start another.
     connect(m_services.userDefaults.get(), &Platform::UserDefaults::saveFailed, this, [this] {
@@ -606,9 +635,14 @@ void AppModel::syncSelectionMonitor()
 
 void AppModel::publishCustomFinderActions(FinderMenuPreferences& menu) const
 {
-    // The user's own AI actions of scope files become custom file-manager actions. They are kept
-    // by the AI actions, which this build does not have yet, so the list is empty.
+    // The user's own actions on files become the file-manager extension's custom actions.
     menu.customActions = {};
+    for (const AIActionTemplate& action : m_ai->customActions()) {
+        if (action.scope != ActionScope::files)
+            continue;
+        menu.customActions.append(CustomFinderAction{action.id, action.titleKey, action.symbolName,
+                                                     action.supportedContexts, action.kind.needsModel()});
+    }
 }
 
 void AppModel::applyNewFileShortcut()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AI/AIViewModel.h"
+#include "AI/PluginPasteView.h"
 #include "ActionCore/ActionPreferences.h"
 #include "App/UsagePreset.h"
 #include "ContextCore/SearchEngine.h"
@@ -48,6 +50,7 @@ public:
     // What the model does towards the user outside its own state.
     struct Hooks {
         std::function<void()> alertSound; // the system's alert sound
+        QUrl signInKeyExchange;           // where the sign-in exchanges its code; OpenRouter's when empty
         // Where usage reports go; empty: the real ingestion service.
         QString telemetryService;
         // The version service; empty: the product web site's.
@@ -78,6 +81,9 @@ public:
     UpdateChecker& updates() { return *m_updates; }
     UpdateInstaller& updateInstaller() { return *m_updateInstaller; }
     PermissionMonitor& permissions() { return *m_permissions; }
+    // Everything AI: provider, keys, custom actions; and the window for opened plug-in files.
+    AIViewModel& ai() { return *m_ai; }
+    PluginImportWindow& pluginImportWindow() { return *m_pluginImportWindow; }
     const PermissionMonitor& permissions() const { return *m_permissions; }
 
     // Settings
@@ -190,6 +196,8 @@ private:
     std::unique_ptr<UpdateInstaller> m_updateInstaller;
     std::unique_ptr<UpdateChecker> m_updates;
     std::unique_ptr<PermissionMonitor> m_permissions;
+    std::unique_ptr<AIViewModel> m_ai;
+    std::unique_ptr<PluginImportWindow> m_pluginImportWindow;
 
     bool m_hasCompletedOnboarding = false;
     UsagePreset m_preset = UsagePreset::everyday;

@@ -6,14 +6,19 @@
 #include "LocalActions/FinderActionCatalog.h"
 #include "LocalActions/FinderActionHandoff.h"
 #include "LocalActions/FinderMenuPreferences.h"
+#include "LocalActions/ImageConverter.h"
+#include "LocalActions/ScriptRunner.h"
+
+#include <QCoreApplication>
 #include "LocalActions/LocalActionsStrings.h"
 #include "Telemetry/TelemetryClient.h"
 
-FinderActionHandler::FinderActionHandler(Platform::Services services, std::shared_ptr<AlertPresenter> alerts,
+FinderActionHandler::FinderActionHandler(Platform::Services services, std::shared_ptr<AlertPresenter> alerts, Hooks hooks,
                                          QObject* parent)
     : QObject(parent)
     , m_services(std::move(services))
     , m_alerts(std::move(alerts))
+    , m_hooks(std::move(hooks))
     , m_logger(PrivacyLog::logger(QStringLiteral("FinderHandoff")))
 {
 }
@@ -68,9 +73,12 @@ void FinderActionHandler::perform(const FinderActionRequest& request)
                                                     TelemetryEvent::EntryPoint::finder));
     }
     if (FinderActionCatalog::isCustom(request.actionID)) {
-        // The user's own file actions are AI action templates; without them there is nothing
-        // that could carry this identifier.
-        m_logger.info(QStringLiteral("No custom action is known for this request"));
+        const auto action = m_hooks.customAction ? m_hooks.customAction(request.actionID) : std::nullopt;
+        if (!action) {
+            m_logger.info(QStringLiteral("No custom action is known for this request"));
+            return;
+        }
+        performCustom(*action, request);
         return;
     }
     std::optional<ActionDefinition> definition;
@@ -95,13 +103,42 @@ void FinderActionHandler::perform(const FinderActionRequest& request)
     }
 
     if (definition->id == FinderActionCatalog::smartRename().id) {
-        // The rename window opens for the selected files once this build has one.
+        if (m_hooks.smartRename && !request.selectedPaths.isEmpty())
+            m_hooks.smartRename(request.selectedURLs());
         return;
     }
 
     const ContextSnapshot snapshot = ContextSnapshotBuilder::make(request, m_services.clock->now());
     FinderActionExecutor executor(CutPasteboard::shared(m_services.pasteboards, m_services.clock), m_services);
     report(executor.perform(*definition, snapshot, fileTemplate, request.terminalBundleID, request.baseName));
+}
+
+void FinderActionHandler::performCustom(const AIActionTemplate& action, const FinderActionRequest& request)
+{
+    if (const FileOperation* operation = action.kind.fileOperation()) {
+        const auto files = FileOperations::standard();
+        const ImageConverter::RunResult result = ImageConverter().run(*operation, request.selectedURLs(), *files);
+        if (!result.failed.isEmpty())
+            alert(QStringLiteral("finder.error.customFailed"));
+        else if (!result.produced.isEmpty())
+            m_services.workspace->revealFiles(result.produced);
+        return;
+    }
+    if (const auto script = action.kind.script()) {
+        const ScriptRunner runner(ScriptApprovals(m_services.userDefaults), JavaScriptRunner(QCoreApplication::applicationFilePath()));
+        const ScriptRunner::Outcome outcome =
+            runner.runBlocking(*script, std::nullopt, request.selectedURLs(), request.directoryURL());
+        if (!outcome) {
+            // A script the user has not approved does not run from here: it is approved where
+            // it was added and shown.
+            alert(std::holds_alternative<ScriptRunner::NotApproved>(outcome.error()) ? QStringLiteral("finder.error.scriptNotApproved")
+                                                                                     : QStringLiteral("finder.error.customFailed"));
+        } else if (!outcome->succeeded()) {
+            alert(QStringLiteral("finder.error.customFailed"));
+        }
+        return;
+    }
+    m_logger.info(QStringLiteral("A prompt action on files is answered in the AI panel, which this build does not show"));
 }
 
 void FinderActionHandler::report(const FinderActionExecutor::Outcome& outcome)

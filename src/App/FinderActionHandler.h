@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AIProviders/AIActionTemplate.h"
 #include "App/AlertPresenter.h"
 #include "LocalActions/FinderActionExecutor.h"
 #include "LocalActions/FinderActionRequest.h"
@@ -11,6 +12,7 @@
 
 class TelemetryClient;
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -19,7 +21,14 @@ class TelemetryClient;
 class FinderActionHandler : public QObject {
     Q_OBJECT
 public:
-    FinderActionHandler(Platform::Services services, std::shared_ptr<AlertPresenter> alerts,
+    // What the handler reaches outside the local actions.
+    struct Hooks {
+        std::function<void(const QList<QUrl>& files)> smartRename;
+        // The user's custom action of that identifier, if there is one.
+        std::function<std::optional<AIActionTemplate>(const QString& id)> customAction;
+    };
+
+    FinderActionHandler(Platform::Services services, std::shared_ptr<AlertPresenter> alerts, Hooks hooks = {},
                         QObject* parent = nullptr);
     ~FinderActionHandler() override;
 
@@ -35,9 +44,11 @@ public:
 
 private:
     void alert(const QString& key);
+    void performCustom(const AIActionTemplate& action, const FinderActionRequest& request);
 
     Platform::Services m_services;
     std::shared_ptr<AlertPresenter> m_alerts;
+    Hooks m_hooks;
     PrivacyLog::Logger m_logger;
     std::optional<Platform::DistributedNotifications::Token> m_observer;
     bool m_draining = false;

@@ -40,10 +40,12 @@ struct AppFixture {
     Platform::SimulatedKeychain& keychain() { return static_cast<Platform::SimulatedKeychain&>(*services.keychain); }
     Platform::SimulatedNotifications& notifications() { return static_cast<Platform::SimulatedNotifications&>(*services.notifications); }
 
-    std::unique_ptr<AppModel> makeModel()
+    std::unique_ptr<AppModel> makeModel(QUrl signInKeyExchange = {})
     {
         ModuleStrings::setUserDefaults(services.userDefaults);
-        return std::make_unique<AppModel>(services, AppModel::Hooks{.alertSound = [a = alerts] { a->alertSound(); }},
+        return std::make_unique<AppModel>(services,
+                                          AppModel::Hooks{.alertSound = [a = alerts] { a->alertSound(); },
+                                                          .signInKeyExchange = std::move(signInKeyExchange)},
                                           std::make_unique<ManualPollTimer>());
     }
 

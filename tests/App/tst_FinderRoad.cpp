@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 
+#include "AI/PluginProblem.h"
 #include "App/AppDelegate.h"
 #include "App/ContextSnapshotBuilder.h"
 #include "App/SingleInstance.h"
@@ -300,26 +301,39 @@ void FinderRoadTest::openedFilesGoToThePluginImport()
     writeFile(folder.filePath("latin1.ambrel"), "name: \xe9t\xe9\n");
     auto model = f.makeModel();
     AppDelegate delegate(*model, f.alerts);
-    QStringList received;
-    delegate.pluginSourceHandler = [&](const QString& source) { received << source; };
-    // Only regular files of plug-in size: a pipe would block the application for ever, a device
-    // would fill its memory.
+    PluginImportWindow& window = model->pluginImportWindow();
+    // One file at a time: each opened file replaces the window of the one before.
+    delegate.open({QUrl::fromLocalFile(folder.filePath("one.ambrel"))});
+    QVERIFY(window.window() && window.window()->isVisible());
+    QCOMPARE(window.window()->source(), QStringLiteral("name: One\n"));
+    QVERIFY(window.window()->problem());
+    // A file that cannot be read, and an address nobody waits for, change nothing.
+    QPointer<PluginPasteView> shown = window.window();
+    delegate.open({QUrl::fromLocalFile(folder.filePath("missing.ambrel")), QUrl("corvish://openrouter-callback?code=1")});
+    QCOMPARE(window.window(), shown.data());
+    // Bytes that are no text show why, with nothing in the editor.
+    delegate.open({QUrl::fromLocalFile(folder.filePath("latin1.ambrel"))});
+    QCOMPARE(window.window()->source(), QString());
+    QCOMPARE(*window.window()->problem(), PluginProblem::describe(PluginManifest::ManifestError::notAMapping()));
+    QVERIFY(!window.window()->manifest());
+    delegate.open({QUrl::fromLocalFile(folder.filePath("two.txt"))});
+    QCOMPARE(window.window()->source(), QString::fromUtf8("name: Zwei ü\n"));
+    QVERIFY(model->ai().customActions().isEmpty());
+    // Only regular files: a pipe would block the application for ever, a device would fill its
+    // memory; a file past the size of any plug-in says so.
+    shown = window.window();
     QCOMPARE(::mkfifo(QFile::encodeName(folder.filePath("pipe.ambrel")).constData(), 0600), 0);
     QVERIFY(QFile::link("/dev/zero", folder.filePath("zero.ambrel")));
     QVERIFY(QDir(folder.path()).mkdir("folder.ambrel"));
-    writeFile(folder.filePath("big.ambrel"), QByteArray(AppDelegate::maximumSourceSize + 1, 'a'));
-    writeFile(folder.filePath("limit.ambrel"), QByteArray(AppDelegate::maximumSourceSize, 'b'));
     QElapsedTimer clock;
     clock.start();
-    delegate.open({QUrl::fromLocalFile(folder.filePath("one.ambrel")), QUrl::fromLocalFile(folder.filePath("missing.ambrel")),
-                   QUrl::fromLocalFile(folder.filePath("latin1.ambrel")), QUrl("corvish://openrouter-callback?code=1"),
-                   QUrl::fromLocalFile(folder.filePath("pipe.ambrel")), QUrl::fromLocalFile("/dev/zero"),
-                   QUrl::fromLocalFile(folder.filePath("zero.ambrel")), QUrl::fromLocalFile(folder.filePath("folder.ambrel")),
-                   QUrl::fromLocalFile(folder.filePath("big.ambrel")), QUrl::fromLocalFile(folder.filePath("two.txt")),
-                   QUrl::fromLocalFile(folder.filePath("limit.ambrel"))});
+    delegate.open({QUrl::fromLocalFile(folder.filePath("pipe.ambrel")), QUrl::fromLocalFile("/dev/zero"),
+                   QUrl::fromLocalFile(folder.filePath("zero.ambrel")), QUrl::fromLocalFile(folder.filePath("folder.ambrel"))});
     QVERIFY(clock.elapsed() < 2000);
-    QCOMPARE(received, (QStringList{"name: One\n", QString::fromUtf8("name: Zwei ü\n"),
-                                    QString(AppDelegate::maximumSourceSize, u'b')}));
+    QCOMPARE(window.window(), shown.data());
+    writeFile(folder.filePath("big.ambrel"), QByteArray(AppDelegate::maximumSourceSize + 1, 'a'));
+    delegate.open({QUrl::fromLocalFile(folder.filePath("big.ambrel"))});
+    QCOMPARE(*window.window()->problem(), QStringLiteral("The text is too long to be a plug-in."));
     QVERIFY(f.alerts->alerts.isEmpty());
 }
 

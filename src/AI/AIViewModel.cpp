@@ -1,0 +1,319 @@
+#include "AI/AIViewModel.h"
+
+#include "AI/AIStrings.h"
+#include "AI/PluginProblem.h"
+#include "AIProviders/AIActionLibrary.h"
+#include "AIProviders/HttpTransfer.h"
+#include "AIProviders/PluginBridge.h"
+#include "SecurityCore/KeychainStore.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QStringDecoder>
+
+namespace {
+
+std::optional<QString> utf8Text(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+} // namespace
+
+AIViewModel::AIViewModel(Dependencies dependencies, QObject* parent)
+    : QObject(parent)
+    , m_defaults(dependencies.userDefaults)
+    , m_store(dependencies.userDefaults)
+{
+    auto network = dependencies.network ? dependencies.network : makeNetworkManager();
+    m_service = std::make_unique<AIService>(
+        OpenAICompatibleClient(network, OpenAICompatibleClient::AppAttribution::defaultAttribution()),
+        KeychainStore(dependencies.keychain, AIService::credentialService));
+    OpenRouterOAuth oauth = dependencies.keyExchange.isEmpty() ? OpenRouterOAuth(network)
+                                                               : OpenRouterOAuth(network, dependencies.keyExchange);
+    m_signIn = std::make_unique<OpenRouterSignIn>(dependencies.workspace, std::move(oauth));
+
+    const auto stored = m_defaults->stringValue(providerKey);
+    m_providerID = (stored ? fromRaw<AIProviderID>(*stored) : std::nullopt).value_or(AIProviderID::openRouter);
+    const AIProviderDescriptor& descriptor = AIProviderDescriptor::descriptor(m_providerID);
+    m_regionID = m_defaults->stringValue(regionKey).value_or(descriptor.defaultRegionID);
+    m_modelID = m_defaults->stringValue(modelKey).value_or(descriptor.defaultModelID);
+    m_customEndpoint = m_defaults->stringValue(endpointKey).value_or(QString());
+    m_customActions = m_store.load();
+
+    rebuildConfiguration();
+    if (descriptor.fetchesModelsDynamically && descriptor.id == AIProviderID::ollama)
+        adoptAnInstalledModel();
+}
+
+AIViewModel::~AIViewModel() = default;
+
+void AIViewModel::setProviderID(AIProviderID id)
+{
+    const bool changed = m_providerID != id;
+    m_providerID = id;
+    if (changed)
+        emit providerIDChanged();
+    rebuildConfiguration();
+}
+
+void AIViewModel::setRegionID(const QString& id)
+{
+    const bool changed = m_regionID != id;
+    m_regionID = id;
+    if (changed)
+        emit regionIDChanged();
+    rebuildConfiguration();
+}
+
+void AIViewModel::setModelID(const QString& id)
+{
+    const bool changed = m_modelID != id;
+    m_modelID = id;
+    if (changed)
+        emit modelIDChanged();
+    rebuildConfiguration();
+}
+
+void AIViewModel::setCustomEndpoint(const QString& endpoint)
+{
+    const bool changed = m_customEndpoint != endpoint;
+    m_customEndpoint = endpoint;
+    if (changed)
+        emit customEndpointChanged();
+    rebuildConfiguration();
+}
+
+void AIViewModel::setPendingKey(const QString& key)
+{
+    if (m_pendingKey == key)
+        return;
+    m_pendingKey = key;
+    emit pendingKeyChanged();
+}
+
+void AIViewModel::setHasStoredKey(bool stored)
+{
+    if (m_hasStoredKey == stored)
+        return;
+    m_hasStoredKey = stored;
+    emit hasStoredKeyChanged();
+}
+
+void AIViewModel::setConnection(ConnectionState state)
+{
+    if (m_connection == state)
+        return;
+    m_connection = std::move(state);
+    emit connectionChanged();
+}
+
+void AIViewModel::setAvailableModels(const QList<AIModelOption>& models)
+{
+    if (m_availableModels == models)
+        return;
+    m_availableModels = models;
+    emit availableModelsChanged();
+}
+
+std::optional<AIConfiguration> AIViewModel::configuration() const
+{
+    const AIProviderDescriptor& descriptor = AIProviderDescriptor::descriptor(m_providerID);
+    QUrl base;
+    if (descriptor.id == AIProviderID::openAICompatible) {
+        // As typed: a custom endpoint is not guessed at.
+        const QUrl typed(m_customEndpoint, QUrl::StrictMode);
+        if (m_customEndpoint.isEmpty() || !typed.isValid() || typed.isRelative())
+            return std::nullopt;
+        base = typed;
+    } else {
+        auto region = descriptor.region(m_regionID);
+        if (!region)
+            region = descriptor.region(descriptor.defaultRegionID);
+        if (!region)
+            return std::nullopt;
+        base = region->baseURL;
+    }
+    return AIConfiguration{descriptor.id, m_regionID, base, m_modelID};
+}
+
+void AIViewModel::rebuildConfiguration()
+{
+    m_defaults->setString(providerKey, toRaw(m_providerID));
+    m_defaults->setString(regionKey, m_regionID);
+    m_defaults->setString(modelKey, m_modelID);
+    m_defaults->setString(endpointKey, m_customEndpoint);
+
+    const std::optional<AIConfiguration> configuration = this->configuration();
+    setConnection({});
+    // Applied at once, in the order of the changes, so the service always has the latest.
+    const quint64 generation = ++m_generation;
+    m_service->configure(configuration);
+    if (!configuration)
+        return;
+    const bool stored = m_service->hasCredential(*configuration);
+    if (generation == m_generation)
+        setHasStoredKey(stored);
+}
+
+void AIViewModel::selectProvider(AIProviderID id)
+{
+    const AIProviderDescriptor& descriptor = AIProviderDescriptor::descriptor(id);
+    setProviderID(id);
+    setRegionID(descriptor.defaultRegionID);
+    setModelID(descriptor.defaultModelID);
+    setAvailableModels({});
+    if (descriptor.fetchesModelsDynamically && descriptor.id == AIProviderID::ollama)
+        adoptAnInstalledModel();
+}
+
+void AIViewModel::adoptAnInstalledModel()
+{
+    m_service->availableModels(this, [this](const AIService::ModelListResult& result) {
+        if (!result || result->isEmpty())
+            return;
+        setAvailableModels(*result);
+        for (const AIModelOption& model : *result)
+            if (model.id == m_modelID)
+                return;
+        setModelID(result->first().id);
+    });
+}
+
+void AIViewModel::storeKey(const QString& key)
+{
+    const auto configuration = this->configuration();
+    if (!configuration)
+        return;
+    // A keychain that refuses is not reported; the key reads as stored.
+    (void)m_service->storeCredential(key, *configuration);
+    setHasStoredKey(true);
+    setConnection({});
+}
+
+void AIViewModel::adoptSignedInKey(const QString& key)
+{
+    selectProvider(AIProviderID::openRouter);
+    storeKey(key);
+}
+
+void AIViewModel::saveKey()
+{
+    if (!configuration() || m_pendingKey.isEmpty())
+        return;
+    const QString key = m_pendingKey;
+    setPendingKey(QString());
+    storeKey(key);
+}
+
+void AIViewModel::clearCredentials()
+{
+    (void)m_service->removeAllCredentials();
+    setHasStoredKey(false);
+    setConnection({});
+}
+
+void AIViewModel::testConnection()
+{
+    setConnection({ConnectionState::Kind::checking, {}});
+    m_service->verify(this, [this](const AIService::VerifyResult& result) {
+        setConnection(result ? ConnectionState{ConnectionState::Kind::working, {}} : ConnectionState::failed(result.error()));
+    });
+}
+
+void AIViewModel::refreshModels()
+{
+    m_service->availableModels(this, [this](const AIService::ModelListResult& result) {
+        setAvailableModels(result ? *result : QList<AIModelOption>{});
+    });
+}
+
+void AIViewModel::customActionsDidChange()
+{
+    m_store.save(m_customActions);
+    emit customActionsChanged();
+    if (onCustomActionsChanged)
+        onCustomActionsChanged();
+}
+
+void AIViewModel::setCustomActions(const QList<AIActionTemplate>& actions)
+{
+    m_customActions = actions;
+    customActionsDidChange();
+}
+
+void AIViewModel::appendCustomActions(const QList<AIActionTemplate>& actions)
+{
+    m_customActions.append(actions);
+    customActionsDidChange();
+}
+
+void AIViewModel::removeCustomAction(const AIActionTemplate& action)
+{
+    m_customActions.removeIf([&](const AIActionTemplate& t) { return t.id == action.id; });
+    customActionsDidChange();
+}
+
+bool AIViewModel::renameCustomAction(const AIActionTemplate& action, const QString& title)
+{
+    for (qsizetype i = 0; i < m_customActions.size(); ++i) {
+        if (m_customActions[i].id != action.id)
+            continue;
+        const auto renamed = m_customActions[i].renamed(title);
+        if (!renamed)
+            return false;
+        if (renamed->titleKey == m_customActions[i].titleKey)
+            return true;
+        m_customActions[i] = *renamed;
+        customActionsDidChange();
+        return true;
+    }
+    return false;
+}
+
+std::expected<QList<AIActionTemplate>, PluginManifest::ManifestError> AIViewModel::actionsIn(const QByteArray& bytes)
+{
+    const auto text = utf8Text(bytes);
+    std::optional<PluginManifest::ManifestError> pluginError;
+    if (text) {
+        const auto manifest = PluginManifest::decode(*text);
+        if (manifest)
+            return PluginBridge::templates(*manifest);
+        pluginError = manifest.error();
+    }
+    if (const auto library = AIActionLibrary::decode(bytes))
+        return AIActionStore::importing(*library);
+    // The plug-in parser's reason, never the library's: plug-ins are what users write.
+    return std::unexpected(pluginError.value_or(PluginManifest::ManifestError::notAMapping()));
+}
+
+std::expected<void, AIViewModel::ImportFailure> AIViewModel::importPlugin(const QString& path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return std::unexpected(UnreadableFile{});
+    // Read no more than a plug-in can be: a huge or endless file is refused, not loaded.
+    const QByteArray bytes = file.read(PluginProblem::maximumSourceBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return std::unexpected(UnreadableFile{});
+    if (bytes.size() > PluginProblem::maximumSourceBytes)
+        return std::unexpected(UnreadableFile{true});
+    const auto actions = actionsIn(bytes);
+    if (!actions)
+        return std::unexpected(actions.error());
+    appendCustomActions(*actions);
+    return {};
+}
+
+QString AIViewModel::describeImportFailure(const ImportFailure& failure)
+{
+    if (const auto* manifestError = std::get_if<PluginManifest::ManifestError>(&failure))
+        return PluginProblem::describe(*manifestError);
+    return AIStrings::string(std::get<UnreadableFile>(failure).tooLarge ? QStringLiteral("plugin.error.tooLarge")
+                                                                        : QStringLiteral("plugin.error.unreadable"));
+}

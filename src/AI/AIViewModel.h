@@ -1,0 +1,147 @@
+#pragma once
+
+#include "AI/OpenRouterSignIn.h"
+#include "AIProviders/AIActionStore.h"
+#include "AIProviders/AIActionTemplate.h"
+#include "AIProviders/AIConfiguration.h"
+#include "AIProviders/AIError.h"
+#include "AIProviders/AIProviderDescriptor.h"
+#include "AIProviders/AIService.h"
+#include "ContextCore/PluginManifest.h"
+#include "Platform/Keychain.h"
+#include "Platform/UserDefaults.h"
+#include "Platform/Workspace.h"
+
+#include <QObject>
+
+#include <expected>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <variant>
+
+class QNetworkAccessManager;
+
+// The application's one model of everything AI: the chosen provider, region, model and
+// endpoint (kept in the user defaults and in the service's configuration), the key being typed
+// and whether one is stored, the last connection test, the provider's models and the user's
+// custom actions. It owns the AI service, the sign-in flow and the store of custom actions.
+// Main thread only.
+class AIViewModel : public QObject {
+    Q_OBJECT
+public:
+    struct ConnectionState {
+        enum class Kind { unknown, checking, working, failed };
+        Kind kind = Kind::unknown;
+        std::optional<AIError> error; // of failed
+        static ConnectionState failed(AIError e) { return {Kind::failed, e}; }
+        bool operator==(const ConnectionState&) const = default;
+    };
+
+    // Why an import failed: the plug-in parser's reason, or a file that could not be read.
+    struct UnreadableFile {
+        bool tooLarge = false; // longer than any plug-in
+        bool operator==(const UnreadableFile&) const = default;
+    };
+    using ImportFailure = std::variant<PluginManifest::ManifestError, UnreadableFile>;
+
+    struct Dependencies {
+        std::shared_ptr<Platform::UserDefaults> userDefaults;
+        std::shared_ptr<Platform::Keychain> keychain;
+        std::shared_ptr<Platform::Workspace> workspace;
+        // The session of every model request; a fresh one when none is given.
+        std::shared_ptr<QNetworkAccessManager> network;
+        // Where the sign-in exchanges its code, for tests; OpenRouter's when empty.
+        QUrl keyExchange;
+    };
+
+    inline static const QString providerKey = QStringLiteral("ai.provider");
+    inline static const QString regionKey = QStringLiteral("ai.region");
+    inline static const QString modelKey = QStringLiteral("ai.model");
+    inline static const QString endpointKey = QStringLiteral("ai.customEndpoint");
+
+    explicit AIViewModel(Dependencies dependencies, QObject* parent = nullptr);
+    ~AIViewModel() override;
+
+    AIService& service() { return *m_service; }
+    OpenRouterSignIn& signIn() { return *m_signIn; }
+    const AIActionStore& store() const { return m_store; }
+
+    AIProviderID providerID() const { return m_providerID; }
+    const QString& regionID() const { return m_regionID; }
+    const QString& modelID() const { return m_modelID; }
+    const QString& customEndpoint() const { return m_customEndpoint; }
+    // Each assignment writes the four settings and reconfigures the service, equal or not.
+    void setProviderID(AIProviderID id);
+    void setRegionID(const QString& id);
+    void setModelID(const QString& id);
+    void setCustomEndpoint(const QString& endpoint);
+
+    const QString& pendingKey() const { return m_pendingKey; }
+    void setPendingKey(const QString& key);
+    bool hasStoredKey() const { return m_hasStoredKey; }
+    const ConnectionState& connection() const { return m_connection; }
+    const QList<AIModelOption>& availableModels() const { return m_availableModels; }
+
+    // The connection the fields describe; none when no base address can be formed.
+    std::optional<AIConfiguration> configuration() const;
+
+    void selectProvider(AIProviderID id);
+    void adoptAnInstalledModel();
+    void adoptSignedInKey(const QString& key);
+    void saveKey();
+    void clearCredentials();
+    void testConnection();
+    void refreshModels();
+
+    // Every change is stored and announced, even one that leaves the list as it was.
+    const QList<AIActionTemplate>& customActions() const { return m_customActions; }
+    void setCustomActions(const QList<AIActionTemplate>& actions);
+    void appendCustomActions(const QList<AIActionTemplate>& actions);
+    std::function<void()> onCustomActionsChanged;
+
+    void removeCustomAction(const AIActionTemplate& action);
+    bool renameCustomAction(const AIActionTemplate& action, const QString& title);
+
+    // A plug-in file, else an AI action library file, by content; its actions are appended.
+    std::expected<void, ImportFailure> importPlugin(const QString& path);
+    // The actions a file's bytes hold, as importPlugin reads them.
+    static std::expected<QList<AIActionTemplate>, PluginManifest::ManifestError> actionsIn(const QByteArray& bytes);
+    static QString describeImportFailure(const ImportFailure& failure);
+
+signals:
+    void providerIDChanged();
+    void regionIDChanged();
+    void modelIDChanged();
+    void customEndpointChanged();
+    void pendingKeyChanged();
+    void hasStoredKeyChanged();
+    void connectionChanged();
+    void availableModelsChanged();
+    void customActionsChanged();
+
+private:
+    void rebuildConfiguration();
+    void setHasStoredKey(bool stored);
+    void setConnection(ConnectionState state);
+    void setAvailableModels(const QList<AIModelOption>& models);
+    void storeKey(const QString& key);
+    void customActionsDidChange();
+
+    std::shared_ptr<Platform::UserDefaults> m_defaults;
+    std::unique_ptr<AIService> m_service;
+    std::unique_ptr<OpenRouterSignIn> m_signIn;
+    AIActionStore m_store;
+
+    AIProviderID m_providerID = AIProviderID::openRouter;
+    QString m_regionID;
+    QString m_modelID;
+    QString m_customEndpoint;
+    QString m_pendingKey;
+    bool m_hasStoredKey = false;
+    ConnectionState m_connection;
+    QList<AIModelOption> m_availableModels;
+    QList<AIActionTemplate> m_customActions;
+    // Answers about stored keys count only for the latest configuration.
+    quint64 m_generation = 0;
+};

@@ -1,0 +1,349 @@
+#include "AIFixture.h"
+#include "AIProviders/AIActionLibrary.h"
+#include "AIProviders/PluginBridge.h"
+#include "SecurityCore/ModuleStrings.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using Connection = AIViewModel::ConnectionState;
+using Response = LoopbackHttpServer::Response;
+using AIFixture::titles;
+
+Q_DECLARE_METATYPE(std::optional<QString>)
+
+namespace {
+
+const QString shout = QStringLiteral("name: Loud\n"
+                                     "actions:\n"
+                                     "  - title: Shout\n"
+                                     "    on: text\n"
+                                     "    run: javascript\n"
+                                     "    output: replace\n"
+                                     "    script: |-\n"
+                                     "      output = input.toUpperCase()\n"
+                                     "  - title: Shrink\n"
+                                     "    on: files\n"
+                                     "    run: resizeImage\n"
+                                     "    maxPixels: 800\n");
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    QFile f(dir.filePath(name));
+    if (!f.open(QIODevice::WriteOnly))
+        return {};
+    f.write(bytes);
+    return f.fileName();
+}
+
+std::optional<QString> stored(Platform::SimulatedKeychain& keychain, const QString& account)
+{
+    const auto item = keychain.copy("com.corvish.credentials", account);
+    return item.data ? std::optional<QString>(QString::fromUtf8(*item.data)) : std::nullopt;
+}
+
+} // namespace
+
+// The application's AI model: the stored connection, keys, the connection test, models, and the
+// user's custom actions with their import.
+class AIViewModelTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+
+    void aFirstStartWritesTheDefaults();
+    void aStoredProviderMustMatchExactly_data();
+    void aStoredProviderMustMatchExactly();
+    void anUnknownRegionFallsBackForTheAddressOnly();
+    void aCustomEndpointIsTakenAsTyped_data();
+    void aCustomEndpointIsTakenAsTyped();
+    void theServiceFollowsEveryChangeInOrder();
+    void keysAreSavedAsTypedAndCleared();
+    void theSignedInKeyIsAdoptedForOpenRouter();
+    void theConnectionTestReportsItsOutcome();
+    void theModelListFollowsTheServer();
+
+    void everyChangeOfTheListIsStoredAndAnnounced();
+    void renameKeepsIdentifierAndPlace();
+    void importReadsPluginsAndLibraries();
+    void importRefusesWhatIsNoPlugin_data();
+    void importRefusesWhatIsNoPlugin();
+
+private:
+    AIFixture::Model m_fixture;
+    std::unique_ptr<LoopbackHttpServer> m_server;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void AIViewModelTest::initTestCase()
+{
+    auto defaults = std::make_shared<Platform::SimulatedUserDefaults>();
+    defaults->setStringList("AppleLanguages", {"en"});
+    ModuleStrings::setUserDefaults(defaults);
+}
+
+void AIViewModelTest::init()
+{
+    m_fixture = AIFixture::Model{};
+    m_server = std::make_unique<LoopbackHttpServer>();
+    m_dir = std::make_unique<QTemporaryDir>();
+}
+
+void AIViewModelTest::aFirstStartWritesTheDefaults()
+{
+    AIViewModel& ai = m_fixture.make();
+    QCOMPARE(ai.providerID(), AIProviderID::openRouter);
+    QCOMPARE(ai.regionID(), QStringLiteral("global"));
+    QCOMPARE(ai.modelID(), QStringLiteral("openai/gpt-4o-mini"));
+    QCOMPARE(ai.customEndpoint(), QString());
+    QCOMPARE(m_fixture.defaults->stringValue("ai.provider"), QStringLiteral("openRouter"));
+    QCOMPARE(m_fixture.defaults->stringValue("ai.region"), QStringLiteral("global"));
+    QCOMPARE(m_fixture.defaults->stringValue("ai.model"), QStringLiteral("openai/gpt-4o-mini"));
+    QCOMPARE(m_fixture.defaults->stringValue("ai.customEndpoint"), QString());
+    QCOMPARE(ai.service().currentConfiguration(), ai.configuration());
+    QVERIFY(!ai.hasStoredKey());
+}
+
+void AIViewModelTest::aStoredProviderMustMatchExactly_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<AIProviderID>("provider");
+    QTest::newRow("exact") << "alibabaBailian" << AIProviderID::alibabaBailian;
+    QTest::newRow("wrong case") << "OpenRouter" << AIProviderID::openRouter;
+    QTest::newRow("no provider") << "mistral" << AIProviderID::openRouter;
+}
+
+void AIViewModelTest::aStoredProviderMustMatchExactly()
+{
+    QFETCH(QString, stored);
+    QFETCH(AIProviderID, provider);
+    m_fixture.defaults->setString("ai.provider", stored);
+    AIViewModel& ai = m_fixture.make();
+    QCOMPARE(ai.providerID(), provider);
+    QCOMPARE(m_fixture.defaults->stringValue("ai.provider"), toRaw(provider));
+}
+
+void AIViewModelTest::anUnknownRegionFallsBackForTheAddressOnly()
+{
+    m_fixture.defaults->setString("ai.provider", "alibabaBailian");
+    m_fixture.defaults->setString("ai.region", "mars");
+    AIViewModel& ai = m_fixture.make();
+    const auto configuration = ai.configuration();
+    QVERIFY(configuration);
+    const auto& descriptor = AIProviderDescriptor::alibabaBailian();
+    QCOMPARE(configuration->baseURL, descriptor.defaultRegion()->baseURL);
+    QCOMPARE(configuration->regionID, QStringLiteral("mars"));
+}
+
+void AIViewModelTest::aCustomEndpointIsTakenAsTyped_data()
+{
+    QTest::addColumn<QString>("endpoint");
+    QTest::addColumn<bool>("configured");
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("not an address") << "::not a url" << false;
+    QTest::newRow("relative") << "v1/chat" << false;
+    QTest::newRow("an address") << "https://models.example.test/v1" << true;
+}
+
+void AIViewModelTest::aCustomEndpointIsTakenAsTyped()
+{
+    QFETCH(QString, endpoint);
+    QFETCH(bool, configured);
+    AIViewModel& ai = m_fixture.make();
+    // A stored key for the provider makes the previous answer visible.
+    m_fixture.keychain->store("com.corvish.credentials", "ai.openAICompatible.apiKey", "sk");
+    ai.selectProvider(AIProviderID::openAICompatible);
+    ai.setCustomEndpoint("https://first.example.test/v1");
+    QVERIFY(ai.hasStoredKey());
+    ai.setCustomEndpoint(endpoint);
+    QCOMPARE(ai.configuration().has_value(), configured);
+    QCOMPARE(ai.service().currentConfiguration().has_value(), configured);
+    if (configured)
+        QCOMPARE(ai.configuration()->baseURL, QUrl(endpoint));
+    // Without a configuration the earlier answer stands.
+    QVERIFY(ai.hasStoredKey());
+}
+
+void AIViewModelTest::theServiceFollowsEveryChangeInOrder()
+{
+    AIViewModel& ai = m_fixture.make();
+    m_fixture.keychain->store("com.corvish.credentials", "ai.alibabaBailian.apiKey", "sk-ali");
+    QSignalSpy stored(&ai, &AIViewModel::hasStoredKeyChanged);
+    ai.selectProvider(AIProviderID::alibabaBailian);
+    // Applied at once: the service holds exactly what the fields say, and the key answer is its.
+    QCOMPARE(ai.service().currentConfiguration(), ai.configuration());
+    QCOMPARE(ai.service().currentConfiguration()->providerID, AIProviderID::alibabaBailian);
+    QCOMPARE(ai.service().currentConfiguration()->modelID, AIProviderDescriptor::alibabaBailian().defaultModelID);
+    QVERIFY(ai.hasStoredKey());
+    ai.selectProvider(AIProviderID::openRouter);
+    QCOMPARE(ai.service().currentConfiguration(), ai.configuration());
+    QVERIFY(!ai.hasStoredKey());
+    QCOMPARE(stored.count(), 2);
+    ai.setModelID("anthropic/claude-3.5-haiku");
+    QCOMPARE(ai.service().currentConfiguration()->modelID, QStringLiteral("anthropic/claude-3.5-haiku"));
+    QCOMPARE(m_fixture.defaults->stringValue("ai.model"), QStringLiteral("anthropic/claude-3.5-haiku"));
+}
+
+void AIViewModelTest::keysAreSavedAsTypedAndCleared()
+{
+    AIViewModel& ai = m_fixture.make();
+    ai.saveKey();
+    QVERIFY(!stored(*m_fixture.keychain, "ai.openRouter.apiKey"));
+    QVERIFY(!ai.hasStoredKey());
+
+    ai.setPendingKey("   ");
+    ai.saveKey();
+    QCOMPARE(ai.pendingKey(), QString());
+    QCOMPARE(stored(*m_fixture.keychain, "ai.openRouter.apiKey"), QStringLiteral("   "));
+    QVERIFY(ai.hasStoredKey());
+
+    m_fixture.keychain->store("com.corvish.credentials", "ai.ollama.apiKey", "x");
+    ai.clearCredentials();
+    QVERIFY(!ai.hasStoredKey());
+    QVERIFY(!stored(*m_fixture.keychain, "ai.openRouter.apiKey"));
+    QVERIFY(!stored(*m_fixture.keychain, "ai.ollama.apiKey"));
+
+    // No configuration, no save: the typed key stays for the user to finish the endpoint.
+    ai.selectProvider(AIProviderID::openAICompatible);
+    ai.setPendingKey("sk-kept");
+    ai.saveKey();
+    QCOMPARE(ai.pendingKey(), QStringLiteral("sk-kept"));
+    QVERIFY(!ai.hasStoredKey());
+}
+
+void AIViewModelTest::theSignedInKeyIsAdoptedForOpenRouter()
+{
+    AIViewModel& ai = m_fixture.make();
+    ai.selectProvider(AIProviderID::ollama);
+    ai.adoptSignedInKey("sk-or-v1");
+    QCOMPARE(ai.providerID(), AIProviderID::openRouter);
+    QCOMPARE(stored(*m_fixture.keychain, "ai.openRouter.apiKey"), QStringLiteral("sk-or-v1"));
+    QVERIFY(ai.hasStoredKey());
+    QCOMPARE(ai.connection(), Connection{});
+}
+
+void AIViewModelTest::theConnectionTestReportsItsOutcome()
+{
+    AIViewModel& ai = m_fixture.connectedTo(*m_server);
+    m_server->respond(AIFixture::reply({"pong"}));
+    ai.testConnection();
+    QCOMPARE(ai.connection().kind, Connection::Kind::checking);
+    QTRY_COMPARE(ai.connection().kind, Connection::Kind::working);
+
+    m_server->respond(Response::withStatus(401, R"({"error":{"message":"bad key"}})"));
+    ai.testConnection();
+    QTRY_COMPARE(ai.connection().kind, Connection::Kind::failed);
+    QCOMPARE(ai.connection().error->kind, AIError::Kind::authenticationFailed);
+    // Any change of the connection forgets the outcome.
+    ai.setModelID("other");
+    QCOMPARE(ai.connection(), Connection{});
+}
+
+void AIViewModelTest::theModelListFollowsTheServer()
+{
+    AIViewModel& ai = m_fixture.connectedTo(*m_server);
+    m_server->respond(Response::withStatus(200, R"({"data":[{"id":"m-one"},{"id":"m-two"}]})"));
+    QSignalSpy changed(&ai, &AIViewModel::availableModelsChanged);
+    ai.refreshModels();
+    QTRY_COMPARE(ai.availableModels().size(), 2);
+    QCOMPARE(ai.availableModels()[1].id, QStringLiteral("m-two"));
+    QCOMPARE(ai.modelID(), QStringLiteral("test-model"));
+    m_server->respond(Response::withStatus(500));
+    ai.refreshModels();
+    QTRY_VERIFY(ai.availableModels().isEmpty());
+}
+
+void AIViewModelTest::everyChangeOfTheListIsStoredAndAnnounced()
+{
+    AIViewModel& ai = m_fixture.make();
+    int callbacks = 0;
+    ai.onCustomActionsChanged = [&] { ++callbacks; };
+    const auto templates = PluginBridge::templates(*PluginManifest::decode(shout));
+    ai.appendCustomActions(templates);
+    QCOMPARE(callbacks, 1);
+    QCOMPARE(ai.store().load(), templates);
+    ai.setCustomActions(ai.customActions());
+    QCOMPARE(callbacks, 2);
+    ai.removeCustomAction(templates[0]);
+    QCOMPARE(titles(ai.store().load()), QStringList{"Shrink"});
+    ai.removeCustomAction(templates[0]);
+    QCOMPARE(callbacks, 4);
+    // A new model reads the stored list.
+    QCOMPARE(titles(m_fixture.make().customActions()), QStringList{"Shrink"});
+}
+
+void AIViewModelTest::renameKeepsIdentifierAndPlace()
+{
+    AIViewModel& ai = m_fixture.make();
+    ai.appendCustomActions(PluginBridge::templates(*PluginManifest::decode(shout)));
+    int callbacks = 0;
+    ai.onCustomActionsChanged = [&] { ++callbacks; };
+    const AIActionTemplate first = ai.customActions()[0];
+    QVERIFY(ai.renameCustomAction(first, "Shout"));
+    QCOMPARE(callbacks, 0);
+    QVERIFY(!ai.renameCustomAction(first, " \t "));
+    QVERIFY(ai.renameCustomAction(first, "  Yell "));
+    QCOMPARE(callbacks, 1);
+    QCOMPARE(titles(ai.customActions()), (QStringList{"Yell", "Shrink"}));
+    QCOMPARE(ai.customActions()[0].id, first.id);
+    AIActionTemplate unknown = first;
+    unknown.id = "ai.custom.NOPE";
+    QVERIFY(!ai.renameCustomAction(unknown, "Other"));
+}
+
+void AIViewModelTest::importReadsPluginsAndLibraries()
+{
+    AIViewModel& ai = m_fixture.make();
+    const QString plugin = writeFile(*m_dir, "loud.ambrel", shout.toUtf8());
+    QVERIFY(ai.importPlugin(plugin));
+    QVERIFY(ai.importPlugin(plugin));
+    QCOMPARE(titles(ai.customActions()), (QStringList{"Shout", "Shrink", "Shout", "Shrink"}));
+    QVERIFY(ai.customActions()[0].id != ai.customActions()[2].id);
+    QVERIFY(ai.customActions()[0].id.startsWith("ai.custom."));
+
+    AIActionLibrary library;
+    library.name = "Mine";
+    AIActionTemplate carried = AIActionTemplate::polish();
+    carried.id = "ai.custom.CARRIED";
+    carried.titleKey = "Tidy";
+    carried.isBuiltIn = false;
+    library.actions = {carried};
+    // The extension does not decide: the content does.
+    QVERIFY(ai.importPlugin(writeFile(*m_dir, "mine.txt", library.encoded())));
+    QCOMPARE(ai.customActions().size(), 5);
+    QCOMPARE(ai.customActions().last().titleKey, QStringLiteral("Tidy"));
+    QVERIFY(ai.customActions().last().id != "ai.custom.CARRIED");
+}
+
+void AIViewModelTest::importRefusesWhatIsNoPlugin_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("message");
+    const QString notAPlugin = "This is not an Ambrel plug-in: it needs a name and a list of actions.";
+    QTest::newRow("binary") << QByteArray::fromHex("89504e470d0a1a0a00ff00fe") << notAPlugin;
+    QTest::newRow("empty") << QByteArray() << "The plug-in text cannot be read at line 1.";
+    QTest::newRow("a library of a newer format reads as the plug-in's error")
+        << QByteArray(R"({"formatVersion": 9, "name": "x", "actions": []})") << "The plug-in text cannot be read at line 1.";
+    QTest::newRow("a plug-in without actions") << QByteArray("name: Empty\nactions: []\n") << "The plug-in has no actions.";
+    QTest::newRow("megabytes") << QByteArray(3 * 1024 * 1024, 'a') << "The text is too long to be a plug-in.";
+}
+
+void AIViewModelTest::importRefusesWhatIsNoPlugin()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    AIViewModel& ai = m_fixture.make();
+    int callbacks = 0;
+    ai.onCustomActionsChanged = [&] { ++callbacks; };
+    const auto result = ai.importPlugin(writeFile(*m_dir, "x.ambrel", bytes));
+    QVERIFY(!result);
+    QCOMPARE(AIViewModel::describeImportFailure(result.error()), message);
+    QVERIFY(ai.customActions().isEmpty());
+    QCOMPARE(callbacks, 0);
+    QCOMPARE(AIViewModel::describeImportFailure(ai.importPlugin(m_dir->filePath("missing.ambrel")).error()),
+             QStringLiteral("The file could not be read."));
+}
+
+QTEST_GUILESS_MAIN(AIViewModelTest)
+#include "tst_AIViewModel.moc"

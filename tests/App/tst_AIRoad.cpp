@@ -1,0 +1,196 @@
+#include "AIFixture.h"
+#include "AppFixture.h"
+#include "AI/AIActionComposerView.h"
+#include "App/AppDelegate.h"
+#include "ContextCore/ScriptApprovals.h"
+#include "LocalActions/FinderActionHandoff.h"
+#include "LocalActions/FinderMenuPreferences.h"
+#include "LocalActions/SharedPreferencesStore.h"
+
+#include <QJsonDocument>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QUrlQuery>
+#include <QtTest>
+
+using Kind = SmartRenameModel::Phase::Kind;
+
+namespace {
+
+const QString stamp = QStringLiteral("name: Stamp\n"
+                                     "actions:\n"
+                                     "  - title: Stamp Files\n"
+                                     "    on: files\n"
+                                     "    run: shell\n"
+                                     "    script: |-\n"
+                                     "      printf '%s\\n' \"$AMBREL_FILES\" > \"$AMBREL_DIRECTORY/stamped.txt\"\n");
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+FinderActionRequest request(const QString& actionID, const QStringList& paths, const QString& directory)
+{
+    FinderActionRequest r;
+    r.actionID = actionID;
+    r.selectedPaths = paths;
+    r.directoryPath = directory;
+    return r;
+}
+
+// Points the application's AI model at the loopback server with a key.
+void connectTo(AIViewModel& ai, const LoopbackHttpServer& server)
+{
+    ai.selectProvider(AIProviderID::openAICompatible);
+    ai.setCustomEndpoint(server.url(QStringLiteral("/v1")).toString());
+    ai.setModelID(QStringLiteral("test-model"));
+    ai.setPendingKey(QStringLiteral("sk-test"));
+    ai.saveKey();
+}
+
+} // namespace
+
+// The AI roads through the application: imported plug-ins reach the file manager and run, smart
+// rename from a request to undo, the composer saves a plug-in, and the sign-in key is adopted.
+class AIRoadTest : public QObject {
+    Q_OBJECT
+private slots:
+    void aFilesScriptFromAPluginIsPublishedAndRuns();
+    void aSmartRenameRequestRenamesAndUndoes();
+    void theComposerSavesAPluginThatValidates();
+    void aSignInCallbackStoresTheKey();
+};
+
+void AIRoadTest::aFilesScriptFromAPluginIsPublishedAndRuns()
+{
+    AppFixture f;
+    QTemporaryDir folder;
+    writeFile(folder.filePath("a.txt"), "a");
+    writeFile(folder.filePath("stamp.ambrel"), stamp.toUtf8());
+    auto model = f.makeModel();
+    AppDelegate delegate(*model, f.alerts);
+    delegate.applicationDidFinishLaunching();
+
+    QVERIFY(model->ai().importPlugin(folder.filePath("stamp.ambrel")));
+    const AIActionTemplate action = model->ai().customActions().first();
+    // The extension's shared file lists it as soon as it was added.
+    const FinderMenuPreferences shared = SharedPreferencesStore(f.services.folders).read();
+    QCOMPARE(shared.customActions.size(), 1);
+    QCOMPARE(shared.customActions.first().id, action.id);
+    QCOMPARE(shared.customActions.first().title, QStringLiteral("Stamp Files"));
+    QVERIFY(!shared.customActions.first().needsModel);
+
+    // Not yet approved: it does not run, and the user is told.
+    QVERIFY(FinderActionHandoff::enqueue(request(action.id, {folder.filePath("a.txt")}, folder.path()), f.services.folders));
+    f.notifications().post(QString::fromLatin1(FinderActionHandoff::notificationName));
+    QTRY_COMPARE(f.alerts->alerts.size(), 1);
+    QVERIFY(!QFile::exists(folder.filePath("stamped.txt")));
+
+    ScriptApprovals(f.services.userDefaults).approve(*action.kind.script());
+    QVERIFY(FinderActionHandoff::enqueue(request(action.id, {folder.filePath("a.txt")}, folder.path()), f.services.folders));
+    f.notifications().post(QString::fromLatin1(FinderActionHandoff::notificationName));
+    QTRY_VERIFY(QFile::exists(folder.filePath("stamped.txt")));
+    QCOMPARE(readFile(folder.filePath("stamped.txt")).trimmed(), folder.filePath("a.txt").toUtf8());
+    QCOMPARE(f.alerts->alerts.size(), 1);
+
+    // Removed, it leaves the extension's menu.
+    model->ai().removeCustomAction(action);
+    QVERIFY(SharedPreferencesStore(f.services.folders).read().customActions.isEmpty());
+}
+
+void AIRoadTest::aSmartRenameRequestRenamesAndUndoes()
+{
+    AppFixture f;
+    LoopbackHttpServer server;
+    server.setHandler([](const LoopbackHttpServer::Request& r) {
+        return AIFixture::reply({AIFixture::userMessage(r).contains("IMG_1") ? "Harbour at dusk" : "Market square"});
+    });
+    QTemporaryDir folder;
+    writeFile(folder.filePath("IMG_1.jpg"), "1");
+    writeFile(folder.filePath("IMG_2.jpg"), "2");
+    auto model = f.makeModel();
+    connectTo(model->ai(), server);
+    AppDelegate delegate(*model, f.alerts);
+    delegate.applicationDidFinishLaunching();
+
+    QVERIFY(FinderActionHandoff::enqueue(request("finder.smartRename", {folder.filePath("IMG_1.jpg"), folder.filePath("IMG_2.jpg")},
+                                                 folder.path()),
+                                         f.services.folders));
+    f.notifications().post(QString::fromLatin1(FinderActionHandoff::notificationName));
+    SmartRenameWindow& window = delegate.smartRenameWindow();
+    QTRY_VERIFY(window.model());
+    QTRY_COMPARE(window.model()->phase().kind, Kind::ready);
+    QCOMPARE(server.requests().size(), 2);
+    auto* apply = window.window()->findChild<QPushButton*>("apply");
+    QTRY_VERIFY(apply && apply->isEnabled());
+    apply->click();
+    QStringList names = QDir(folder.path()).entryList(QDir::Files);
+    names.sort();
+    QCOMPARE(names, (QStringList{"Harbour at dusk.jpg", "Market square.jpg"}));
+    auto* undo = window.window()->findChild<QPushButton*>("undo");
+    QTRY_VERIFY((undo = window.window()->findChild<QPushButton*>("undo")));
+    undo->click();
+    names = QDir(folder.path()).entryList(QDir::Files);
+    names.sort();
+    QCOMPARE(names, (QStringList{"IMG_1.jpg", "IMG_2.jpg"}));
+    QVERIFY(f.alerts->alerts.isEmpty());
+}
+
+void AIRoadTest::theComposerSavesAPluginThatValidates()
+{
+    AppFixture f;
+    LoopbackHttpServer server;
+    server.respond(AIFixture::reply({"name: Tidy\nactions:\n  - title: Bullets\n    on: text\n    run: ai\n",
+                                     "    prompt: |-\n      Turn {{selection}} into bullets\n"}));
+    auto model = f.makeModel();
+    connectTo(model->ai(), server);
+    AIActionComposerView composer(model->ai());
+    composer.findChild<QPlainTextEdit*>("request")->setPlainText("bullets from my text");
+    composer.findChild<QPushButton*>("generate")->click();
+    QTRY_VERIFY(composer.draft());
+    composer.findChild<QPushButton*>("save")->click();
+    QCOMPARE(model->ai().customActions().size(), 1);
+    const AIActionTemplate saved = model->ai().customActions().first();
+    QCOMPARE(saved.titleKey, QStringLiteral("Bullets"));
+    QCOMPARE(saved.userPromptTemplate, QStringLiteral("Turn {{selection}} into bullets"));
+    // A later start reads it back from the settings.
+    model.reset();
+    QCOMPARE(f.makeModel()->ai().customActions(), QList<AIActionTemplate>{saved});
+}
+
+void AIRoadTest::aSignInCallbackStoresTheKey()
+{
+    AppFixture f;
+    LoopbackHttpServer server;
+    server.respond(LoopbackHttpServer::Response::withStatus(200, R"({"key":"sk-or-signed"})"));
+    auto model = f.makeModel(server.url("/api/v1/auth/keys"));
+    AppDelegate delegate(*model, f.alerts);
+    // The application's flow, with its exchange pointed at the loopback server.
+    OpenRouterSignIn& signIn = model->ai().signIn();
+    signIn.start();
+    QCOMPARE(f.workspace().openedURLs.size(), 1);
+    const QString state = signIn.pendingSession()->state;
+    QUrl callback(QStringLiteral("corvish://openrouter-callback"));
+    QUrlQuery query;
+    query.addQueryItem("code", "c0de");
+    query.addQueryItem("state", state);
+    callback.setQuery(query);
+    delegate.open({callback});
+    QCOMPARE(signIn.state().kind, OpenRouterSignIn::State::Kind::exchanging);
+    QTRY_VERIFY(model->ai().hasStoredKey());
+    QCOMPARE(model->ai().providerID(), AIProviderID::openRouter);
+    const auto item = f.keychain().copy("com.corvish.credentials", "ai.openRouter.apiKey");
+    QCOMPARE(item.data, std::optional<QByteArray>("sk-or-signed"));
+}
+
+QTEST_MAIN(AIRoadTest)
+#include "tst_AIRoad.moc"
