@@ -269,6 +269,11 @@ struct DesktopEventTaps::Grabber {
             const bool reached = chain.run(event, Location::hid);
             if (reached && event == original) {
                 XIAllowEvents(display, e.deviceid, XIReplayDevice, e.time);
+                // A posted press that goes on to the application takes its release along: that
+                // release never comes back here, so its echo must not wait for (and mark) a later
+                // release of the user's.
+                if (event.userData != 0 && kindOf(e.sourceid) == 2)
+                    forgetEcho(x, false, event.userData);
                 return;
             }
             XIAllowEvents(display, e.deviceid, XIAsyncDevice, e.time);
@@ -298,6 +303,15 @@ struct DesktopEventTaps::Grabber {
             return;
         }
         }
+    }
+
+    void forgetEcho(int x, bool press, qint64 userData)
+    {
+        for (auto it = echoes.begin(); it != echoes.end(); ++it)
+            if (it->xButton == x && it->press == press && it->userData == userData) {
+                echoes.erase(it);
+                return;
+            }
     }
 
     // What a tap put in place of a kept event reaches the applications as a synthetic one.
