@@ -6,6 +6,7 @@
 #include "ContextCore/StandardOrder.h"
 #include "LocalActions/AppLauncher.h"
 #include "LocalActions/SharedPreferencesStore.h"
+#include "Platform/ApplicationUnderPointer.h"
 #include "RadialCore/RadialSettingsStore.h"
 #include "ScrollCore/ScrollSettingsStore.h"
 #include "SecurityCore/KeychainStore.h"
@@ -85,15 +86,24 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
     // Smooth scrolling starts disabled; the stored settings are applied below.
     m_scroll = std::make_unique<ScrollEngine>(
         ScrollEngine::Environment{.taps = m_services.eventTaps,
+                                  .applicationUnder = Platform::ApplicationUnderPointer(m_services.windowList,
+                                                                                        m_services.workspace),
                                   .refreshRates =
                                       [screens = m_services.screens] {
                                           QList<double> rates;
                                           for (const auto& screen : screens->screens())
                                               rates << screen.refreshRate;
                                           return rates;
+                                      },
+                                  .postingLost =
+                                      [this] {
+                                          QMetaObject::invokeMethod(this, [this] {
+                                              m_scroll->postingLost();
+                                              emit scrollSettingsChanged(); // the page and the menu tell why
+                                          }, Qt::QueuedConnection);
                                       }},
         ScrollSettings::defaults());
-    // No window list says which application is under the pointer here: the one in front stands in.
+    // Where no window under the pointer names its application, the one in front stands in.
     if (const auto front = m_services.workspace->frontmostApplication())
         m_scroll->setFrontmostApplication(front->bundleIdentifier);
     connect(m_services.workspace.get(), &Platform::Workspace::applicationActivated, this,

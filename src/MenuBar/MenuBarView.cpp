@@ -96,6 +96,20 @@ void MenuBarView::rebuild()
               });
     addToggle(m_menu, QStringLiteral("menu.scroll"), m_model.scrollEnabled(),
               [this](bool on) { m_model.setScrollEnabled(on); });
+    // Switched on but not working: the menu says so, next to the switch.
+    if (const auto failure = m_model.scrollStartFailure(); failure && m_model.scrollEnabled()) {
+        QAction* item = addButton(m_menu,
+                                  *failure == Platform::EventTaps::StartFailure::notPermitted
+                                      ? QStringLiteral("menu.scroll.notPermitted")
+                                      : QStringLiteral("menu.scroll.unavailable"),
+                                  [this] {
+                                      call(m_environment.openSettings);
+                                      call(m_environment.activate);
+                                  });
+        item->setProperty("symbolName", warningSymbol);
+        item->setIcon(QIcon::fromTheme(QStringLiteral("dialog-warning")));
+        item->setEnabled(bool(m_environment.openSettings));
+    }
     m_menu->addSeparator();
 
     QAction* settings = addButton(m_menu, QStringLiteral("menu.settings"), [this] {

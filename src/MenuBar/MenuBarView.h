@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/EventTaps.h"
 #include "System/Permission.h"
 
 #include <QAction>
@@ -11,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace Platform {
 class UserDefaults;
@@ -36,6 +38,8 @@ public:
         virtual bool scrollEnabled() const = 0;
         // Sets `isEnabled` of the scroll settings, with the settings' full change effect.
         virtual void setScrollEnabled(bool enabled) = 0;
+        // Why smooth scrolling, switched on, is not running; nothing while it runs.
+        virtual std::optional<Platform::EventTaps::StartFailure> scrollStartFailure() const { return std::nullopt; }
         // The onboarding opens next at the step that asks for the permission.
         virtual void setPendingOnboardingStep(Permission permission) = 0;
         virtual void syncSelectionMonitor() = 0;

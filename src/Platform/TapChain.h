@@ -44,7 +44,8 @@ private:
 };
 
 // Names the calling thread for the system's tools (its last dotted part, within their limit) and
-// asks for the highest scheduling class this process may use.
+// asks for prompt wake-ups: real-time scheduling where this process may use it, else a short
+// time slice; no timer slack.
 void prepareInputThread(const QString& name);
 
 } // namespace Platform

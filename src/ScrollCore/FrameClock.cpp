@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <chrono>
 
 using Clock = std::chrono::steady_clock;
@@ -64,7 +65,9 @@ void FrameClock::loop()
             return;
         auto deadline = Clock::now();
         while (m_running && !m_quitting) {
-            const auto interval = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(m_interval));
+            const auto interval = std::max<Clock::duration>(
+                std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(m_interval)),
+                std::chrono::milliseconds(1));
             // Sleeps until the deadline unless stopped meanwhile.
             if (m_changed.wait_until(lock, deadline, [&] { return !m_running || m_quitting; }))
                 break;
@@ -78,9 +81,10 @@ void FrameClock::loop()
             if (!more && !m_wanted)
                 m_running = false;
             deadline += interval;
-            // A tick that came too late does not call for a burst of catching up.
-            if (const auto now = Clock::now(); deadline < now)
-                deadline = now;
+            // Frames missed by a late tick are skipped, not caught up in a burst, and the next one
+            // keeps the beat.
+            if (const auto now = Clock::now(); deadline <= now)
+                deadline += interval * ((now - deadline) / interval + 1);
         }
     }
 }

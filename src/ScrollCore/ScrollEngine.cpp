@@ -56,6 +56,7 @@ void ScrollEngine::start()
         m_tap = std::make_unique<ScrollEventTap>(m_env.taps, [this](TapEvent& event) { return transform(event); });
         tap = m_tap.get();
     }
+    m_lostPosting = false;
     auto started = tap->start();
     if (started) {
         m_startFailure.reset();
@@ -81,6 +82,14 @@ void ScrollEngine::stop()
     tap.reset();    // waits for a handler in flight
     m_clock.stop(); // waits for a frame in flight
     m_poster.reset();
+}
+
+void ScrollEngine::postingLost()
+{
+    stop();
+    m_startFailure = ScrollEventTap::StartFailure::unavailable;
+    m_logger.error(QStringLiteral("Smooth scrolling stopped: pixel scrolls can no longer be posted: %1")
+                       .arg(m_env.taps->limitation()));
 }
 
 bool ScrollEngine::isRunning() const
@@ -138,6 +147,12 @@ std::optional<QString> ScrollEngine::targetBundleIdentifier(QPointF point)
 bool ScrollEngine::transform(TapEvent& event)
 {
     const ScrollWheelEvent wheel(event, ScrollEventTap::ownershipMarker);
+    // A wheel step swallowed now would be lost: the user's own scrolling goes through untouched.
+    if (!wheel.isOurs && !m_env.taps->canPostPixelScrolls()) {
+        if (!m_lostPosting.exchange(true) && m_env.postingLost)
+            m_env.postingLost();
+        return true;
+    }
     const ScrollModifierSet modifiers = ScrollModifierSet::active(event.flags);
     std::shared_ptr<const Snapshot> snapshot;
     {

@@ -10,6 +10,7 @@
 #include <QPointF>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -33,6 +34,10 @@ public:
         std::function<double()> now;
         // Frames come only from calls of tick(), never from the clock (tests step through them).
         bool steppedFrames = false;
+        // The taps can no longer post pixel scrolls while running (the device went away); called
+        // once on the tap thread, which lets the wheel through from then on. The owner answers on
+        // its own thread with postingLost().
+        std::function<void()> postingLost;
     };
 
     ScrollEngine(Environment environment, const ScrollSettings& settings);
@@ -41,6 +46,9 @@ public:
     void apply(const ScrollSettings& settings);
     void start();
     void stop();
+    // Stops, keeping `unavailable` for the page, after the taps lost their posting; the next apply
+    // with smooth scrolling on tries again.
+    void postingLost();
 
     bool isRunning() const;
     ScrollDiagnostics diagnostics() const;
@@ -83,6 +91,7 @@ private:
     std::array<int, 8> m_passed{};
     double m_frameInterval = 1.0 / 60;
 
+    std::atomic<bool> m_lostPosting = false;
     std::optional<ScrollEventTap::StartFailure> m_startFailure;
     FrameClock m_clock; // last, so destroyed first: its thread ends before the rest goes
 };

@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 #include "Platform/Simulated/SimulatedEventTaps.h"
+#include "Platform/Simulated/SimulatedWindowList.h"
 #include "ScrollCore/ScrollSettingsStore.h"
 
 #include <QSignalSpy>
@@ -38,6 +39,8 @@ private slots:
     void modifierIsOneStoredChange();
     void refusedTapIsKeptForThePage();
     void applicationsUnderThePointerFollowTheFrontmost();
+    void theWindowUnderThePointerDecides();
+    void lostPostingIsShownAndTheWheelWorks();
     void applicationList();
 };
 
@@ -110,13 +113,61 @@ void ScrollWiringTest::refusedTapIsKeptForThePage()
 
 void ScrollWiringTest::applicationsUnderThePointerFollowTheFrontmost()
 {
+    // No window under the pointer: the application in front stands in.
     AppFixture f;
+    taps(f).setSynchronous(true);
     auto model = f.makeModel();
     model->setScrollEnabled(true);
     f.workspace().setFrontmost(Platform::ApplicationInfo{.bundleIdentifier = QStringLiteral("com.vmware.fusion")});
     QVERIFY(taps(f).input(wheel(1))); // a default exclusion: left alone
     f.workspace().setFrontmost(Platform::ApplicationInfo{.bundleIdentifier = QStringLiteral("org.example.Editor")});
+    TapEvent elsewhere = wheel(1); // beyond the last answer's reach, so asked again
+    elsewhere.location = QPointF(100, 100);
+    QVERIFY(!taps(f).input(elsewhere));
+}
+
+void ScrollWiringTest::theWindowUnderThePointerDecides()
+{
+    AppFixture f;
+    auto& windows = static_cast<Platform::SimulatedWindowList&>(*f.services.windowList);
+    // An excluded application's window beside an editor's; the editor is in front.
+    windows.setWindows({{.number = 1, .bounds = QRectF(0, 0, 400, 300), .ownerProcessID = 10},
+                        {.number = 2, .bounds = QRectF(400, 0, 400, 300), .ownerProcessID = 20}});
+    f.workspace().setRunning({{.bundleIdentifier = QStringLiteral("org.example.Editor"), .processID = 10},
+                              {.bundleIdentifier = QStringLiteral("com.vmware.fusion"), .processID = 20}});
+    f.workspace().setFrontmost(Platform::ApplicationInfo{.bundleIdentifier = QStringLiteral("org.example.Editor"),
+                                                         .processID = 10});
+    taps(f).setSynchronous(true); // the handler on this thread, so that the window list answers at once
+    auto model = f.makeModel();
+    model->setScrollEnabled(true);
+    auto at = [](double x, double y) {
+        TapEvent e = wheel(1);
+        e.location = QPointF(x, y);
+        return e;
+    };
+    QVERIFY(!taps(f).input(at(100, 100))); // the editor's: smoothed
+    QVERIFY(taps(f).input(at(500, 100)));  // the excluded application's, though it is not in front
+    QVERIFY(!taps(f).input(at(100, 100)));
+    f.workspace().setFrontmost(Platform::ApplicationInfo{.bundleIdentifier = QStringLiteral("com.vmware.fusion"),
+                                                         .processID = 20});
+    QVERIFY(!taps(f).input(at(100, 150))); // still the editor's window
+    QVERIFY(taps(f).input(at(100, 900)));  // no window there: the application in front
+}
+
+void ScrollWiringTest::lostPostingIsShownAndTheWheelWorks()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+    model->setScrollEnabled(true);
     QVERIFY(!taps(f).input(wheel(1)));
+    QSignalSpy spy(model.get(), &AppModel::scrollSettingsChanged);
+    taps(f).setPixelScrolling(false); // the device went away
+    QVERIFY(taps(f).input(wheel(1)));
+    QTRY_COMPARE(model->scrollStartFailure(), std::optional(Platform::EventTaps::StartFailure::unavailable));
+    QCOMPARE(spy.size(), 1); // the page and the menu are told
+    QVERIFY(!model->scroll().isRunning());
+    QVERIFY(model->scrollEnabled()); // the user's choice is kept
+    QVERIFY(taps(f).input(wheel(1)));
 }
 
 void ScrollWiringTest::applicationList()

@@ -16,6 +16,7 @@ public:
     QList<Permission> missing;
     bool finderMenu = true;
     bool scroll = false;
+    std::optional<Platform::EventTaps::StartFailure> scrollFailure;
     QStringList log;
     std::function<void()> onChange; // what the application does when the model changes
 
@@ -35,6 +36,7 @@ public:
         scroll = enabled;
         log << QStringLiteral("scroll=%1").arg(enabled);
     }
+    std::optional<Platform::EventTaps::StartFailure> scrollStartFailure() const override { return scrollFailure; }
     void setPendingOnboardingStep(Permission permission) override { log << "pending=" + toRaw(permission); }
     void syncSelectionMonitor() override { log << QStringLiteral("sync"); }
 };
@@ -107,6 +109,8 @@ private slots:
     void selectionToolbarSwitch_data();
     void selectionToolbarSwitch();
     void scrollSwitch();
+    void scrollThatCannotRunSaysWhy_data();
+    void scrollThatCannotRunSaysWhy();
     void settingsAndQuitHaveTheOnlyShortcuts();
     void aboutSubmenu_data();
     void aboutSubmenu();
@@ -220,6 +224,44 @@ void MenuBarViewTest::scrollSwitch()
     QVERIFY(item->isChecked());
     item->trigger();
     QCOMPARE(f.model.log, QStringList{"scroll=0"});
+}
+
+void MenuBarViewTest::scrollThatCannotRunSaysWhy_data()
+{
+    using F = Platform::EventTaps::StartFailure;
+    QTest::addColumn<bool>("on");
+    QTest::addColumn<int>("failure"); // -1: none
+    QTest::addColumn<QString>("warning"); // empty: no warning item
+    QTest::newRow("running") << true << -1 << QString();
+    QTest::newRow("off") << false << -1 << QString();
+    QTest::newRow("no device to post with") << true << int(F::unavailable) << QStringLiteral("menu.scroll.unavailable");
+    QTest::newRow("not permitted") << true << int(F::notPermitted) << QStringLiteral("menu.scroll.notPermitted");
+    QTest::newRow("switched off after a failure") << false << int(F::unavailable) << QString();
+}
+
+void MenuBarViewTest::scrollThatCannotRunSaysWhy()
+{
+    QFETCH(bool, on);
+    QFETCH(int, failure);
+    QFETCH(QString, warning);
+    Fixture f;
+    f.model.scroll = on;
+    if (failure >= 0)
+        f.model.scrollFailure = Platform::EventTaps::StartFailure(failure);
+    f.build();
+    QStringList expected = fixedItems;
+    if (!warning.isEmpty())
+        expected.insert(expected.indexOf(QStringLiteral("menu.scroll")) + 1, warning);
+    QCOMPARE(f.items(), expected);
+    if (warning.isEmpty())
+        return;
+    QAction* item = f.item(warning);
+    QVERIFY(item->text().startsWith(QStringLiteral("Not working")));
+    QCOMPARE(item->property("symbolName").toString(), MenuBarView::warningSymbol);
+    if (failure == int(Platform::EventTaps::StartFailure::unavailable))
+        QVERIFY(item->text().contains(QStringLiteral("/dev/uinput")));
+    item->trigger(); // the settings tell more
+    QCOMPARE(f.model.log, (QStringList{"open settings", "activate"}));
 }
 
 void MenuBarViewTest::settingsAndQuitHaveTheOnlyShortcuts()

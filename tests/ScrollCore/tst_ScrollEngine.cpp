@@ -7,6 +7,9 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 using Platform::EventTaps;
 using Platform::SimulatedEventTaps;
@@ -98,6 +101,8 @@ private slots:
     void radialTapStaysInFront();
     void lookupIsCachedNearby();
     void floodThenStopLeavesNothingBehind();
+    void aLateFrameSkipsToTheNextBeat();
+    void lostPostingLetsTheWheelThrough();
 };
 
 void TestScrollEngine::enablingTwiceInstallsOneTap()
@@ -358,6 +363,60 @@ void TestScrollEngine::floodThenStopLeavesNothingBehind()
     rig.taps->clearDelivered();
     QVERIFY(rig.taps->input(wheel(1)));
     QCOMPARE(rig.taps->posted(), postedAtStop);
+}
+
+void TestScrollEngine::aLateFrameSkipsToTheNextBeat()
+{
+    // The first frame overruns by one and a half intervals: the next comes on the beat after it,
+    // not at once (a frame right behind a late one moves nothing on screen).
+    constexpr double interval = 0.1;
+    std::mutex mutex;
+    std::vector<double> starts;
+    FrameClock clock([&](double now) {
+        std::lock_guard lock(mutex);
+        starts.push_back(now);
+        if (starts.size() == 1)
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        return starts.size() < 3;
+    });
+    clock.start(interval);
+    QTRY_VERIFY_WITH_TIMEOUT(!clock.isRunning(), 10000);
+    std::lock_guard lock(mutex);
+    QCOMPARE(starts.size(), size_t(3));
+    QVERIFY2(starts[1] - starts[0] >= 3 * interval - 0.005, qPrintable(QString::number(starts[1] - starts[0])));
+    QVERIFY(starts[2] - starts[1] >= interval - 0.005);
+}
+
+void TestScrollEngine::lostPostingLetsTheWheelThrough()
+{
+    // The device that posts pixel scrolls goes away while smooth scrolling runs.
+    std::atomic<int> told = 0;
+    auto taps = std::make_shared<SimulatedEventTaps>();
+    ScrollEngine::Environment env;
+    env.taps = taps;
+    env.steppedFrames = true;
+    env.postingLost = [&] { ++told; };
+    ScrollEngine engine(env, ScrollSettings::defaults());
+    engine.apply(scrollSettings(""));
+    QVERIFY(engine.isRunning());
+    QVERIFY(!taps->input(wheel(1)));
+    taps->setPixelScrolling(false);
+    const TapEvent step = wheel(1);
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(taps->input(step)); // the user's wheel keeps working, untouched
+    QCOMPARE(told.load(), 1);       // told once
+    engine.postingLost();           // the owner's answer, on its thread
+    QVERIFY(!engine.isRunning());
+    QCOMPARE(engine.startFailure(), std::optional(EventTaps::StartFailure::unavailable));
+    QVERIFY(taps->order().isEmpty());
+    // Switched on again once posting works: runs, and would tell again.
+    taps->setPixelScrolling(true);
+    engine.apply(scrollSettings(""));
+    QVERIFY(engine.isRunning());
+    QVERIFY(!engine.startFailure());
+    taps->setPixelScrolling(false);
+    QVERIFY(taps->input(step));
+    QCOMPARE(told.load(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestScrollEngine)

@@ -433,7 +433,7 @@ std::atomic<qint64> g_pixelMarker = 0;
 
 } // namespace
 
-DesktopEventTaps::DesktopEventTaps() = default;
+DesktopEventTaps::DesktopEventTaps(std::shared_ptr<UinputScroller::Device> device) : m_device(std::move(device)) {}
 
 DesktopEventTaps::~DesktopEventTaps() = default;
 
@@ -472,9 +472,25 @@ DesktopEventTaps::createTap(const Options& options, Handler handler)
 void DesktopEventTaps::post(const TapEvent& event, Location)
 {
     if (event.type == Type::scrollWheel && (event.pixelDeltaY != 0 || event.pixelDeltaX != 0)) {
-        if (canPostPixelScrolls()) {
-            g_pixelMarker = event.userData;
-            m_scroller->scroll(event.pixelDeltaY, event.pixelDeltaX);
+        if (!canPostPixelScrolls())
+            return;
+        std::shared_ptr<UinputScroller> scroller;
+        {
+            std::lock_guard lock(m_mutex);
+            scroller = m_scroller;
+        }
+        if (!scroller)
+            return;
+        g_pixelMarker = event.userData;
+        QString error;
+        if (!scroller->scroll(event.pixelDeltaY, event.pixelDeltaX, &error)) {
+            // The device went away or refuses what is written: say so, and try again later.
+            std::lock_guard lock(m_mutex);
+            if (m_scroller == scroller) {
+                m_scroller.reset();
+                m_scrollerError = error;
+                m_scrollerFailedAt = std::chrono::steady_clock::now();
+            }
         }
         return;
     }
@@ -514,13 +530,20 @@ void DesktopEventTaps::post(const TapEvent& event, Location)
 bool DesktopEventTaps::canPostPixelScrolls() const
 {
     std::lock_guard lock(m_mutex);
-    if (!m_scroller && m_scrollerError.isEmpty()) {
-        auto scroller = std::make_unique<UinputScroller>();
+    auto* self = const_cast<DesktopEventTaps*>(this);
+    // A device that could not be made is tried again after a while (the user may have fixed its
+    // access meanwhile), not on every event.
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_scroller && (m_scrollerError.isEmpty() || now - m_scrollerFailedAt >= std::chrono::seconds(1))) {
+        auto scroller = std::make_shared<UinputScroller>(m_device);
         QString error;
-        if (scroller->open(&error))
-            const_cast<DesktopEventTaps*>(this)->m_scroller = std::move(scroller);
-        else
-            const_cast<DesktopEventTaps*>(this)->m_scrollerError = error;
+        if (scroller->open(&error)) {
+            self->m_scroller = std::move(scroller);
+            self->m_scrollerError.clear();
+        } else {
+            self->m_scrollerError = error;
+            self->m_scrollerFailedAt = now;
+        }
     }
     return m_scroller != nullptr;
 }

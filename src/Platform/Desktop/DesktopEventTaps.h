@@ -4,6 +4,7 @@
 #include "Platform/EventTaps.h"
 #include "Platform/TapChain.h"
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -22,7 +23,8 @@ namespace Platform {
 // missing is said by limitation() and the taps that need it fail with unavailable.
 class DesktopEventTaps final : public EventTaps {
 public:
-    DesktopEventTaps();
+    // Pixel scrolls through the given uinput device (the system's by default).
+    explicit DesktopEventTaps(std::shared_ptr<UinputScroller::Device> device = UinputScroller::systemDevice());
     ~DesktopEventTaps() override;
 
     std::expected<std::unique_ptr<Tap>, StartFailure> createTap(const Options& options, Handler handler) override;
@@ -38,8 +40,10 @@ public:
 private:
     friend struct Grabber;
     TapChain m_chain;
-    std::unique_ptr<UinputScroller> m_scroller;
+    std::shared_ptr<UinputScroller::Device> m_device;
+    std::shared_ptr<UinputScroller> m_scroller; // shared with a post in flight
     QString m_scrollerError;
+    std::chrono::steady_clock::time_point m_scrollerFailedAt;
     mutable std::mutex m_mutex;
     std::shared_ptr<Grabber> m_grabber; // made with the first tap
 };

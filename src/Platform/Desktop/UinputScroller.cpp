@@ -1,5 +1,6 @@
 #include "Platform/Desktop/UinputScroller.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -15,61 +16,79 @@ namespace {
 
 const char* devicePath = "/dev/uinput";
 
-bool writeEvent(int fd, quint16 type, quint16 code, qint32 value)
+class SystemDevice final : public UinputScroller::Device {
+public:
+    int open() override
+    {
+        const int fd = ::open(devicePath, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        return fd < 0 ? -errno : fd;
+    }
+    int control(int fd, unsigned long request, std::uintptr_t argument) override
+    {
+        return ::ioctl(fd, request, argument) < 0 ? -errno : 0;
+    }
+    int write(int fd, const input_event& event) override
+    {
+        const ssize_t n = ::write(fd, &event, sizeof event);
+        if (n == ssize_t(sizeof event))
+            return 0;
+        return n < 0 ? -errno : -EIO;
+    }
+    void close(int fd) override { ::close(fd); }
+};
+
+input_event event(quint16 type, quint16 code, qint32 value)
 {
-    input_event event{};
-    event.type = type;
-    event.code = code;
-    event.value = value;
-    return ::write(fd, &event, sizeof event) == ssize_t(sizeof event);
+    input_event e{};
+    e.type = type;
+    e.code = code;
+    e.value = value;
+    return e;
 }
 
-QString reason(int error)
+} // namespace
+
+std::shared_ptr<UinputScroller::Device> UinputScroller::systemDevice()
+{
+    return std::make_shared<SystemDevice>();
+}
+
+UinputScroller::UinputScroller(std::shared_ptr<Device> device) : m_device(std::move(device)) {}
+
+UinputScroller::~UinputScroller()
+{
+    std::lock_guard lock(m_mutex);
+    closeLocked();
+}
+
+void UinputScroller::closeLocked()
+{
+    if (m_fd < 0)
+        return;
+    m_device->control(m_fd, UI_DEV_DESTROY, 0);
+    m_device->close(m_fd);
+    m_fd = -1;
+}
+
+QString UinputScroller::reason(int error)
 {
     if (error == ENOENT || error == ENODEV)
         return QStringLiteral("This system has no /dev/uinput (the kernel's uinput module is not loaded).");
     if (error == EACCES || error == EPERM)
         return QStringLiteral("/dev/uinput is not writable for this user (a udev rule must give the user's group access).");
-    return QStringLiteral("/dev/uinput cannot be opened: %1").arg(QString::fromLocal8Bit(std::strerror(error)));
-}
-
-// Whole units out of what is owed, carrying the rest; a notch is written each 120 units.
-void drain(double& owed, int& notch, int fd, quint16 hiRes, quint16 lowRes, bool& wrote)
-{
-    const double whole = std::trunc(owed);
-    if (whole == 0 || !std::isfinite(whole))
-        return;
-    const qint32 units = qint32(std::clamp(whole, -1e6, 1e6));
-    owed -= units;
-    writeEvent(fd, EV_REL, hiRes, units);
-    notch += units;
-    const int notches = notch / 120;
-    if (notches != 0) {
-        writeEvent(fd, EV_REL, lowRes, notches);
-        notch -= notches * 120;
-    }
-    wrote = true;
-}
-
-} // namespace
-
-UinputScroller::~UinputScroller()
-{
-    if (m_fd >= 0) {
-        ioctl(m_fd, UI_DEV_DESTROY);
-        ::close(m_fd);
-    }
+    return QStringLiteral("/dev/uinput cannot be used: %1").arg(QString::fromLocal8Bit(std::strerror(error)));
 }
 
 bool UinputScroller::isWritable(QString* error)
 {
-    const int fd = ::open(devicePath, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    SystemDevice device;
+    const int fd = device.open();
     if (fd < 0) {
         if (error)
-            *error = reason(errno);
+            *error = reason(-fd);
         return false;
     }
-    ::close(fd);
+    device.close(fd);
     return true;
 }
 
@@ -78,28 +97,37 @@ bool UinputScroller::open(QString* error)
     std::lock_guard lock(m_mutex);
     if (m_fd >= 0)
         return true;
-    const int fd = ::open(devicePath, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = m_device->open();
     if (fd < 0) {
         if (error)
-            *error = reason(errno);
+            *error = reason(-fd);
         return false;
     }
-    bool ok = ioctl(fd, UI_SET_EVBIT, EV_REL) == 0 && ioctl(fd, UI_SET_EVBIT, EV_SYN) == 0;
+    int failed = 0;
+    auto control = [&](unsigned long request, std::uintptr_t argument) {
+        if (failed == 0)
+            failed = m_device->control(fd, request, argument);
+    };
+    control(UI_SET_EVBIT, EV_REL);
+    control(UI_SET_EVBIT, EV_SYN);
     for (int code : {REL_WHEEL, REL_HWHEEL, REL_WHEEL_HI_RES, REL_HWHEEL_HI_RES})
-        ok = ok && ioctl(fd, UI_SET_RELBIT, code) == 0;
+        control(UI_SET_RELBIT, std::uintptr_t(code));
     uinput_setup setup{};
     setup.id.bustype = BUS_VIRTUAL;
     setup.id.vendor = 0x414d; // "AM"
     setup.id.product = 0x5343; // "SC"
     std::strncpy(setup.name, deviceName.toUtf8().constData(), UINPUT_MAX_NAME_SIZE - 1);
-    ok = ok && ioctl(fd, UI_DEV_SETUP, &setup) == 0 && ioctl(fd, UI_DEV_CREATE) == 0;
-    if (!ok) {
+    control(UI_DEV_SETUP, reinterpret_cast<std::uintptr_t>(&setup));
+    control(UI_DEV_CREATE, 0);
+    if (failed != 0) {
         if (error)
-            *error = reason(errno);
-        ::close(fd);
+            *error = reason(-failed);
+        m_device->close(fd);
         return false;
     }
     m_fd = fd;
+    m_vertical = m_horizontal = 0;
+    m_verticalNotch = m_horizontalNotch = 0;
     return true;
 }
 
@@ -109,18 +137,53 @@ bool UinputScroller::isOpen() const
     return m_fd >= 0;
 }
 
-void UinputScroller::scroll(double verticalPixels, double horizontalPixels)
+bool UinputScroller::scroll(double verticalPixels, double horizontalPixels, QString* error)
 {
     std::lock_guard lock(m_mutex);
-    if (m_fd < 0 || !std::isfinite(verticalPixels) || !std::isfinite(horizontalPixels))
-        return;
+    if (m_fd < 0) {
+        if (error)
+            *error = QStringLiteral("The uinput device is not open.");
+        return false;
+    }
+    if (!std::isfinite(verticalPixels) || !std::isfinite(horizontalPixels))
+        return true;
     m_vertical += verticalPixels * 120 / pixelsPerNotch;
     m_horizontal -= horizontalPixels * 120 / pixelsPerNotch; // the device's positive is right
+    int failed = 0;
     bool wrote = false;
-    drain(m_vertical, m_verticalNotch, m_fd, REL_WHEEL_HI_RES, REL_WHEEL, wrote);
-    drain(m_horizontal, m_horizontalNotch, m_fd, REL_HWHEEL_HI_RES, REL_HWHEEL, wrote);
+    auto write = [&](quint16 type, quint16 code, qint32 value) {
+        if (failed == 0)
+            failed = m_device->write(m_fd, event(type, code, value));
+    };
+    // Whole units out of what is owed, carrying the rest; a notch is written each 120 units.
+    auto drain = [&](double& owed, int& notch, quint16 hiRes, quint16 lowRes) {
+        if (!std::isfinite(owed)) {
+            owed = 0;
+            return;
+        }
+        const double whole = std::trunc(owed);
+        if (whole == 0)
+            return;
+        const qint32 units = qint32(std::clamp(whole, -1e6, 1e6));
+        owed -= units;
+        write(EV_REL, hiRes, units);
+        notch += units;
+        if (const int notches = notch / 120; notches != 0) {
+            write(EV_REL, lowRes, notches);
+            notch -= notches * 120;
+        }
+        wrote = true;
+    };
+    drain(m_vertical, m_verticalNotch, REL_WHEEL_HI_RES, REL_WHEEL);
+    drain(m_horizontal, m_horizontalNotch, REL_HWHEEL_HI_RES, REL_HWHEEL);
     if (wrote)
-        writeEvent(m_fd, EV_SYN, SYN_REPORT, 0);
+        write(EV_SYN, SYN_REPORT, 0);
+    if (failed == 0)
+        return true;
+    if (error)
+        *error = reason(-failed);
+    closeLocked();
+    return false;
 }
 
 } // namespace Platform
