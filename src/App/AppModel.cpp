@@ -111,6 +111,8 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
     m_newFileHotKey = std::make_unique<GlobalHotKey>(m_services.hotKeys);
     makeUpdateServices();
     m_selectionMonitor = std::make_unique<SelectionMonitor>(m_services);
+    m_selectionMonitor->setAI(m_ai.get());
+    m_selectionMonitor->setTelemetry(&telemetry());
     connect(this, &AppModel::selectionSettingsChanged, this, &AppModel::applySelectionSettings);
 
     loadSettings();

@@ -1,5 +1,7 @@
 #include "Platform/Pasteboard.h"
 
+#include <QTimer>
+
 namespace Platform {
 
 QStringList PasteboardItem::types() const
@@ -49,6 +51,16 @@ std::optional<QByteArray> Pasteboard::data(const QString& type) const
         if (auto d = item.data(type))
             return d;
     return std::nullopt;
+}
+
+void Pasteboard::whenFetched(std::chrono::milliseconds timeout, QObject* context, std::function<void(bool)> done)
+{
+    QTimer::singleShot(timeout, Qt::PreciseTimer, context, [done = std::move(done)] { done(false); });
+}
+
+void Pasteboards::readSelectionBuffer(QObject* context, std::function<void(std::optional<QString>)> done)
+{
+    QTimer::singleShot(0, context, [done = std::move(done)] { done(std::nullopt); });
 }
 
 } // namespace Platform

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -45,6 +47,13 @@ public:
     std::optional<QString> string() const;
     qint64 setString(const QString& text);
     std::optional<QByteArray> data(const QString& type) const; // of the first item having it
+
+    // Whether this pasteboard can tell when another program read what this process wrote.
+    virtual bool reportsFetches() const { return false; }
+    // Calls `done` once on the context's thread: true as soon as another program has read the
+    // contents this process wrote last, false when `timeout` passed first. A pasteboard that
+    // cannot tell waits the whole time-out. Nothing is called once the context is gone.
+    virtual void whenFetched(std::chrono::milliseconds timeout, QObject* context, std::function<void(bool)> done);
 };
 
 // Hands out the general pasteboard and named ones.
@@ -53,6 +62,16 @@ public:
     virtual ~Pasteboards() = default;
     virtual std::shared_ptr<Pasteboard> general() = 0;
     virtual std::shared_ptr<Pasteboard> named(const QString& name) = 0;
+
+    // The text the user selected last where the system keeps it apart from the general
+    // pasteboard (X11's primary selection, which applications fill when a selection is made):
+    // reading it sends no keystroke and leaves the pasteboard alone. False where there is none.
+    virtual bool hasSelectionBuffer() const { return false; }
+    // Grows whenever a program takes the selection buffer (a new selection somewhere).
+    virtual qint64 selectionBufferChangeCount() const { return 0; }
+    // Its text, read without blocking this thread; `done` is called once on the context's thread,
+    // with none when nobody holds text there or its holder did not answer in time.
+    virtual void readSelectionBuffer(QObject* context, std::function<void(std::optional<QString>)> done);
 };
 
 } // namespace Platform

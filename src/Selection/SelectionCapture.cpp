@@ -69,22 +69,67 @@ void SelectionCapture::capture(std::optional<QPointF> fallbackAnchor, QObject* r
         done(std::nullopt);
         return;
     }
+    // What a fallback read gives: the selection, or nothing found.
+    const PrivacyLog::Logger logger = m_logger;
+    auto finish = [logger, source, make, done](const QString& via) {
+        return [logger, source, make, done, via](std::optional<QString> text) {
+            if (text && !text->isEmpty()) {
+                logger.info(QStringLiteral("Captured %1 via %2").arg(PrivacyLog::redact(*text), via));
+                done(make(*text));
+                return;
+            }
+            logger.info(QStringLiteral("No selection found in %1").arg(source));
+            done(std::nullopt);
+        };
+    };
+    if (m_services.pasteboards->hasSelectionBuffer()) {
+        // No keystroke is sent, so held modifiers change nothing.
+        readSelectionBuffer(receiver, finish(QStringLiteral("the primary selection")));
+        return;
+    }
     const SelectionGate::Modifiers held{m_services.eventMonitors->modifierFlags().rawValue};
     if (!SelectionGate::canSynthesiseCopy(held)) {
         m_logger.info(QStringLiteral("Modifiers held; no copy synthesised"));
         done(std::nullopt);
         return;
     }
-    const PrivacyLog::Logger logger = m_logger;
-    copyViaPasteboard(receiver, [logger, source, make, done](std::optional<QString> text) {
-        if (text && !text->isEmpty()) {
-            logger.info(QStringLiteral("Captured %1 via pasteboard").arg(PrivacyLog::redact(*text)));
-            done(make(*text));
-            return;
+    copyViaPasteboard(receiver, finish(QStringLiteral("pasteboard")));
+}
+
+void SelectionCapture::notePress()
+{
+    m_bufferAtPress = m_services.pasteboards->selectionBufferChangeCount();
+}
+
+void SelectionCapture::readSelectionBuffer(QObject* receiver, TextDone done) const
+{
+    auto boards = m_services.pasteboards;
+    QPointer<QObject> alive(receiver);
+    auto deliver = [alive, receiver, done](std::optional<QString> text) {
+        if (alive || !receiver)
+            done(std::move(text));
+    };
+    // A buffer nobody took since the press holds an earlier selection, not this one.
+    const std::optional<qint64> mark = m_bufferAtPress;
+    auto fresh = [boards, mark] { return !mark || boards->selectionBufferChangeCount() != *mark; };
+    auto read = [boards, deliver] { boards->readSelectionBuffer(QCoreApplication::instance(), deliver); };
+    if (fresh())
+        return read();
+    auto* poll = new QTimer(QCoreApplication::instance());
+    poll->setInterval(10);
+    const auto deadline = std::chrono::steady_clock::now() + bufferWait;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, fresh, read, deliver, deadline] {
+        if (fresh()) {
+            poll->deleteLater();
+            poll->stop();
+            read();
+        } else if (std::chrono::steady_clock::now() >= deadline) {
+            poll->deleteLater();
+            poll->stop();
+            deliver(std::nullopt);
         }
-        logger.info(QStringLiteral("No selection found in %1").arg(source));
-        done(std::nullopt);
     });
+    poll->start();
 }
 
 void SelectionCapture::copyViaPasteboard(QObject* receiver, TextDone done) const

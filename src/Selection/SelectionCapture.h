@@ -13,8 +13,10 @@
 
 // Reads what the user selected in another application: the focused element's selected text
 // through Accessibility first; only when that yields nothing and the element does not report an
-// empty selection, a synthetic copy read from the general pasteboard, which is saved before and
-// put back after, always.
+// empty selection, the desktop's selection buffer where it has one (X11's primary selection: no
+// keystroke, the pasteboard untouched; a copy keystroke would interrupt a terminal's program),
+// else a synthetic copy read from the general pasteboard, which is saved before and put back
+// after, always.
 class SelectionCapture {
 public:
     struct Result {
@@ -37,11 +39,19 @@ public:
     void capture(std::optional<QPointF> fallbackAnchor, QObject* receiver, Done done) const;
 
     std::chrono::milliseconds copyWait = defaultCopyWait;
+    // How long a capture waits for the application to fill the selection buffer after the press
+    // when it has not yet (a busy application handles the mouse-up late).
+    std::chrono::milliseconds bufferWait{300};
+
+    // A left mouse-down: only a selection buffer filled after it is the selection of this press.
+    void notePress();
 
 private:
     using TextDone = std::function<void(std::optional<QString>)>;
     void copyViaPasteboard(QObject* receiver, TextDone done) const;
+    void readSelectionBuffer(QObject* receiver, TextDone done) const;
 
     Platform::Services m_services;
     PrivacyLog::Logger m_logger;
+    std::optional<qint64> m_bufferAtPress;
 };

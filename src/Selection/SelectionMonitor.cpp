@@ -1,14 +1,25 @@
 #include "Selection/SelectionMonitor.h"
 
+#include "AI/AIViewModel.h"
+#include "AIProviders/AIOutputLanguage.h"
+#include "AIProviders/AIProvidersStrings.h"
 #include "ActionCore/ActionArranger.h"
 #include "ActionCore/ActionCoreStrings.h"
+#include "ContextCore/ModelReply.h"
+#include "ContextCore/ScriptApprovals.h"
 #include "ContextCore/SelectionGate.h"
+#include "LocalActions/ScriptRunner.h"
+#include "Selection/AIResultView.h"
+#include "Selection/PasteboardGuard.h"
 #include "Selection/AccessibilityBridge.h"
 #include "Selection/CurrencyPreference.h"
 #include "Selection/ScreenGeometry.h"
+#include "Selection/SelectionStrings.h"
 #include "Selection/SelectionToolbarView.h"
+#include "Telemetry/TelemetryClient.h"
 
 #include <QCoreApplication>
+#include <QFutureWatcher>
 #include <QPointer>
 #include <QWindow>
 
@@ -29,6 +40,8 @@ const QSet<QString>& SelectionMonitor::shippedActionIDs()
         QSet<QString> ids;
         for (const auto& a : TextActionCatalog::all())
             ids.insert(a.id);
+        for (const auto& t : AIActionTemplate::builtIns())
+            ids.insert(t.id);
         return ids;
     }();
     return set;
@@ -60,8 +73,25 @@ SelectionMonitor::SelectionMonitor(Platform::Services services, Timings timings,
 
 SelectionMonitor::~SelectionMonitor()
 {
+    if (m_stream)
+        m_stream->cancel();
     for (auto token : std::as_const(m_monitors))
         m_services.eventMonitors->removeMonitor(token);
+}
+
+void SelectionMonitor::setAI(AIViewModel* ai)
+{
+    m_ai = ai;
+}
+
+AIViewModel* SelectionMonitor::ai() const
+{
+    return m_ai;
+}
+
+void SelectionMonitor::setTelemetry(TelemetryClient* telemetry)
+{
+    m_telemetry = telemetry;
 }
 
 void SelectionMonitor::setEnabled(bool enabled)
@@ -149,6 +179,7 @@ bool SelectionMonitor::belongsToPanels(const QWindow* window) const
 void SelectionMonitor::handlePress(const InputEvent& event)
 {
     if (event.type == Platform::leftMouseDown) {
+        m_capture.notePress();
         m_mouseDown = m_services.eventMonitors->pointerLocation();
         m_hasNotedDrag = false;
         m_draggedWindow = {};
@@ -261,6 +292,9 @@ void SelectionMonitor::dismiss()
 {
     m_captureTimer.stop();
     m_resultTimer.stop();
+    cancelAITask();
+    if (m_currentRun)
+        m_currentRun.release()->deleteLater();
     m_panel->hint().hide();
     m_panel->dismiss();
     m_currentSnapshot.reset();
@@ -303,6 +337,10 @@ QRectF SelectionMonitor::anchor() const
 void SelectionMonitor::present(const ContextSnapshot& snapshot)
 {
     QList<ActionDefinition> candidates = TextActionCatalog::availableActions(snapshot);
+    for (const AIActionTemplate& t : templates()) {
+        if (t.scope == ActionScope::text)
+            candidates << t.actionDefinition();
+    }
     const ArrangedActions arranged = ActionArranger::arrange(candidates, snapshot, m_actionPreferences, true);
     if (arranged.primary.isEmpty()) {
         m_logger.info(QStringLiteral("No actions apply to this selection; nothing shown"));
@@ -330,13 +368,37 @@ void SelectionMonitor::present(const ContextSnapshot& snapshot)
     m_panel->show(view, near, m_lastMouseUp, ToolbarPanel::Shape::capsule);
     ++m_presentationCount;
     emit presentationCountChanged();
+    send(TelemetryEvent::toolbarShown(arranged.primary.size()));
 }
 
 QString SelectionMonitor::displayTitle(const ActionDefinition& action) const
 {
     if (!action.requiresAI)
         return ActionCoreStrings::string(action.titleKey);
+    for (const AIActionTemplate& t : templates()) {
+        if (t.id == action.id)
+            return title(t);
+    }
     return action.titleKey;
+}
+
+QList<AIActionTemplate> SelectionMonitor::templates() const
+{
+    if (!m_ai)
+        return {};
+    return AIActionTemplate::builtIns() + m_ai->customActions();
+}
+
+QString SelectionMonitor::title(const AIActionTemplate& actionTemplate)
+{
+    // A custom action's title is stored as the user wrote it.
+    return actionTemplate.isBuiltIn ? AIProvidersStrings::string(actionTemplate.titleKey) : actionTemplate.titleKey;
+}
+
+void SelectionMonitor::send(const TelemetryEvent& event)
+{
+    if (m_telemetry)
+        m_telemetry->send(event);
 }
 
 // MARK: running
@@ -345,6 +407,9 @@ void SelectionMonitor::run(const ActionDefinition& action)
 {
     if (!m_currentSnapshot)
         return;
+    // Reported before the checks, so a press on a stale toolbar counts too.
+    send(TelemetryEvent::actionRun(shippedActionIDs().contains(action.id) ? action.id : TelemetryEvent::customAction,
+                                   TelemetryEvent::EntryPoint::selection));
     const ContextSnapshot snapshot = *m_currentSnapshot;
     if (snapshot.isStale(m_services.clock->now(), staleAfterSeconds) || snapshot.isSecure
         || snapshot.kind == ContextKind::secureText) {
@@ -370,8 +435,203 @@ void SelectionMonitor::presentResult(const QString& text)
     m_resultTimer.start(m_timings.resultDuration);
 }
 
-void SelectionMonitor::runAI(const ActionDefinition&, const ContextSnapshot&)
+QString SelectionMonitor::outputLanguageDescription() const
 {
-    // Without the AI settings model there is nothing to run.
-    dismiss();
+    return AIOutputLanguage::fromSetting(m_outputLanguage).languageDescription();
+}
+
+bool SelectionMonitor::isAITaskLive() const
+{
+    return (m_stream && m_stream->state() == AIStream::State::running) || m_scriptTask;
+}
+
+AIRun* SelectionMonitor::beginRun(const AIActionTemplate& actionTemplate)
+{
+    // The old run's card may still be handling the press that asked for this one.
+    if (m_currentRun)
+        m_currentRun.release()->deleteLater();
+    m_currentRun = std::make_unique<AIRun>(title(actionTemplate));
+    return m_currentRun.get();
+}
+
+void SelectionMonitor::cancelAITask()
+{
+    if (m_stream) {
+        const bool live = m_stream->state() == AIStream::State::running;
+        m_stream->cancel();
+        m_stream.release()->deleteLater();
+        if (live)
+            reportModelRequest(TelemetryEvent::Outcome::cancelled);
+    }
+    if (m_scriptTask) {
+        // A script cannot be called back once started; its result is no longer awaited.
+        m_scriptTask->disconnect(this);
+        m_scriptTask->deleteLater();
+        m_scriptTask.clear();
+    }
+}
+
+void SelectionMonitor::reportModelRequest(TelemetryEvent::Outcome outcome)
+{
+    const double seconds = m_streamStarted.msecsTo(m_services.clock->now()) / 1000.0;
+    send(TelemetryEvent::modelRequest(m_streamProvider, outcome, seconds));
+}
+
+void SelectionMonitor::runAI(const ActionDefinition& action, const ContextSnapshot& snapshot)
+{
+    if (!m_ai)
+        return dismiss();
+    // The first template with the identifier: a custom one that reuses a built-in's is never run.
+    std::optional<AIActionTemplate> found;
+    for (const AIActionTemplate& t : templates()) {
+        if (t.id == action.id) {
+            found = t;
+            break;
+        }
+    }
+    if (!found)
+        return dismiss();
+    const AIActionTemplate actionTemplate = *found;
+    if (const auto* script = std::get_if<ScriptAction>(&actionTemplate.kind.value))
+        return runScript(*script, actionTemplate, snapshot);
+    // Only a prompt goes to the model: an image operation has nothing to work on in a text.
+    if (!actionTemplate.kind.needsModel() || !snapshot.allowsAIAction())
+        return dismiss();
+
+    AIRun* run = beginRun(actionTemplate);
+    showAIPanel(run, actionTemplate, snapshot);
+    cancelAITask();
+    m_streamStarted = m_services.clock->now();
+    m_streamProvider = toRaw(m_ai->providerID());
+
+    auto started = m_ai->service().run(actionTemplate, snapshot.selectedText, std::nullopt, std::nullopt,
+                                       outputLanguageDescription());
+    if (!started) {
+        run->finish(started.error().messageKey(), started.error().isRetryable());
+        reportModelRequest(TelemetryEvent::Outcome::failed);
+        return;
+    }
+    m_stream = std::move(*started);
+    QPointer<AIRun> target(run);
+    connect(m_stream.get(), &AIStream::delta, this, [target](const QString& text) {
+        // Shown raw while it streams; cleaned once, when the whole reply is in.
+        if (target)
+            target->appendOutput(text);
+    });
+    connect(m_stream.get(), &AIStream::finished, this, [this, target] {
+        if (target) {
+            target->setOutput(ModelReply::cleaned(target->output()));
+            target->setStreaming(false);
+        }
+        reportModelRequest(TelemetryEvent::Outcome::succeeded);
+    });
+    connect(m_stream.get(), &AIStream::failed, this, [this, target](const AIError& error) {
+        if (target)
+            target->finish(error.messageKey(), error.isRetryable());
+        reportModelRequest(TelemetryEvent::Outcome::failed);
+    });
+}
+
+void SelectionMonitor::runScript(const ScriptAction& script, const AIActionTemplate& actionTemplate,
+                                 const ContextSnapshot& snapshot)
+{
+    if (!ScriptApprovals(m_services.userDefaults).isApproved(script)) {
+        dismiss();
+        if (!m_scriptApproval)
+            return;
+        QPointer<SelectionMonitor> self(this);
+        m_scriptApproval(title(actionTemplate), script, [self, script, actionTemplate, snapshot] {
+            if (!self)
+                return;
+            ScriptApprovals(self->m_services.userDefaults).approve(script);
+            self->runScript(script, actionTemplate, snapshot);
+        });
+        return;
+    }
+
+    AIRun* run = beginRun(actionTemplate);
+    showAIPanel(run, actionTemplate, snapshot);
+    cancelAITask();
+    const ScriptRunner runner(ScriptApprovals(m_services.userDefaults),
+                              JavaScriptRunner(QCoreApplication::applicationFilePath()));
+    auto* watcher = new QFutureWatcher<ScriptRunner::Outcome>(this);
+    m_scriptTask = watcher;
+    QPointer<AIRun> target(run);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, target] {
+        const ScriptRunner::Outcome outcome = watcher->result();
+        watcher->deleteLater();
+        m_scriptTask.clear();
+        if (!target)
+            return;
+        if (outcome && outcome->succeeded()) {
+            // A script's output is its own: no reply cleaning.
+            target->setOutput(outcome->output);
+            target->setStreaming(false);
+            return;
+        }
+        // Kept on the run for diagnosis; a failed card shows only the failure.
+        if (outcome)
+            target->setOutput(outcome->errorOutput);
+        else if (const auto* missing = std::get_if<ScriptRunner::MissingTools>(&outcome.error()))
+            target->setOutput(missing->names.join(QStringLiteral(", ")));
+        const AIError failure = AIError::invalidResponse();
+        target->finish(failure.messageKey(), failure.isRetryable());
+    });
+    watcher->setFuture(runner.run(script, snapshot.selectedText, {}, std::nullopt));
+}
+
+void SelectionMonitor::showAIPanel(AIRun* run, const AIActionTemplate& actionTemplate, const ContextSnapshot& snapshot)
+{
+    const bool canReplace = snapshot.isEditable && actionTemplate.outputBehavior == OutputBehavior::replaceable;
+    QPointer<SelectionMonitor> self(this);
+    QPointer<AIRun> shown(run);
+    const auto output = [shown] { return shown ? shown->output() : QString(); };
+    AIResultView::Actions actions{
+        .onReplace = [self, output, snapshot] {
+            if (self)
+                self->writeBack(output(), TextWriteBack::Mode::replace, snapshot);
+        },
+        .onAppend = [self, output, snapshot] {
+            if (self)
+                self->writeBack(output(), TextWriteBack::Mode::append, snapshot);
+        },
+        .onCopy = [self, output] {
+            if (!self)
+                return;
+            PasteboardGuard::setString(*self->m_services.pasteboards->general(), output());
+            self->dismiss();
+        },
+        .onRetry = [self, actionTemplate, snapshot] {
+            if (self)
+                self->runAI(actionTemplate.actionDefinition(), snapshot);
+        },
+        .onClose = [self] {
+            if (self)
+                self->dismiss();
+        },
+    };
+    auto* view = new AIResultView(run, canReplace, std::move(actions),
+                                  [](const QString& key) { return AIProvidersStrings::string(key); });
+    m_panel->show(view, snapshot.anchorRect.value_or(QRectF()), m_lastMouseUp, ToolbarPanel::Shape::card);
+}
+
+void SelectionMonitor::writeBack(const QString& text, TextWriteBack::Mode mode, const ContextSnapshot& snapshot)
+{
+    TextWriteBack writer(m_services);
+    writer.pasteWait = m_timings.pasteWait;
+    QPointer<SelectionMonitor> self(this);
+    auto board = m_services.pasteboards->general();
+    // Answered even when the monitor is gone, so that the text is never lost.
+    writer.write(text, mode, m_currentElement, snapshot, QCoreApplication::instance(),
+                 [self, board, text](TextWriteBack::Outcome outcome) {
+                     if (outcome == TextWriteBack::Outcome::pasteboardNotRestored) {
+                         // The user's own clipboard is lost already: leave the result there to paste.
+                         PasteboardGuard::setString(*board, text);
+                         if (self)
+                             self->presentResult(SelectionStrings::string(QStringLiteral("result.writeBackFailed")));
+                         return;
+                     }
+                     if (self)
+                         self->dismiss();
+                 });
 }

@@ -8,13 +8,19 @@
 #include "ContextCore/TranslationService.h"
 #include "Platform/Services.h"
 #include "SecurityCore/PrivacyLog.h"
+#include "AIProviders/AIActionTemplate.h"
+#include "Selection/AIRun.h"
 #include "Selection/DraggedWindow.h"
 #include "Selection/SelectionCapture.h"
 #include "Selection/TextActionCatalog.h"
+#include "Selection/TextWriteBack.h"
 #include "Selection/ToolbarPanel.h"
+#include "Telemetry/TelemetryEvent.h"
 
 #include <QObject>
+#include <QDateTime>
 #include <QPointF>
+#include <QPointer>
 #include <QSet>
 #include <QTimer>
 
@@ -22,6 +28,10 @@
 #include <functional>
 #include <memory>
 #include <optional>
+
+class AIStream;
+class AIViewModel;
+class TelemetryClient;
 
 // The controller of the selection toolbar. It watches the mouse and keyboard in every
 // application, decides after each left mouse-up whether text was just selected, captures it
@@ -80,6 +90,14 @@ public:
     void setOutputLanguage(const QString& language) { m_outputLanguage = language; }
     void setScriptApproval(ScriptApprovalPresenter presenter) { m_scriptApproval = std::move(presenter); }
     bool hasScriptApproval() const { return bool(m_scriptApproval); }
+    // The source of the AI actions (built-in and the user's) and of the service that runs them;
+    // without it only the built-in text actions are offered.
+    void setAI(AIViewModel* ai);
+    AIViewModel* ai() const;
+    // Where the toolbar's usage events go; none are sent without it.
+    void setTelemetry(TelemetryClient* telemetry);
+    // The words that fill the "{{language}}" placeholder of a prompt.
+    QString outputLanguageDescription() const;
 
     // Installs the event monitors unless running; without Accessibility trust it stays stopped
     // and says so in the log. Never asks for the permission.
@@ -100,6 +118,9 @@ public:
     const std::optional<Platform::AccessibilityElement>& currentElement() const { return m_currentElement; }
     bool isCapturePending() const { return m_captureTimer.isActive(); }
     bool isResultPending() const { return m_resultTimer.isActive(); }
+    // The AI or script run the panel shows, and whether its task is still live.
+    AIRun* currentRun() const { return m_currentRun.get(); }
+    bool isAITaskLive() const;
     const std::optional<QPointF>& lastMouseUpLocation() const { return m_lastMouseUp; }
 
 signals:
@@ -119,6 +140,16 @@ private:
     void accept(std::optional<SelectionCapture::Result> result);
     void presentResult(const QString& text);
     void runAI(const ActionDefinition& action, const ContextSnapshot& snapshot);
+    void runScript(const ScriptAction& script, const AIActionTemplate& actionTemplate, const ContextSnapshot& snapshot);
+    void showAIPanel(AIRun* run, const AIActionTemplate& actionTemplate, const ContextSnapshot& snapshot);
+    void writeBack(const QString& text, TextWriteBack::Mode mode, const ContextSnapshot& snapshot);
+    AIRun* beginRun(const AIActionTemplate& actionTemplate);
+    void cancelAITask();
+    void reportModelRequest(TelemetryEvent::Outcome outcome);
+    void send(const TelemetryEvent& event);
+    // The built-in AI templates, then the user's; none without the AI model.
+    QList<AIActionTemplate> templates() const;
+    static QString title(const AIActionTemplate& actionTemplate);
     void reject();
     QRectF anchor() const;
     void setEnabled(bool enabled);
@@ -139,6 +170,8 @@ private:
     ActionPreferences m_actionPreferences;
     QString m_outputLanguage = QStringLiteral("selection");
     ScriptApprovalPresenter m_scriptApproval;
+    QPointer<AIViewModel> m_ai;
+    QPointer<TelemetryClient> m_telemetry;
 
     QList<Platform::EventMonitors::Token> m_monitors;
     QMetaObject::Connection m_activation;
@@ -151,4 +184,12 @@ private:
     std::optional<QPointF> m_mouseDown;
     DraggedWindow m_draggedWindow;
     bool m_hasNotedDrag = false;
+
+    // The AI or script run shown, and its task: a model stream or a script whose result is
+    // awaited. A new run or a dismissal cancels the task.
+    std::unique_ptr<AIRun> m_currentRun;
+    std::unique_ptr<AIStream> m_stream;
+    QString m_streamProvider;
+    QDateTime m_streamStarted;
+    QPointer<QObject> m_scriptTask;
 };

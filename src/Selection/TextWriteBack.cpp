@@ -3,6 +3,7 @@
 #include "Selection/AccessibilityBridge.h"
 #include "Selection/Keystroke.h"
 #include "Selection/PasteboardGuard.h"
+#include "Platform/Desktop/DesktopEntry.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -39,8 +40,23 @@ void TextWriteBack::write(const QString& text, Mode mode, const std::optional<Pl
     pasteFallback(toWrite, receiver, std::move(done));
 }
 
+bool TextWriteBack::isTerminal(const std::optional<Platform::ApplicationInfo>& application)
+{
+    if (!application || !application->bundleURL.isLocalFile())
+        return false;
+    const auto group = DesktopEntry::readGroup(application->bundleURL.toLocalFile());
+    if (!group)
+        return false;
+    return group->value(QStringLiteral("Categories")).split(u';').contains(QStringLiteral("TerminalEmulator"));
+}
+
 void TextWriteBack::pasteFallback(const QString& text, QObject* receiver, Done done) const
 {
+    if (isTerminal(m_services.workspace->frontmostApplication())) {
+        m_logger.info(QStringLiteral("Target is a terminal; no paste sent"));
+        done(Outcome::pasteboardNotRestored);
+        return;
+    }
     auto board = m_services.pasteboards->general();
     const PasteboardGuard::Snapshot saved = PasteboardGuard::snapshot(*board);
     if (!PasteboardGuard::setString(*board, text)) {
@@ -48,10 +64,12 @@ void TextWriteBack::pasteFallback(const QString& text, QObject* receiver, Done d
         done(Outcome::refused);
         return;
     }
-    Keystroke::post(*m_services.keystrokes, Keystroke::VirtualKey::v);
     const PrivacyLog::Logger logger = m_logger;
     QPointer<QObject> alive(receiver);
-    QTimer::singleShot(pasteWait, Qt::PreciseTimer, QCoreApplication::instance(), [board, saved, logger, alive, receiver, done] {
+    // Put back only once the application has read the text: earlier, it would paste the user's
+    // own contents.
+    const auto wait = board->reportsFetches() ? fetchTimeout : pasteWait;
+    board->whenFetched(wait, QCoreApplication::instance(), [board, saved, logger, alive, receiver, done](bool) {
         Outcome outcome = Outcome::written;
         if (!PasteboardGuard::restore(saved, *board)) {
             logger.error(QStringLiteral("Could not restore the user's pasteboard after a paste fallback"));
@@ -60,4 +78,6 @@ void TextWriteBack::pasteFallback(const QString& text, QObject* receiver, Done d
         if (alive || !receiver)
             done(outcome);
     });
+    // Listening before the keystroke, so that no read goes unheard.
+    Keystroke::post(*m_services.keystrokes, Keystroke::VirtualKey::v);
 }

@@ -12,8 +12,10 @@
 
 // Puts a result back into the application the selection came from: through Accessibility when
 // the element lets its selected text be set, otherwise by pasting (the text on the general
-// pasteboard, a synthetic paste, the user's pasteboard put back after the wait). Never into a
-// secure field. The text is never logged.
+// pasteboard, a synthetic paste, the user's pasteboard put back once the application has read
+// the text, or after the wait). Never into a secure field, and no paste keystroke into a
+// terminal, where it would reach the program running there as a control character. The text is
+// never logged.
 class TextWriteBack {
 public:
     enum class Mode {
@@ -22,7 +24,10 @@ public:
     };
     enum class Outcome {
         written,
-        pasteboardNotRestored, // pasted, but the user's pasteboard could not be put back
+        // Pasted, but the user's pasteboard could not be put back; or not pasted at all because the
+        // target is a terminal. Either way the caller leaves the text on the pasteboard for the
+        // user and says so.
+        pasteboardNotRestored,
         refused,               // nothing written: secure target, or the pasteboard refused the text
     };
     using Done = std::function<void(Outcome)>;
@@ -35,7 +40,14 @@ public:
     void write(const QString& text, Mode mode, const std::optional<Platform::AccessibilityElement>& element,
                const ContextSnapshot& snapshot, QObject* receiver, Done done) const;
 
+    // The wait before the user's pasteboard is put back, where the pasteboard cannot tell when
+    // the application read the text; where it can, the longest wait for that read.
     std::chrono::milliseconds pasteWait{120};
+    std::chrono::milliseconds fetchTimeout{1000};
+
+    // Whether the application takes a paste keystroke as a terminal's input (a terminal
+    // emulator by its desktop entry's categories).
+    static bool isTerminal(const std::optional<Platform::ApplicationInfo>& application);
 
 private:
     void pasteFallback(const QString& text, QObject* receiver, Done done) const;

@@ -4,6 +4,7 @@
 #include "Platform/Desktop/X11Connection.h"
 #include "Platform/Desktop/DesktopEventMonitors.h"
 #include "Platform/Desktop/DesktopKeystrokes.h"
+#include "Platform/Desktop/DesktopPasteboards.h"
 #include "Platform/Desktop/X11GlobalInput.h"
 #include "Platform/Desktop/X11Selection.h"
 
@@ -211,6 +212,51 @@ private slots:
         QVERIFY(xclipIn(QStringLiteral("clipboard"), "UTF8_STRING", "mine"));
         QTRY_COMPARE(lost.size(), 1);
         QVERIFY(!owner.owns());
+    }
+
+    void pasteboardsOnTheSelections()
+    {
+        QTemporaryDir dir;
+        DesktopPasteboards boards(dir.path());
+        QVERIFY(boards.hasSelectionBuffer());
+        // A new selection somewhere is noticed, and read without a keystroke.
+        const qint64 before = boards.selectionBufferChangeCount();
+        QVERIFY(xclipIn(QStringLiteral("primary"), "UTF8_STRING", "12*(3+4)"));
+        QTRY_VERIFY(boards.selectionBufferChangeCount() > before);
+        std::optional<std::optional<QString>> read;
+        boards.readSelectionBuffer(this, [&](std::optional<QString> text) { read = text; });
+        QTRY_VERIFY(read.has_value());
+        QCOMPARE(*read, std::optional<QString>(QStringLiteral("12*(3+4)")));
+
+        // The clipboard tells when another program read what we wrote; asking for the list of
+        // formats is no read.
+        auto board = boards.general();
+        QVERIFY(board->reportsFetches());
+        board->setString(QStringLiteral("84"));
+        std::optional<bool> fetched;
+        board->whenFetched(std::chrono::milliseconds(8000), this, [&](bool f) { fetched = f; });
+        auto reader = [&](const QString& type) {
+            return m_fixture.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
+                                                            QStringLiteral("clipboard"), QStringLiteral("-t"), type});
+        };
+        QProcess* targets = reader(QStringLiteral("TARGETS"));
+        QVERIFY(targets);
+        QTRY_VERIFY(targets->state() == QProcess::NotRunning);
+        QVERIFY(targets->readAllStandardOutput().contains("UTF8_STRING"));
+        QCoreApplication::processEvents();
+        QVERIFY(!fetched.has_value());
+        QProcess* text = reader(QStringLiteral("UTF8_STRING"));
+        QVERIFY(text);
+        QTRY_VERIFY(fetched.has_value());
+        QVERIFY(*fetched);
+        QTRY_VERIFY(text->state() == QProcess::NotRunning);
+        QCOMPARE(text->readAllStandardOutput(), QByteArray("84"));
+        // Nobody reads: the time-out answers.
+        board->setString(QStringLiteral("unread"));
+        fetched.reset();
+        board->whenFetched(std::chrono::milliseconds(100), this, [&](bool f) { fetched = f; });
+        QTRY_VERIFY(fetched.has_value());
+        QVERIFY(!*fetched);
     }
 
     void pasteKeyLeavesHeldModifiersOut()

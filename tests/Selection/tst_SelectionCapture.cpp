@@ -9,6 +9,7 @@
 #include "Selection/SelectionCapture.h"
 
 #include <QTest>
+#include <QTimer>
 
 #include <cmath>
 #include <limits>
@@ -59,6 +60,8 @@ private slots:
     void fallbackCopyRestoresTheUsersPasteboard_data();
     void fallbackCopyRestoresTheUsersPasteboard();
     void aReceiverGoneMidCopyStillGetsThePasteboardBack();
+    void selectionBufferInsteadOfACopy_data();
+    void selectionBufferInsteadOfACopy();
     void keystrokeIsTheShortcutModifierAlone();
     void emptySnapshotRestoresToAnEmptyPasteboard();
     void elementUnderAPoint();
@@ -245,6 +248,62 @@ void SelectionCaptureTest::fallbackCopyRestoresTheUsersPasteboard()
     if (out.result)
         QCOMPARE(out.result->snapshot.selectedText->size(), text.size());
     QCOMPARE(f.board().items(), f.userClipboard());
+}
+
+void SelectionCaptureTest::selectionBufferInsteadOfACopy_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("text"); // the captured text; empty: no result
+    QTest::newRow("selected after the press") << "after" << "abc";
+    QTest::newRow("filled late, within the wait") << "late" << "abc";
+    QTest::newRow("nothing new since the press: an earlier selection") << "stale" << "";
+    QTest::newRow("the holder does not answer") << "deaf" << "";
+    QTest::newRow("modifiers held: no keystroke, so it still reads") << "command" << "abc";
+    QTest::newRow("an element reporting an empty selection") << "empty" << "";
+}
+
+void SelectionCaptureTest::selectionBufferInsteadOfACopy()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, text);
+    SelectionFixture f;
+    auto& boards = static_cast<SimulatedPasteboards&>(*f.services.pasteboards);
+    boards.setHasSelectionBuffer(true);
+    auto app = f.editor("abc def", "abc");
+    if (setup == "empty")
+        f.ax().setAttribute(app->textElement(), Accessibility::selectedTextAttribute, QString());
+    else
+        app->setExposesSelection(false);
+    f.board().writeItems(f.userClipboard());
+    boards.selectInBuffer(QStringLiteral("an earlier selection"));
+
+    SelectionCapture capture(f.services);
+    capture.bufferWait = std::chrono::milliseconds(200);
+    capture.notePress();
+    if (setup == "after" || setup == "command" || setup == "empty")
+        boards.selectInBuffer(QStringLiteral("abc"));
+    else if (setup == "deaf")
+        boards.selectInBuffer(std::nullopt);
+    else if (setup == "late")
+        QTimer::singleShot(50, [&] { boards.selectInBuffer(QStringLiteral("abc")); });
+    if (setup == "command")
+        f.input().setModifierFlags({ModifierFlags::command});
+
+    auto out = std::make_shared<Outcome>();
+    QObject context;
+    capture.capture(QPointF(10, 10), &context, [out](std::optional<SelectionCapture::Result> r) {
+        out->called = true;
+        out->result = std::move(r);
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(out->called, 2000);
+    QCOMPARE(out->result.has_value(), !text.isEmpty());
+    if (out->result)
+        QCOMPARE(out->result->snapshot.selectedText.value_or(""), text);
+    // Nothing was copied, and the user's pasteboard was never written.
+    QVERIFY(f.keys().posted.isEmpty());
+    QCOMPARE(f.board().changeCount(), 1);
+    QCOMPARE(f.board().items(), f.userClipboard());
+    QCOMPARE(boards.selectionBufferReads, setup == "stale" || setup == "empty" ? 0 : 1);
 }
 
 void SelectionCaptureTest::aReceiverGoneMidCopyStillGetsThePasteboardBack()

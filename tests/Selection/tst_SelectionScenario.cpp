@@ -1,7 +1,12 @@
 // The whole road on the simulated desktop, through the real monitor and panels: select, see the
-// toolbar beside the selection, press, see the result go; a copy; a password field; the user's
-// clipboard untouched throughout.
+// toolbar beside the selection, press, see the result go; a copy; a password field; a model's
+// reply written back through Accessibility and by pasting; a shell plug-in allowed in the approval
+// window and run; the user's clipboard untouched throughout.
+#include "AIFixture.h"
 #include "SelectionFixture.h"
+
+#include "AI/ScriptApprovalWindow.h"
+#include "Selection/AIResultView.h"
 
 #include "Selection/SelectionMonitor.h"
 #include "Selection/SelectionToolbarView.h"
@@ -9,7 +14,10 @@
 #include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMenu>
+#include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 
 using namespace Platform;
 
@@ -23,6 +31,30 @@ QAbstractButton* button(SelectionMonitor& monitor, const QString& id)
         if (b->objectName() == id)
             return b;
     return nullptr;
+}
+
+// Presses the action on the row, or in the "more" menu when it is there.
+bool pressAction(SelectionMonitor& monitor, const QString& id)
+{
+    if (auto* b = button(monitor, id)) {
+        b->click();
+        return true;
+    }
+    auto* view = qobject_cast<SelectionToolbarView*>(monitor.panel().content());
+    if (!view || !view->moreButton())
+        return false;
+    for (QAction* item : view->moreButton()->menu()->actions())
+        if (item->objectName() == id) {
+            item->trigger();
+            return true;
+        }
+    return false;
+}
+
+QPushButton* cardButton(SelectionMonitor& monitor, const QString& name)
+{
+    auto* card = qobject_cast<AIResultView*>(monitor.panel().content());
+    return card ? card->button(name) : nullptr;
 }
 
 QStringList shownActions(SelectionMonitor& monitor)
@@ -48,6 +80,7 @@ class SelectionScenarioTest : public QObject {
     Q_OBJECT
 private slots:
     void selectCalculateCopyAndAPasswordField();
+    void polishReplaceAndAnAllowedPlugin();
 };
 
 void SelectionScenarioTest::selectCalculateCopyAndAPasswordField()
@@ -115,6 +148,76 @@ void SelectionScenarioTest::selectCalculateCopyAndAPasswordField()
     QVERIFY(!monitor.panel().isVisible());
     QCOMPARE(monitor.presentationCount(), 2);
     QCOMPARE(f.keys().posted.size(), posted);
+    QCOMPARE(f.board().items(), userClipboard);
+}
+
+void SelectionScenarioTest::polishReplaceAndAnAllowedPlugin()
+{
+    SelectionFixture f;
+    f.windows().setWindows({{1, QRectF(0, 0, 1440, 900), -2147483623, 1, "Desktop"}});
+    const auto userClipboard = f.userClipboard();
+    f.board().writeItems(userClipboard);
+    LoopbackHttpServer server;
+    AIFixture::Model model;
+    model.connectedTo(server);
+    const auto plugin = AIActionTemplate::script(
+        "ai.custom.UPPER", "Upper Case", "textformat", ActionScope::text, std::nullopt,
+        ScriptAction{ScriptAction::Language::shell, "printf '%s!' \"$AMBREL_SELECTION\" | tr a-z A-Z", {}}, false);
+    model.ai->setCustomActions({plugin});
+    ScriptApprovalWindow approval(f.services.pasteboards);
+
+    auto editor = f.editor("Fix this sentance please", "this sentance");
+    SelectionMonitor monitor(f.services);
+    monitor.setAI(model.ai.get());
+    monitor.setScriptApproval([&approval](const QString& title, const ScriptAction& script, std::function<void()> allow) {
+        approval.present(title, script, std::move(allow));
+    });
+    monitor.start();
+
+    // Polish streams into the card; Replace writes the cleaned reply through Accessibility.
+    server.respond(AIFixture::reply({"```\n", "this sentence", "\n```"}));
+    dragSelect(f.input(), {150, 700}, {250, 700});
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.panel().isVisible(), 2000);
+    QVERIFY(pressAction(monitor, "ai.polish"));
+    QVERIFY(cardButton(monitor, "close"));
+    QTRY_VERIFY_WITH_TIMEOUT(!monitor.currentRun()->isStreaming(), 5000);
+    QCOMPARE(monitor.currentRun()->output(), QString("this sentence"));
+    cardButton(monitor, "replace")->click();
+    QTRY_COMPARE(editor->text(), QString("Fix this sentence please"));
+    QVERIFY(!monitor.panel().isVisible());
+    QCOMPARE(f.board().items(), userClipboard);
+    QVERIFY(f.keys().posted.isEmpty());
+
+    // An editor that does not let Accessibility write: the reply is pasted, and the user's
+    // clipboard comes back whole.
+    editor->setText("Fix thsi one too", {0, 0});
+    editor->select("thsi");
+    f.ax().setSettable(editor->textElement(), Accessibility::selectedTextAttribute, false);
+    server.respond(AIFixture::reply({"this"}));
+    dragSelect(f.input(), {150, 700}, {250, 700});
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.panel().isVisible(), 2000);
+    QVERIFY(pressAction(monitor, "ai.polish"));
+    QTRY_VERIFY_WITH_TIMEOUT(!monitor.currentRun()->isStreaming(), 5000);
+    cardButton(monitor, "replace")->click();
+    QTRY_COMPARE(editor->text(), QString("Fix this one too"));
+    QTRY_VERIFY(!monitor.panel().isVisible());
+    QTRY_COMPARE(f.board().items(), userClipboard);
+
+    // A shell plug-in: the approval window asks first; allowed, it runs and shows its output.
+    editor->setText("make it loud", {0, 0});
+    editor->select("loud");
+    dragSelect(f.input(), {150, 700}, {250, 700});
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.panel().isVisible(), 2000);
+    QVERIFY(pressAction(monitor, "ai.custom.UPPER"));
+    QVERIFY(!monitor.panel().isVisible());
+    QVERIFY(approval.window());
+    approval.window()->findChild<QAbstractButton*>("allow")->click();
+    QVERIFY(monitor.currentRun());
+    QTRY_VERIFY_WITH_TIMEOUT(!monitor.currentRun()->isStreaming(), 10000);
+    QCOMPARE(monitor.currentRun()->output(), QString("LOUD!"));
+    auto* card = qobject_cast<AIResultView*>(monitor.panel().content());
+    QVERIFY(card && monitor.panel().isVisible());
+    QCOMPARE(card->findChild<QLabel*>("output")->text(), QString("LOUD!"));
     QCOMPARE(f.board().items(), userClipboard);
 }
 

@@ -4,6 +4,8 @@
 
 #include "Selection/TextWriteBack.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QTest>
 
 using namespace Platform;
@@ -47,6 +49,10 @@ private slots:
     void neverWritesIntoASecureTarget();
     void refusingPasteboardSendsNoKeystroke();
     void unrestoredPasteboardIsReported();
+    void restoresOnlyOnceTheApplicationReadThePaste_data();
+    void restoresOnlyOnceTheApplicationReadThePaste();
+    void noPasteKeystrokeIntoATerminal_data();
+    void noPasteKeystrokeIntoATerminal();
 };
 
 void TextWriteBackTest::writesThroughAccessibility_data()
@@ -153,6 +159,83 @@ void TextWriteBackTest::unrestoredPasteboardIsReported()
     QCOMPARE(writeNow(f, "xyz", Mode::replace, std::nullopt, snapshotOf("abc")),
              std::optional(Outcome::pasteboardNotRestored));
     QCOMPARE(f.keys().posted.size(), 1);
+}
+
+
+void TextWriteBackTest::restoresOnlyOnceTheApplicationReadThePaste_data()
+{
+    QTest::addColumn<int>("readAfterMs"); // -1: the application never reads
+    QTest::addColumn<QString>("pasted");
+    // Later than the plain wait: without the report the application would paste the user's own.
+    QTest::newRow("reads late") << 150 << "say xyz!";
+    QTest::newRow("reads at once") << 0 << "say xyz!";
+    QTest::newRow("never reads: put back after the time-out") << -1 << "say abc!";
+}
+
+void TextWriteBackTest::restoresOnlyOnceTheApplicationReadThePaste()
+{
+    QFETCH(int, readAfterMs);
+    QFETCH(QString, pasted);
+    SelectionFixture f;
+    f.board().setReportsFetches(true);
+    auto app = f.editor("say abc!", "abc");
+    if (readAfterMs < 0)
+        app->setAnswersPaste(false);
+    else
+        app->setPasteDelay(std::chrono::milliseconds(readAfterMs));
+    f.board().writeItems(f.userClipboard());
+    TextWriteBack writer(f.services);
+    writer.pasteWait = std::chrono::milliseconds(20);
+    writer.fetchTimeout = std::chrono::milliseconds(readAfterMs < 0 ? 100 : 3000);
+    std::optional<Outcome> out;
+    QObject receiver;
+    QElapsedTimer clock;
+    clock.start();
+    writer.write("xyz", Mode::replace, std::nullopt, snapshotOf("abc"), &receiver, [&](Outcome o) { out = o; });
+    QTRY_VERIFY_WITH_TIMEOUT(out.has_value(), 5000);
+    QCOMPARE(*out, Outcome::written);
+    QCOMPARE(app->text(), pasted);
+    QCOMPARE(f.board().items(), f.userClipboard());
+    if (readAfterMs < 0)
+        QVERIFY(clock.elapsed() >= 100);
+    else
+        QVERIFY(clock.elapsed() < 3000); // the read, not the time-out, put it back
+}
+
+void TextWriteBackTest::noPasteKeystrokeIntoATerminal_data()
+{
+    QTest::addColumn<QString>("categories");
+    QTest::addColumn<bool>("pastes");
+    QTest::newRow("terminal emulator") << "System;TerminalEmulator;" << false;
+    QTest::newRow("text editor") << "Utility;TextEditor;" << true;
+}
+
+void TextWriteBackTest::noPasteKeystrokeIntoATerminal()
+{
+    QFETCH(QString, categories);
+    QFETCH(bool, pastes);
+    SelectionFixture f;
+    const QString entry = f.root.path() + "/org.example.console.desktop";
+    QFile file(entry);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Desktop Entry]\nType=Application\nName=Console\nExec=console\nCategories=" + categories.toUtf8() + "\n");
+    file.close();
+    SimulatedTextApplication::Options options;
+    options.application = {"org.example.console", "Console", QUrl::fromLocalFile(entry), 77};
+    auto app = f.editor("say abc!", "abc", options);
+    f.board().writeItems(f.userClipboard());
+    const qint64 count = f.board().changeCount();
+    const auto out = writeNow(f, "xyz", Mode::replace, std::nullopt, snapshotOf("abc"));
+    QCOMPARE(f.keys().posted.size(), pastes ? 1 : 0);
+    QCOMPARE(app->text(), QString(pastes ? "say xyz!" : "say abc!"));
+    QCOMPARE(f.board().items(), f.userClipboard());
+    if (pastes) {
+        QCOMPARE(out, std::optional(Outcome::written));
+    } else {
+        // The caller leaves the text on the pasteboard and tells the user.
+        QCOMPARE(out, std::optional(Outcome::pasteboardNotRestored));
+        QCOMPARE(f.board().changeCount(), count);
+    }
 }
 
 QTEST_MAIN(TextWriteBackTest)

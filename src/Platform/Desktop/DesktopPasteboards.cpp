@@ -1,5 +1,8 @@
 #include "Platform/Desktop/DesktopPasteboards.h"
 
+#include "Platform/Desktop/X11Connection.h"
+#include "Platform/Desktop/X11Selection.h"
+
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -10,6 +13,10 @@
 #include <QLockFile>
 #include <QMimeData>
 #include <QSaveFile>
+#include <QTimer>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/Xfixes.h>
 
 namespace Platform {
 namespace {
@@ -26,7 +33,38 @@ const QList<QPair<QString, QString>>& typeMap()
     return map;
 }
 
+// Clipboard data that tells whenever a program asks for one of its formats: Qt serves other
+// programs' requests from it, on the main thread.
+class FetchReportingMimeData final : public QMimeData {
+public:
+    explicit FetchReportingMimeData(std::weak_ptr<QObject> fetches)
+        : m_fetches(std::move(fetches))
+    {
+    }
+
+protected:
+    QVariant retrieveData(const QString& mimeType, QMetaType type) const override
+    {
+        if (auto fetches = m_fetches.lock())
+            QMetaObject::invokeMethod(fetches.get(), "fetched", Qt::QueuedConnection);
+        return QMimeData::retrieveData(mimeType, type);
+    }
+
+private:
+    std::weak_ptr<QObject> m_fetches;
+};
+
 } // namespace
+
+// The object behind fetch reports: a dynamic "fetched" method without a moc'd class of its own.
+class ClipboardFetches final : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    Q_INVOKABLE void fetched() { emit wasFetched(); }
+signals:
+    void wasFetched();
+};
 
 QString ClipboardPasteboard::mimeType(const QString& type)
 {
@@ -47,6 +85,7 @@ QString ClipboardPasteboard::pasteboardType(const QString& mime)
 ClipboardPasteboard::ClipboardPasteboard(QClipboard* clipboard)
     : m_clipboard(clipboard)
     , m_changeCount(std::make_shared<qint64>(0))
+    , m_fetches(std::make_shared<ClipboardFetches>())
 {
     QObject::connect(m_clipboard, &QClipboard::changed, m_clipboard, [count = m_changeCount](QClipboard::Mode mode) {
         if (mode == QClipboard::Clipboard)
@@ -82,7 +121,7 @@ qint64 ClipboardPasteboard::writeItems(const QList<PasteboardItem>& items)
         m_written.clear();
         m_writtenData = nullptr;
     } else {
-        auto* mime = new QMimeData;
+        auto* mime = new FetchReportingMimeData(m_fetches);
         for (const auto& [type, bytes] : items.first().representations) {
             if (type == QLatin1String(typeString))
                 mime->setText(QString::fromUtf8(bytes));
@@ -95,6 +134,29 @@ qint64 ClipboardPasteboard::writeItems(const QList<PasteboardItem>& items)
     }
     // The clipboard's own signal may arrive later or not at all offscreen; count the write now.
     return ++*m_changeCount;
+}
+
+bool ClipboardPasteboard::reportsFetches() const
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+void ClipboardPasteboard::whenFetched(std::chrono::milliseconds timeout, QObject* context, std::function<void(bool)> done)
+{
+    if (!reportsFetches())
+        return Pasteboard::whenFetched(timeout, context, std::move(done));
+    auto answered = std::make_shared<bool>(false);
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    auto answer = [answered, connection, done](bool fetched) {
+        if (*answered)
+            return;
+        *answered = true;
+        QObject::disconnect(*connection);
+        done(fetched);
+    };
+    *connection = QObject::connect(static_cast<ClipboardFetches*>(m_fetches.get()), &ClipboardFetches::wasFetched, context,
+                                   [answer] { answer(true); });
+    QTimer::singleShot(timeout, Qt::PreciseTimer, context, [answer] { answer(false); });
 }
 
 FilePasteboard::FilePasteboard(QString filePath)
@@ -156,6 +218,36 @@ qint64 FilePasteboard::writeItems(const QList<PasteboardItem>& items)
 DesktopPasteboards::DesktopPasteboards(QString folder)
     : m_folder(std::move(folder))
 {
+    auto x = X11Connection::shared();
+    int eventBase = 0;
+    int errorBase = 0;
+    if (!x || !XFixesQueryExtension(x->display(), &eventBase, &errorBase))
+        return;
+    m_x = x;
+    const auto primary = x->atom("PRIMARY");
+    XFixesSelectSelectionInput(x->display(), x->root(), primary,
+                               XFixesSetSelectionOwnerNotifyMask | XFixesSelectionWindowDestroyNotifyMask
+                                   | XFixesSelectionClientCloseNotifyMask);
+    XFlush(x->display());
+    m_listener = x->addListener([count = m_primaryChanges, eventBase, primary](const XEvent& event) {
+        if (event.type != eventBase + XFixesSelectionNotify)
+            return;
+        if (reinterpret_cast<const XFixesSelectionNotifyEvent&>(event).selection == primary)
+            ++*count;
+    });
+}
+
+DesktopPasteboards::~DesktopPasteboards()
+{
+    if (m_x)
+        m_x->removeListener(m_listener);
+}
+
+void DesktopPasteboards::readSelectionBuffer(QObject* context, std::function<void(std::optional<QString>)> done)
+{
+    if (!m_x)
+        return Pasteboards::readSelectionBuffer(context, std::move(done));
+    X11Selection::readTextAsync("PRIMARY", selectionReadTimeoutMs, context, std::move(done));
 }
 
 std::shared_ptr<Pasteboard> DesktopPasteboards::general()
@@ -177,3 +269,5 @@ std::shared_ptr<Pasteboard> DesktopPasteboards::named(const QString& name)
 }
 
 } // namespace Platform
+
+#include "DesktopPasteboards.moc"

@@ -10,6 +10,8 @@ class QClipboard;
 
 namespace Platform {
 
+class X11Connection;
+
 // The system clipboard. It holds one item: the first item's representations are offered to other
 // programs; further items are kept for this process while the clipboard still holds our data.
 class ClipboardPasteboard final : public Pasteboard {
@@ -18,6 +20,9 @@ public:
     qint64 changeCount() const override { return *m_changeCount; }
     QList<PasteboardItem> items() const override;
     qint64 writeItems(const QList<PasteboardItem>& items) override;
+    // On X11 every read of our contents by another program passes through this process.
+    bool reportsFetches() const override;
+    void whenFetched(std::chrono::milliseconds timeout, QObject* context, std::function<void(bool)> done) override;
 
     static QString mimeType(const QString& type);
     static QString pasteboardType(const QString& mimeType);
@@ -28,6 +33,7 @@ private:
     QList<PasteboardItem> m_written;
     // The clipboard deletes its data when replaced; a later object may reuse the address.
     QPointer<const QMimeData> m_writtenData;
+    std::shared_ptr<QObject> m_fetches; // tells of each read of the data we wrote
 };
 
 // A named pasteboard kept in a file, so every process of the user sees the same contents.
@@ -52,6 +58,20 @@ public:
     explicit DesktopPasteboards(QString folder);
     std::shared_ptr<Pasteboard> general() override;
     std::shared_ptr<Pasteboard> named(const QString& name) override;
+
+    // X11's primary selection.
+    bool hasSelectionBuffer() const override { return bool(m_x); }
+    qint64 selectionBufferChangeCount() const override { return *m_primaryChanges; }
+    void readSelectionBuffer(QObject* context, std::function<void(std::optional<QString>)> done) override;
+    static constexpr int selectionReadTimeoutMs = 500;
+
+private:
+    std::shared_ptr<X11Connection> m_x;
+    std::shared_ptr<qint64> m_primaryChanges = std::make_shared<qint64>(0);
+    int m_listener = 0;
+
+public:
+    ~DesktopPasteboards() override;
 
 private:
     QString m_folder;

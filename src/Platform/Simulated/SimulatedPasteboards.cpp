@@ -1,5 +1,7 @@
 #include "Platform/Simulated/SimulatedPasteboards.h"
 
+#include <QTimer>
+
 namespace Platform {
 
 qint64 SimulatedPasteboard::writeItems(const QList<PasteboardItem>& items)
@@ -8,6 +10,47 @@ qint64 SimulatedPasteboard::writeItems(const QList<PasteboardItem>& items)
         return m_changeCount;
     m_items = items;
     return ++m_changeCount;
+}
+
+void SimulatedPasteboard::whenFetched(std::chrono::milliseconds timeout, QObject* context, std::function<void(bool)> done)
+{
+    if (!m_reportsFetches)
+        return Pasteboard::whenFetched(timeout, context, std::move(done));
+    auto answered = std::make_shared<bool>(false);
+    m_waiters.append({context, done, answered});
+    QTimer::singleShot(timeout, Qt::PreciseTimer, context, [answered, done] {
+        if (*answered)
+            return;
+        *answered = true;
+        done(false);
+    });
+}
+
+QList<PasteboardItem> SimulatedPasteboard::fetch()
+{
+    const QList<Waiter> waiters = std::exchange(m_waiters, {});
+    for (const auto& w : waiters) {
+        if (!w.context || *w.answered)
+            continue;
+        *w.answered = true;
+        // Delivered later, as the notice of another program's read would be.
+        QTimer::singleShot(0, w.context, [done = w.done] { done(true); });
+    }
+    return m_items;
+}
+
+void SimulatedPasteboards::readSelectionBuffer(QObject* context, std::function<void(std::optional<QString>)> done)
+{
+    if (!m_hasSelectionBuffer)
+        return Pasteboards::readSelectionBuffer(context, std::move(done));
+    ++selectionBufferReads;
+    QTimer::singleShot(0, context, [done = std::move(done), text = m_selectionBuffer] { done(text); });
+}
+
+void SimulatedPasteboards::selectInBuffer(std::optional<QString> text)
+{
+    m_selectionBuffer = std::move(text);
+    ++m_selectionChanges;
 }
 
 std::shared_ptr<Pasteboard> SimulatedPasteboards::general()

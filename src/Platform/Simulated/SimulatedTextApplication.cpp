@@ -1,5 +1,9 @@
 #include "Platform/Simulated/SimulatedTextApplication.h"
 
+#include "Platform/Simulated/SimulatedPasteboards.h"
+
+#include <QTimer>
+
 namespace Platform {
 
 namespace {
@@ -111,15 +115,27 @@ void SimulatedTextApplication::react(const SimulatedKeystrokes::Posted& key)
             ++copiesAnswered;
         }
     } else if (key.key == Keystrokes::Key::v && m_answersPaste && m_options.editable) {
-        const auto pasted = board->string();
-        if (!pasted)
-            return;
-        const auto rangeValue = m_desktop.accessibility->attribute(m_text, name(Accessibility::selectedTextRangeAttribute));
-        const TextRange r = rangeValue ? rangeValue->value<TextRange>() : TextRange{text().size(), 0};
-        QString edited = text();
-        edited.replace(int(r.location), int(r.length), *pasted);
-        setText(edited, {r.location + pasted->size(), 0});
-        ++pastesAnswered;
+        auto paste = [this, board] {
+            // Read as another program reads: the pasteboard notes the fetch.
+            auto* simulated = dynamic_cast<SimulatedPasteboard*>(board.get());
+            const QList<PasteboardItem> items = simulated ? simulated->fetch() : board->items();
+            std::optional<QString> pasted;
+            for (const auto& item : items)
+                if (auto d = item.data(QString::fromLatin1(Pasteboard::typeString)); d && !pasted)
+                    pasted = QString::fromUtf8(*d);
+            if (!pasted)
+                return;
+            const auto rangeValue = m_desktop.accessibility->attribute(m_text, name(Accessibility::selectedTextRangeAttribute));
+            const TextRange r = rangeValue ? rangeValue->value<TextRange>() : TextRange{text().size(), 0};
+            QString edited = text();
+            edited.replace(int(r.location), int(r.length), *pasted);
+            setText(edited, {r.location + pasted->size(), 0});
+            ++pastesAnswered;
+        };
+        if (m_pasteDelay.count() > 0)
+            QTimer::singleShot(m_pasteDelay, Qt::PreciseTimer, this, paste);
+        else
+            paste();
     }
 }
 

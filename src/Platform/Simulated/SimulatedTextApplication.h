@@ -8,6 +8,8 @@
 
 #include <QObject>
 
+#include <chrono>
+
 namespace Platform {
 
 // Another application on the simulated desktop with one window holding one text field. It shows
@@ -55,6 +57,8 @@ public:
     // An application that ignores the copy keystroke.
     void setAnswersCopy(bool answers) { m_answersCopy = answers; }
     void setAnswersPaste(bool answers) { m_answersPaste = answers; }
+    // An application that reads the pasteboard only this long after the paste keystroke.
+    void setPasteDelay(std::chrono::milliseconds delay) { m_pasteDelay = delay; }
 
     int copiesAnswered = 0;
     int pastesAnswered = 0;
@@ -70,6 +74,7 @@ private:
     int m_reaction = 0;
     bool m_answersCopy = true;
     bool m_answersPaste = true;
+    std::chrono::milliseconds m_pasteDelay{0};
 };
 
 } // namespace Platform
