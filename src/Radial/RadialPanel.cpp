@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
 #include <QScreen>
@@ -79,7 +80,15 @@ void RadialPanel::update(const RadialMenuView& view)
 {
     m_view = view;
     if (m_shown)
-        QWidget::update();
+        QWidget::update(ringBounds());
+}
+
+QRect RadialPanel::ringBounds() const
+{
+    // Everything the ring draws lies within its disc: only that part is painted again each frame.
+    const double reach = m_view.radius * 1.12 + m_view.iconSize * 0.75 + 24;
+    const QPointF c(m_view.centre.x(), m_view.height - m_view.centre.y());
+    return QRectF(c.x() - reach, c.y() - reach, 2 * reach, 2 * reach + 40).toAlignedRect().intersected(rect());
 }
 
 void RadialPanel::close()
@@ -102,11 +111,12 @@ void RadialPanel::setIgnoresMouseEvents(bool ignores)
         setWindowFlag(Qt::WindowTransparentForInput, ignores);
 }
 
-void RadialPanel::paintEvent(QPaintEvent*)
+void RadialPanel::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
+    painter.setClipRect(event->rect());
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.fillRect(rect(), Qt::transparent);
+    painter.fillRect(event->rect(), Qt::transparent);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     m_view.paint(painter, m_background, m_backgroundOrigin);
 }

@@ -40,7 +40,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    void shapeToRing();
+    QRect ringBounds() const;
 
     RadialMenuView m_view;
     bool m_shown = false;

@@ -146,7 +146,7 @@ private slots:
         QTRY_COMPARE(activeWindow(), left);
         m_launched.clear();
         QVERIFY(xdotool(QStringLiteral("mousemove --sync 300 500 mousedown 2")));
-        QTRY_VERIFY_WITH_TIMEOUT(m_controller->isRingShown(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_controller->isRingShown(), 15000);
         RadialPanel& panel = m_controller->panel();
         QTRY_VERIFY(isViewable(panel.winId()));
         // Around the pointer: the ring's centre is where the button went down.
@@ -163,7 +163,7 @@ private slots:
             QVERIFY(xdotool(QStringLiteral("click 5")));
         QTRY_COMPARE(m_controller->selection().selectedIndex(), std::optional<int>(rightIndex));
         QVERIFY(xdotool(QStringLiteral("mouseup 2")));
-        QTRY_VERIFY(!m_controller->isRingShown());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_controller->isRingShown(), 15000);
         QCOMPARE(m_launched.size(), 1);
         QCOMPARE(m_launched[0].bundleIdentifier, QStringLiteral("org.example.Right"));
         QTRY_COMPARE(activeWindow(), right);
@@ -226,9 +226,11 @@ private slots:
     {
         m_launched.clear();
         QVERIFY(xdotool(QStringLiteral("mousemove --sync 640 600 mousedown 2")));
-        QTRY_VERIFY_WITH_TIMEOUT(m_controller->isRingShown(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_controller->isRingShown(), 15000);
         QVERIFY(xdotool(QStringLiteral("mouseup 2")));
-        QTRY_VERIFY(!m_controller->isRingShown());
+        QTRY_VERIFY2_WITH_TIMEOUT(!m_controller->isRingShown(),
+                     qPrintable(QStringLiteral("gesture state %1").arg(m_controller->gesture().state.index())),
+                                  15000);
         QVERIFY(m_launched.isEmpty());
         QVERIFY(m_controller->gesture().isIdle());
     }
