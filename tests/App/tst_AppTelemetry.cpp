@@ -18,7 +18,7 @@ struct TelemetryFixture : AppFixture {
     LoopbackHttpServer server;
     QByteArray path = "/v2/namespace/" + AppModel::telemetryNamespace.toUtf8() + "/";
 
-    TelemetryFixture() { server.route(path, {.status = 200, .body = "{}"}); }
+    TelemetryFixture() { server.route(path, LoopbackHttpServer::Response::sized(200, "{}")); }
 
     std::unique_ptr<AppModel> makeReportingModel()
     {
