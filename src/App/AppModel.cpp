@@ -576,6 +576,13 @@ void AppModel::setRadialSettings(const RadialSettings& settings)
         emit radialSettingsChanged();
 }
 
+void AppModel::setRadialEnabled(bool enabled)
+{
+    RadialSettings settings = m_radialSettings;
+    settings.isEnabled = enabled;
+    setRadialSettings(settings);
+}
+
 std::optional<Platform::EventTaps::StartFailure> AppModel::radialStartFailure() const
 {
     return m_radial ? m_radial->startFailure() : std::nullopt;

@@ -133,6 +133,8 @@ public:
     QList<RadialAppEntry> radialExcludedApps() const override;
     std::optional<Platform::EventTaps::StartFailure> radialStartFailure() const override;
     QIcon applicationIcon(const QString& bundleIdentifier) const override;
+    std::optional<bool> radialEnabled() const override { return m_radialSettings.isEnabled; }
+    void setRadialEnabled(bool enabled) override;
     // The radial menu's controller, made on first use with the default settings.
     RadialMenuController& radial();
 

@@ -180,7 +180,9 @@ Outcome RadialMenuController::handle(const Event& event)
         std::lock_guard lock(m_shared.lock);
         if (!m_shared.isTracking)
             return Outcome::deliverOriginal;
-        later([this, point = event.point] { pointerMoved(point); });
+        // Once the ring is open the pointer changes nothing: no hand-over for each step.
+        if (!m_shared.isOpen)
+            later([this, point = event.point] { pointerMoved(point); });
         return Outcome::swallow;
     }
     case Event::Kind::scrolled: {

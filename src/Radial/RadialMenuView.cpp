@@ -4,6 +4,7 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QHash>
 #include <QPainterPath>
 #include <QRadialGradient>
 
@@ -17,11 +18,14 @@ double smooth(double c)
     return c * c * (3 - 2 * c);
 }
 
-QFont labelFont()
+const QFont& labelFont()
 {
-    QFont font;
-    font.setPixelSize(13);
-    font.setWeight(QFont::Medium);
+    static const QFont& font = *new QFont([] {
+        QFont f;
+        f.setPixelSize(13);
+        f.setWeight(QFont::Medium);
+        return f;
+    }());
     return font;
 }
 
@@ -36,6 +40,38 @@ void drawCancel(QPainter& p, const QRectF& cell, double iconSize)
     const QPointF c = cell.center();
     p.drawLine(c + QPointF(-arm, -arm), c + QPointF(arm, arm));
     p.drawLine(c + QPointF(-arm, arm), c + QPointF(arm, -arm));
+}
+
+// Icons and the shadow are drawn from pixmaps made once per size: a frame only scales and blends.
+const QPixmap& iconPixmap(const QIcon& icon, int size, QIcon::Mode mode)
+{
+    // Kept until the process ends: pixmaps must not outlive the application object's teardown.
+    static auto& cache = *new QHash<QString, QPixmap>;
+    const QString key = QStringLiteral("%1/%2/%3").arg(icon.cacheKey()).arg(size).arg(int(mode));
+    if (auto it = cache.constFind(key); it != cache.constEnd())
+        return *it;
+    if (cache.size() > 96)
+        cache.clear();
+    return *cache.insert(key, icon.pixmap(QSize(size, size), mode));
+}
+
+const QPixmap& shadowSprite()
+{
+    static const QPixmap& sprite = *new QPixmap([] {
+        QPixmap p(64, 64);
+        p.fill(Qt::transparent);
+        QPainter painter(&p);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QRadialGradient g(QPointF(32, 32), 32);
+        g.setColorAt(0, QColor(0, 0, 0, 255));
+        g.setColorAt(0.65, QColor(0, 0, 0, 190));
+        g.setColorAt(1, QColor(0, 0, 0, 0));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(g);
+        painter.drawEllipse(QRectF(0, 0, 64, 64));
+        return p;
+    }());
+    return sprite;
 }
 
 void drawPlaceholder(QPainter& p, const QRectF& icon)
@@ -114,26 +150,23 @@ void RadialMenuView::paint(QPainter& p, const QImage& background, QPointF origin
         // A soft shadow under the icon, stronger and lower for the selected one.
         const double blur = (4 + 10 * e) * look.scale;
         const QPointF shadowCentre = look.centre + QPointF(0, (2 + 5 * e) * look.scale);
-        QRadialGradient shadow(shadowCentre, size / 2 + blur);
-        const int alpha = int(255 * (0.18 + 0.32 * e));
-        shadow.setColorAt(0, QColor(0, 0, 0, alpha));
-        shadow.setColorAt(size / 2 / (size / 2 + blur) * 0.8, QColor(0, 0, 0, alpha * 3 / 4));
-        shadow.setColorAt(1, QColor(0, 0, 0, 0));
-        p.setPen(Qt::NoPen);
-        p.setBrush(shadow);
-        p.drawEllipse(shadowCentre, size / 2 + blur, size / 2 + blur);
+        const double reach = size / 2 + blur;
+        p.save();
+        p.setOpacity(p.opacity() * (0.18 + 0.32 * e));
+        p.drawPixmap(QRectF(shadowCentre.x() - reach, shadowCentre.y() - reach, 2 * reach, 2 * reach).toRect(), shadowSprite());
+        p.restore();
         if (entry.item.isCancel()) {
             drawCancel(p, icon, size);
         } else if (!entry.icon.isNull()) {
-            const int px = std::max(1, int(std::ceil(size)));
-            const QPixmap colour = entry.icon.pixmap(QSize(px, px));
-            p.drawPixmap(icon, colour, QRectF(colour.rect()));
+            const int px = std::max(1, int(std::ceil(iconSize)));
+            const QPixmap& colour = iconPixmap(entry.icon, px, QIcon::Normal);
+            p.drawPixmap(icon.toRect(), colour);
             // Items away from the selection lose colour.
             const double grey = 0.55 * (1 - e);
             if (grey > 0.01) {
                 p.setOpacity(p.opacity() * grey);
-                const QPixmap faded = entry.icon.pixmap(QSize(px, px), QIcon::Disabled);
-                p.drawPixmap(icon, faded, QRectF(faded.rect()));
+                const QPixmap& faded = iconPixmap(entry.icon, px, QIcon::Disabled);
+                p.drawPixmap(icon.toRect(), faded);
             }
         } else {
             drawPlaceholder(p, icon);
@@ -143,8 +176,8 @@ void RadialMenuView::paint(QPainter& p, const QImage& background, QPointF origin
     if (const auto text = label()) {
         p.save();
         p.setOpacity(labelOpacity());
-        const QFont font = labelFont();
-        const QFontMetricsF metrics(font);
+        const QFont& font = labelFont();
+        static const QFontMetricsF& metrics = *new QFontMetricsF(font);
         const QSizeF box(metrics.horizontalAdvance(*text) + 24, metrics.height() + 12);
         const QRectF capsule(labelCentre() - QPointF(box.width() / 2, box.height() / 2), box);
         p.setPen(QPen(QColor(255, 255, 255, 70), 1));

@@ -77,6 +77,18 @@ private slots:
         QVERIFY(!RadialSettingsStore::load(f.defaults()).isEnabled);
     }
 
+    void menuSwitch()
+    {
+        AppFixture f;
+        auto model = f.makeModel();
+        QCOMPARE(model->radialEnabled(), std::optional<bool>(false));
+        model->setRadialEnabled(true);
+        QVERIFY(model->radial().isRunning());
+        QVERIFY(RadialSettingsStore::load(f.defaults()).isEnabled);
+        model->setRadialEnabled(false);
+        QVERIFY(!model->radial().isRunning());
+    }
+
     void refusedTapIsShownAndRetried()
     {
         AppFixture f;
