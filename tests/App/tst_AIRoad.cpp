@@ -10,6 +10,7 @@
 #include "Platform/Simulated/SimulatedPasteboards.h"
 #include "Selection/AIResultView.h"
 
+#include <QAbstractButton>
 #include <QJsonDocument>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -101,18 +102,25 @@ void AIRoadTest::aFilesScriptFromAPluginIsPublishedAndRuns()
     QCOMPARE(shared.customActions.first().title, QStringLiteral("Stamp Files"));
     QVERIFY(!shared.customActions.first().needsModel);
 
-    // Not yet approved: it does not run, and the user is told.
+    // Not yet approved: the approval window asks, and nothing runs until the user allows it.
     QVERIFY(FinderActionHandoff::enqueue(request(action.id, {folder.filePath("a.txt")}, folder.path()), f.services.folders));
     f.notifications().post(QString::fromLatin1(FinderActionHandoff::notificationName));
-    QTRY_COMPARE(f.alerts->alerts.size(), 1);
+    QTRY_VERIFY(delegate.scriptApprovalWindow().window());
     QVERIFY(!QFile::exists(folder.filePath("stamped.txt")));
+    QVERIFY(!ScriptApprovals(f.services.userDefaults).isApproved(*action.kind.script()));
+    delegate.scriptApprovalWindow().window()->findChild<QAbstractButton*>("allow")->click();
+    QVERIFY(ScriptApprovals(f.services.userDefaults).isApproved(*action.kind.script()));
+    QTRY_VERIFY(QFile::exists(folder.filePath("stamped.txt")));
+    QCOMPARE(readFile(folder.filePath("stamped.txt")).trimmed(), folder.filePath("a.txt").toUtf8());
+    QVERIFY(f.alerts->alerts.isEmpty());
 
-    ScriptApprovals(f.services.userDefaults).approve(*action.kind.script());
+    // Approved, a later request runs without asking.
+    QFile::remove(folder.filePath("stamped.txt"));
     QVERIFY(FinderActionHandoff::enqueue(request(action.id, {folder.filePath("a.txt")}, folder.path()), f.services.folders));
     f.notifications().post(QString::fromLatin1(FinderActionHandoff::notificationName));
     QTRY_VERIFY(QFile::exists(folder.filePath("stamped.txt")));
-    QCOMPARE(readFile(folder.filePath("stamped.txt")).trimmed(), folder.filePath("a.txt").toUtf8());
-    QCOMPARE(f.alerts->alerts.size(), 1);
+    QVERIFY(!delegate.scriptApprovalWindow().window());
+    QVERIFY(f.alerts->alerts.isEmpty());
 
     // Removed, it leaves the extension's menu.
     model->ai().removeCustomAction(action);
