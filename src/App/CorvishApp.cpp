@@ -3,6 +3,7 @@
 #include "App/AppModel.h"
 #include "AI/AIActionSettingsView.h"
 #include "AI/AIProviderSections.h"
+#include "Settings/RadialSettingsView.h"
 #include "Settings/SettingsView.h"
 #include "Updates/AboutSections.h"
 
@@ -52,6 +53,7 @@ CorvishApp::CorvishApp(AppModel& model, QObject* parent)
     connect(&m_model, &AppModel::hasCompletedOnboardingChanged, this, rebuild);
     connect(&m_model, &AppModel::menuPreferencesChanged, this, rebuild);
     connect(&m_model, &AppModel::scrollSettingsChanged, this, rebuild);
+    connect(&m_model, &AppModel::radialSettingsChanged, this, rebuild);
     connect(&m_model.permissions(), &PermissionMonitor::grantedChanged, this, rebuild);
     connect(&m_model, &AppModel::menuBarSymbolChanged, this, &CorvishApp::updateIcon);
 }
@@ -111,6 +113,11 @@ void CorvishApp::openSettings()
         hosted.scroll = [model](QWidget* parent) -> QWidget* {
             auto* page = new ScrollSettingsView(*model, {}, parent);
             connect(model, &AppModel::scrollSettingsChanged, page, &ScrollSettingsView::refresh);
+            return page;
+        };
+        hosted.radial = [model](QWidget* parent) -> QWidget* {
+            auto* page = new RadialSettingsView(*model, {}, parent);
+            connect(model, &AppModel::radialSettingsChanged, page, &RadialSettingsView::refresh);
             return page;
         };
         m_settings = new SettingsView(m_model, hosted);

@@ -3,6 +3,7 @@
 #include "ActionCore/ActionCoreStrings.h"
 #include "LocalActions/AppLauncher.h"
 #include "LocalActions/FinderActionCatalog.h"
+#include "LocalActions/LocalActionsStrings.h"
 #include "Settings/NewFileSettingsView.h"
 #include "Settings/SettingsStyle.h"
 #include "Settings/SubPagePicker.h"
@@ -26,7 +27,9 @@ FinderActionRow::FinderActionRow(SettingsModel& model, ActionDefinition action, 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(8);
-    m_toggle = new QCheckBox(ActionCoreStrings::string(m_action.titleKey), this);
+    // The file-manager actions' titles live with the local actions.
+    const QString title = ActionCoreStrings::string(m_action.titleKey);
+    m_toggle = new QCheckBox(title != m_action.titleKey ? title : LocalActionsStrings::string(m_action.titleKey), this);
     row->addWidget(m_toggle);
     row->addStretch(1);
     m_pin = new QToolButton(this);

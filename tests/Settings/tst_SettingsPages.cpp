@@ -5,6 +5,7 @@
 #include "Settings/FinderSettingsView.h"
 #include "Settings/GeneralSettingsView.h"
 #include "Settings/ManualLink.h"
+#include "Settings/RadialSettingsView.h"
 #include "Settings/SelectionActionSections.h"
 #include "Settings/SelectionSettingsView.h"
 #include "Settings/SettingsView.h"
@@ -124,6 +125,7 @@ void SettingsPagesTest::menuOpensOneWindowAndRaisesIt()
     QVERIFY(first->isVisible());
     // Every tab of the real window has its page, the scroll page included.
     QVERIFY(qobject_cast<ScrollSettingsView*>(first->page(SettingsView::Tab::scroll)));
+    QVERIFY(qobject_cast<RadialSettingsView*>(first->page(SettingsView::Tab::radial)));
     QVERIFY(first->findChild<AboutSections*>());
     first->tabs()->setCurrentIndex(2);
     settings->trigger();

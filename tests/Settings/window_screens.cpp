@@ -1,4 +1,4 @@
-// Saves a picture of every settings tab and sub-page, as the user sees them on this X server, in
+// Saves a picture of every settings tab and sub-page and of every step of the welcome guide, as the user sees them on this X server, in
 // one interface language: window_screens <folder> <language>. Run inside tests/XSession/x-session.
 #include "AppFixture.h"
 
@@ -7,12 +7,18 @@
 #include "Settings/SelectionSettingsView.h"
 #include "Settings/SettingsView.h"
 #include "Settings/SubPagePicker.h"
+#include "Onboarding/OnboardingSteps.h"
+#include "Onboarding/OnboardingView.h"
+#include "System/PermissionMonitor.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 
@@ -67,6 +73,10 @@ int main(int argc, char** argv)
     bool ok = true;
     const QString prefix = QStringLiteral("settings-") + language + u'-';
     ok &= save(folder, prefix + QStringLiteral("general"));
+    if (auto* area = qobject_cast<QScrollArea*>(window->page(SettingsView::Tab::general))) {
+        area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+        ok &= save(folder, prefix + QStringLiteral("general-end"));
+    }
     window->tabs()->setCurrentIndex(1);
     for (int i = 0; i < int(FinderSettingsView::pages.size()); ++i) {
         window->finder()->picker()->segment(i)->click();
@@ -81,5 +91,33 @@ int main(int argc, char** argv)
     ok &= save(folder, prefix + QStringLiteral("scroll"));
     window->tabs()->setCurrentIndex(4);
     ok &= save(folder, prefix + QStringLiteral("radial"));
+    window->close();
+
+    // Every step of the welcome guide, the permission steps before and after granting.
+    scenes.openOnboarding();
+    OnboardingView* guide = scenes.onboardingWindow();
+    guide->move(60, 30);
+    const QString steps = QStringLiteral("onboarding-") + language + u'-';
+    f.permissions().setFinderExtensionEnabled(false);
+    model->permissions().refresh();
+    for (OnboardingStep step : onboardingStepCases) {
+        guide->flow()->setStep(step);
+        ok &= save(folder, steps + QString::number(int(step)) + u'-' + OnboardingSteps::identifier(step));
+    }
+    guide->flow()->setStep(OnboardingStep::finderPermission);
+    if (auto* page = qobject_cast<PermissionStep*>(guide->stepView()))
+        page->openButton()->click();
+    ok &= save(folder, steps + QStringLiteral("2-finderPermission-steps"));
+    guide->flow()->setStep(OnboardingStep::tryItOut);
+    guide->flow()->setHasTriedSelection(true);
+    ok &= save(folder, steps + QStringLiteral("5-tryItOut-success"));
+    f.permissions().setFinderExtensionEnabled(true);
+    f.permissions().setAccessibilityTrusted(true);
+    model->permissions().refresh();
+    guide->flow()->setStep(OnboardingStep::accessibilityPermission);
+    ok &= save(folder, steps + QStringLiteral("3-accessibilityPermission-granted"));
+    model->selectAIProvider(AIProviderID::ollama);
+    guide->flow()->setStep(OnboardingStep::done);
+    ok &= save(folder, steps + QStringLiteral("8-done-ready"));
     return ok ? 0 : 1;
 }
