@@ -54,6 +54,12 @@ void AppDelegate::startListening()
                         return action;
                 return std::nullopt;
             },
+            .approveScript =
+                [approval = QPointer<ScriptApprovalWindow>(m_scriptApproval.get())](
+                    const QString& title, const ScriptAction& script, std::function<void()> onApprove) {
+                    if (approval)
+                        approval->present(title, script, std::move(onApprove));
+                },
         };
         m_handler = std::make_unique<FinderActionHandler>(m_model.services(), m_alerts, std::move(hooks));
         m_handler->setTelemetry(&m_model.telemetry());

@@ -10,6 +10,8 @@
 #include "LocalActions/ScriptRunner.h"
 
 #include <QCoreApplication>
+#include <QFutureWatcher>
+#include <QPointer>
 #include "LocalActions/LocalActionsStrings.h"
 #include "Telemetry/TelemetryClient.h"
 
@@ -125,17 +127,33 @@ void FinderActionHandler::performCustom(const AIActionTemplate& action, const Fi
         return;
     }
     if (const auto script = action.kind.script()) {
-        const ScriptRunner runner(ScriptApprovals(m_services.userDefaults), JavaScriptRunner(QCoreApplication::applicationFilePath()));
-        const ScriptRunner::Outcome outcome =
-            runner.runBlocking(*script, std::nullopt, request.selectedURLs(), request.directoryURL());
-        if (!outcome) {
-            // A script the user has not approved does not run from here: it is approved where
-            // it was added and shown.
-            alert(std::holds_alternative<ScriptRunner::NotApproved>(outcome.error()) ? QStringLiteral("finder.error.scriptNotApproved")
-                                                                                     : QStringLiteral("finder.error.customFailed"));
-        } else if (!outcome->succeeded()) {
-            alert(QStringLiteral("finder.error.customFailed"));
+        if (!ScriptApprovals(m_services.userDefaults).isApproved(*script)) {
+            if (!m_hooks.approveScript) {
+                alert(QStringLiteral("finder.error.scriptNotApproved"));
+                return;
+            }
+            QPointer<FinderActionHandler> self(this);
+            m_hooks.approveScript(action.titleKey, *script, [self, action, request, approved = *script] {
+                if (!self)
+                    return;
+                ScriptApprovals(self->m_services.userDefaults).approve(approved);
+                self->performCustom(action, request);
+            });
+            return;
         }
+        // Off the main thread: a script may take up to its time limit.
+        const ScriptRunner runner(ScriptApprovals(m_services.userDefaults), JavaScriptRunner(QCoreApplication::applicationFilePath()));
+        auto* watcher = new QFutureWatcher<ScriptRunner::Outcome>(this);
+        connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+            const ScriptRunner::Outcome outcome = watcher->result();
+            watcher->deleteLater();
+            if (!outcome)
+                alert(std::holds_alternative<ScriptRunner::NotApproved>(outcome.error()) ? QStringLiteral("finder.error.scriptNotApproved")
+                                                                                         : QStringLiteral("finder.error.customFailed"));
+            else if (!outcome->succeeded())
+                alert(QStringLiteral("finder.error.customFailed"));
+        });
+        watcher->setFuture(runner.run(*script, std::nullopt, request.selectedURLs(), request.directoryURL()));
         return;
     }
     m_logger.info(QStringLiteral("A prompt action on files is answered in the AI panel, which this build does not show"));

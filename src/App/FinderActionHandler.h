@@ -26,6 +26,9 @@ public:
         std::function<void(const QList<QUrl>& files)> smartRename;
         // The user's custom action of that identifier, if there is one.
         std::function<std::optional<AIActionTemplate>(const QString& id)> customAction;
+        // Asks the user before a script first runs; calls `onApprove` only when allowed. Without
+        // it an unapproved script is refused with an alert.
+        std::function<void(const QString& title, const ScriptAction& script, std::function<void()> onApprove)> approveScript;
     };
 
     FinderActionHandler(Platform::Services services, std::shared_ptr<AlertPresenter> alerts, Hooks hooks = {},

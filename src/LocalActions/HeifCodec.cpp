@@ -166,3 +166,21 @@ std::optional<QByteArray> encode(const QImage& image, int quality)
 }
 
 } // namespace HeifCodec
+
+// The module's entry points: the application loads this code, and libheif with its encoders and
+// decoders, only when an HEIC image is read or written (HeifCodecModule.cpp).
+extern "C" Q_DECL_EXPORT bool ambrelHeifCanEncode()
+{
+    return HeifCodec::canEncode();
+}
+
+extern "C" Q_DECL_EXPORT void ambrelHeifRead(const QByteArray& file, bool applyTransformations,
+                                             std::optional<QImage>& result)
+{
+    result = HeifCodec::read(file, applyTransformations);
+}
+
+extern "C" Q_DECL_EXPORT void ambrelHeifEncode(const QImage& image, int quality, std::optional<QByteArray>& result)
+{
+    result = HeifCodec::encode(image, quality);
+}

@@ -1,4 +1,5 @@
 #include "LocalActions/ImageConverter.h"
+#include "LocalActions/PngToJpeg.h"
 
 #include "LocalActions/FileNaming.h"
 #include "LocalActions/HeifCodec.h"
@@ -94,10 +95,15 @@ QImage shrunk(const QImage& image, qint64 maxPixels)
     return image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-std::optional<QByteArray> encoded(const QImage& image, ImageFormat format, qint64 quality)
+int percentOf(qint64 quality)
 {
     const double fraction = std::clamp(double(quality) / 100.0, 0.01, 1.0);
-    const int percent = int(std::lround(fraction * 100.0));
+    return int(std::lround(fraction * 100.0));
+}
+
+std::optional<QByteArray> encoded(const QImage& image, ImageFormat format, qint64 quality)
+{
+    const int percent = percentOf(quality);
     if (format == ImageFormat::heic)
         return HeifCodec::encode(image, percent);
 
@@ -174,6 +180,24 @@ ImageConverter::convert(const QUrl& source, ImageFormat format, qint64 quality, 
         return std::unexpected(FormatUnavailable{format});
 
     const QString path = source.toLocalFile();
+    const QString folder = path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
+    auto store = [&](const QByteArray& bytes) -> std::expected<QUrl, ConversionError> {
+        const QUrl output = FileNaming::uniqueURL(QUrl::fromLocalFile(folder),
+                                                  PathNames::baseName(PathNames::lastComponent(path)),
+                                                  fileExtension(format), fileOperations);
+        // Created only when the name is still free; a failed write leaves nothing behind.
+        if (!fileOperations.createFile(output.toLocalFile(), bytes)) {
+            m_logger.error(QStringLiteral("Encoding failed for %1").arg(PrivacyLog::redact(source)));
+            return std::unexpected(WriteFailed{});
+        }
+        return output;
+    };
+    // The commonest conversion streams, without the whole image in memory; what it does not take
+    // goes the general road below.
+    if (format == ImageFormat::jpeg && !maxPixels)
+        if (const auto bytes = PngToJpeg::convert(path, percentOf(quality)))
+            return store(*bytes);
+
     auto image = readFirstImage(path, maxPixels.has_value());
     if (!image)
         return std::unexpected(Unreadable{});
@@ -186,22 +210,12 @@ ImageConverter::convert(const QUrl& source, ImageFormat format, qint64 quality, 
     if (bare.isNull())
         return std::unexpected(Unreadable{});
 
-    const QString folder = path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
-    const QUrl output = FileNaming::uniqueURL(QUrl::fromLocalFile(folder),
-                                              PathNames::baseName(PathNames::lastComponent(path)),
-                                              fileExtension(format), fileOperations);
-
     const auto bytes = encoded(bare, format, quality);
     if (!bytes) {
         m_logger.error(QStringLiteral("Encoding failed for %1").arg(PrivacyLog::redact(source)));
         return std::unexpected(WriteFailed{});
     }
-    // Created only when the name is still free; a failed write leaves nothing behind.
-    if (!fileOperations.createFile(output.toLocalFile(), *bytes)) {
-        m_logger.error(QStringLiteral("Encoding failed for %1").arg(PrivacyLog::redact(source)));
-        return std::unexpected(WriteFailed{});
-    }
-    return output;
+    return store(*bytes);
 }
 
 ImageConverter::RunResult ImageConverter::run(const FileOperation& operation, const QList<QUrl>& files,

@@ -1,12 +1,16 @@
 #include "AIFixture.h"
 #include "AppFixture.h"
+#include "ToolbarDriver.h"
 #include "AI/AIActionComposerView.h"
 #include "App/AppDelegate.h"
 #include "ContextCore/ScriptApprovals.h"
 #include "LocalActions/FinderActionHandoff.h"
 #include "LocalActions/FinderMenuPreferences.h"
 #include "LocalActions/SharedPreferencesStore.h"
+#include "Platform/Simulated/SimulatedPasteboards.h"
+#include "Selection/AIResultView.h"
 
+#include <QAbstractButton>
 #include <QJsonDocument>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -24,6 +28,14 @@ const QString stamp = QStringLiteral("name: Stamp\n"
                                      "    run: shell\n"
                                      "    script: |-\n"
                                      "      printf '%s\\n' \"$AMBREL_FILES\" > \"$AMBREL_DIRECTORY/stamped.txt\"\n");
+
+const QString pirate = QStringLiteral("name: Pirate Kit\n"
+                                      "actions:\n"
+                                      "  - title: Pirate\n"
+                                      "    on: text\n"
+                                      "    run: ai\n"
+                                      "    output: replace\n"
+                                      "    prompt: 'Say like a pirate: {{selection}}'\n");
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {
@@ -68,6 +80,7 @@ private slots:
     void aSmartRenameRequestRenamesAndUndoes();
     void theComposerSavesAPluginThatValidates();
     void aSignInCallbackStoresTheKey();
+    void theToolbarRunsPolishAndAnImportedPrompt();
 };
 
 void AIRoadTest::aFilesScriptFromAPluginIsPublishedAndRuns()
@@ -89,18 +102,25 @@ void AIRoadTest::aFilesScriptFromAPluginIsPublishedAndRuns()
     QCOMPARE(shared.customActions.first().title, QStringLiteral("Stamp Files"));
     QVERIFY(!shared.customActions.first().needsModel);
 
-    // Not yet approved: it does not run, and the user is told.
+    // Not yet approved: the approval window asks, and nothing runs until the user allows it.
     QVERIFY(FinderActionHandoff::enqueue(request(action.id, {folder.filePath("a.txt")}, folder.path()), f.services.folders));
     f.notifications().post(QString::fromLatin1(FinderActionHandoff::notificationName));
-    QTRY_COMPARE(f.alerts->alerts.size(), 1);
+    QTRY_VERIFY(delegate.scriptApprovalWindow().window());
     QVERIFY(!QFile::exists(folder.filePath("stamped.txt")));
+    QVERIFY(!ScriptApprovals(f.services.userDefaults).isApproved(*action.kind.script()));
+    delegate.scriptApprovalWindow().window()->findChild<QAbstractButton*>("allow")->click();
+    QVERIFY(ScriptApprovals(f.services.userDefaults).isApproved(*action.kind.script()));
+    QTRY_VERIFY(QFile::exists(folder.filePath("stamped.txt")));
+    QCOMPARE(readFile(folder.filePath("stamped.txt")).trimmed(), folder.filePath("a.txt").toUtf8());
+    QVERIFY(f.alerts->alerts.isEmpty());
 
-    ScriptApprovals(f.services.userDefaults).approve(*action.kind.script());
+    // Approved, a later request runs without asking.
+    QFile::remove(folder.filePath("stamped.txt"));
     QVERIFY(FinderActionHandoff::enqueue(request(action.id, {folder.filePath("a.txt")}, folder.path()), f.services.folders));
     f.notifications().post(QString::fromLatin1(FinderActionHandoff::notificationName));
     QTRY_VERIFY(QFile::exists(folder.filePath("stamped.txt")));
-    QCOMPARE(readFile(folder.filePath("stamped.txt")).trimmed(), folder.filePath("a.txt").toUtf8());
-    QCOMPARE(f.alerts->alerts.size(), 1);
+    QVERIFY(!delegate.scriptApprovalWindow().window());
+    QVERIFY(f.alerts->alerts.isEmpty());
 
     // Removed, it leaves the extension's menu.
     model->ai().removeCustomAction(action);
@@ -190,6 +210,64 @@ void AIRoadTest::aSignInCallbackStoresTheKey()
     QCOMPARE(model->ai().providerID(), AIProviderID::openRouter);
     const auto item = f.keychain().copy("com.corvish.credentials", "ai.openRouter.apiKey");
     QCOMPARE(item.data, std::optional<QByteArray>("sk-or-signed"));
+}
+
+void AIRoadTest::theToolbarRunsPolishAndAnImportedPrompt()
+{
+    AppFixture f;
+    f.permissions().setAccessibilityTrusted(true);
+    auto& input = static_cast<Platform::SimulatedEventMonitors&>(*f.services.eventMonitors);
+    auto& board = static_cast<Platform::SimulatedPasteboard&>(*f.services.pasteboards->general());
+    auto app = ToolbarDriver::editor(f.services, "Fix this sentance please", "this sentance");
+    Platform::SimulatedTextApplication& editor = *app;
+    board.setString("mine");
+    LoopbackHttpServer server;
+    QTemporaryDir folder;
+    writeFile(folder.filePath("pirate.ambrel"), pirate.toUtf8());
+
+    auto model = f.makeModel();
+    AppDelegate delegate(*model, f.alerts);
+    delegate.applicationDidFinishLaunching();
+    connectTo(model->ai(), server);
+    SelectionMonitor& monitor = model->selectionMonitor();
+    QVERIFY(monitor.isEnabled());
+
+    // With a provider configured the toolbar offers the AI actions; Polish streams into the card
+    // and Replace writes the cleaned reply back.
+    server.respond(AIFixture::reply({"```\n", "this sentence", "\n```"}));
+    ToolbarDriver::dragSelect(input, {150, 700}, {250, 700});
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.panel().isVisible(), 2000);
+    QVERIFY(ToolbarDriver::actions(monitor).contains("ai.polish"));
+    QVERIFY(ToolbarDriver::press(monitor, "ai.polish"));
+    auto* card = qobject_cast<AIResultView*>(monitor.panel().content());
+    QVERIFY(card);
+    QTRY_VERIFY_WITH_TIMEOUT(!monitor.currentRun()->isStreaming(), 5000);
+    QCOMPARE(monitor.currentRun()->output(), QString("this sentence"));
+    QCOMPARE(AIFixture::userMessage(server.lastRequest()).contains("this sentance"), true);
+    card->button("replace")->click();
+    QTRY_COMPARE(editor.text(), QString("Fix this sentence please"));
+    QVERIFY(!monitor.panel().isVisible());
+    QCOMPARE(board.string().value_or(""), QString("mine"));
+
+    // A prompt action from an opened plug-in file, added in the import window, runs from the toolbar.
+    delegate.open({QUrl::fromLocalFile(folder.filePath("pirate.ambrel"))});
+    QVERIFY(model->pluginImportWindow().window());
+    auto* add = model->pluginImportWindow().window()->findChild<QPushButton*>("add");
+    QVERIFY(add && add->isEnabled());
+    add->click();
+    QCOMPARE(model->ai().customActions().size(), 1);
+    const QString id = model->ai().customActions().first().id;
+    server.respond(AIFixture::reply({"Arr, this sentence!"}));
+    editor.select("this sentence");
+    ToolbarDriver::dragSelect(input, {150, 700}, {250, 700});
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.panel().isVisible(), 2000);
+    QVERIFY(ToolbarDriver::actions(monitor).contains(id));
+    QCOMPARE(monitor.displayTitle(model->ai().customActions().first().actionDefinition()), QString("Pirate"));
+    QVERIFY(ToolbarDriver::press(monitor, id));
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.currentRun() && !monitor.currentRun()->isStreaming(), 5000);
+    QCOMPARE(monitor.currentRun()->title(), QString("Pirate"));
+    QCOMPARE(monitor.currentRun()->output(), QString("Arr, this sentence!"));
+    QCOMPARE(AIFixture::userMessage(server.lastRequest()), QString("Say like a pirate: this sentence"));
 }
 
 QTEST_MAIN(AIRoadTest)

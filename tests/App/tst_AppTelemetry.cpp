@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 #include "LoopbackHttpServer.h"
+#include "ToolbarDriver.h"
 
 #include "App/AppDelegate.h"
 #include "App/FinderActionHandler.h"
@@ -18,7 +19,7 @@ struct TelemetryFixture : AppFixture {
     LoopbackHttpServer server;
     QByteArray path = "/v2/namespace/" + AppModel::telemetryNamespace.toUtf8() + "/";
 
-    TelemetryFixture() { server.route(path, {.status = 200, .body = "{}"}); }
+    TelemetryFixture() { server.route(path, LoopbackHttpServer::Response::sized(200, "{}")); }
 
     std::unique_ptr<AppModel> makeReportingModel()
     {
@@ -177,6 +178,27 @@ private slots:
         QCOMPARE(sent[0].value("payload").toObject().value("action").toString(), QStringLiteral("finder.smartRename"));
         QCOMPARE(sent[0].value("payload").toObject().value("entryPoint").toString(), QStringLiteral("finder"));
         QCOMPARE(sent[1].value("payload").toObject().value("action").toString(), QStringLiteral("custom"));
+    }
+
+    void toolbarUseIsReported()
+    {
+        TelemetryFixture f;
+        f.defaults().setBool("telemetry.enabled", true);
+        f.permissions().setAccessibilityTrusted(true);
+        auto editor = ToolbarDriver::editor(f.services, "copy these words", "these words");
+        auto model = f.makeReportingModel();
+        SelectionMonitor& monitor = model->selectionMonitor();
+        ToolbarDriver::dragSelect(static_cast<Platform::SimulatedEventMonitors&>(*f.services.eventMonitors), {150, 700},
+                                  {250, 700});
+        QTRY_VERIFY_WITH_TIMEOUT(monitor.panel().isVisible(), 2000);
+        const auto shown = qobject_cast<SelectionToolbarView*>(monitor.panel().content())->buttons().size();
+        QVERIFY(ToolbarDriver::press(monitor, QStringLiteral("text.copy")));
+        auto sent = f.sent(*model);
+        sent.removeFirst();
+        QCOMPARE(TelemetryFixture::types(sent), (QStringList{"Selection.toolbarShown", "Action.run"}));
+        QCOMPARE(sent[0].value("floatValue").toDouble(), double(shown));
+        QCOMPARE(sent[1].value("payload").toObject().value("action").toString(), QStringLiteral("text.copy"));
+        QCOMPARE(sent[1].value("payload").toObject().value("entryPoint").toString(), QStringLiteral("selection"));
     }
 
     void quittingSendsWhatIsPending()

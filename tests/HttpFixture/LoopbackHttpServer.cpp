@@ -25,6 +25,12 @@ QByteArray reasonPhrase(int status)
 
 } // namespace
 
+QByteArray LoopbackHttpServer::Request::path() const
+{
+    const qsizetype query = target.indexOf('?');
+    return query < 0 ? target : target.left(query);
+}
+
 std::optional<QByteArray> LoopbackHttpServer::Request::header(const QByteArray& name) const
 {
     for (const auto& [key, value] : headers) {
@@ -100,6 +106,34 @@ LoopbackHttpServer::Response LoopbackHttpServer::Response::stalledHead()
 {
     Response r;
     r.stallBeforeHead = true;
+    return r;
+}
+
+LoopbackHttpServer::Response LoopbackHttpServer::Response::sized(int status, const QByteArray& body,
+                                                                 const QByteArray& contentType)
+{
+    Response r = withStatus(status, body, contentType);
+    r.chunked = false;
+    return r;
+}
+
+LoopbackHttpServer::Response LoopbackHttpServer::Response::untilClosed(const QByteArray& body,
+                                                                       const QByteArray& contentType)
+{
+    Response r = withStatus(200, body, contentType);
+    r.closeDelimited = true;
+    return r;
+}
+
+LoopbackHttpServer::Response LoopbackHttpServer::Response::cutOff(const QByteArray& body, qsizetype sent,
+                                                                  const QByteArray& contentType)
+{
+    Response r;
+    r.closeDelimited = true;
+    r.header("Content-Type", contentType);
+    r.header("Content-Length", QByteArray::number(body.size()));
+    r.raw(body.left(sent));
+    r.close();
     return r;
 }
 
@@ -186,7 +220,9 @@ private:
         QByteArray head = "HTTP/1.1 " + QByteArray::number(m_response.status) + ' ' + reasonPhrase(m_response.status) + "\r\n";
         for (const auto& [name, value] : m_response.headers)
             head += name + ": " + value + "\r\n";
-        if (m_response.chunked) {
+        if (m_response.closeDelimited) {
+            // the end of the connection ends the body
+        } else if (m_response.chunked) {
             head += "Transfer-Encoding: chunked\r\n";
         } else {
             QByteArray body;
@@ -208,7 +244,7 @@ private:
             case Step::Kind::chunk:
                 if (step.data.isEmpty())
                     break;
-                if (m_response.chunked)
+                if (m_response.chunked && !m_response.closeDelimited)
                     m_socket->write(QByteArray::number(step.data.size(), 16) + "\r\n" + step.data + "\r\n");
                 else
                     m_socket->write(step.data);
@@ -241,7 +277,7 @@ private:
 
     void finish(bool complete)
     {
-        if (complete && m_response.chunked)
+        if (complete && m_response.chunked && !m_response.closeDelimited)
             m_socket->write("0\r\n\r\n");
         m_closedByUs = true;
         m_done = true;
@@ -282,12 +318,31 @@ quint16 LoopbackHttpServer::port() const
 
 QUrl LoopbackHttpServer::url(const QString& path) const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path));
+    return QUrl(base() + path);
+}
+
+QString LoopbackHttpServer::base() const
+{
+    return QStringLiteral("http://127.0.0.1:%1").arg(port());
 }
 
 void LoopbackHttpServer::respond(const Response& response)
 {
     m_queue.append(response);
+}
+
+void LoopbackHttpServer::route(const QByteArray& path, const Response& response)
+{
+    m_routes.insert(path, response);
+}
+
+QList<LoopbackHttpServer::Request> LoopbackHttpServer::requests(const QByteArray& path) const
+{
+    QList<Request> matching;
+    for (const Request& r : m_requests)
+        if (r.path() == path)
+            matching << r;
+    return matching;
 }
 
 void LoopbackHttpServer::setHandler(std::function<Response(const Request&)> handler)
@@ -334,6 +389,8 @@ LoopbackHttpServer::Response LoopbackHttpServer::nextResponse(const Request& req
 {
     if (!m_queue.isEmpty())
         return m_queue.takeFirst();
+    if (const auto route = m_routes.constFind(request.path()); route != m_routes.constEnd())
+        return *route;
     if (m_handler)
         return m_handler(request);
     return Response::withStatus(404);

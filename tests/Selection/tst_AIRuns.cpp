@@ -3,6 +3,7 @@
 // what the card offers and what its buttons do, and the usage events of the toolbar.
 #include "AIFixture.h"
 #include "MonitorFixture.h"
+#include "ToolbarDriver.h"
 
 #include "ContextCore/ScriptApprovals.h"
 #include "Selection/AIResultView.h"
@@ -144,13 +145,7 @@ void AIRunsTest::theToolbarOffersTheAIActions()
                  AIActionTemplate::fileOperation("ai.custom.F", "Shrink", "photo",
                                                  FileOperation::resizeImage(512))});
     QVERIFY(f.showToolbar());
-    auto* view = qobject_cast<SelectionToolbarView*>(f.monitor->panel().content());
-    QStringList all;
-    for (auto* b : view->buttons())
-        all << b->objectName();
-    if (view->moreButton())
-        for (auto* item : view->moreButton()->menu()->actions())
-            all << item->objectName();
+    const QStringList all = ToolbarDriver::actions(*f.monitor);
     // The AI actions that apply to text; a files-scope action is never on the toolbar.
     QVERIFY(all.contains("ai.polish"));
     QVERIFY(all.contains("ai.custom.A"));

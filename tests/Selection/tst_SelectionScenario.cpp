@@ -4,6 +4,7 @@
 // window and run; the user's clipboard untouched throughout.
 #include "AIFixture.h"
 #include "SelectionFixture.h"
+#include "ToolbarDriver.h"
 
 #include "AI/ScriptApprovalWindow.h"
 #include "Selection/AIResultView.h"
@@ -33,24 +34,6 @@ QAbstractButton* button(SelectionMonitor& monitor, const QString& id)
     return nullptr;
 }
 
-// Presses the action on the row, or in the "more" menu when it is there.
-bool pressAction(SelectionMonitor& monitor, const QString& id)
-{
-    if (auto* b = button(monitor, id)) {
-        b->click();
-        return true;
-    }
-    auto* view = qobject_cast<SelectionToolbarView*>(monitor.panel().content());
-    if (!view || !view->moreButton())
-        return false;
-    for (QAction* item : view->moreButton()->menu()->actions())
-        if (item->objectName() == id) {
-            item->trigger();
-            return true;
-        }
-    return false;
-}
-
 QPushButton* cardButton(SelectionMonitor& monitor, const QString& name)
 {
     auto* card = qobject_cast<AIResultView*>(monitor.panel().content());
@@ -66,14 +49,8 @@ QStringList shownActions(SelectionMonitor& monitor)
     return ids;
 }
 
-// A drag across the text field, as the user selects.
-void dragSelect(SimulatedEventMonitors& input, QPointF from, QPointF to)
-{
-    input.postGlobal({.type = leftMouseDown, .location = from, .clickCount = 1});
-    input.postGlobal({.type = leftMouseDragged, .location = (from + to) / 2});
-    input.postGlobal({.type = leftMouseDragged, .location = to});
-    input.postGlobal({.type = leftMouseUp, .location = to, .clickCount = 1});
-}
+using ToolbarDriver::dragSelect;
+using ToolbarDriver::press;
 } // namespace
 
 class SelectionScenarioTest : public QObject {
@@ -178,7 +155,7 @@ void SelectionScenarioTest::polishReplaceAndAnAllowedPlugin()
     server.respond(AIFixture::reply({"```\n", "this sentence", "\n```"}));
     dragSelect(f.input(), {150, 700}, {250, 700});
     QTRY_VERIFY_WITH_TIMEOUT(monitor.panel().isVisible(), 2000);
-    QVERIFY(pressAction(monitor, "ai.polish"));
+    QVERIFY(press(monitor, "ai.polish"));
     QVERIFY(cardButton(monitor, "close"));
     QTRY_VERIFY_WITH_TIMEOUT(!monitor.currentRun()->isStreaming(), 5000);
     QCOMPARE(monitor.currentRun()->output(), QString("this sentence"));
@@ -196,7 +173,7 @@ void SelectionScenarioTest::polishReplaceAndAnAllowedPlugin()
     server.respond(AIFixture::reply({"this"}));
     dragSelect(f.input(), {150, 700}, {250, 700});
     QTRY_VERIFY_WITH_TIMEOUT(monitor.panel().isVisible(), 2000);
-    QVERIFY(pressAction(monitor, "ai.polish"));
+    QVERIFY(press(monitor, "ai.polish"));
     QTRY_VERIFY_WITH_TIMEOUT(!monitor.currentRun()->isStreaming(), 5000);
     cardButton(monitor, "replace")->click();
     QTRY_COMPARE(editor->text(), QString("Fix this one too"));
@@ -208,7 +185,7 @@ void SelectionScenarioTest::polishReplaceAndAnAllowedPlugin()
     editor->select("loud");
     dragSelect(f.input(), {150, 700}, {250, 700});
     QTRY_VERIFY_WITH_TIMEOUT(monitor.panel().isVisible(), 2000);
-    QVERIFY(pressAction(monitor, "ai.custom.UPPER"));
+    QVERIFY(press(monitor, "ai.custom.UPPER"));
     QVERIFY(!monitor.panel().isVisible());
     QVERIFY(approval.window());
     approval.window()->findChild<QAbstractButton*>("allow")->click();

@@ -28,8 +28,8 @@ struct Fixture {
 
     explicit Fixture(bool enabled = true, TelemetryClient::Destination destination = TelemetryClient::Destination::v2("com.corvish.app"))
     {
-        server.route("/v2/namespace/com.corvish.app/", {.status = 200, .body = "{}"});
-        server.route("/v1/", {.status = 200, .body = "{}"});
+        server.route("/v2/namespace/com.corvish.app/", LoopbackHttpServer::Response::sized(200, "{}"));
+        server.route("/v1/", LoopbackHttpServer::Response::sized(200, "{}"));
         TelemetryClient::Options options;
         options.baseURL = server.base();
         options.schedule = [this](std::chrono::milliseconds delay, std::function<void()> fire) {
@@ -84,9 +84,9 @@ private slots:
         QCOMPARE(f.server.requests().size(), 1);
         const auto request = f.server.requests().first();
         QCOMPARE(request.method, QByteArray("POST"));
-        QCOMPARE(request.path, QByteArray("/v2/namespace/com.corvish.app/"));
-        QCOMPARE(request.headers.value("content-type"), QByteArray("application/json; charset=utf-8"));
-        QVERIFY(!request.headers.contains("authorization"));
+        QCOMPARE(request.target, QByteArray("/v2/namespace/com.corvish.app/"));
+        QCOMPARE(request.header("content-type"), std::optional<QByteArray>("application/json; charset=utf-8"));
+        QVERIFY(!request.hasHeader("authorization"));
         QCOMPARE(f.batch(0).size(), 1);
         QCOMPARE(f.batch(0)[0].toObject().value("type").toString(), QStringLiteral("Onboarding.stepShown"));
     }
@@ -149,7 +149,7 @@ private slots:
         f.client->flush();
         QVERIFY(f.settle());
         QCOMPARE(f.server.requests().size(), 1);
-        QCOMPARE(f.server.requests().first().path, v1 ? QByteArray("/v1/") : QByteArray("/v2/namespace/com.corvish.app/"));
+        QCOMPARE(f.server.requests().first().target, v1 ? QByteArray("/v1/") : QByteArray("/v2/namespace/com.corvish.app/"));
         const QByteArray body = f.server.requests().first().body;
 
         const QString user = TelemetryClient::hashedUser(QStringLiteral("installation"));
@@ -198,7 +198,7 @@ private slots:
     void failedBatchIsNotRetried()
     {
         Fixture f;
-        f.server.route("/v2/namespace/com.corvish.app/", {.status = 500, .body = "no"});
+        f.server.route("/v2/namespace/com.corvish.app/", LoopbackHttpServer::Response::sized(500, "no"));
         QSignalSpy answered(f.client.get(), &TelemetryClient::batchAnswered);
         f.client->send(TelemetryEvent::scrollEnabled(true));
         f.client->flush();
@@ -266,7 +266,7 @@ private slots:
     {
         // The real timer: one event arrives without any flush call (5 s).
         LoopbackHttpServer server;
-        server.route("/v1/", {.status = 200});
+        server.route("/v1/", LoopbackHttpServer::Response::sized(200, {}));
         QNetworkAccessManager network;
         TelemetryClient client(QStringLiteral("A"), TelemetryClient::Destination::v1(), environment, QStringLiteral("i"), true,
                                &network, true, {.baseURL = server.base(), .schedule = {}});

@@ -26,7 +26,7 @@ private:
         const QString installed = temp.filePath(QStringLiteral("installed-%1/Ambrel.app").arg(++m_attempt));
         UpdateFixtures::makeBundle(installed, "0.0.1", trusted, trusted);
         LoopbackHttpServer server;
-        server.route("/release.zip", {.status = 200, .body = bytes});
+        server.route("/release.zip", LoopbackHttpServer::Response::sized(200, bytes));
         QNetworkAccessManager network;
         const QString tmp = temp.filePath(QStringLiteral("tmp-%1").arg(m_attempt));
         QDir().mkpath(tmp);

@@ -28,7 +28,7 @@ struct Fixture {
 
     void reply(const QByteArray& body, int status = 200)
     {
-        server.route("/api/version", {.status = status, .body = body, .contentType = "application/json"});
+        server.route("/api/version", LoopbackHttpServer::Response::sized(status, body, "application/json"));
     }
     // One check, waited for.
     bool check(const QDateTime& at = now)
@@ -133,7 +133,7 @@ private slots:
         QVERIFY(!f.checker.blockedBySystem());
         const auto request = f.server.requests().first();
         QCOMPARE(request.method, QByteArray("GET"));
-        QCOMPARE(request.path, QByteArray("/api/version")); // nothing of ours is sent along
+        QCOMPARE(request.target, QByteArray("/api/version")); // nothing of ours is sent along
         QCOMPARE(availableChanges.size(), 1);
 
         // The same release again: no change notice.
@@ -184,7 +184,7 @@ private slots:
     void timeOutEndsTheCheck()
     {
         Fixture f;
-        f.server.route("/api/version", {.stalls = true});
+        f.server.route("/api/version", LoopbackHttpServer::Response::stalledHead());
         f.checker.setTimeout(300ms);
         QVERIFY(f.check());
         QVERIFY(!f.checker.available());

@@ -49,7 +49,7 @@ struct Fixture {
         about = std::make_unique<AboutSections>(checker, *installer, "1.0.0", [this](const QUrl& u) { opened << u; });
         about->resize(460, about->sizeHint().height());
         about->show();
-        server.route("/a.zip", {.status = 200, .body = "zip"});
+        server.route("/a.zip", LoopbackHttpServer::Response::sized(200, "zip"));
     }
 
     template <class T = QWidget>
@@ -64,7 +64,7 @@ struct Fixture {
     }
     void offer(const QByteArray& reply)
     {
-        server.route("/api/version", {.status = 200, .body = reply, .contentType = "application/json"});
+        server.route("/api/version", LoopbackHttpServer::Response::sized(200, reply, "application/json"));
         QSignalSpy finished(&checker, &UpdateChecker::checkFinished);
         checker.check(QDateTime::currentDateTimeUtc());
         QVERIFY(finished.wait(10000));
@@ -106,7 +106,7 @@ private slots:
     void manualCheckInFlight()
     {
         Fixture f;
-        f.server.route("/api/version", {.stalls = true});
+        f.server.route("/api/version", LoopbackHttpServer::Response::stalledHead());
         f.checker.setTimeout(500ms);
         f.find<QPushButton>("check")->click();
         QVERIFY(!f.find<QPushButton>("check")->isEnabled());
@@ -181,7 +181,7 @@ private slots:
     void cancelDuringDownload()
     {
         Fixture f;
-        f.server.route("/a.zip", {.stalls = true});
+        f.server.route("/a.zip", LoopbackHttpServer::Response::stalledHead());
         f.offer("{\"version\":\"1.1.0\",\"url\":\"" + f.archiveURL().toUtf8() + "\"}");
         f.find<QPushButton>("install")->click();
         QVERIFY(f.shown("progress"));

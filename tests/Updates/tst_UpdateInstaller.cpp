@@ -116,11 +116,8 @@ struct Fixture {
         return bundle;
     }
 
-    void serve(const QByteArray& archive, LoopbackHttpServer::Response response = {})
-    {
-        response.body = archive;
-        server.route("/Ambrel-2.0.zip", response);
-    }
+    void serve(const QByteArray& archive) { serve(LoopbackHttpServer::Response::sized(200, archive)); }
+    void serve(const LoopbackHttpServer::Response& response) { server.route("/Ambrel-2.0.zip", response); }
 
     UpdateRelease release() const { return UpdateRelease{"2.0", "Notes", server.url("/Ambrel-2.0.zip"), {}}; }
 
@@ -219,7 +216,6 @@ private slots:
         const KeyPair theirs = KeyPair::generate();
         const QString bundle = f.candidate(kind == u"other key" ? theirs : f.ours);
         const QString archive = f.root.filePath("a.zip");
-        LoopbackHttpServer::Response response;
         QList<Entry> extra;
         if (kind == u"added")
             UpdateFixtures::writeFile(bundle + "/bin/helper", "#!/bin/sh\n");
@@ -235,11 +231,7 @@ private slots:
             extra << Entry{"Ambrel.app/share/passwd", Entry::Type::symlink, "/etc/passwd"};
         QVERIFY(UpdateFixtures::zipFolder(bundle, archive, extra));
         QByteArray bytes = UpdateFixtures::readFile(archive);
-        if (kind == u"404")
-            response.status = 404;
-        else if (kind == u"cut")
-            response.cutAfter = bytes.size() / 2;
-        else if (kind == u"text")
+        if (kind == u"text")
             bytes = "<html>Not here</html>";
         else if (kind == u"bomb")
             UpdateFixtures::writeZip(archive, {{"Ambrel.app/", Entry::Type::directory}, {"Ambrel.app/zeros", Entry::Type::file, QByteArray(16 << 20, '\0')}});
@@ -254,7 +246,9 @@ private slots:
         }
         if (kind == u"bomb" || kind == u"bundle link" || kind == u"no bundle" || kind == u"nested")
             bytes = UpdateFixtures::readFile(archive);
-        f.serve(bytes, response);
+        f.serve(kind == u"404"   ? LoopbackHttpServer::Response::sized(404, bytes)
+                : kind == u"cut" ? LoopbackHttpServer::Response::cutOff(bytes, bytes.size() / 2)
+                                 : LoopbackHttpServer::Response::sized(200, bytes));
 
         f.installer->download(f.release());
         QTRY_VERIFY_WITH_TIMEOUT(f.settled(), patience);
@@ -344,7 +338,7 @@ private slots:
     {
         Fixture f;
         QVERIFY(UpdateFixtures::zipFolder(f.candidate(f.ours), f.root.filePath("a.zip")));
-        f.serve(UpdateFixtures::readFile(f.root.filePath("a.zip")), {.sendsLength = false});
+        f.serve(LoopbackHttpServer::Response::untilClosed(UpdateFixtures::readFile(f.root.filePath("a.zip"))));
         QList<Phase> phases;
         connect(f.installer.get(), &UpdateInstaller::phaseChanged, this, [&] { phases << f.installer->phase(); });
         f.installer->download(f.release());
@@ -355,7 +349,7 @@ private slots:
     void cancelRemovesEverything()
     {
         Fixture f;
-        f.serve({}, {.stalls = true});
+        f.serve(LoopbackHttpServer::Response::stalledHead());
         f.installer->download(f.release());
         QCOMPARE(f.installer->phase(), Phase::downloading(0));
         QTRY_COMPARE_WITH_TIMEOUT(f.server.requests().size(), 1, patience);
@@ -391,7 +385,7 @@ private slots:
 
         // Cancelled, then a new attempt stalls in its download; the first one ends late.
         f.installer->cancel();
-        f.serve({}, {.stalls = true});
+        f.serve(LoopbackHttpServer::Response::stalledHead());
         f.installer->download(f.release());
         held->gate.release();
         QTRY_VERIFY_WITH_TIMEOUT(!f.leftovers().join(' ').contains("ambrel-update-"), patience);

@@ -1,0 +1,63 @@
+#include "LocalActions/HeifCodec.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLibrary>
+
+// HeifCodec as the application sees it: the codec lives in a module of its own, loaded on first
+// use, so that starting the application never maps libheif and its encoders.
+namespace HeifCodec {
+namespace {
+
+struct Module {
+    bool (*canEncode)() = nullptr;
+    void (*read)(const QByteArray&, bool, std::optional<QImage>&) = nullptr;
+    void (*encode)(const QImage&, int, std::optional<QByteArray>&) = nullptr;
+};
+
+// Beside the executable, else where this build put it; all absent when neither loads.
+const Module& module()
+{
+    static const Module loaded = [] {
+        QStringList candidates{QStringLiteral(AMBREL_HEIF_MODULE)};
+        if (QCoreApplication::instance())
+            candidates.prepend(QCoreApplication::applicationDirPath() + QStringLiteral("/" AMBREL_HEIF_MODULE_NAME));
+        for (const QString& path : std::as_const(candidates)) {
+            if (!QFileInfo(path).isFile())
+                continue;
+            QLibrary library(path);
+            Module m{reinterpret_cast<decltype(Module::canEncode)>(library.resolve("ambrelHeifCanEncode")),
+                     reinterpret_cast<decltype(Module::read)>(library.resolve("ambrelHeifRead")),
+                     reinterpret_cast<decltype(Module::encode)>(library.resolve("ambrelHeifEncode"))};
+            if (m.canEncode && m.read && m.encode)
+                return m; // the library stays loaded for the rest of the process
+        }
+        return Module{};
+    }();
+    return loaded;
+}
+
+} // namespace
+
+bool canEncode()
+{
+    return module().canEncode && module().canEncode();
+}
+
+std::optional<QImage> read(const QByteArray& file, bool applyTransformations)
+{
+    std::optional<QImage> result;
+    if (module().read)
+        module().read(file, applyTransformations, result);
+    return result;
+}
+
+std::optional<QByteArray> encode(const QImage& image, int quality)
+{
+    std::optional<QByteArray> result;
+    if (module().encode)
+        module().encode(image, quality, result);
+    return result;
+}
+
+} // namespace HeifCodec

@@ -1,0 +1,264 @@
+#include "LocalActions/PngToJpeg.h"
+
+#include <QColorSpace>
+#include <QFile>
+
+#include <algorithm>
+#include <condition_variable>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <jpeglib.h>
+#include <png.h>
+
+namespace PngToJpeg {
+namespace {
+
+constexpr int bandRows = 64;
+constexpr int bandCount = 3; // one being decoded, one being encoded, one spare
+
+// What the decoder found in the header.
+struct Layout {
+    png_uint_32 width = 0;
+    png_uint_32 height = 0;
+    int components = 0; // 1 grey, 3 RGB
+    bool srgb = false;
+};
+
+// Bands of rows handed from the decoding thread to the encoding one.
+struct Bands {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::vector<unsigned char>> buffers;
+    std::vector<int> rows;     // rows filled in each band
+    int produced = 0;          // bands filled so far
+    int consumed = 0;          // bands encoded so far
+    bool failed = false;       // the decoder stopped on a damaged file
+    bool cancelled = false;    // the encoder stopped
+};
+
+struct PngError {
+    std::jmp_buf jump;
+};
+
+void pngError(png_structp png, png_const_charp)
+{
+    std::longjmp(static_cast<PngError*>(png_get_error_ptr(png))->jump, 1);
+}
+
+void pngWarning(png_structp, png_const_charp) {}
+
+// Reads the header and sets up the transformations; false when this road does not take the file.
+// Runs under the caller's setjmp.
+bool prepare(png_structp png, png_infop info, Layout& layout)
+{
+    png_read_info(png, info);
+    int depth = 0, colour = 0, interlace = 0;
+    png_get_IHDR(png, info, &layout.width, &layout.height, &depth, &colour, &interlace, nullptr, nullptr);
+    if (interlace != PNG_INTERLACE_NONE || layout.width == 0 || layout.height == 0 || layout.width > 65500
+        || layout.height > 65500)
+        return false;
+    // Colour information other than sRGB (a profile, or gamma and primaries of their own; beside
+    // an sRGB chunk they only repeat it) is left to the general road.
+    layout.srgb = png_get_valid(png, info, PNG_INFO_sRGB);
+    if (png_get_valid(png, info, PNG_INFO_iCCP)
+        || (!layout.srgb && (png_get_valid(png, info, PNG_INFO_cHRM) || png_get_valid(png, info, PNG_INFO_gAMA))))
+        return false;
+    const bool transparency = png_get_valid(png, info, PNG_INFO_tRNS);
+    switch (colour) {
+    case PNG_COLOR_TYPE_GRAY:
+        // Grey with a transparent value is read as colour on the general road.
+        if (depth != 8 || transparency)
+            return false;
+        layout.components = 1;
+        break;
+    case PNG_COLOR_TYPE_RGB:
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+        if (depth != 8)
+            return false;
+        if (transparency)
+            png_set_tRNS_to_alpha(png);
+        layout.components = 3;
+        break;
+    case PNG_COLOR_TYPE_PALETTE:
+        png_set_palette_to_rgb(png);
+        if (transparency)
+            png_set_tRNS_to_alpha(png);
+        layout.components = 3;
+        break;
+    default:
+        return false;
+    }
+    // A JPEG has no transparency: the colours stay as they are, the alpha goes.
+    png_set_strip_alpha(png);
+    png_read_update_info(png, info);
+    return png_get_rowbytes(png, info) == png_size_t(layout.width) * png_size_t(layout.components);
+}
+
+// Decodes every row into the bands; on a damaged file marks them failed. Plain data only between
+// the jump and its target.
+void decodeRows(png_structp png, Bands& bands, png_uint_32 height)
+{
+    auto* error = static_cast<PngError*>(png_get_error_ptr(png));
+    if (setjmp(error->jump)) {
+        std::lock_guard lock(bands.mutex);
+        bands.failed = true;
+        bands.changed.notify_all();
+        return;
+    }
+    const int total = int((height + bandRows - 1) / bandRows);
+    for (int band = 0; band < total; ++band) {
+        unsigned char* buffer;
+        {
+            std::unique_lock lock(bands.mutex);
+            bands.changed.wait(lock, [&] { return bands.cancelled || band - bands.consumed < bandCount; });
+            if (bands.cancelled)
+                return;
+            buffer = bands.buffers[size_t(band % bandCount)].data();
+        }
+        const int rows = int(std::min<png_uint_32>(bandRows, height - png_uint_32(band) * bandRows));
+        const size_t stride = bands.buffers[0].size() / bandRows;
+        for (int r = 0; r < rows; ++r)
+            png_read_row(png, buffer + size_t(r) * stride, nullptr);
+        std::lock_guard lock(bands.mutex);
+        bands.rows[size_t(band % bandCount)] = rows;
+        bands.produced = band + 1;
+        bands.changed.notify_all();
+    }
+}
+
+struct JpegError {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+};
+
+void jpegError(j_common_ptr info)
+{
+    std::longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1);
+}
+
+struct Encoder {
+    jpeg_compress_struct info{};
+    JpegError error{};
+    unsigned char* output = nullptr;
+    unsigned long size = 0;
+    bool created = false;
+    ~Encoder()
+    {
+        if (created)
+            jpeg_destroy_compress(&info);
+        std::free(output);
+    }
+};
+
+// Encodes the bands as they come; false on a failure of either side. Plain data only between the
+// jump and its target.
+bool encodeRows(Encoder& e, Bands& bands, const Layout& layout, int quality, const QByteArray& profile)
+{
+    e.info.err = jpeg_std_error(&e.error.manager);
+    e.error.manager.error_exit = jpegError;
+    if (setjmp(e.error.jump))
+        return false;
+    jpeg_create_compress(&e.info);
+    e.created = true;
+    jpeg_mem_dest(&e.info, &e.output, &e.size);
+    e.info.image_width = layout.width;
+    e.info.image_height = layout.height;
+    e.info.input_components = layout.components;
+    e.info.in_color_space = layout.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&e.info);
+    jpeg_set_quality(&e.info, quality, TRUE);
+    e.info.optimize_coding = TRUE;
+    // As the general road writes it: 72 dots per inch.
+    e.info.density_unit = 1;
+    e.info.X_density = 72;
+    e.info.Y_density = 72;
+    jpeg_start_compress(&e.info, TRUE);
+    if (!profile.isEmpty())
+        jpeg_write_icc_profile(&e.info, reinterpret_cast<const JOCTET*>(profile.constData()),
+                               unsigned(profile.size()));
+    const size_t stride = size_t(layout.width) * size_t(layout.components);
+    const int total = int((layout.height + bandRows - 1) / bandRows);
+    for (int band = 0; band < total; ++band) {
+        unsigned char* buffer;
+        int rows;
+        {
+            std::unique_lock lock(bands.mutex);
+            bands.changed.wait(lock, [&] { return bands.failed || bands.produced > band; });
+            if (bands.produced <= band)
+                return false;
+            buffer = bands.buffers[size_t(band % bandCount)].data();
+            rows = bands.rows[size_t(band % bandCount)];
+        }
+        for (int r = 0; r < rows; ++r) {
+            JSAMPROW row = buffer + size_t(r) * stride;
+            jpeg_write_scanlines(&e.info, &row, 1);
+        }
+        std::lock_guard lock(bands.mutex);
+        bands.consumed = band + 1;
+        bands.changed.notify_all();
+    }
+    jpeg_finish_compress(&e.info);
+    return true;
+}
+
+} // namespace
+
+std::optional<QByteArray> convert(const QString& path, int quality)
+{
+    FILE* file = std::fopen(QFile::encodeName(path).constData(), "rbe");
+    if (!file)
+        return std::nullopt;
+    unsigned char signature[8];
+    if (std::fread(signature, 1, sizeof signature, file) != sizeof signature || png_sig_cmp(signature, 0, 8) != 0) {
+        std::fclose(file);
+        return std::nullopt;
+    }
+    PngError error;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error, pngError, pngWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        std::fclose(file);
+        return std::nullopt;
+    }
+    Layout layout;
+    bool takes = false;
+    if (!setjmp(error.jump)) {
+        png_init_io(png, file);
+        png_set_sig_bytes(png, 8);
+        takes = prepare(png, info, layout);
+    }
+    std::optional<QByteArray> result;
+    if (takes) {
+        Bands bands;
+        bands.buffers.assign(bandCount, std::vector<unsigned char>(size_t(bandRows) * layout.width * layout.components));
+        bands.rows.assign(bandCount, 0);
+        const QByteArray profile = layout.srgb ? QColorSpace(QColorSpace::SRgb).iccProfile() : QByteArray();
+        std::thread decoder([&] { decodeRows(png, bands, layout.height); });
+        bool encoded;
+        {
+            Encoder encoder;
+            encoded = encodeRows(encoder, bands, layout, std::clamp(quality, 1, 100), profile);
+            if (encoded)
+                result = QByteArray(reinterpret_cast<const char*>(encoder.output), qsizetype(encoder.size));
+        }
+        {
+            std::lock_guard lock(bands.mutex);
+            bands.cancelled = true;
+            bands.changed.notify_all();
+        }
+        decoder.join();
+        if (bands.failed)
+            result.reset();
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(file);
+    return result;
+}
+
+} // namespace PngToJpeg

@@ -1,0 +1,232 @@
+#include "LocalActions/FileOperations.h"
+#include "LocalActions/ImageConverter.h"
+#include "LocalActions/PngToJpeg.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QFile>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+#include <vector>
+
+#include <png.h>
+
+namespace {
+
+// A PNG written with libpng itself, so that its colour type, depth, interlacing and colour chunks
+// are exactly the case's.
+struct PngSpec {
+    int width = 96;
+    int height = 64;
+    int colourType = PNG_COLOR_TYPE_RGB;
+    int depth = 8;
+    bool interlaced = false;
+    bool transparency = false; // a tRNS chunk
+    bool srgb = false;
+    bool gammaOnly = false;
+    bool profile = false;
+};
+
+int channels(int colourType)
+{
+    switch (colourType) {
+    case PNG_COLOR_TYPE_GRAY:
+    case PNG_COLOR_TYPE_PALETTE:
+        return 1;
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+        return 2;
+    case PNG_COLOR_TYPE_RGB:
+        return 3;
+    default:
+        return 4;
+    }
+}
+
+bool writePng(const QString& path, const PngSpec& spec)
+{
+    FILE* file = std::fopen(QFile::encodeName(path).constData(), "wb");
+    if (!file)
+        return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, png_uint_32(spec.width), png_uint_32(spec.height), spec.depth, spec.colourType,
+                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    std::vector<png_color> palette(256);
+    std::vector<png_byte> alphas(256);
+    for (int i = 0; i < 256; ++i) {
+        palette[size_t(i)] = {png_byte(i), png_byte(255 - i), png_byte((i * 7) & 0xff)};
+        alphas[size_t(i)] = png_byte(i);
+    }
+    if (spec.colourType == PNG_COLOR_TYPE_PALETTE)
+        png_set_PLTE(png, info, palette.data(), 256);
+    if (spec.transparency) {
+        png_color_16 grey{};
+        grey.gray = 40;
+        grey.red = 40;
+        png_set_tRNS(png, info, alphas.data(), spec.colourType == PNG_COLOR_TYPE_PALETTE ? 256 : 0, &grey);
+    }
+    if (spec.srgb)
+        png_set_sRGB_gAMA_and_cHRM(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
+    if (spec.gammaOnly)
+        png_set_gAMA(png, info, 1.0 / 1.8);
+    if (spec.profile) {
+        const QByteArray icc = QColorSpace(QColorSpace::DisplayP3).iccProfile();
+        png_set_iCCP(png, info, "P3", 0, reinterpret_cast<png_const_bytep>(icc.constData()), png_uint_32(icc.size()));
+    }
+    png_write_info(png, info);
+    if (spec.depth == 16)
+        png_set_swap(png);
+    const int bytes = spec.depth == 16 ? 2 : 1;
+    const size_t stride = size_t(spec.width) * size_t(channels(spec.colourType)) * size_t(bytes);
+    std::vector<png_byte> image(stride * size_t(spec.height));
+    quint32 state = 7;
+    for (int y = 0; y < spec.height; ++y)
+        for (size_t i = 0; i < stride; ++i) {
+            state = state * 1664525u + 1013904223u;
+            // Gradients with grain, and the alpha and palette indices busy too.
+            image[size_t(y) * stride + i] = png_byte((int(i) * 3 + y * 2 + int(state >> 29)) & 0xff);
+        }
+    std::vector<png_bytep> rows(size_t(spec.height));
+    for (int y = 0; y < spec.height; ++y)
+        rows[size_t(y)] = image.data() + size_t(y) * stride;
+    png_write_image(png, rows.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(file) == 0;
+}
+
+// What the general road makes of the file: Qt's reader, the pixels and colour space alone, Qt's
+// JPEG writer with optimised tables.
+QByteArray generalRoad(const QString& path, int quality)
+{
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    const QImage image = reader.read();
+    QImage bare(image.constBits(), image.width(), image.height(), image.bytesPerLine(), image.format());
+    if (image.format() == QImage::Format_Indexed8)
+        bare.setColorTable(image.colorTable());
+    bare.setColorSpace(image.colorSpace());
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(quality);
+    writer.setOptimizedWrite(true);
+    return writer.write(bare) ? bytes : QByteArray();
+}
+
+QImage decoded(const QByteArray& jpeg)
+{
+    return QImage::fromData(jpeg, "jpeg");
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(PngSpec)
+
+class PngToJpegTest : public QObject {
+    Q_OBJECT
+private slots:
+    void sameResultAsTheGeneralRoad_data();
+    void sameResultAsTheGeneralRoad();
+    void othersGoTheGeneralRoad_data();
+    void othersGoTheGeneralRoad();
+    void aDamagedFileIsLeftToTheGeneralRoad();
+};
+
+void PngToJpegTest::sameResultAsTheGeneralRoad_data()
+{
+    QTest::addColumn<PngSpec>("spec");
+    QTest::addColumn<int>("quality");
+    QTest::newRow("colour") << PngSpec{} << 80;
+    QTest::newRow("colour, best quality") << PngSpec{} << 100;
+    QTest::newRow("colour, worst quality") << PngSpec{} << 1;
+    QTest::newRow("with alpha") << PngSpec{.colourType = PNG_COLOR_TYPE_RGB_ALPHA} << 80;
+    QTest::newRow("with a transparent colour") << PngSpec{.transparency = true} << 80;
+    QTest::newRow("grey") << PngSpec{.colourType = PNG_COLOR_TYPE_GRAY} << 80;
+    QTest::newRow("palette") << PngSpec{.colourType = PNG_COLOR_TYPE_PALETTE} << 80;
+    QTest::newRow("palette with transparency") << PngSpec{.colourType = PNG_COLOR_TYPE_PALETTE, .transparency = true} << 80;
+    QTest::newRow("sRGB") << PngSpec{.srgb = true} << 80;
+    QTest::newRow("several bands, odd size") << PngSpec{.width = 131, .height = 333} << 75;
+    QTest::newRow("one row per band's end") << PngSpec{.width = 40, .height = 193} << 75;
+    QTest::newRow("one pixel") << PngSpec{.width = 1, .height = 1} << 80;
+}
+
+void PngToJpegTest::sameResultAsTheGeneralRoad()
+{
+    QFETCH(PngSpec, spec);
+    QFETCH(int, quality);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("p.png"));
+    QVERIFY(writePng(path, spec));
+    const auto streamed = PngToJpeg::convert(path, quality);
+    QVERIFY(streamed);
+    const QByteArray reference = generalRoad(path, quality);
+    QVERIFY(!reference.isEmpty());
+    const QImage ours = decoded(*streamed), theirs = decoded(reference);
+    QVERIFY(!ours.isNull());
+    QCOMPARE(ours.size(), QSize(spec.width, spec.height));
+    QCOMPARE(ours.format(), theirs.format()); // grey stays grey, colour stays colour
+    QCOMPARE(ours.colorSpace(), theirs.colorSpace());
+    QVERIFY(ours == theirs); // the very same pixels
+    QVERIFY(streamed->size() <= reference.size() + 64);
+}
+
+void PngToJpegTest::othersGoTheGeneralRoad_data()
+{
+    QTest::addColumn<PngSpec>("spec");
+    QTest::newRow("interlaced") << PngSpec{.interlaced = true};
+    QTest::newRow("16 bits") << PngSpec{.depth = 16};
+    QTest::newRow("grey with a transparent value") << PngSpec{.colourType = PNG_COLOR_TYPE_GRAY, .transparency = true};
+    QTest::newRow("grey with alpha") << PngSpec{.colourType = PNG_COLOR_TYPE_GRAY_ALPHA};
+    QTest::newRow("grey of 4 bits") << PngSpec{.colourType = PNG_COLOR_TYPE_GRAY, .depth = 4};
+    QTest::newRow("gamma without sRGB") << PngSpec{.gammaOnly = true};
+    QTest::newRow("an embedded profile") << PngSpec{.profile = true};
+}
+
+void PngToJpegTest::othersGoTheGeneralRoad()
+{
+    QFETCH(PngSpec, spec);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("p.png"));
+    QVERIFY(writePng(path, spec));
+    QVERIFY(!PngToJpeg::convert(path, 80));
+    // The converter still converts it.
+    DiskFileOperations disk;
+    const auto result = ImageConverter().convert(QUrl::fromLocalFile(path), ImageFormat::jpeg, 80, std::nullopt, disk);
+    QVERIFY(result);
+    const QImage image(result->toLocalFile(), "jpeg");
+    QCOMPARE(image.size(), QSize(spec.width, spec.height));
+}
+
+void PngToJpegTest::aDamagedFileIsLeftToTheGeneralRoad()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("p.png"));
+    QVERIFY(writePng(path, PngSpec{.width = 300, .height = 400}));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    const QByteArray whole = file.readAll();
+    for (qsizetype keep : {whole.size() / 2, qsizetype(40), qsizetype(8)}) {
+        QVERIFY(file.resize(keep));
+        QVERIFY(!PngToJpeg::convert(path, 80)); // nothing half-made, no thread left waiting
+    }
+    QVERIFY(!PngToJpeg::convert(dir.filePath(QStringLiteral("missing.png")), 80));
+    QVERIFY(file.resize(0) && file.write("not a PNG at all") > 0);
+    file.close();
+    QVERIFY(!PngToJpeg::convert(path, 80));
+}
+
+QTEST_GUILESS_MAIN(PngToJpegTest)
+#include "tst_PngToJpeg.moc"
