@@ -7,6 +7,7 @@
 #include "LocalActions/AppLauncher.h"
 #include "LocalActions/SharedPreferencesStore.h"
 #include "Platform/ApplicationUnderPointer.h"
+#include "RadialCore/RadialSettingsStore.h"
 #include "ScrollCore/ScrollSettingsStore.h"
 #include "SecurityCore/KeychainStore.h"
 #include "Selection/CurrencyPreference.h"
@@ -16,6 +17,8 @@
 
 #include <QCalendar>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPointer>
 #include <QJsonDocument>
 #include <QScopedValueRollback>
 #include <QTimer>
@@ -49,15 +52,6 @@ QString describe(FileCreator::CreationError error)
     case FileCreator::CreationError::creationFailed: break;
     }
     return QStringLiteral("creation failed");
-}
-
-QJsonObject storedDocument(const Platform::UserDefaults& defaults, const QString& key)
-{
-    const auto data = defaults.dataValue(key);
-    if (!data)
-        return {};
-    const auto doc = QJsonDocument::fromJson(*data);
-    return doc.isObject() ? doc.object() : QJsonObject();
 }
 
 QStringList sortedList(const QSet<QString>& set)
@@ -136,6 +130,7 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
     pushSelectionSettings();
     applyOutputLanguage();
     m_scroll->apply(m_scrollSettings);
+    radial().apply(m_radialSettings);
     applySelectionSettings();
     syncSelectionMonitor();
     applyNewFileShortcut();
@@ -266,7 +261,7 @@ void AppModel::loadSettings()
         m_newFileShortcut = GlobalHotKey::Combination::fromJsonData(*data);
     m_telemetryEnabled = d.boolValue(keyTelemetry).value_or(false);
     m_scrollSettings = ScrollSettingsStore::load(d);
-    m_radialSettings = storedDocument(d, keyRadial);
+    m_radialSettings = RadialSettingsStore::load(d);
     m_preset = UsagePresets::fromRaw(d.stringValue(keyPreset).value_or(QString())).value_or(UsagePreset::everyday);
 }
 
@@ -503,13 +498,6 @@ void AppModel::setFinderMenuEnabled(bool enabled)
     setMenuPreferences(menu);
 }
 
-namespace {
-QString radialShape(const QJsonObject& settings)
-{
-    return settings.value(QStringLiteral("shape")).toString(QStringLiteral("circle"));
-}
-} // namespace
-
 void AppModel::setScrollSettings(const ScrollSettings& settings)
 {
     const bool changed = settings != m_scrollSettings;
@@ -559,18 +547,73 @@ QList<ScrollAppEntry> AppModel::scrollApps() const
     return entries;
 }
 
-void AppModel::setRadialSettings(const QJsonObject& settings)
+RadialMenuController& AppModel::radial()
+{
+    if (!m_radial) {
+        const QString own = QGuiApplication::desktopFileName();
+        m_radial = std::make_unique<RadialMenuController>(RadialMenuController::Environment::of(m_services, own),
+            RadialSettings());
+        m_radial->onLaunch = [model = QPointer<AppModel>(this)](const RadialItem& item) {
+            if (model)
+                model->launch(item);
+        };
+        connect(m_radial.get(), &RadialMenuController::startFailureChanged, this, &AppModel::radialSettingsChanged);
+    }
+    return *m_radial;
+}
+
+void AppModel::setRadialSettings(const RadialSettings& settings)
 {
     const bool changed = settings != m_radialSettings;
-    const QJsonObject previous = std::exchange(m_radialSettings, settings);
-    m_services.userDefaults->setData(keyRadial, QJsonDocument(settings).toJson(QJsonDocument::Compact));
-    const bool enabled = settings.value(QStringLiteral("isEnabled")).toBool(false);
-    if (enabled != previous.value(QStringLiteral("isEnabled")).toBool(false))
-        telemetry().send(TelemetryEvent::radialEnabled(enabled));
-    if (radialShape(settings) != radialShape(previous))
-        telemetry().send(TelemetryEvent::radialShapeChosen(radialShape(settings)));
+    const RadialSettings previous = std::exchange(m_radialSettings, settings);
+    RadialSettingsStore::save(settings, *m_services.userDefaults);
+    radial().apply(settings);
+    if (settings.isEnabled != previous.isEnabled)
+        telemetry().send(TelemetryEvent::radialEnabled(settings.isEnabled));
+    if (settings.shape != previous.shape)
+        telemetry().send(TelemetryEvent::radialShapeChosen(toRaw(settings.shape)));
     if (changed)
         emit radialSettingsChanged();
+}
+
+void AppModel::setRadialEnabled(bool enabled)
+{
+    RadialSettings settings = m_radialSettings;
+    settings.isEnabled = enabled;
+    setRadialSettings(settings);
+}
+
+std::optional<Platform::EventTaps::StartFailure> AppModel::radialStartFailure() const
+{
+    return m_radial ? m_radial->startFailure() : std::nullopt;
+}
+
+QIcon AppModel::applicationIcon(const QString& bundleIdentifier) const
+{
+    const auto url = m_services.workspace->applicationURL(bundleIdentifier);
+    return url ? RadialApplications::iconOf(*url) : QIcon();
+}
+
+QList<RadialAppEntry> AppModel::radialExcludedApps() const
+{
+    QList<RadialAppEntry> entries;
+    const auto& workspace = *m_services.workspace;
+    for (const auto& id : m_radialSettings.excludedApps) {
+        RadialAppEntry entry{.bundleIdentifier = id, .name = id};
+        if (const auto url = workspace.applicationURL(id)) {
+            entry.name = AppLauncher::displayName(workspace, *url);
+            entry.icon = RadialApplications::iconOf(*url);
+            if (entry.icon.isNull())
+                entry.icon = QIcon::fromTheme(QStringLiteral("application-x-executable"));
+            entry.isInstalled = true;
+        }
+        entries.append(entry);
+    }
+    // The set has no order of its own: names that compare equal keep the identifiers' order.
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.bundleIdentifier < b.bundleIdentifier; });
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const auto& a, const auto& b) { return StandardOrder::less(a.name, b.name); });
+    return entries;
 }
 
 void AppModel::setTelemetryEnabled(bool enabled)

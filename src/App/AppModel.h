@@ -10,8 +10,11 @@
 #include "MenuBar/MenuBarView.h"
 #include "Onboarding/OnboardingStep.h"
 #include "Platform/Services.h"
+#include "Radial/RadialMenuController.h"
+#include "RadialCore/RadialSettings.h"
 #include "ScrollCore/ScrollEngine.h"
 #include "SecurityCore/PrivacyLog.h"
+#include "Settings/RadialSettingsView.h"
 #include "Settings/ScrollSettingsView.h"
 #include "Selection/SelectionMonitor.h"
 #include "System/GlobalHotKey.h"
@@ -44,7 +47,8 @@ struct SelectionSettings {
 // The application's one model: it owns the long-lived services and holds the user's settings.
 // Every setting is written to the user defaults the moment it is set and pushed into the service
 // concerned; observers hear only of real changes. Main thread only.
-class AppModel : public QObject, public MenuBarView::Model, public ScrollSettingsView::Model {
+class AppModel : public QObject, public MenuBarView::Model, public ScrollSettingsView::Model,
+                 public RadialSettingsView::Model {
     Q_OBJECT
 public:
     // What the model does towards the user outside its own state.
@@ -123,9 +127,16 @@ public:
     QList<ScrollAppEntry> scrollApps() const override;
     std::optional<Platform::EventTaps::StartFailure> scrollStartFailure() const override { return m_scroll->startFailure(); }
     ScrollEngine& scroll() { return *m_scroll; }
-    // The radial settings document as stored; the radial menu reads it.
-    const QJsonObject& radialSettings() const { return m_radialSettings; }
-    void setRadialSettings(const QJsonObject& settings);
+    // The radial menu: every assignment is stored, applied to the controller and reported.
+    const RadialSettings& radialSettings() const override { return m_radialSettings; }
+    void setRadialSettings(const RadialSettings& settings) override;
+    QList<RadialAppEntry> radialExcludedApps() const override;
+    std::optional<Platform::EventTaps::StartFailure> radialStartFailure() const override;
+    QIcon applicationIcon(const QString& bundleIdentifier) const override;
+    std::optional<bool> radialEnabled() const override { return m_radialSettings.isEnabled; }
+    void setRadialEnabled(bool enabled) override;
+    // The radial menu's controller, made on first use with the default settings.
+    RadialMenuController& radial();
 
     bool telemetryEnabled() const { return m_telemetryEnabled; }
     void setTelemetryEnabled(bool enabled);
@@ -150,6 +161,7 @@ public:
     void createFileInFrontmostFinderWindow();
     // Brings the application to the front, or opens it.
     void launch(const QString& bundleIdentifier);
+    void launch(const RadialItem& item) { launch(item.bundleIdentifier); }
     void applyLaunchAtLoginDefaultIfNeeded();
 
     // A key is stored for the chosen provider, or the chosen provider needs none.
@@ -206,7 +218,8 @@ private:
     FinderMenuPreferences m_menuPreferences;
     ScrollSettings m_scrollSettings = ScrollSettings::defaults();
     std::unique_ptr<ScrollEngine> m_scroll;
-    QJsonObject m_radialSettings;
+    RadialSettings m_radialSettings;
+    std::unique_ptr<RadialMenuController> m_radial;
     bool m_telemetryEnabled = false;
     std::optional<OnboardingStep> m_pendingOnboardingStep;
     std::optional<GlobalHotKey::Combination> m_newFileShortcut;

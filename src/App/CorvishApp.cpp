@@ -30,6 +30,7 @@ CorvishApp::CorvishApp(AppModel& model, QObject* parent)
     connect(&m_model, &AppModel::hasCompletedOnboardingChanged, this, rebuild);
     connect(&m_model, &AppModel::menuPreferencesChanged, this, rebuild);
     connect(&m_model, &AppModel::scrollSettingsChanged, this, rebuild);
+    connect(&m_model, &AppModel::radialSettingsChanged, this, rebuild);
     connect(&m_model.permissions(), &PermissionMonitor::grantedChanged, this, rebuild);
     connect(&m_model, &AppModel::menuBarSymbolChanged, this, &CorvishApp::updateIcon);
 }

@@ -1,7 +1,7 @@
 #include "LocalActions/HeifCodec.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
+#include "Platform/OnDemandModule.h"
+
 #include <QLibrary>
 
 // HeifCodec as the application sees it: the codec lives in a module of its own, loaded on first
@@ -19,12 +19,8 @@ struct Module {
 const Module& module()
 {
     static const Module loaded = [] {
-        QStringList candidates{QStringLiteral(AMBREL_HEIF_MODULE)};
-        if (QCoreApplication::instance())
-            candidates.prepend(QCoreApplication::applicationDirPath() + QStringLiteral("/" AMBREL_HEIF_MODULE_NAME));
-        for (const QString& path : std::as_const(candidates)) {
-            if (!QFileInfo(path).isFile())
-                continue;
+        const QString path = Platform::onDemandModulePath(QStringLiteral(AMBREL_HEIF_MODULE_NAME), QStringLiteral(AMBREL_HEIF_MODULE));
+        if (!path.isEmpty()) {
             QLibrary library(path);
             Module m{reinterpret_cast<decltype(Module::canEncode)>(library.resolve("ambrelHeifCanEncode")),
                      reinterpret_cast<decltype(Module::read)>(library.resolve("ambrelHeifRead")),

@@ -110,6 +110,23 @@ void MenuBarView::rebuild()
         item->setIcon(QIcon::fromTheme(QStringLiteral("dialog-warning")));
         item->setEnabled(bool(m_environment.openSettings));
     }
+    // Until the settings window hosts its page, the radial menu is switched here too.
+    if (const auto radial = m_model.radialEnabled()) {
+        addToggle(m_menu, QStringLiteral("menu.radial"), *radial, [this](bool on) { m_model.setRadialEnabled(on); });
+        if (const auto failure = m_model.radialStartFailure(); failure && *radial) {
+            QAction* item = addButton(m_menu,
+                                      *failure == Platform::EventTaps::StartFailure::notPermitted
+                                          ? QStringLiteral("menu.radial.notPermitted")
+                                          : QStringLiteral("menu.radial.unavailable"),
+                                      [this] {
+                                          call(m_environment.openSettings);
+                                          call(m_environment.activate);
+                                      });
+            item->setProperty("symbolName", warningSymbol);
+            item->setIcon(QIcon::fromTheme(QStringLiteral("dialog-warning")));
+            item->setEnabled(bool(m_environment.openSettings));
+        }
+    }
     m_menu->addSeparator();
 
     QAction* settings = addButton(m_menu, QStringLiteral("menu.settings"), [this] {

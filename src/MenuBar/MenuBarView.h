@@ -40,6 +40,11 @@ public:
         virtual void setScrollEnabled(bool enabled) = 0;
         // Why smooth scrolling, switched on, is not running; nothing while it runs.
         virtual std::optional<Platform::EventTaps::StartFailure> scrollStartFailure() const { return std::nullopt; }
+        // The radial menu's switch: none where the model has no radial menu.
+        virtual std::optional<bool> radialEnabled() const { return std::nullopt; }
+        virtual void setRadialEnabled(bool) {}
+        // Why the radial menu, switched on, is not running; nothing while it runs.
+        virtual std::optional<Platform::EventTaps::StartFailure> radialStartFailure() const { return std::nullopt; }
         // The onboarding opens next at the step that asks for the permission.
         virtual void setPendingOnboardingStep(Permission permission) = 0;
         virtual void syncSelectionMonitor() = 0;

@@ -8,6 +8,7 @@
 #include "Platform/Desktop/DesktopFinderWindows.h"
 #include "Platform/Desktop/DesktopHotKeys.h"
 #include "Platform/Desktop/DesktopKeychain.h"
+#include "Platform/Desktop/DesktopKeyboardState.h"
 #include "Platform/Desktop/DesktopKeystrokes.h"
 #include "Platform/Desktop/DesktopLoginItem.h"
 #include "Platform/Desktop/DesktopNotifications.h"
@@ -28,6 +29,7 @@
 #include "Platform/Simulated/SimulatedHotKeys.h"
 #include "Platform/Simulated/SimulatedKeystrokes.h"
 #include "Platform/Simulated/SimulatedKeychain.h"
+#include "Platform/Simulated/SimulatedKeyboardState.h"
 #include "Platform/Simulated/SimulatedLoginItem.h"
 #include "Platform/Simulated/SimulatedNotifications.h"
 #include "Platform/Simulated/SimulatedPasteboards.h"
@@ -68,6 +70,7 @@ Services makeDesktopServices(const Folders& folders)
         .eventMonitors = std::make_shared<DesktopEventMonitors>(x11),
         .keystrokes = std::make_shared<DesktopKeystrokes>(x11),
         .windowList = std::make_shared<DesktopWindowList>(x11),
+        .keyboardState = std::make_shared<DesktopKeyboardState>(x11),
     };
 }
 
@@ -94,6 +97,7 @@ Services makeSimulatedServices(const Folders& folders)
         .eventMonitors = std::make_shared<SimulatedEventMonitors>(),
         .keystrokes = std::make_shared<SimulatedKeystrokes>(),
         .windowList = std::make_shared<SimulatedWindowList>(),
+        .keyboardState = std::make_shared<SimulatedKeyboardState>(),
     };
 }
 

@@ -11,6 +11,7 @@
 #include "Platform/Folders.h"
 #include "Platform/HotKeys.h"
 #include "Platform/Keychain.h"
+#include "Platform/KeyboardState.h"
 #include "Platform/Keystrokes.h"
 #include "Platform/LoginItem.h"
 #include "Platform/Pasteboard.h"
@@ -49,6 +50,7 @@ struct Services {
     std::shared_ptr<EventMonitors> eventMonitors;
     std::shared_ptr<Keystrokes> keystrokes;
     std::shared_ptr<WindowList> windowList;
+    std::shared_ptr<KeyboardState> keyboardState;
 };
 
 // The real services of this system, storing under the given folders.

@@ -1,6 +1,6 @@
 #include "Settings/ScrollControls.h"
 
-#include "System/AppStrings.h"
+#include "Settings/SettingsForm.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -17,14 +17,11 @@
 
 #include <cmath>
 
+using SettingsForm::text;
+
 namespace {
 
 constexpr int sliderSteps = 1000;
-
-QString text(const QString& key)
-{
-    return AppStrings::string(key);
-}
 
 QLabel* secondaryTitle(const QString& key, QWidget* parent)
 {

@@ -143,9 +143,13 @@ private slots:
         ScrollSettings scroll = model->scrollSettings();
         scroll.global.preset = ScrollPreset::smooth;
         model->setScrollSettings(scroll);
-        model->setRadialSettings(QJsonObject{{"isEnabled", true}});
-        model->setRadialSettings(QJsonObject{{"isEnabled", true}, {"shape", "semicircle"}});
-        model->setRadialSettings(QJsonObject{{"isEnabled", false}, {"shape", "semicircle"}});
+        RadialSettings radial;
+        radial.isEnabled = true;
+        model->setRadialSettings(radial);
+        radial.shape = RadialShape::semicircle;
+        model->setRadialSettings(radial);
+        radial.isEnabled = false;
+        model->setRadialSettings(radial);
         model->launch(QStringLiteral("org.example.app"));
 
         auto sent = f.sent(*model);

@@ -37,6 +37,15 @@ public:
         log << QStringLiteral("scroll=%1").arg(enabled);
     }
     std::optional<Platform::EventTaps::StartFailure> scrollStartFailure() const override { return scrollFailure; }
+    std::optional<bool> radial;
+    std::optional<Platform::EventTaps::StartFailure> radialFailure;
+    std::optional<bool> radialEnabled() const override { return radial; }
+    void setRadialEnabled(bool enabled) override
+    {
+        radial = enabled;
+        log << QStringLiteral("radial=%1").arg(enabled);
+    }
+    std::optional<Platform::EventTaps::StartFailure> radialStartFailure() const override { return radialFailure; }
     void setPendingOnboardingStep(Permission permission) override { log << "pending=" + toRaw(permission); }
     void syncSelectionMonitor() override { log << QStringLiteral("sync"); }
 };
@@ -111,6 +120,7 @@ private slots:
     void scrollSwitch();
     void scrollThatCannotRunSaysWhy_data();
     void scrollThatCannotRunSaysWhy();
+    void radialSwitch();
     void settingsAndQuitHaveTheOnlyShortcuts();
     void aboutSubmenu_data();
     void aboutSubmenu();
@@ -224,6 +234,28 @@ void MenuBarViewTest::scrollSwitch()
     QVERIFY(item->isChecked());
     item->trigger();
     QCOMPARE(f.model.log, QStringList{"scroll=0"});
+}
+
+void MenuBarViewTest::radialSwitch()
+{
+    Fixture f;
+    f.build();
+    QVERIFY(!f.items().contains(QStringLiteral("menu.radial"))); // a model without the radial menu
+    f.model.radial = false;
+    f.build();
+    QStringList expected = fixedItems;
+    expected.insert(expected.indexOf(QStringLiteral("menu.scroll")) + 1, QStringLiteral("menu.radial"));
+    QCOMPARE(f.items(), expected);
+    QAction* item = f.item(QStringLiteral("menu.radial"));
+    QVERIFY(!item->isChecked());
+    item->trigger();
+    QCOMPARE(f.model.log, QStringList{"radial=1"});
+    // Switched on and not running: the line under it says why.
+    f.model.radialFailure = Platform::EventTaps::StartFailure::unavailable;
+    f.build();
+    expected.insert(expected.indexOf(QStringLiteral("menu.radial")) + 1, QStringLiteral("menu.radial.unavailable"));
+    QCOMPARE(f.items(), expected);
+    QVERIFY(f.item(QStringLiteral("menu.radial.unavailable"))->text().contains(QStringLiteral("X11")));
 }
 
 void MenuBarViewTest::scrollThatCannotRunSaysWhy_data()

@@ -47,10 +47,12 @@ QString entryName(archive_entry* entry)
 
 } // namespace
 
-std::expected<void, ArchiveExtractor::Error> DesktopArchiveExtractor::extract(const QString& archivePath,
-                                                                              const QString& destination,
-                                                                              const Limits& limits) const
+namespace {
+
+std::expected<void, ArchiveExtractor::Error> extractZip(const QString& archivePath, const QString& destination,
+                                                       const ArchiveExtractor::Limits& limits)
 {
+    using Error = ArchiveExtractor::Error;
     // The secure-symlink check looks at every component of the path written, so the
     // destination is named by its real path.
     const QString root = QFileInfo(destination).canonicalFilePath();
@@ -122,4 +124,14 @@ std::expected<void, ArchiveExtractor::Error> DesktopArchiveExtractor::extract(co
     return {};
 }
 
+} // namespace
+
 } // namespace Platform
+
+// The update module's unpacker (UpdatesModule.cpp loads it): DesktopArchiveExtractor's work.
+extern "C" Q_DECL_EXPORT void ambrelExtractArchive(const QString& archivePath, const QString& destination,
+                                                   const Platform::ArchiveExtractor::Limits& limits,
+                                                   std::expected<void, Platform::ArchiveExtractor::Error>& result)
+{
+    result = Platform::extractZip(archivePath, destination, limits);
+}

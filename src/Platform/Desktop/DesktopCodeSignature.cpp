@@ -8,9 +8,6 @@
 #include <QFile>
 #include <QSet>
 
-#include <openssl/evp.h>
-#include <openssl/pem.h>
-
 #include <sys/stat.h>
 
 #include <memory>
@@ -93,25 +90,6 @@ std::optional<QMap<QString, QByteArray>> DesktopCodeSignature::parseManifest(con
         entries.insert(path, hash);
     }
     return entries;
-}
-
-bool DesktopCodeSignature::verify(const QByteArray& publicKeyPem, const QByteArray& message, const QByteArray& signature)
-{
-    if (signature.size() != ed25519SignatureSize)
-        return false;
-    std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_mem_buf(publicKeyPem.constData(), int(publicKeyPem.size())), BIO_free);
-    if (!bio)
-        return false;
-    std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr),
-                                                           EVP_PKEY_free);
-    if (!key || EVP_PKEY_get_id(key.get()) != EVP_PKEY_ED25519)
-        return false;
-    std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-    if (!context || EVP_DigestVerifyInit(context.get(), nullptr, nullptr, nullptr, key.get()) != 1)
-        return false;
-    return EVP_DigestVerify(context.get(), reinterpret_cast<const unsigned char*>(signature.constData()),
-                            size_t(signature.size()), reinterpret_cast<const unsigned char*>(message.constData()),
-                            size_t(message.size())) == 1;
 }
 
 bool DesktopCodeSignature::satisfiesRequirement(const QString& installedBundle, const QString& candidateBundle) const

@@ -118,6 +118,7 @@ struct DesktopEventTaps::Grabber {
     // Grab thread only.
     std::set<int> grabbed;
     std::deque<Click> echoes; // posted, not yet seen back
+    std::deque<Click> unechoed; // releases still to be posted that will not come back here
     std::map<int, int> deviceKinds; // source device: 0 someone's, 1 our wheel, 2 XTest
     std::set<int> held; // swallowed buttons still down
 
@@ -269,6 +270,11 @@ struct DesktopEventTaps::Grabber {
             const bool reached = chain.run(event, Location::hid);
             if (reached && event == original) {
                 XIAllowEvents(display, e.deviceid, XIReplayDevice, e.time);
+                // A posted press that goes on to the application takes its release along: that
+                // release never comes back here, so its echo must not wait for (and mark) a later
+                // release of the user's.
+                if (event.userData != 0 && kindOf(e.sourceid) == 2 && !forgetEcho(x, false, event.userData))
+                    unechoed.push_back({x, false, event.userData}); // not posted yet
                 return;
             }
             XIAllowEvents(display, e.deviceid, XIAsyncDevice, e.time);
@@ -299,6 +305,17 @@ struct DesktopEventTaps::Grabber {
         }
         }
     }
+
+    static bool take(std::deque<Click>& list, int x, bool press, qint64 userData)
+    {
+        for (auto it = list.begin(); it != list.end(); ++it)
+            if (it->xButton == x && it->press == press && it->userData == userData) {
+                list.erase(it);
+                return true;
+            }
+        return false;
+    }
+    bool forgetEcho(int x, bool press, qint64 userData) { return take(echoes, x, press, userData); }
 
     // What a tap put in place of a kept event reaches the applications as a synthetic one.
     void replace(const TapEvent& event)
@@ -334,8 +351,11 @@ struct DesktopEventTaps::Grabber {
 
     void fakeButton(int x, bool press, qint64 userData)
     {
-        if (userData != 0)
+        // The release of a posted press that went on to the application follows it there.
+        if (userData != 0 && !(!press && take(unechoed, x, press, userData)))
             echoes.push_back({x, press, userData});
+        while (unechoed.size() > 64)
+            unechoed.pop_front();
         while (echoes.size() > 64) // an echo that never came back
             echoes.pop_front();
         XTestFakeButtonEvent(display, unsigned(x), press, CurrentTime);
