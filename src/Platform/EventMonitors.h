@@ -75,7 +75,8 @@ public:
     // handler is not called again, even for an event already queued.
     virtual void removeMonitor(Token token) = 0;
 
-    // The pointer's position now, in screen coordinates (origin bottom left, y up).
+    // The pointer's position now, in screen coordinates (origin bottom left, y up); inside a global
+    // monitor's handler, where it was at that event (and the modifiers likewise).
     virtual QPointF pointerLocation() const = 0;
     // The modifier keys held now.
     virtual ModifierFlags modifierFlags() const = 0;

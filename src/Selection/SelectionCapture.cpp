@@ -96,40 +96,13 @@ void SelectionCapture::capture(std::optional<QPointF> fallbackAnchor, QObject* r
     copyViaPasteboard(receiver, finish(QStringLiteral("pasteboard")));
 }
 
-void SelectionCapture::notePress()
-{
-    m_bufferAtPress = m_services.pasteboards->selectionBufferChangeCount();
-}
-
 void SelectionCapture::readSelectionBuffer(QObject* receiver, TextDone done) const
 {
-    auto boards = m_services.pasteboards;
     QPointer<QObject> alive(receiver);
-    auto deliver = [alive, receiver, done](std::optional<QString> text) {
+    m_services.pasteboards->readSelectionBuffer(QCoreApplication::instance(), [alive, receiver, done](std::optional<QString> text) {
         if (alive || !receiver)
             done(std::move(text));
-    };
-    // A buffer nobody took since the press holds an earlier selection, not this one.
-    const std::optional<qint64> mark = m_bufferAtPress;
-    auto fresh = [boards, mark] { return !mark || boards->selectionBufferChangeCount() != *mark; };
-    auto read = [boards, deliver] { boards->readSelectionBuffer(QCoreApplication::instance(), deliver); };
-    if (fresh())
-        return read();
-    auto* poll = new QTimer(QCoreApplication::instance());
-    poll->setInterval(10);
-    const auto deadline = std::chrono::steady_clock::now() + bufferWait;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, fresh, read, deliver, deadline] {
-        if (fresh()) {
-            poll->deleteLater();
-            poll->stop();
-            read();
-        } else if (std::chrono::steady_clock::now() >= deadline) {
-            poll->deleteLater();
-            poll->stop();
-            deliver(std::nullopt);
-        }
     });
-    poll->start();
 }
 
 void SelectionCapture::copyViaPasteboard(QObject* receiver, TextDone done) const

@@ -39,12 +39,6 @@ public:
     void capture(std::optional<QPointF> fallbackAnchor, QObject* receiver, Done done) const;
 
     std::chrono::milliseconds copyWait = defaultCopyWait;
-    // How long a capture waits for the application to fill the selection buffer after the press
-    // when it has not yet (a busy application handles the mouse-up late).
-    std::chrono::milliseconds bufferWait{300};
-
-    // A left mouse-down: only a selection buffer filled after it is the selection of this press.
-    void notePress();
 
 private:
     using TextDone = std::function<void(std::optional<QString>)>;
@@ -53,5 +47,4 @@ private:
 
     Platform::Services m_services;
     PrivacyLog::Logger m_logger;
-    std::optional<qint64> m_bufferAtPress;
 };

@@ -179,7 +179,6 @@ bool SelectionMonitor::belongsToPanels(const QWindow* window) const
 void SelectionMonitor::handlePress(const InputEvent& event)
 {
     if (event.type == Platform::leftMouseDown) {
-        m_capture.notePress();
         m_mouseDown = m_services.eventMonitors->pointerLocation();
         m_hasNotedDrag = false;
         m_draggedWindow = {};

@@ -1,6 +1,7 @@
 #include "DesktopFixture.h"
 
 #include <QDeadlineTimer>
+#include <QRegularExpression>
 #include <QTest>
 
 DesktopFixture::~DesktopFixture()
@@ -36,9 +37,11 @@ QProcess* DesktopFixture::start(const QString& program, const QStringList& argum
     return raw;
 }
 
-QProcess* DesktopFixture::startTargetApp(const QStringList& arguments)
+QProcess* DesktopFixture::startTargetApp(const QStringList& arguments, const QHash<QString, QString>& added)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (auto it = added.begin(); it != added.end(); ++it)
+        environment.insert(it.key(), it.value());
     environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     return start(QStringLiteral(AMBREL_TARGET_APP), arguments, environment, "ready");
@@ -102,4 +105,28 @@ QByteArray DesktopFixture::run(const QString& program, const QStringList& argume
 bool DesktopFixture::xdotool(const QStringList& arguments)
 {
     return !run(QStringLiteral("xdotool"), arguments).isNull();
+}
+
+std::optional<QRect> DesktopFixture::clientGeometry(const QString& title)
+{
+    return windowGeometry({QStringLiteral("-name"), title});
+}
+
+std::optional<QRect> DesktopFixture::clientGeometry(quintptr window)
+{
+    return windowGeometry({QStringLiteral("-id"), QString::number(window)});
+}
+
+std::optional<QRect> DesktopFixture::windowGeometry(const QStringList& which)
+{
+    const QString info = QString::fromUtf8(run(QStringLiteral("xwininfo"), which));
+    auto value = [&](const char* key) -> std::optional<int> {
+        const auto m = QRegularExpression(QStringLiteral("%1:\\s+(-?\\d+)").arg(QLatin1String(key))).match(info);
+        return m.hasMatch() ? std::optional(m.captured(1).toInt()) : std::nullopt;
+    };
+    const auto x = value("Absolute upper-left X"), y = value("Absolute upper-left Y");
+    const auto w = value("Width"), h = value("Height");
+    if (!x || !y || !w || !h)
+        return std::nullopt;
+    return QRect(*x, *y, *w, *h);
 }

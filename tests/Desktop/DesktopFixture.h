@@ -7,6 +7,9 @@
 #include <QStringList>
 
 #include <QHash>
+#include <QRect>
+
+#include <optional>
 
 #include <memory>
 #include <vector>
@@ -20,8 +23,9 @@ public:
     // Starts a program; with a ready line, waits until it prints that line (at most 10 s).
     QProcess* start(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment = {},
                     const QByteArray& readyLine = {});
-    // The Qt target application with accessibility on, once its window is up.
-    QProcess* startTargetApp(const QStringList& arguments = {});
+    // The Qt target application with accessibility on, once its window is up; `environment` is
+    // added to ours.
+    QProcess* startTargetApp(const QStringList& arguments = {}, const QHash<QString, QString>& environment = {});
     // The GTK entry, once its window is up.
     QProcess* startGtkEntry(const QString& text);
     void stopAll();
@@ -33,8 +37,13 @@ public:
     // Runs a tool to its end (at most 10 s); its standard output, or a null array when it failed.
     static QByteArray run(const QString& program, const QStringList& arguments);
     static bool xdotool(const QStringList& arguments);
+    // Where the window manager shows the contents of the window with this title (xwininfo), in
+    // screen pixels; none while there is no such window.
+    static std::optional<QRect> clientGeometry(const QString& title);
+    static std::optional<QRect> clientGeometry(quintptr window);
 
 private:
+    static std::optional<QRect> windowGeometry(const QStringList& which);
     std::vector<std::unique_ptr<QProcess>> m_processes;
     QHash<QProcess*, QByteArray> m_output;
 };

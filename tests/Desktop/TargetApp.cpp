@@ -1,10 +1,13 @@
 // A small application to select text in: a line edit, a text edit and a password field. It
 // prints every change of their contents on standard output ("line: ...", "text: ...") so that a
-// test can see what was written into it.
+// test can see what was written into it. With --own-clipboard it shows no window and holds the
+// clipboard instead, in several formats, as a user's clipboard would be.
 #include <QApplication>
+#include <QClipboard>
 #include <QCommandLineParser>
 #include <QFormLayout>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTextEdit>
 #include <QWidget>
 
@@ -18,8 +21,20 @@ int main(int argc, char** argv)
     const QCommandLineOption text(QStringLiteral("text"), QStringLiteral("Text of the text edit."), QStringLiteral("text"));
     const QCommandLineOption title(QStringLiteral("title"), QStringLiteral("Window title."), QStringLiteral("title"),
                                    QStringLiteral("Ambrel test target"));
-    parser.addOptions({line, text, title});
+    const QCommandLineOption ownClipboard(QStringLiteral("own-clipboard"), QStringLiteral("Hold the clipboard, show no window."));
+    parser.addOptions({line, text, title, ownClipboard});
     parser.process(app);
+
+    if (parser.isSet(ownClipboard)) {
+        auto* mime = new QMimeData;
+        mime->setText(QStringLiteral("the user's own"));
+        mime->setHtml(QStringLiteral("<b>the user's own</b>"));
+        mime->setData(QStringLiteral("application/x-ambrel-test"), QByteArray("\x00\x01\x02\xff binary", 11));
+        QGuiApplication::clipboard()->setMimeData(mime, QClipboard::Clipboard);
+        std::printf("ready\n");
+        std::fflush(stdout);
+        return app.exec();
+    }
 
     QWidget window;
     window.setWindowTitle(parser.value(title));

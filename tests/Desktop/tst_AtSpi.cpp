@@ -156,6 +156,35 @@ private slots:
                      QStringLiteral("again"));
     }
 
+    void scaledApplicationAnswersInScreenPixels()
+    {
+        DesktopAccessibility ax(X11Connection::shared());
+        const QString title = QStringLiteral("scaled target");
+        QProcess* app = m_fixture.startTargetApp({QStringLiteral("--line"), QStringLiteral("a 12*(3+4) b"), QStringLiteral("--title"), title},
+                                                 {{QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2")}});
+        QVERIFY(app);
+        QTRY_VERIFY(ax.focusedElement().has_value());
+        const AccessibilityElement line = *ax.focusedElement();
+        std::optional<QRect> window;
+        QTRY_VERIFY((window = DesktopFixture::clientGeometry(title)).has_value());
+        // The application counts in halves of a pixel; its field lies where it is on screen.
+        const auto frame = ax.rectAttribute(line, QStringLiteral("AXFrame"));
+        QVERIFY(frame);
+        QVERIFY2(QRectF(*window).contains(*frame),
+                 qPrintable(QStringLiteral("field %1,%2 %3x%4 outside the window %5,%6 %7x%8")
+                                .arg(frame->x()).arg(frame->y()).arg(frame->width()).arg(frame->height())
+                                .arg(window->x()).arg(window->y()).arg(window->width()).arg(window->height())));
+        QVERIFY(m_client->setSelection({line.service, line.path}, 2, 10));
+        QTRY_COMPARE(ax.rangeAttribute(line, QStringLiteral("AXSelectedTextRange")).value_or(TextRange()), (TextRange{2, 8}));
+        const auto bounds = ax.boundsForRange(line, TextRange{2, 8});
+        QVERIFY(bounds && frame->contains(bounds->center()));
+        // An unscaled line edit's text is about 15 pixels high.
+        QVERIFY2(bounds->height() > 22, qPrintable(QString::number(bounds->height())));
+        const auto at = ax.elementAt(frame->center());
+        QVERIFY(at);
+        QCOMPARE(*at, line);
+    }
+
     void accessibilityServiceCountsUtf16OnGtk()
     {
         DesktopAccessibility ax(X11Connection::shared());

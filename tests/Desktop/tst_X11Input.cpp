@@ -94,6 +94,19 @@ private slots:
         const auto release = events(spy, Kind::buttonRelease).first();
         QCOMPARE(release.position, QPoint(340, 300));
         QVERIFY(!release.leftButtonHeld);
+
+        // A handler asking where the pointer is gets its event's moment, not the release point
+        // the pointer has reached by then: the toolbar measures a drag's travel that way.
+        DesktopEventMonitors monitors(m_x);
+        QList<QPointF> asked, carried;
+        QVERIFY(monitors.addGlobalMonitor(leftMouseDown | leftMouseUp, [&](const InputEvent& e) {
+            asked << monitors.pointerLocation();
+            carried << e.location;
+        }));
+        QVERIFY(xdotool(QStringLiteral("mousemove 300 300 mousedown 1 mousemove_relative 40 0 mouseup 1")));
+        QTRY_COMPARE(asked.size(), 2);
+        QCOMPARE(asked, carried);
+        QCOMPARE(asked.at(1).x() - asked.at(0).x(), 40.0);
     }
 
     void clicksKeysAndWheel()

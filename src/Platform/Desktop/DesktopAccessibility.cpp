@@ -6,6 +6,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <cmath>
+
 namespace Platform {
 namespace {
 
@@ -128,6 +130,43 @@ std::optional<AtSpiClient::Element> DesktopAccessibility::application(qint64 pro
     return app;
 }
 
+double DesktopAccessibility::scale(const Element& e) const
+{
+    const auto known = m_scales.constFind(e.service);
+    if (known != m_scales.constEnd())
+        return *known;
+    const AtSpiClient* c = client();
+    const auto pid = c ? c->processID(e.service) : std::nullopt;
+    if (!pid || !m_windows)
+        return 1.0;
+    // The widest showing window on the bus against the widest window of the process on screen.
+    int logical = 0;
+    for (const Element& top : c->children({e.service, QStringLiteral("/org/a11y/atspi/accessible/root")})) {
+        const auto states = c->states(top);
+        const auto extents = c->extents(top);
+        if (states && has(*states, AtSpiClient::stateShowing) && extents)
+            logical = std::max(logical, extents->width());
+    }
+    int device = 0;
+    for (const auto& window : m_windows->stacking())
+        if (window.processID == *pid)
+            device = std::max(device, window.frame.width());
+    if (logical <= 0 || device <= 0)
+        return 1.0; // not known yet: asked again next time
+    // Window decorations make the screen's frame a little wider: quarter steps.
+    const double ratio = std::max(1.0, std::round(double(device) / double(logical) * 4.0) / 4.0);
+    m_scales.insert(e.service, ratio);
+    return ratio;
+}
+
+QRectF DesktopAccessibility::toScreen(const Element& e, const QRect& r) const
+{
+    const double s = scale(e);
+    if (s == 1.0)
+        return fromDevice(r);
+    return fromDevice(QRect(QPoint(qRound(r.x() * s), qRound(r.y() * s)), QSize(qRound(r.width() * s), qRound(r.height() * s))));
+}
+
 std::optional<qint64> DesktopAccessibility::processAt(QPoint devicePoint) const
 {
     const auto clients = m_windows->stacking();
@@ -149,10 +188,14 @@ std::expected<AccessibilityElement, Accessibility::Failure> DesktopAccessibility
     auto app = application(*pid);
     if (!app)
         return std::unexpected(Failure::noValue);
-    auto found = c->at(*app, device);
+    auto at = [&](const Element& application) {
+        const double s = scale(application);
+        return c->at(application, s == 1.0 ? device : (QPointF(device) / s).toPoint());
+    };
+    auto found = at(*app);
     if (!found && lastFailure() == Failure::invalidElement) {
         app = application(*pid, true);
-        found = app ? c->at(*app, device) : std::nullopt;
+        found = app ? at(*app) : std::nullopt;
     }
     if (!found)
         return std::unexpected(Failure::noValue);
@@ -311,7 +354,7 @@ std::expected<QRectF, Accessibility::Failure> DesktopAccessibility::rectAttribut
     const auto frame = c->extents(element(handle));
     if (!frame)
         return std::unexpected(lastFailure());
-    return fromDevice(*frame);
+    return toScreen(element(handle), *frame);
 }
 
 std::expected<AccessibilityElement, Accessibility::Failure> DesktopAccessibility::elementAttribute(
@@ -364,7 +407,7 @@ std::expected<QRectF, Accessibility::Failure> DesktopAccessibility::boundsForRan
     const auto bounds = c->rangeExtents(e, start, end);
     if (!bounds)
         return std::unexpected(lastFailure());
-    return fromDevice(*bounds);
+    return toScreen(e, *bounds);
 }
 
 std::expected<bool, Accessibility::Failure> DesktopAccessibility::isAttributeSettable(const AccessibilityElement& handle,

@@ -59,6 +59,10 @@ private:
     std::expected<QPair<int, int>, Failure> selection(const Element& e) const;
     std::expected<TextRange, Failure> toUtf16(const Element& e, int start, int end) const;
     std::optional<qint64> processAt(QPoint devicePoint) const;
+    // Device pixels per unit of the application's own coordinates: more than 1 for one scaled
+    // by its toolkit (QT_SCALE_FACTOR, GDK_SCALE), which reports logical coordinates.
+    double scale(const Element& e) const;
+    QRectF toScreen(const Element& e, const QRect& applicationRect) const;
     // The application of a process on the bus, remembered: finding it asks every application.
     std::optional<Element> application(qint64 processID, bool fresh = false) const;
 
@@ -67,6 +71,7 @@ private:
     mutable std::optional<AtSpiClient> m_client;
     mutable QHash<QString, AtSpiClient::Units> m_units; // by service
     mutable QHash<qint64, Element> m_applications;      // by process id
+    mutable QHash<QString, double> m_scales;            // by service
 };
 
 } // namespace Platform

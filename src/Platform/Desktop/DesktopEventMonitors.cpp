@@ -103,8 +103,13 @@ DesktopEventMonitors::DesktopEventMonitors(std::shared_ptr<X11Connection> connec
         // Our own windows get their events through the local monitors.
         const bool ours = event.type == keyDown ? QGuiApplication::focusWindow() != nullptr
                                                 : overOwnWindow(QPointF(raw.position) / pixelRatio());
-        if (!ours)
+        if (!ours) {
+            // Handlers asking where the pointer is "now" get the event's moment: by the time a
+            // fast drag's press is delivered, the pointer may already be at the release point.
+            m_delivering = event;
             m_monitors.deliver(false, event);
+            m_delivering.reset();
+        }
     });
 }
 
@@ -226,11 +231,15 @@ bool DesktopEventMonitors::eventFilter(QObject* watched, QEvent* event)
 
 QPointF DesktopEventMonitors::pointerLocation() const
 {
+    if (m_delivering)
+        return m_delivering->location;
     return m_raw ? fromX(m_raw->pointer()) : QPointF();
 }
 
 ModifierFlags DesktopEventMonitors::modifierFlags() const
 {
+    if (m_delivering)
+        return m_delivering->modifiers;
     return m_raw ? flags(m_raw->modifiers()) : ModifierFlags();
 }
 

@@ -41,6 +41,7 @@ private:
     std::shared_ptr<X11Connection> m_x;
     std::unique_ptr<X11GlobalInput> m_raw;
     MonitorRegistry m_monitors;
+    std::optional<InputEvent> m_delivering; // the global event being handed out
     bool m_filtering = false;
 };
 

@@ -1,0 +1,387 @@
+// The selection toolbar on the real desktop: its controller on the desktop services, real Qt,
+// GTK and terminal applications, the user's input through xdotool (press, moves, release), the
+// toolbar's own windows pressed the same way, and the clipboard read back with xclip.
+#include "DesktopFixture.h"
+
+#include "Platform/Desktop/AtSpiClient.h"
+#include "Platform/Services.h"
+#include "Selection/SelectionMonitor.h"
+#include "Selection/SelectionToolbarView.h"
+#include "Selection/TextWriteBack.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+
+#include <csignal>
+
+using namespace Platform;
+
+namespace {
+
+// The lines the selection classes log, to wait on a decision that shows nothing.
+QStringList& logLines()
+{
+    static QStringList lines;
+    return lines;
+}
+
+QtMessageHandler previousHandler = nullptr;
+
+void collect(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (context.category && QByteArray(context.category).startsWith("com.corvish.app.Selection"))
+        logLines().append(message);
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+
+using Clipboard = QMap<QByteArray, QByteArray>; // target → bytes
+
+} // namespace
+
+class tst_Toolbar : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_root;
+    Services m_services;
+    std::unique_ptr<SelectionMonitor> m_monitor;
+    std::optional<AtSpiClient> m_atspi;
+    DesktopFixture m_fixture;
+    QProcess* m_qt = nullptr;
+    QProcess* m_gtk = nullptr;
+    QProcess* m_xterm = nullptr;
+    qint64 m_xtermChild = 0;
+    qsizetype m_logFrom = 0;
+    int m_presentations = 0;
+
+    std::optional<AtSpiClient::Element> focusedIn(qint64 pid)
+    {
+        const auto app = m_atspi->application(pid);
+        return app ? m_atspi->focused(*app) : std::nullopt;
+    }
+
+    // Brings a window to the front and waits until the toolbar has heard of the switch: a notice
+    // read late would dismiss the selection made next.
+    bool activate(const QString& title, qint64 pid)
+    {
+        const auto front = m_services.workspace->frontmostApplication();
+        if (front && front->processID == pid)
+            return true;
+        bool heard = false;
+        QObject context;
+        connect(m_services.workspace.get(), &Workspace::applicationActivated, &context,
+                [&](const ApplicationInfo& app) { heard = heard || app.processID == pid; });
+        if (!DesktopFixture::xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--name"),
+                                      QStringLiteral("^%1$").arg(title), QStringLiteral("windowactivate"), QStringLiteral("--sync")}))
+            return false;
+        QElapsedTimer clock;
+        clock.start();
+        while (!heard && clock.elapsed() < 10000)
+            QTest::qWait(5);
+        return heard;
+    }
+
+    // Presses at `from`, moves right in four steps, releases at `to`: a user's drag.
+    bool drag(QPoint from, QPoint to)
+    {
+        m_presentations = m_monitor->presentationCount();
+        QStringList args{QStringLiteral("mousemove"), QString::number(from.x()), QString::number(from.y()),
+                         QStringLiteral("mousedown"), QStringLiteral("1")};
+        const int steps = 4;
+        for (int i = 0; i < steps; ++i)
+            args << QStringLiteral("mousemove_relative") << QStringLiteral("--")
+                 << QString::number((to.x() - from.x()) / steps) << QString::number((to.y() - from.y()) / steps);
+        args << QStringLiteral("mousemove") << QString::number(to.x()) << QString::number(to.y()) << QStringLiteral("mouseup")
+             << QStringLiteral("1");
+        return DesktopFixture::xdotool(args);
+    }
+
+    // Drags across the whole text of a focused field, from just inside its first character to
+    // past its last.
+    bool dragAcrossText(const AtSpiClient::Element& field)
+    {
+        const auto count = m_atspi->characterCount(field);
+        if (!count || *count == 0)
+            return false;
+        const auto first = m_atspi->rangeExtents(field, 0, 1);
+        const auto last = m_atspi->rangeExtents(field, *count - 1, *count);
+        if (!first || !last)
+            return false;
+        return drag(QPoint(first->left() + 1, first->center().y()), QPoint(last->right() + 6, last->center().y()));
+    }
+
+    // A toolbar shown for the last drag (not one still up from before).
+    bool toolbarShown() const
+    {
+        auto& panel = m_monitor->panel();
+        return m_monitor->presentationCount() > m_presentations && panel.isVisible() && qobject_cast<SelectionToolbarView*>(panel.content()) && panel.windowHandle()
+            && panel.windowHandle()->isExposed();
+    }
+
+    // Presses a toolbar button as the user would: a click on its middle.
+    bool press(const QString& actionID)
+    {
+        auto* button = m_monitor->panel().findChild<QAbstractButton*>(actionID);
+        if (!button || !button->isVisible())
+            return false;
+        // Where the window really is on screen, which Qt may learn a moment later.
+        const auto panel = DesktopFixture::clientGeometry(m_monitor->panel().winId());
+        if (!panel)
+            return false;
+        const QPoint middle = panel->topLeft() + button->mapTo(&m_monitor->panel(), button->rect().center());
+        return DesktopFixture::xdotool({QStringLiteral("mousemove"), QString::number(middle.x()), QString::number(middle.y()),
+                                        QStringLiteral("click"), QStringLiteral("1")});
+    }
+
+    // Reads a selection target without blocking our event loop (we may be the one serving it).
+    std::optional<QByteArray> readSelection(const QString& selection, const QString& target)
+    {
+        QProcess* xclip = m_fixture.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), selection,
+                                                                   QStringLiteral("-t"), target});
+        if (!xclip)
+            return std::nullopt;
+        QElapsedTimer clock;
+        clock.start();
+        while (xclip->state() != QProcess::NotRunning && clock.elapsed() < 10000)
+            QTest::qWait(5);
+        if (xclip->state() != QProcess::NotRunning || xclip->exitCode() != 0)
+            return std::nullopt;
+        return xclip->readAllStandardOutput();
+    }
+
+    // Every format of the clipboard with its bytes, the ones describing it left out.
+    std::optional<Clipboard> clipboard()
+    {
+        const auto targets = readSelection(QStringLiteral("clipboard"), QStringLiteral("TARGETS"));
+        if (!targets)
+            return std::nullopt;
+        Clipboard out;
+        for (const QByteArray& t : targets->split('\n')) {
+            const QByteArray target = t.trimmed();
+            if (target.isEmpty() || target == "TARGETS" || target == "MULTIPLE" || target == "TIMESTAMP"
+                || target == "SAVE_TARGETS")
+                continue;
+            const auto bytes = readSelection(QStringLiteral("clipboard"), QString::fromLatin1(target));
+            if (!bytes)
+                return std::nullopt;
+            out.insert(target, *bytes);
+        }
+        return out;
+    }
+
+    // Waits until the monitor has logged one of these lines since `from`; the line found.
+    QString waitForLog(qsizetype from, const QStringList& lines, int timeoutMs = 5000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < timeoutMs) {
+            for (qsizetype i = from; i < logLines().size(); ++i)
+                for (const QString& l : lines)
+                    if (logLines().at(i).startsWith(l))
+                        return l;
+            QTest::qWait(5);
+        }
+        return {};
+    }
+
+    // A drag across the first line of the terminal, which shows "pick me please".
+    bool dragInXterm()
+    {
+        if (!activate(QStringLiteral("ambrel-xterm"), m_xterm->processId()))
+            return false;
+        const auto area = DesktopFixture::clientGeometry(QStringLiteral("ambrel-xterm"));
+        if (!area)
+            return false;
+        // 40 columns and 4 rows inside a border of 2 pixels.
+        const double cell = (area->width() - 4) / 40.0;
+        const double row = (area->height() - 4) / 4.0;
+        const int y = area->top() + 2 + int(row / 2);
+        return drag(QPoint(area->left() + 2 + int(cell / 2) - 1, y), QPoint(area->left() + 2 + int(cell * 14.5), y));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("com.corvish.app.*.info=true"));
+        previousHandler = qInstallMessageHandler(collect);
+        QVERIFY(m_root.isValid());
+        m_services = makeDesktopServices(Folders::under(m_root.path()));
+        // The permission's prompt switches accessibility on for the session.
+        m_services.permissions->promptForAccessibility();
+        QTRY_VERIFY_WITH_TIMEOUT(m_services.accessibility->isTrusted(), 5000);
+        m_atspi = AtSpiClient::connect(3000);
+        QVERIFY2(m_atspi, "no accessibility bus");
+
+        m_qt = m_fixture.startTargetApp({QStringLiteral("--line"), QStringLiteral("12*(3+4)")});
+        QVERIFY(m_qt);
+        m_gtk = m_fixture.startGtkEntry(QStringLiteral("copied from gtk"));
+        QVERIFY(m_gtk);
+        const QString pidFile = m_root.path() + QStringLiteral("/xterm-child.pid");
+        m_xterm = m_fixture.start(QStringLiteral("xterm"),
+                                  {QStringLiteral("-title"), QStringLiteral("ambrel-xterm"), QStringLiteral("-geometry"),
+                                   QStringLiteral("40x4+700+100"), QStringLiteral("-e"), QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                                   QStringLiteral("echo $$ > '%1'; echo 'pick me please'; exec sleep 600").arg(pidFile)});
+        QVERIFY(m_xterm);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile(pidFile).size() > 0, 10000);
+        QFile f(pidFile);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        m_xtermChild = f.readAll().trimmed().toLongLong();
+        QVERIFY(m_xtermChild > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(DesktopFixture::clientGeometry(QStringLiteral("ambrel-xterm")).has_value(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_atspi->application(m_gtk->processId()).has_value(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_atspi->application(m_qt->processId()).has_value(), 10000);
+
+        m_monitor = std::make_unique<SelectionMonitor>(m_services);
+        m_monitor->start();
+        QVERIFY(m_monitor->isEnabled());
+
+    }
+
+    void init() { m_logFrom = logLines().size(); }
+
+    // What the toolbar decided, to read beside a failure.
+    void cleanup()
+    {
+        if (!QTest::currentTestFailed())
+            return;
+        for (qsizetype i = m_logFrom; i < logLines().size(); ++i)
+            qWarning("toolbar: %s", qPrintable(logLines().at(i)));
+        qWarning("primary selection: %s", readSelection(QStringLiteral("primary"), QStringLiteral("UTF8_STRING"))
+                                              .value_or("(none)").constData());
+    }
+
+    void cleanupTestCase()
+    {
+        m_monitor.reset();
+        m_fixture.stopAll();
+        qInstallMessageHandler(previousHandler);
+    }
+
+    void calculateAndReplaceInAQtLineEdit()
+    {
+        QVERIFY(activate(QStringLiteral("Ambrel test target"), m_qt->processId()));
+        std::optional<AtSpiClient::Element> line;
+        QTRY_VERIFY_WITH_TIMEOUT((line = focusedIn(m_qt->processId())).has_value()
+                                     && m_atspi->role(*line) != std::optional<uint>(AtSpiClient::rolePasswordText),
+                                 10000);
+        QVERIFY(dragAcrossText(*line));
+        QTRY_VERIFY_WITH_TIMEOUT(toolbarShown(), 5000);
+        QCOMPARE(m_monitor->currentSnapshot()->selectedText, std::optional<QString>(QStringLiteral("12*(3+4)")));
+
+        // Beside the selection on screen: just above or below it, overlapping it across.
+        const auto selection = m_atspi->rangeExtents(*line, 0, 8);
+        QVERIFY(selection);
+        auto beside = [&](const std::optional<QRect>& bar) {
+            if (!bar)
+                return false;
+            const int gap = bar->bottom() < selection->top() ? selection->top() - bar->bottom() : bar->top() - selection->bottom();
+            return gap >= 0 && gap < 60 && bar->left() <= selection->right() && bar->right() >= selection->left();
+        };
+        std::optional<QRect> bar;
+        QTRY_VERIFY2_WITH_TIMEOUT(beside(bar = DesktopFixture::clientGeometry(m_monitor->panel().winId())),
+                                  qPrintable(QStringLiteral("toolbar %1,%2 %3x%4, selection %5,%6 %7x%8")
+                                                 .arg(bar ? bar->x() : -1).arg(bar ? bar->y() : -1)
+                                                 .arg(bar ? bar->width() : -1).arg(bar ? bar->height() : -1)
+                                                 .arg(selection->x()).arg(selection->y()).arg(selection->width())
+                                                 .arg(selection->height())),
+                                  5000);
+
+        QVERIFY(press(QStringLiteral("text.calculate")));
+        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<SelectionResultView*>(m_monitor->panel().content()), 5000);
+        QCOMPARE(readSelection(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")), std::optional<QByteArray>("84"));
+
+        // The result goes back in place of the selection through Accessibility: no paste.
+        QVERIFY(m_monitor->currentElement() && m_monitor->currentSnapshot());
+        const qint64 clipboardChanges = m_services.pasteboards->general()->changeCount();
+        TextWriteBack writer(m_services);
+        std::optional<TextWriteBack::Outcome> outcome;
+        writer.write(QStringLiteral("84"), TextWriteBack::Mode::replace, m_monitor->currentElement(),
+                     *m_monitor->currentSnapshot(), this, [&](TextWriteBack::Outcome o) { outcome = o; });
+        QTRY_VERIFY(outcome.has_value());
+        QCOMPARE(*outcome, TextWriteBack::Outcome::written);
+        QVERIFY(m_fixture.waitForLine(m_qt, "line: 84"));
+        QCOMPARE(m_services.pasteboards->general()->changeCount(), clipboardChanges);
+    }
+
+    void aPasswordFieldShowsNothing()
+    {
+        QVERIFY(activate(QStringLiteral("Ambrel test target"), m_qt->processId()));
+        QTRY_VERIFY_WITH_TIMEOUT(focusedIn(m_qt->processId()).has_value(), 10000);
+        // Line edit, text edit, password field.
+        QVERIFY(DesktopFixture::xdotool({QStringLiteral("key"), QStringLiteral("Tab"), QStringLiteral("Tab")}));
+        std::optional<AtSpiClient::Element> password;
+        QTRY_VERIFY_WITH_TIMEOUT((password = focusedIn(m_qt->processId())).has_value()
+                                     && m_atspi->role(*password) == std::optional<uint>(AtSpiClient::rolePasswordText),
+                                 10000);
+        const auto field = m_atspi->extents(*password);
+        QVERIFY(field);
+        const qsizetype from = logLines().size();
+        QVERIFY(drag(QPoint(field->left() + 4, field->center().y()), QPoint(field->left() + 60, field->center().y())));
+        const QString decision = waitForLog(from, {QStringLiteral("Selection ignored: secure input field"),
+                                                   QStringLiteral("Nothing selected under the press"),
+                                                   QStringLiteral("Showing toolbar")});
+        QVERIFY2(!decision.isEmpty(), "the mouse-up was never decided");
+        QVERIFY2(decision != QStringLiteral("Showing toolbar"), "a toolbar for a password");
+        QVERIFY(!m_monitor->panel().isVisible());
+    }
+
+    void copyFromAGtkEntry()
+    {
+        QVERIFY(activate(QStringLiteral("Ambrel GTK target"), m_gtk->processId()));
+        std::optional<AtSpiClient::Element> entry;
+        QTRY_VERIFY_WITH_TIMEOUT((entry = focusedIn(m_gtk->processId())).has_value(), 10000);
+        QVERIFY(dragAcrossText(*entry));
+        QTRY_VERIFY_WITH_TIMEOUT(toolbarShown(), 5000);
+        QCOMPARE(m_monitor->currentSnapshot()->selectedText, std::optional<QString>(QStringLiteral("copied from gtk")));
+        QVERIFY(press(QStringLiteral("text.copy")));
+        QTRY_COMPARE_WITH_TIMEOUT(readSelection(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")),
+                                  std::optional<QByteArray>("copied from gtk"), 5000);
+    }
+
+    void aCaptureLeavesTheClipboardAsItWas()
+    {
+        // The user's clipboard, held by another program in several formats.
+        QProcess* owner = m_fixture.startTargetApp({QStringLiteral("--own-clipboard")});
+        QVERIFY(owner);
+        std::optional<Clipboard> before;
+        QTRY_VERIFY_WITH_TIMEOUT((before = clipboard()) && before->contains("application/x-ambrel-test"), 10000);
+        QVERIFY(before->size() >= 3);
+
+        // A terminal: no Accessibility, read from the primary selection. And a GTK entry.
+        QVERIFY(dragInXterm());
+        QTRY_VERIFY_WITH_TIMEOUT(toolbarShown(), 5000);
+        QVERIFY(m_monitor->currentSnapshot()->selectedText.value_or(QString()).startsWith(QStringLiteral("pick me")));
+        QCOMPARE(clipboard(), before);
+
+        QVERIFY(activate(QStringLiteral("Ambrel GTK target"), m_gtk->processId()));
+        std::optional<AtSpiClient::Element> entry;
+        QTRY_VERIFY_WITH_TIMEOUT((entry = focusedIn(m_gtk->processId())).has_value(), 10000);
+        QVERIFY(dragAcrossText(*entry));
+        QTRY_VERIFY_WITH_TIMEOUT(toolbarShown(), 5000);
+        QCOMPARE(clipboard(), before);
+        QVERIFY(owner->state() == QProcess::Running);
+    }
+
+    void copyInATerminalLeavesItsProgramRunning()
+    {
+        QVERIFY(dragInXterm());
+        QTRY_VERIFY_WITH_TIMEOUT(toolbarShown(), 5000);
+        const QString selected = m_monitor->currentSnapshot()->selectedText.value_or(QString());
+        QVERIFY2(selected.startsWith(QStringLiteral("pick me")), qPrintable(selected));
+        QVERIFY(press(QStringLiteral("text.copy")));
+        QTRY_COMPARE_WITH_TIMEOUT(readSelection(QStringLiteral("clipboard"), QStringLiteral("UTF8_STRING")),
+                                  std::optional<QByteArray>(selected.toUtf8()), 5000);
+        // A copy key would have interrupted it.
+        QCOMPARE(::kill(pid_t(m_xtermChild), 0), 0);
+        QCOMPARE(m_xterm->state(), QProcess::Running);
+    }
+};
+
+QTEST_MAIN(tst_Toolbar)
+#include "tst_Toolbar.moc"
