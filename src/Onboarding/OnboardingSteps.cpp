@@ -15,6 +15,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <memory>
+
 using SettingsStyle::text;
 
 namespace {
@@ -439,7 +441,11 @@ SummaryStep::SummaryStep(std::function<void()> onFinish, std::function<void()> o
     buttons->addStretch(1);
     m_runAgain = new QPushButton(text(QStringLiteral("onboarding.done.runAgain")), this);
     m_runAgain->setObjectName(QStringLiteral("onboarding.done.runAgain"));
-    m_runAgain->setMinimumHeight(SettingsStyle::prominentButton({}, this)->sizeHint().height());
+    {
+        // As tall as the prominent button beside it; the one made to measure is not kept.
+        std::unique_ptr<QPushButton> measure(SettingsStyle::prominentButton(text(QStringLiteral("onboarding.done.finish")), nullptr));
+        m_runAgain->setMinimumHeight(measure->sizeHint().height());
+    }
     buttons->addWidget(m_runAgain);
     m_finish = SettingsStyle::prominentButton(text(QStringLiteral("onboarding.done.finish")), this);
     m_finish->setObjectName(QStringLiteral("onboarding.done.finish"));
