@@ -19,7 +19,7 @@ namespace {
 
 // A PNG written with libpng itself, so that its colour type, depth, interlacing and colour chunks
 // are exactly the case's.
-struct PngSpec {
+struct PngShape {
     int width = 96;
     int height = 64;
     int colourType = PNG_COLOR_TYPE_RGB;
@@ -46,7 +46,7 @@ int channels(int colourType)
     }
 }
 
-bool writePng(const QString& path, const PngSpec& spec)
+bool writePng(const QString& path, const PngShape& shape)
 {
     FILE* file = std::fopen(QFile::encodeName(path).constData(), "wb");
     if (!file)
@@ -59,8 +59,8 @@ bool writePng(const QString& path, const PngSpec& spec)
         return false;
     }
     png_init_io(png, file);
-    png_set_IHDR(png, info, png_uint_32(spec.width), png_uint_32(spec.height), spec.depth, spec.colourType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, png_uint_32(shape.width), png_uint_32(shape.height), shape.depth, shape.colourType,
+                 shape.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     std::vector<png_color> palette(256);
     std::vector<png_byte> alphas(256);
@@ -68,37 +68,37 @@ bool writePng(const QString& path, const PngSpec& spec)
         palette[size_t(i)] = {png_byte(i), png_byte(255 - i), png_byte((i * 7) & 0xff)};
         alphas[size_t(i)] = png_byte(i);
     }
-    if (spec.colourType == PNG_COLOR_TYPE_PALETTE)
+    if (shape.colourType == PNG_COLOR_TYPE_PALETTE)
         png_set_PLTE(png, info, palette.data(), 256);
-    if (spec.transparency) {
+    if (shape.transparency) {
         png_color_16 grey{};
         grey.gray = 40;
         grey.red = 40;
-        png_set_tRNS(png, info, alphas.data(), spec.colourType == PNG_COLOR_TYPE_PALETTE ? 256 : 0, &grey);
+        png_set_tRNS(png, info, alphas.data(), shape.colourType == PNG_COLOR_TYPE_PALETTE ? 256 : 0, &grey);
     }
-    if (spec.srgb)
+    if (shape.srgb)
         png_set_sRGB_gAMA_and_cHRM(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
-    if (spec.gammaOnly)
+    if (shape.gammaOnly)
         png_set_gAMA(png, info, 1.0 / 1.8);
-    if (spec.profile) {
+    if (shape.profile) {
         const QByteArray icc = QColorSpace(QColorSpace::DisplayP3).iccProfile();
         png_set_iCCP(png, info, "P3", 0, reinterpret_cast<png_const_bytep>(icc.constData()), png_uint_32(icc.size()));
     }
     png_write_info(png, info);
-    if (spec.depth == 16)
+    if (shape.depth == 16)
         png_set_swap(png);
-    const int bytes = spec.depth == 16 ? 2 : 1;
-    const size_t stride = size_t(spec.width) * size_t(channels(spec.colourType)) * size_t(bytes);
-    std::vector<png_byte> image(stride * size_t(spec.height));
+    const int bytes = shape.depth == 16 ? 2 : 1;
+    const size_t stride = size_t(shape.width) * size_t(channels(shape.colourType)) * size_t(bytes);
+    std::vector<png_byte> image(stride * size_t(shape.height));
     quint32 state = 7;
-    for (int y = 0; y < spec.height; ++y)
+    for (int y = 0; y < shape.height; ++y)
         for (size_t i = 0; i < stride; ++i) {
             state = state * 1664525u + 1013904223u;
             // Gradients with grain, and the alpha and palette indices busy too.
             image[size_t(y) * stride + i] = png_byte((int(i) * 3 + y * 2 + int(state >> 29)) & 0xff);
         }
-    std::vector<png_bytep> rows(size_t(spec.height));
-    for (int y = 0; y < spec.height; ++y)
+    std::vector<png_bytep> rows(size_t(shape.height));
+    for (int y = 0; y < shape.height; ++y)
         rows[size_t(y)] = image.data() + size_t(y) * stride;
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
@@ -133,7 +133,7 @@ QImage decoded(const QByteArray& jpeg)
 
 } // namespace
 
-Q_DECLARE_METATYPE(PngSpec)
+Q_DECLARE_METATYPE(PngShape)
 
 class PngToJpegTest : public QObject {
     Q_OBJECT
@@ -147,36 +147,36 @@ private slots:
 
 void PngToJpegTest::sameResultAsTheGeneralRoad_data()
 {
-    QTest::addColumn<PngSpec>("spec");
+    QTest::addColumn<PngShape>("shape");
     QTest::addColumn<int>("quality");
-    QTest::newRow("colour") << PngSpec{} << 80;
-    QTest::newRow("colour, best quality") << PngSpec{} << 100;
-    QTest::newRow("colour, worst quality") << PngSpec{} << 1;
-    QTest::newRow("with alpha") << PngSpec{.colourType = PNG_COLOR_TYPE_RGB_ALPHA} << 80;
-    QTest::newRow("with a transparent colour") << PngSpec{.transparency = true} << 80;
-    QTest::newRow("grey") << PngSpec{.colourType = PNG_COLOR_TYPE_GRAY} << 80;
-    QTest::newRow("palette") << PngSpec{.colourType = PNG_COLOR_TYPE_PALETTE} << 80;
-    QTest::newRow("palette with transparency") << PngSpec{.colourType = PNG_COLOR_TYPE_PALETTE, .transparency = true} << 80;
-    QTest::newRow("sRGB") << PngSpec{.srgb = true} << 80;
-    QTest::newRow("several bands, odd size") << PngSpec{.width = 131, .height = 333} << 75;
-    QTest::newRow("one row per band's end") << PngSpec{.width = 40, .height = 193} << 75;
-    QTest::newRow("one pixel") << PngSpec{.width = 1, .height = 1} << 80;
+    QTest::newRow("colour") << PngShape{} << 80;
+    QTest::newRow("colour, best quality") << PngShape{} << 100;
+    QTest::newRow("colour, worst quality") << PngShape{} << 1;
+    QTest::newRow("with alpha") << PngShape{.colourType = PNG_COLOR_TYPE_RGB_ALPHA} << 80;
+    QTest::newRow("with a transparent colour") << PngShape{.transparency = true} << 80;
+    QTest::newRow("grey") << PngShape{.colourType = PNG_COLOR_TYPE_GRAY} << 80;
+    QTest::newRow("palette") << PngShape{.colourType = PNG_COLOR_TYPE_PALETTE} << 80;
+    QTest::newRow("palette with transparency") << PngShape{.colourType = PNG_COLOR_TYPE_PALETTE, .transparency = true} << 80;
+    QTest::newRow("sRGB") << PngShape{.srgb = true} << 80;
+    QTest::newRow("several bands, odd size") << PngShape{.width = 131, .height = 333} << 75;
+    QTest::newRow("one row per band's end") << PngShape{.width = 40, .height = 193} << 75;
+    QTest::newRow("one pixel") << PngShape{.width = 1, .height = 1} << 80;
 }
 
 void PngToJpegTest::sameResultAsTheGeneralRoad()
 {
-    QFETCH(PngSpec, spec);
+    QFETCH(PngShape, shape);
     QFETCH(int, quality);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("p.png"));
-    QVERIFY(writePng(path, spec));
+    QVERIFY(writePng(path, shape));
     const auto streamed = PngToJpeg::convert(path, quality);
     QVERIFY(streamed);
     const QByteArray reference = generalRoad(path, quality);
     QVERIFY(!reference.isEmpty());
     const QImage ours = decoded(*streamed), theirs = decoded(reference);
     QVERIFY(!ours.isNull());
-    QCOMPARE(ours.size(), QSize(spec.width, spec.height));
+    QCOMPARE(ours.size(), QSize(shape.width, shape.height));
     QCOMPARE(ours.format(), theirs.format()); // grey stays grey, colour stays colour
     QCOMPARE(ours.colorSpace(), theirs.colorSpace());
     QVERIFY(ours == theirs); // the very same pixels
@@ -185,36 +185,36 @@ void PngToJpegTest::sameResultAsTheGeneralRoad()
 
 void PngToJpegTest::othersGoTheGeneralRoad_data()
 {
-    QTest::addColumn<PngSpec>("spec");
-    QTest::newRow("interlaced") << PngSpec{.interlaced = true};
-    QTest::newRow("16 bits") << PngSpec{.depth = 16};
-    QTest::newRow("grey with a transparent value") << PngSpec{.colourType = PNG_COLOR_TYPE_GRAY, .transparency = true};
-    QTest::newRow("grey with alpha") << PngSpec{.colourType = PNG_COLOR_TYPE_GRAY_ALPHA};
-    QTest::newRow("grey of 4 bits") << PngSpec{.colourType = PNG_COLOR_TYPE_GRAY, .depth = 4};
-    QTest::newRow("gamma without sRGB") << PngSpec{.gammaOnly = true};
-    QTest::newRow("an embedded profile") << PngSpec{.profile = true};
+    QTest::addColumn<PngShape>("shape");
+    QTest::newRow("interlaced") << PngShape{.interlaced = true};
+    QTest::newRow("16 bits") << PngShape{.depth = 16};
+    QTest::newRow("grey with a transparent value") << PngShape{.colourType = PNG_COLOR_TYPE_GRAY, .transparency = true};
+    QTest::newRow("grey with alpha") << PngShape{.colourType = PNG_COLOR_TYPE_GRAY_ALPHA};
+    QTest::newRow("grey of 4 bits") << PngShape{.colourType = PNG_COLOR_TYPE_GRAY, .depth = 4};
+    QTest::newRow("gamma without sRGB") << PngShape{.gammaOnly = true};
+    QTest::newRow("an embedded profile") << PngShape{.profile = true};
 }
 
 void PngToJpegTest::othersGoTheGeneralRoad()
 {
-    QFETCH(PngSpec, spec);
+    QFETCH(PngShape, shape);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("p.png"));
-    QVERIFY(writePng(path, spec));
+    QVERIFY(writePng(path, shape));
     QVERIFY(!PngToJpeg::convert(path, 80));
     // The converter still converts it.
     DiskFileOperations disk;
     const auto result = ImageConverter().convert(QUrl::fromLocalFile(path), ImageFormat::jpeg, 80, std::nullopt, disk);
     QVERIFY(result);
     const QImage image(result->toLocalFile(), "jpeg");
-    QCOMPARE(image.size(), QSize(spec.width, spec.height));
+    QCOMPARE(image.size(), QSize(shape.width, shape.height));
 }
 
 void PngToJpegTest::aDamagedFileIsLeftToTheGeneralRoad()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("p.png"));
-    QVERIFY(writePng(path, PngSpec{.width = 300, .height = 400}));
+    QVERIFY(writePng(path, PngShape{.width = 300, .height = 400}));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadWrite));
     const QByteArray whole = file.readAll();
