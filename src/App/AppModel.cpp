@@ -846,7 +846,7 @@ void AppModel::launch(const QString& bundleIdentifier)
         return;
     }
     PrivacyLog::logger(QStringLiteral("RadialMenu"))
-        .error(QStringLiteral("Nothing on this Mac claims that bundle identifier"));
+        .error(QStringLiteral("No installed application has that identifier"));
 }
 
 void AppModel::applyLaunchAtLoginDefaultIfNeeded()
