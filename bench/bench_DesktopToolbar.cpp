@@ -2,7 +2,8 @@
 // real desktop services, in a Qt line edit and a GTK entry; the fixed settle wait after the
 // mouse-up is taken off. Beside it, in the same session, what a user would otherwise open on a
 // selection: the application's own context menu, from the right-button press to its window
-// mapped. Run inside an X session:
+// mapped. Both rows are timed on one X connection: the button's raw event and the window's
+// map notification come in the server's order on it, stamped as they arrive. Run inside an X session:
 //   tests/XSession/x-session -- build/bench/bench_DesktopToolbar
 
 #include "Platform/Desktop/AtSpiClient.h"
@@ -21,6 +22,7 @@
 #include <QWindow>
 
 #include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
 
 #include <benchmark/benchmark.h>
 
@@ -90,6 +92,47 @@ void activate(Session& s, const char* title, qint64 pid)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
 }
 
+// Stamps, on the shared X connection, each raw press or release of one button and each mapped
+// override-redirect window (menus), on a clock of its own.
+struct ButtonClock {
+    std::shared_ptr<X11Connection> x = X11Connection::shared();
+    QElapsedTimer clock;
+    int opcode = 0;
+    int listener = 0;
+    qint64 buttonAt = -1;
+    qint64 mappedAt = -1;
+
+    ButtonClock(int evtype, int button)
+    {
+        clock.start();
+        int event = 0, error = 0;
+        if (!XQueryExtension(x->display(), "XInputExtension", &opcode, &event, &error))
+            return;
+        unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+        XISetMask(bits, evtype);
+        XIEventMask mask{XIAllMasterDevices, int(sizeof bits), bits};
+        XISelectEvents(x->display(), x->root(), &mask, 1);
+        x->selectRootEvents(SubstructureNotifyMask);
+        XFlush(x->display());
+        listener = x->addListener([this, evtype, button](const XEvent& e) {
+            if (e.type == GenericEvent && e.xcookie.extension == opcode && e.xcookie.evtype == evtype && e.xcookie.data
+                && static_cast<const XIRawEvent*>(e.xcookie.data)->detail == button && buttonAt < 0)
+                buttonAt = clock.nsecsElapsed();
+            else if (e.type == MapNotify && e.xmap.override_redirect && buttonAt >= 0 && mappedAt < 0)
+                mappedAt = clock.nsecsElapsed();
+        });
+    }
+    ~ButtonClock()
+    {
+        x->removeListener(listener);
+        unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+        XIEventMask mask{XIAllMasterDevices, int(sizeof bits), bits};
+        XISelectEvents(x->display(), x->root(), &mask, 1);
+        XFlush(x->display());
+    }
+    void reset() { buttonAt = mappedAt = -1; }
+};
+
 bool toolbarOnScreen(SelectionMonitor& monitor)
 {
     auto& panel = monitor.panel();
@@ -108,11 +151,7 @@ void toolbar(benchmark::State& state, qint64 pid, const char* title)
         state.SkipWithError("no text field");
         return;
     }
-    QElapsedTimer clock;
-    clock.start();
-    qint64 upAt = -1;
-    // Added before the toolbar's own handlers run for this release: the stamp is the delivery.
-    const auto token = s.services.eventMonitors->addGlobalMonitor(leftMouseUp, [&](const InputEvent&) { upAt = clock.nsecsElapsed(); });
+    ButtonClock up(XI_RawButtonRelease, 1);
     const double settle = 60.0;
     std::vector<double> samples;
     for (auto _ : state) {
@@ -120,25 +159,28 @@ void toolbar(benchmark::State& state, qint64 pid, const char* title)
         xdotool(QStringLiteral("mousemove %1 %2 click 1").arg(last->right() + 40).arg(last->center().y()));
         while (s.monitor->panel().isVisible())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-        upAt = -1;
-        xdotool(QStringLiteral("mousemove %1 %2 mousedown 1 mousemove_relative 20 0 mousemove_relative 20 0 mousemove %3 %2 mouseup 1")
-                    .arg(first->left() + 1)
-                    .arg(first->center().y())
-                    .arg(last->right() + 2));
+        up.reset();
+        // Not waited for: the event loop runs while the gesture is played, as it would for a user.
+        QProcess gesture;
+        gesture.start(QStringLiteral("xdotool"),
+                      QStringLiteral("mousemove %1 %2 mousedown 1 mousemove_relative 20 0 mousemove_relative 20 0 mousemove %3 %2 mouseup 1")
+                          .arg(first->left() + 1)
+                          .arg(first->center().y())
+                          .arg(last->right() + 2)
+                          .split(u' '));
         const QDeadlineTimer deadline(5000);
         while (!toolbarOnScreen(*s.monitor) && !deadline.hasExpired())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-        const qint64 shownAt = clock.nsecsElapsed();
-        if (upAt < 0 || !toolbarOnScreen(*s.monitor)) {
+        const qint64 shownAt = up.clock.nsecsElapsed();
+        gesture.waitForFinished();
+        if (up.buttonAt < 0 || !toolbarOnScreen(*s.monitor)) {
             state.SkipWithError("no toolbar");
             break;
         }
-        const double ms = double(shownAt - upAt) / 1e6 - settle;
+        const double ms = double(shownAt - up.buttonAt) / 1e6 - settle;
         state.SetIterationTime(std::max(ms, 0.0) / 1e3);
         samples.push_back(ms);
     }
-    if (token)
-        s.services.eventMonitors->removeMonitor(*token);
     report(state, samples);
 }
 
@@ -154,35 +196,26 @@ void contextMenu(benchmark::State& state, qint64 pid, const char* title)
         state.SkipWithError("no text field");
         return;
     }
-    auto x = X11Connection::shared();
-    x->selectRootEvents(SubstructureNotifyMask);
-    QElapsedTimer clock;
-    clock.start();
-    qint64 pressAt = -1, mappedAt = -1;
-    const int listener = x->addListener([&](const XEvent& e) {
-        if (e.type == MapNotify && e.xmap.override_redirect && pressAt >= 0 && mappedAt < 0)
-            mappedAt = clock.nsecsElapsed();
-    });
-    const auto token = s.services.eventMonitors->addGlobalMonitor(rightMouseDown, [&](const InputEvent&) { pressAt = clock.nsecsElapsed(); });
+    ButtonClock press(XI_RawButtonPress, 3);
     std::vector<double> samples;
     for (auto _ : state) {
-        pressAt = mappedAt = -1;
-        xdotool(QStringLiteral("mousemove %1 %2 click 3").arg(first->left() + 4).arg(first->center().y()));
+        press.reset();
+        QProcess click;
+        click.start(QStringLiteral("xdotool"),
+                    QStringLiteral("mousemove %1 %2 click 3").arg(first->left() + 4).arg(first->center().y()).split(u' '));
         const QDeadlineTimer deadline(5000);
-        while ((pressAt < 0 || mappedAt < 0) && !deadline.hasExpired())
+        while ((press.buttonAt < 0 || press.mappedAt < 0) && !deadline.hasExpired())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-        if (pressAt < 0 || mappedAt < 0) {
+        if (press.buttonAt < 0 || press.mappedAt < 0) {
             state.SkipWithError("no context menu");
             break;
         }
-        const double ms = double(mappedAt - pressAt) / 1e6;
+        click.waitForFinished();
+        const double ms = double(press.mappedAt - press.buttonAt) / 1e6;
         state.SetIterationTime(ms / 1e3);
         samples.push_back(ms);
         xdotool(QStringLiteral("key Escape"));
     }
-    x->removeListener(listener);
-    if (token)
-        s.services.eventMonitors->removeMonitor(*token);
     s.monitor->start();
     report(state, samples);
 }
