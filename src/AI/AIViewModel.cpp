@@ -29,6 +29,7 @@ AIViewModel::AIViewModel(Dependencies dependencies, QObject* parent)
     : QObject(parent)
     , m_defaults(dependencies.userDefaults)
     , m_store(dependencies.userDefaults)
+    , m_storedKeyUnread(dependencies.readsStoredKeyLater)
 {
     auto network = dependencies.network ? dependencies.network : makeNetworkManager();
     m_service = std::make_unique<AIService>(
@@ -52,6 +53,14 @@ AIViewModel::AIViewModel(Dependencies dependencies, QObject* parent)
 }
 
 AIViewModel::~AIViewModel() = default;
+
+void AIViewModel::readStoredKey()
+{
+    if (!std::exchange(m_storedKeyUnread, false))
+        return;
+    if (const std::optional<AIConfiguration> configuration = this->configuration())
+        m_hasStoredKey = m_service->hasCredential(*configuration);
+}
 
 void AIViewModel::setProviderID(AIProviderID id)
 {
@@ -154,7 +163,7 @@ void AIViewModel::rebuildConfiguration()
     // Applied at once, in the order of the changes, so the service always has the latest.
     const quint64 generation = ++m_generation;
     m_service->configure(configuration);
-    if (!configuration)
+    if (!configuration || m_storedKeyUnread)
         return;
     const bool stored = m_service->hasCredential(*configuration);
     if (generation == m_generation)

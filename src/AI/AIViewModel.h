@@ -53,6 +53,8 @@ public:
         std::shared_ptr<QNetworkAccessManager> network;
         // Where the sign-in exchanges its code, for tests; OpenRouter's when empty.
         QUrl keyExchange;
+        // Whether a key is stored is first read by readStoredKey(), not by the constructor.
+        bool readsStoredKeyLater = false;
     };
 
     inline static const QString providerKey = QStringLiteral("ai.provider");
@@ -62,6 +64,10 @@ public:
 
     explicit AIViewModel(Dependencies dependencies, QObject* parent = nullptr);
     ~AIViewModel() override;
+
+    // What the constructor would have read of the keychain, taken as known from the start
+    // (nothing announced); only with `readsStoredKeyLater`, and once.
+    void readStoredKey();
 
     AIService& service() { return *m_service; }
     OpenRouterSignIn& signIn() { return *m_signIn; }
@@ -139,6 +145,7 @@ private:
     QString m_customEndpoint;
     QString m_pendingKey;
     bool m_hasStoredKey = false;
+    bool m_storedKeyUnread = false; // until readStoredKey()
     ConnectionState m_connection;
     QList<AIModelOption> m_availableModels;
     QList<AIActionTemplate> m_customActions;

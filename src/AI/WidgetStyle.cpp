@@ -1,5 +1,7 @@
 #include "AI/WidgetStyle.h"
 
+#include "AI/SymbolIcons.h"
+
 #include <QApplication>
 #include <QFontDatabase>
 #include <QLabel>
@@ -109,18 +111,11 @@ QPlainTextEdit* sourceEditor(QWidget* parent)
 
 QIcon symbol(const QString& name)
 {
-    static const QHash<QString, QString> themed{
-        {QStringLiteral("textformat"), QStringLiteral("format-text-bold")},
-        {QStringLiteral("photo"), QStringLiteral("image-x-generic")},
-        {QStringLiteral("doc.text"), QStringLiteral("text-x-generic")},
-        {QStringLiteral("folder"), QStringLiteral("folder")},
-        {QStringLiteral("globe"), QStringLiteral("applications-internet")},
-        {QStringLiteral("terminal"), QStringLiteral("utilities-terminal")},
-    };
-    const QString theme = themed.value(name);
-    if (!theme.isEmpty() && QIcon::hasThemeIcon(theme))
-        return QIcon::fromTheme(theme);
-    return drawn(name);
+    // The status marks are drawn in their colours; every other symbol is the toolbar's themed icon.
+    if (name.startsWith(u"checkmark") || name.startsWith(u"exclamationmark.triangle") || name == u"sparkles")
+        return drawn(name);
+    const QIcon themed = SymbolIcons::icon(name);
+    return themed.isNull() ? drawn(name) : themed;
 }
 
 void setStatus(QLabel* icon, QLabel* text, const QString& message, Status status)

@@ -19,7 +19,7 @@ QLabel* subtitle(const QString& text, QWidget* parent);
 QFont captionFont();
 QFont calloutFont();
 QPlainTextEdit* sourceEditor(QWidget* parent);
-// A themed icon for a symbol name, with a drawn fallback for the few that the windows show.
+// The themed icon of a symbol name, as the toolbar shows it; the status marks and unknown symbols are drawn.
 QIcon symbol(const QString& name);
 // Fills an icon and a text label as one status line; `none` hides both.
 void setStatus(QLabel* icon, QLabel* text, const QString& message, Status status);

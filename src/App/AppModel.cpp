@@ -80,7 +80,7 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
         AIViewModel::Dependencies{m_services.userDefaults, m_services.keychain, m_services.workspace,
                                   // Shares the model's session, which outlives it.
                                   std::shared_ptr<QNetworkAccessManager>(std::shared_ptr<void>(), m_network.get()),
-                                  m_hooks.signInKeyExchange});
+                                  m_hooks.signInKeyExchange, m_hooks.finishesStartLater});
     m_ai->onCustomActionsChanged = [this] {
         FinderMenuPreferences menu = m_menuPreferences;
         publishCustomFinderActions(menu);
@@ -127,12 +127,8 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
     if (!defaults.contains(keyAutoShow))
         defaults.setBool(keyAutoShow, true);
 
-    // One save: every save rewrites and flushes the settings and the extension's file, which
-    // reflects the loaded preferences after every start.
-    FinderMenuPreferences menu = m_menuPreferences;
-    menu.isAIConfigured = isAIReady();
-    publishCustomFinderActions(menu);
-    setMenuPreferences(menu);
+    if (!m_hooks.finishesStartLater)
+        publishStartMenuPreferences();
 
     pushSelectionSettings();
     applyOutputLanguage();
@@ -181,6 +177,33 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
     // The one start-up task: the automatic update check decides itself whether one is due.
     QTimer::singleShot(0, this, [this] { m_updates->checkIfDue(m_services.clock->now()); });
 
+    if (!m_hooks.finishesStartLater)
+        finishStart();
+}
+
+void AppModel::finishStart()
+{
+    if (std::exchange(m_started, true))
+        return;
+    if (m_hooks.finishesStartLater) {
+        m_ai->readStoredKey();
+        publishStartMenuPreferences();
+    }
+    sendLaunched();
+}
+
+void AppModel::publishStartMenuPreferences()
+{
+    // One save: every save rewrites and flushes the settings and the extension's file, which
+    // reflects the loaded preferences after every start.
+    FinderMenuPreferences menu = m_menuPreferences;
+    menu.isAIConfigured = isAIReady();
+    publishCustomFinderActions(menu);
+    setMenuPreferences(menu);
+}
+
+void AppModel::sendLaunched()
+{
     // The start-up event, last.
     QStringList granted;
     for (auto it = m_permissions->granted().begin(); it != m_permissions->granted().end(); ++it)
@@ -827,7 +850,7 @@ void AppModel::launch(const QString& bundleIdentifier)
         return;
     }
     PrivacyLog::logger(QStringLiteral("RadialMenu"))
-        .error(QStringLiteral("Nothing on this Mac claims that bundle identifier"));
+        .error(QStringLiteral("No installed application has that identifier"));
 }
 
 void AppModel::applyLaunchAtLoginDefaultIfNeeded()

@@ -64,6 +64,10 @@ public:
         QString telemetryService;
         // The version service; empty: the product web site's.
         QUrl updateEndpoint;
+        // What needs the keychain (the AI-ready flag in the file-manager menu preferences, the
+        // start-up event) is left to finishStart(), which the application calls once its tray icon
+        // is shown: the keychain's first read loads its libraries and may wait for its service.
+        bool finishesStartLater; // false when not named (the hooks are always brace-initialised)
     };
 
     // The usage-report client's identity with the ingestion service.
@@ -77,6 +81,10 @@ public:
     explicit AppModel(Platform::Services services, Hooks hooks = {}, std::unique_ptr<PollTimer> pollTimer = nullptr,
                       QObject* parent = nullptr);
     ~AppModel() override;
+
+    // The start-up's steps that read the keychain, in their order; once. The constructor runs it
+    // itself unless `Hooks::finishesStartLater`.
+    void finishStart();
 
     // The process's model, once the application made it.
     static AppModel* shared();
@@ -203,6 +211,9 @@ signals:
 
 private:
     void loadSettings();
+    void publishStartMenuPreferences();
+    void sendLaunched();
+    bool m_started = false;
     void makeUpdateServices();
     // After a change that could not be saved: what the settings hold again, announced.
     void reloadAfterFailedSave();

@@ -60,11 +60,14 @@ int main(int argc, char** argv)
     // AMBREL_UPDATE_ENDPOINT points the update check at another version service (to try a release).
     AppModel model(services, AppModel::Hooks{.alertSound = [alerts] { alerts->alertSound(); },
                                              .telemetryService = {},
-                                             .updateEndpoint = QUrl(qEnvironmentVariable("AMBREL_UPDATE_ENDPOINT"))});
+                                             .updateEndpoint = QUrl(qEnvironmentVariable("AMBREL_UPDATE_ENDPOINT")),
+                                             .finishesStartLater = true});
     AppModel::setShared(&model);
     AppDelegate delegate(model, alerts);
     CorvishApp scenes(model);
     scenes.show();
+    // The tray icon first: what is left of the start reads the keychain.
+    model.finishStart();
 
     QObject::connect(&instance, &SingleInstance::urlsReceived, &delegate, &AppDelegate::open);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);

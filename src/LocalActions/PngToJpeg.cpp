@@ -262,3 +262,8 @@ std::optional<QByteArray> convert(const QString& path, int quality)
 }
 
 } // namespace PngToJpeg
+
+extern "C" Q_DECL_EXPORT void ambrelPngToJpeg(const QString& path, int quality, std::optional<QByteArray>& result)
+{
+    result = PngToJpeg::convert(path, quality);
+}

@@ -25,6 +25,12 @@ SharedPreferencesStore::write(const FinderMenuPreferences& preferences) const
 
     // QJsonObject keeps its keys sorted, so the indented form is sorted too.
     const QByteArray bytes = QJsonDocument(toJson(preferences)).toJson(QJsonDocument::Indented);
+    // The same preferences are saved at every start: a file that holds them already stays.
+    if (const QFileInfo present(m_containerPath); present.isFile() && present.size() == bytes.size()) {
+        QFile current(m_containerPath);
+        if (current.open(QIODevice::ReadOnly) && current.read(bytes.size() + 1) == bytes)
+            return {};
+    }
     QSaveFile file(m_containerPath);
     if (!file.open(QIODevice::WriteOnly))
         return std::unexpected(WriteError{WriteError::Step::write, file.errorString()});

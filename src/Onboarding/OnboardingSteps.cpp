@@ -88,6 +88,9 @@ QPushButton* cardButton(const QString& symbol, const QString& title, const QStri
     auto* titleRow = new QHBoxLayout;
     titleRow->setSpacing(6);
     auto* titleLabel = textLabel(title, scaled(1.05, true), button, false, false);
+    // A wrapping label beside a stretch is laid out at a guessed width and breaks a short title
+    // early; the titles are a few words, so they keep one line.
+    titleLabel->setWordWrap(false);
     titleLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
     titleRow->addWidget(titleLabel);
     if (!badge.isEmpty()) {

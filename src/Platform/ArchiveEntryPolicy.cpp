@@ -10,9 +10,6 @@ std::optional<QString> acceptedPath(const QString& name, Kind kind)
         return std::nullopt;
     if (name.isEmpty() || name.startsWith(u'/') || name.contains(QChar(0)) || name.contains(u'\\'))
         return std::nullopt;
-    // "C:" and the like mean a drive to some unpackers; nothing of ours is named so.
-    if (name.size() >= 2 && name[1] == u':')
-        return std::nullopt;
     QStringList parts;
     for (const QString& part : name.split(u'/', Qt::SkipEmptyParts)) {
         if (part == u"..")
@@ -22,6 +19,10 @@ std::optional<QString> acceptedPath(const QString& name, Kind kind)
         parts << part;
     }
     if (parts.isEmpty())
+        return std::nullopt;
+    // "C:" and the like mean a drive to some unpackers; nothing of ours is named so. Looked for in
+    // the clean name, so that "./C:" is no way round it.
+    if (parts.first().size() >= 2 && parts.first()[1] == u':')
         return std::nullopt;
     return parts.join(u'/');
 }

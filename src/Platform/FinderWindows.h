@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Platform/Workspace.h"
+
 #include <QObject>
 #include <QString>
 
@@ -17,6 +19,10 @@ public:
     };
 
     using QObject::QObject;
+
+    // Whether this application is the file manager this class asks. Where the system names its
+    // file manager by a fixed identifier, the caller compares that and this stays false.
+    virtual bool isFileManager(const ApplicationInfo&) const { return false; }
 
     // The path of the folder shown in the file manager's front window; an empty text when it has
     // no window or the window shows no folder. Blocks until the file manager has answered.

@@ -61,7 +61,7 @@ Services makeDesktopServices(const Folders& folders)
         .hotKeys = std::make_shared<DesktopHotKeys>(x11),
         .loginItem = std::make_shared<DesktopLoginItem>(folders.configHome + QStringLiteral("/autostart")),
         .permissions = std::make_shared<DesktopPermissions>(folders.extensionContainer, x11 != nullptr),
-        .finderWindows = std::make_shared<DesktopFinderWindows>(),
+        .finderWindows = std::make_shared<DesktopFinderWindows>(x11),
         .systemInfo = std::make_shared<DesktopSystemInfo>(DesktopSystemInfo::fromEnvironment()),
         .archiveExtractor = std::make_shared<DesktopArchiveExtractor>(),
         .codeSignature = std::make_shared<DesktopCodeSignature>(),

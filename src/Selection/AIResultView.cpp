@@ -2,7 +2,7 @@
 
 #include "SecurityCore/TextMetrics.h"
 #include "Selection/SelectionStrings.h"
-#include "Selection/SymbolIcons.h"
+#include "AI/SymbolIcons.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

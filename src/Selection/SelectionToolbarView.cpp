@@ -2,7 +2,7 @@
 
 #include "ActionCore/ActionCoreStrings.h"
 #include "Selection/SelectionStrings.h"
-#include "Selection/SymbolIcons.h"
+#include "AI/SymbolIcons.h"
 
 #include <QEnterEvent>
 #include <QFrame>

@@ -1,6 +1,6 @@
 #include "Settings/SettingsStyle.h"
 
-#include "Selection/SymbolIcons.h"
+#include "AI/SymbolIcons.h"
 #include "System/AppStrings.h"
 
 #include <QApplication>

@@ -11,10 +11,10 @@
 namespace FinderWindowReader {
 namespace {
 
-bool isFinderFrontmost(const Platform::Workspace& workspace)
+bool isFinderFrontmost(const Platform::Workspace& workspace, const Platform::FinderWindows& finderWindows)
 {
     const auto front = workspace.frontmostApplication();
-    return front && front->bundleIdentifier == finderBundleIdentifier;
+    return front && (front->bundleIdentifier == finderBundleIdentifier || finderWindows.isFileManager(*front));
 }
 
 std::optional<QUrl> folderFromFinder(Platform::FinderWindows& finderWindows)
@@ -40,7 +40,7 @@ std::optional<QUrl> folderFromFinder(Platform::FinderWindows& finderWindows)
 
 std::optional<QUrl> frontWindowFolder(const Platform::Workspace& workspace, Platform::FinderWindows& finderWindows)
 {
-    if (!isFinderFrontmost(workspace))
+    if (!isFinderFrontmost(workspace, finderWindows))
         return std::nullopt;
     return folderFromFinder(finderWindows);
 }

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QJsonDocument>
+#include <QStringList>
 #include <QPointer>
 
 #include <cmath>
@@ -44,10 +45,10 @@ constexpr NamedKey namedKeys[] = {
     {"0", 29, Qt::Key_0},     {"1", 18, Qt::Key_1},    {"2", 19, Qt::Key_2},    {"3", 20, Qt::Key_3},
     {"4", 21, Qt::Key_4},     {"5", 23, Qt::Key_5},    {"6", 22, Qt::Key_6},    {"7", 26, Qt::Key_7},
     {"8", 28, Qt::Key_8},     {"9", 25, Qt::Key_9},
-    {"Space", 49, Qt::Key_Space}, {"\u21A9", 36, Qt::Key_Return}, {"\u21E5", 48, Qt::Key_Tab},
-    {"\u238B", 53, Qt::Key_Escape}, {"\u2190", 123, Qt::Key_Left}, {"\u2192", 124, Qt::Key_Right},
+    {"Space", 49, Qt::Key_Space}, {"Return", 36, Qt::Key_Return}, {"Tab", 48, Qt::Key_Tab},
+    {"Esc", 53, Qt::Key_Escape}, {"\u2190", 123, Qt::Key_Left}, {"\u2192", 124, Qt::Key_Right},
     {"\u2193", 125, Qt::Key_Down}, {"\u2191", 126, Qt::Key_Up},
-    {"\u232B", 51, Qt::Key_Backspace}, {"\u2326", 117, Qt::Key_Delete},
+    {"Backspace", 51, Qt::Key_Backspace}, {"Delete", 117, Qt::Key_Delete},
     {"F1", 122, Qt::Key_F1},  {"F2", 120, Qt::Key_F2}, {"F3", 99, Qt::Key_F3},  {"F4", 118, Qt::Key_F4},
     {"F5", 96, Qt::Key_F5},   {"F6", 97, Qt::Key_F6},  {"F7", 98, Qt::Key_F7},  {"F8", 100, Qt::Key_F8},
     {"F9", 101, Qt::Key_F9},  {"F10", 109, Qt::Key_F10}, {"F11", 103, Qt::Key_F11}, {"F12", 111, Qt::Key_F12},
@@ -113,16 +114,19 @@ std::optional<QString> GlobalHotKey::Combination::keyName(quint32 code)
 
 QString GlobalHotKey::Combination::displayString() const
 {
-    QString text;
-    if (modifiers & control)
-        text += QChar(0x2303); // ⌃
-    if (modifiers & option)
-        text += QChar(0x2325); // ⌥
-    if (modifiers & shift)
-        text += QChar(0x21E7); // ⇧
+    // Named after the keys of this keyboard that make each bit (see fromKeyPress), in the order
+    // the desktop writes them, so that Ctrl+Alt+N reads as what was pressed.
+    QStringList parts;
     if (modifiers & command)
-        text += QChar(0x2318); // ⌘
-    return text + keyName(keyCode).value_or(QStringLiteral("?"));
+        parts << QStringLiteral("Ctrl");
+    if (modifiers & option)
+        parts << QStringLiteral("Alt");
+    if (modifiers & shift)
+        parts << QStringLiteral("Shift");
+    if (modifiers & control)
+        parts << QStringLiteral("Super");
+    parts << keyName(keyCode).value_or(QStringLiteral("?"));
+    return parts.join(u'+');
 }
 
 QJsonObject GlobalHotKey::Combination::toJson() const

@@ -38,7 +38,8 @@ public:
         // The key's code for a Qt key, when it has one.
         static std::optional<quint32> keyCodeForKey(int qtKey);
 
-        // Modifier symbols (control, option, shift, command) then the key's name, or "?".
+        // The keys held, as this keyboard names them (Ctrl, Alt, Shift, Super), then the key's
+        // name, or "?", joined by "+": what a press of Ctrl+Alt+N recorded reads as.
         QString displayString() const;
         static std::optional<QString> keyName(quint32 keyCode);
 

@@ -1,4 +1,9 @@
 #include "AI/AIActionRow.h"
+#include "AI/SymbolIcons.h"
+#include "AI/WidgetStyle.h"
+
+#include <QLabel>
+#include <QStandardPaths>
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -8,6 +13,7 @@
 class AIActionRowTest : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void withoutHandlersItOnlyShows();
     void renameStartsWithTheTitleAndFocus();
     void doneFollowsTheBlanknessOfTheDraft_data();
@@ -17,6 +23,8 @@ private slots:
     void leavingTheField_data();
     void leavingTheField();
     void inspectAndRemoveCallTheirHandlers();
+    void theSymbolIsTheToolbarsIcon_data();
+    void theSymbolIsTheToolbarsIcon();
 };
 
 namespace {
@@ -26,12 +34,24 @@ QPushButton* button(QWidget& row, const char* name)
     return row.findChild<QPushButton*>(QString::fromLatin1(name));
 }
 
+QImage pixels(const QPixmap& pixmap)
+{
+    return pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
 QLineEdit* field(QWidget& row)
 {
     return row.findChild<QLineEdit*>(QStringLiteral("name"));
 }
 
 } // namespace
+
+void AIActionRowTest::initTestCase()
+{
+    // The offscreen platform searches no icon folders; a desktop searches the system's.
+    QIcon::setThemeSearchPaths(QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
+                                                         QStandardPaths::LocateDirectory));
+}
 
 void AIActionRowTest::withoutHandlersItOnlyShows()
 {
@@ -159,6 +179,27 @@ void AIActionRowTest::inspectAndRemoveCallTheirHandlers()
     button(row, "inspect")->click();
     button(row, "remove")->click();
     QCOMPARE(calls, (QStringList{"inspect", "remove"}));
+}
+
+void AIActionRowTest::theSymbolIsTheToolbarsIcon_data()
+{
+    QTest::addColumn<QString>("symbol");
+    // The built-in actions' symbols, a plug-in's default and a file action's.
+    for (const char* name : {"wand.and.sparkles", "text.append", "questionmark.circle", "character.bubble", "text.cursor",
+                             "folder", "photo", "textformat"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void AIActionRowTest::theSymbolIsTheToolbarsIcon()
+{
+    QFETCH(QString, symbol);
+    const QIcon themed = SymbolIcons::icon(symbol);
+    QVERIFY2(!themed.isNull(), "the icon theme that scripts/install-deps installs has an icon for it");
+    AIActionRow row("Action", symbol, {});
+    const QPixmap shown = row.findChild<QLabel*>("symbol")->pixmap();
+    QCOMPARE(pixels(shown), pixels(themed.pixmap(16, 16)));
+    // Not the stand-in dot of a symbol nobody knows.
+    QVERIFY(pixels(shown) != pixels(WidgetStyle::symbol("no.such.symbol").pixmap(16, 16)));
 }
 
 QTEST_MAIN(AIActionRowTest)

@@ -1,10 +1,10 @@
 #include "AIProviders/OpenRouterOAuth.h"
 #include "LoopbackHttpServer.h"
+#include "RefusingPort.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QTcpServer>
 #include <QTest>
 #include <QUrlQuery>
 
@@ -184,11 +184,9 @@ void OpenRouterOAuthTest::exchange()
 
 void OpenRouterOAuthTest::exchangeWithoutNetworkPassesTheFailureOn()
 {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    const OpenRouterOAuth oauth(makeNetworkManager(), QUrl(QStringLiteral("http://127.0.0.1:%1/api/v1/auth/keys").arg(port)));
+    const RefusingPort refusing;
+    const OpenRouterOAuth oauth(makeNetworkManager(),
+                                QUrl(QStringLiteral("http://127.0.0.1:%1/api/v1/auth/keys").arg(refusing.port())));
     std::optional<std::expected<QString, OpenRouterOAuth::ExchangeError>> result;
     oauth.exchange("c", fixedSession(), this, [&](const auto& r) { result = r; });
     QTRY_VERIFY(result);

@@ -89,16 +89,44 @@ void AppModelTest::corruptStoredValuesGiveDefaults()
     QCOMPARE(model->menuPreferences(), expected);
 }
 
+namespace {
+// Counts the reads of the keychain it stands in for.
+class CountingKeychain final : public Platform::Keychain {
+public:
+    explicit CountingKeychain(std::shared_ptr<Platform::Keychain> inner) : m_inner(std::move(inner)) {}
+    int add(const QString& service, const QString& account, const QByteArray& data) override
+    {
+        return m_inner->add(service, account, data);
+    }
+    CopyResult copy(const QString& service, const QString& account) override
+    {
+        ++reads;
+        return m_inner->copy(service, account);
+    }
+    int remove(const QString& service, const QString& account) override { return m_inner->remove(service, account); }
+    int removeAll(const QString& service) override { return m_inner->removeAll(service); }
+    int reads = 0;
+
+private:
+    std::shared_ptr<Platform::Keychain> m_inner;
+};
+} // namespace
+
 void AppModelTest::aiReadiness_data()
 {
     QTest::addColumn<QString>("provider");
     QTest::addColumn<QString>("account"); // where a key is stored, if anywhere
     QTest::addColumn<bool>("ready");
-    QTest::newRow("nothing") << "" << "" << false;
-    QTest::newRow("local provider needs no key") << "ollama" << "" << true;
-    QTest::newRow("default provider with its key") << "" << "ai.openRouter.apiKey" << true;
-    QTest::newRow("key of another provider") << "alibabaBailian" << "ai.openRouter.apiKey" << false;
-    QTest::newRow("unknown provider is the default one") << "nope" << "ai.openRouter.apiKey" << true;
+    QTest::addColumn<bool>("keyStored");   // for the chosen provider
+    QTest::addColumn<bool>("finishedLater"); // the keychain read once the tray icon is shown
+    for (const bool later : {false, true}) {
+        const char* when = later ? ", after the tray" : "";
+        QTest::addRow("nothing%s", when) << "" << "" << false << false << later;
+        QTest::addRow("local provider needs no key%s", when) << "ollama" << "" << true << false << later;
+        QTest::addRow("default provider with its key%s", when) << "" << "ai.openRouter.apiKey" << true << true << later;
+        QTest::addRow("key of another provider%s", when) << "alibabaBailian" << "ai.openRouter.apiKey" << false << false << later;
+        QTest::addRow("unknown provider is the default one%s", when) << "nope" << "ai.openRouter.apiKey" << true << true << later;
+    }
 }
 
 void AppModelTest::aiReadiness()
@@ -106,12 +134,31 @@ void AppModelTest::aiReadiness()
     QFETCH(QString, provider);
     QFETCH(QString, account);
     QFETCH(bool, ready);
+    QFETCH(bool, keyStored);
+    QFETCH(bool, finishedLater);
     AppFixture f;
     if (!provider.isEmpty())
         f.defaults().setString("ai.provider", provider);
     if (!account.isEmpty())
         f.keychain().store("com.corvish.credentials", account, "sk-test");
-    auto model = f.makeModel();
+    auto keychain = std::make_shared<CountingKeychain>(f.services.keychain);
+    f.services.keychain = keychain;
+    ModuleStrings::setUserDefaults(f.services.userDefaults);
+    auto model = std::make_unique<AppModel>(f.services, AppModel::Hooks{.finishesStartLater = finishedLater},
+                                            std::make_unique<ManualPollTimer>());
+    if (finishedLater) {
+        // Built and shown without a look at the keychain; the extension's file is still to come.
+        QCOMPARE(keychain->reads, 0);
+        QVERIFY(!QFile::exists(f.sharedFile()));
+        QSignalSpy keyStoredChanged(&model->ai(), &AIViewModel::hasStoredKeyChanged);
+        model->finishStart();
+        QVERIFY(keychain->reads > 0);
+        QCOMPARE(keyStoredChanged.size(), 0); // known from the start, never a change
+        const int reads = keychain->reads;
+        model->finishStart(); // once
+        QCOMPARE(keychain->reads, reads);
+    }
+    QCOMPARE(model->aiHasStoredKey(), keyStored);
     QCOMPARE(model->menuPreferences().isAIConfigured, ready);
     QCOMPARE(SharedPreferencesStore(f.services.folders).read().isAIConfigured, ready);
 }

@@ -21,11 +21,12 @@ struct TelemetryFixture : AppFixture {
 
     TelemetryFixture() { server.route(path, LoopbackHttpServer::Response::sized(200, "{}")); }
 
-    std::unique_ptr<AppModel> makeReportingModel()
+    std::unique_ptr<AppModel> makeReportingModel(bool finishesStartLater = false)
     {
         ModuleStrings::setUserDefaults(services.userDefaults);
         return std::make_unique<AppModel>(services,
-                                          AppModel::Hooks{.alertSound = {}, .telemetryService = server.base()},
+                                          AppModel::Hooks{.alertSound = {}, .telemetryService = server.base(),
+                                                          .finishesStartLater = finishesStartLater},
                                           std::make_unique<ManualPollTimer>());
     }
 
@@ -63,10 +64,17 @@ private slots:
         QTest::addColumn<bool>("scrolling");
         QTest::addColumn<QString>("permissions");
         QTest::addColumn<QString>("hasModel");
-        QTest::newRow("nothing granted") << false << false << "" << false << "" << "false";
+        QTest::addColumn<bool>("keyStored");
+        QTest::addColumn<bool>("finishedLater"); // sent once the tray icon is shown
+        QTest::newRow("nothing granted") << false << false << "" << false << "" << "false" << false << false;
         QTest::newRow("both granted, local model, scrolling") << true << true << "ollama" << true
-                                                             << "accessibility-finderExtension" << "true";
-        QTest::newRow("accessibility only") << true << false << "openRouter" << false << "accessibility" << "false";
+                                                             << "accessibility-finderExtension" << "true" << false << false;
+        QTest::newRow("accessibility only") << true << false << "openRouter" << false << "accessibility" << "false"
+                                            << false << false;
+        QTest::newRow("key stored, after the tray") << false << true << "openRouter" << false << "finderExtension"
+                                                    << "true" << true << true;
+        QTest::newRow("no key, after the tray") << false << false << "openRouter" << false << "" << "false" << false
+                                                << true;
     }
     void launchedEventAtStart()
     {
@@ -76,7 +84,11 @@ private slots:
         QFETCH(bool, scrolling);
         QFETCH(QString, permissions);
         QFETCH(QString, hasModel);
+        QFETCH(bool, keyStored);
+        QFETCH(bool, finishedLater);
         TelemetryFixture f;
+        if (keyStored)
+            f.keychain().store("com.corvish.credentials", "ai." + provider + ".apiKey", "sk-test");
         f.defaults().setBool("telemetry.enabled", true);
         f.permissions().setAccessibilityTrusted(accessibility);
         f.permissions().setFinderExtensionEnabled(extension);
@@ -84,7 +96,11 @@ private slots:
             f.defaults().setString("ai.provider", provider);
         if (scrolling)
             f.defaults().setData("scroll.settings", "{\"isEnabled\":true}");
-        auto model = f.makeReportingModel();
+        auto model = f.makeReportingModel(finishedLater);
+        if (finishedLater) {
+            QCOMPARE(model->telemetry().pendingCount(), 0);
+            model->finishStart();
+        }
         const auto sent = f.sent(*model);
         QCOMPARE(sent.size(), 1);
         const QJsonObject signal = sent.first();

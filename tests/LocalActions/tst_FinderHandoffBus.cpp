@@ -6,6 +6,7 @@
 #include "Platform/Desktop/DesktopNotifications.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
@@ -41,6 +42,10 @@ int observe(const QString& root)
 {
     const Platform::Folders folders = Platform::Folders::under(root);
     Platform::DesktopNotifications notifications;
+    // Made without a word to the bus (the application's start does not wait for it); Qt's own
+    // session connection exists only once something asked for it.
+    if (QDBusConnection(QStringLiteral("qt_default_session_bus")).isConnected())
+        return 10;
     if (!notifications.isConnected())
         return 3;
     int calls = 0;

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 FinderMenuPreferences sample(const QString& baseName)
@@ -85,6 +87,39 @@ private slots:
         QFile f(store.containerPath());
         QVERIFY(f.open(QIODevice::ReadOnly));
         QVERIFY(!f.readAll().contains("aaaa"));
+    }
+
+    // Every start saves the preferences: the same ones leave the file as it is (no rewrite, no
+    // flush); any difference, or a file someone else changed, is written.
+    void theSamePreferencesLeaveTheFileAlone()
+    {
+        SharedPreferencesStore store(m_folders);
+        QVERIFY(store.write(sample(QStringLiteral("x"))).has_value());
+        // A write puts a new file in place: the one held open here is then unlinked.
+        QFile held(store.containerPath());
+        QVERIFY(held.open(QIODevice::ReadOnly));
+        const auto stillInPlace = [&] {
+            struct stat st {};
+            return ::fstat(held.handle(), &st) == 0 && st.st_nlink == 1;
+        };
+        QVERIFY(SharedPreferencesStore(m_folders).write(sample(QStringLiteral("x"))).has_value());
+        QVERIFY(stillInPlace());
+
+        QVERIFY(store.write(sample(QStringLiteral("y"))).has_value());
+        QVERIFY(!stillInPlace());
+        QCOMPARE(store.read(), sample(QStringLiteral("y")));
+
+        // Same size, other bytes: written again.
+        QFile f(store.containerPath());
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QByteArray bytes = f.readAll();
+        QVERIFY(bytes.contains("\"y\""));
+        bytes.replace("\"y\"", "\"z\"");
+        QVERIFY(f.seek(0));
+        QCOMPARE(f.write(bytes), bytes.size());
+        f.close();
+        QVERIFY(store.write(sample(QStringLiteral("y"))).has_value());
+        QCOMPARE(store.read(), sample(QStringLiteral("y")));
     }
 
     void writeFailsWhenTheFolderCannotBeMade()

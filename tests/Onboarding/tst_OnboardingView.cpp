@@ -5,6 +5,7 @@
 #include "Onboarding/OnboardingView.h"
 #include "System/AppStrings.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
@@ -25,6 +26,8 @@ private slots:
     void permissionStepGrantsOrShowsTheSteps();
     void privacySwitchesStartFromTheModel();
     void summaryFollowsTheSystem();
+    void cardTitlesStayOnOneLine_data();
+    void cardTitlesStayOnOneLine();
 };
 
 namespace {
@@ -280,6 +283,44 @@ void OnboardingViewTest::summaryFollowsTheSystem()
     QCOMPARE(view.flow()->step(), Step::done);
     QVERIFY(summary->runAgainButton()->isHidden());
     QCOMPARE(summary->title()->text(), AppStrings::string("onboarding.done.title"));
+}
+
+void OnboardingViewTest::cardTitlesStayOnOneLine_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::newRow("English") << "en";
+    QTest::newRow("Simplified Chinese") << "zh-Hans";
+}
+
+// A short title beside a badge must not wrap early while the card has room to spare.
+void OnboardingViewTest::cardTitlesStayOnOneLine()
+{
+    QFETCH(QString, language);
+    AppFixture f;
+    f.defaults().setStringList(QStringLiteral("AppleLanguages"), {language});
+    auto model = f.makeModel();
+    OnboardingView view(*model);
+    view.show();
+    for (Step step : {Step::preset, Step::connectAI}) {
+        view.flow()->setStep(step);
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QApplication::processEvents();
+        int titles = 0;
+        for (auto* card : view.stepView()->findChildren<QPushButton*>(QStringLiteral("card"))) {
+            // The title is the first text of the card (the icon is a label without text).
+            QLabel* title = nullptr;
+            for (QLabel* label : card->findChildren<QLabel*>())
+                if (!title && !label->text().isEmpty())
+                    title = label;
+            QVERIFY(title);
+            const QFontMetrics metrics(title->font());
+            QVERIFY2(metrics.horizontalAdvance(title->text()) < card->width() / 2, qPrintable(title->text()));
+            QVERIFY2(title->height() < 2 * metrics.lineSpacing(),
+                     qPrintable(QStringLiteral("%1: %2 px high").arg(title->text()).arg(title->height())));
+            ++titles;
+        }
+        QCOMPARE(titles, 3);
+    }
 }
 
 QTEST_MAIN(OnboardingViewTest)

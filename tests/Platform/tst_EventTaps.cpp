@@ -1,6 +1,7 @@
 #include "Platform/Simulated/SimulatedEventTaps.h"
 #include "Platform/TapChain.h"
 
+#include <QDeadlineTimer>
 #include <QSemaphore>
 #include <QThread>
 #include <QTest>
@@ -64,6 +65,7 @@ private slots:
     void outcomes();
     void handlersRunOnTheirThreads_data();
     void handlersRunOnTheirThreads();
+    void synchronousHandlersRunWhereTheirEventCameFrom();
     void masksAndLocations();
     void postsFromAHandlerComeBackMarked();
     void refusedStarts_data();
@@ -171,6 +173,55 @@ void TestEventTaps::handlersRunOnTheirThreads()
     QCOMPARE(handlerThread.load() == std::this_thread::get_id(), synchronous);
     QCOMPARE(seen.threads, QStringList{"com.corvish.scroll-tap"});
     QCOMPARE(TapChain::currentTapName(), QString());
+}
+
+// The scroll engine posts its frames from a clock thread while the user's input comes in on the
+// main thread; in synchronous mode each event is still handled on the thread that put it in (a
+// handler run elsewhere would ask the main thread, blocked in input(), for the window list).
+void TestEventTaps::synchronousHandlersRunWhereTheirEventCameFrom()
+{
+    constexpr qint64 fromMain = 1, fromClock = 2;
+    SimulatedEventTaps taps;
+    taps.setSynchronous(true);
+    const std::thread::id mainThread = std::this_thread::get_id();
+    std::atomic<int> mainEventsElsewhere = 0, clockEventsElsewhere = 0, clockEvents = 0;
+    std::thread::id clockThread;
+    auto tap = taps.createTap(options("scroll", EventTaps::Precedence::smoothScrolling), [&](TapEvent& event) {
+        const std::thread::id here = std::this_thread::get_id();
+        if (event.userData == fromMain && here != mainThread)
+            ++mainEventsElsewhere;
+        if (event.userData == fromClock) {
+            if (here != clockThread)
+                ++clockEventsElsewhere;
+            ++clockEvents;
+            // A handler that takes its time keeps the clock thread in the chain, so the main
+            // thread's events arrive while it is there.
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+        return Outcome::pass;
+    });
+    QVERIFY(tap);
+    std::atomic<bool> stop = false;
+    QSemaphore clockRunning;
+    std::thread clock([&] {
+        clockThread = std::this_thread::get_id();
+        clockRunning.release();
+        while (!stop)
+            taps.post(wheel(1, fromClock), EventTaps::Location::session);
+    });
+    clockRunning.acquire();
+    // Until both threads have put in many events, however the machine schedules them.
+    const QDeadlineTimer patience(30'000);
+    int inputs = 0;
+    while ((inputs < 500 || clockEvents < 200) && !patience.hasExpired()) {
+        QVERIFY(taps.input(wheel(1, fromMain)));
+        ++inputs;
+    }
+    stop = true;
+    clock.join();
+    QVERIFY(clockEvents >= 200);
+    QCOMPARE(mainEventsElsewhere.load(), 0);
+    QCOMPARE(clockEventsElsewhere.load(), 0);
 }
 
 void TestEventTaps::masksAndLocations()

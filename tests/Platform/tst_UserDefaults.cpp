@@ -29,6 +29,7 @@ private slots:
     void onlyARegularSettingsFileIsRead_data();
     void onlyARegularSettingsFileIsRead();
     void aChangeThatCannotBeSavedIsNotKept();
+    void whatTheFileHoldsIsNotWrittenAgain();
 
 private:
     std::shared_ptr<UserDefaults> make(const QString& kind);
@@ -249,6 +250,44 @@ void UserDefaultsTest::aChangeThatCannotBeSavedIsNotKept()
     QCOMPARE(d.boolValue("kept"), std::optional(true));
     QCOMPARE(d.boolValue("new"), std::nullopt);
     QCOMPARE(d.intValue("gone"), std::optional<qint64>(1));
+}
+
+// Each save rewrites and flushes the whole file: storing what it holds already writes nothing,
+// yet still announces the key. A file another writer changed meanwhile is written as asked.
+void UserDefaultsTest::whatTheFileHoldsIsNotWrittenAgain()
+{
+    const QString path = m_dir->filePath("defaults.ini");
+    {
+        Platform::DesktopUserDefaults first(path);
+        first.setString("ai.provider", "openRouter");
+        first.setBool("selection.autoShow", true);
+    }
+    // Every save puts a new file in place: the one held open here is then unlinked.
+    QFile held(path);
+    QVERIFY(held.open(QIODevice::ReadOnly));
+    const auto stillInPlace = [&] {
+        struct stat st {};
+        return ::fstat(held.handle(), &st) == 0 && st.st_nlink == 1;
+    };
+    Platform::DesktopUserDefaults d(path);
+    QSignalSpy changed(&d, &UserDefaults::changed);
+    d.setString("ai.provider", "openRouter");
+    d.setBool("selection.autoShow", true);
+    d.remove("never.stored");
+    QVERIFY(stillInPlace());
+    QCOMPARE(changed.size(), 3);
+    QCOMPARE(changed.at(0).at(0).toString(), QStringLiteral("ai.provider"));
+
+    // Same text, other type: a change.
+    d.setString("selection.autoShow", "b:true");
+    QVERIFY(!stillInPlace());
+    QCOMPARE(d.stringValue("selection.autoShow"), std::optional(QStringLiteral("b:true")));
+
+    Platform::DesktopUserDefaults other(path);
+    other.setString("ai.provider", "ollama");
+    d.setString("ai.provider", "openRouter"); // what d last saw, no longer what the file holds
+    QCOMPARE(Platform::DesktopUserDefaults(path).stringValue("ai.provider"), std::optional(QStringLiteral("openRouter")));
+    QCOMPARE(changed.size(), 5);
 }
 
 QTEST_GUILESS_MAIN(UserDefaultsTest)

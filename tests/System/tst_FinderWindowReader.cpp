@@ -36,6 +36,7 @@ private slots:
     void answersThatNameNoFolder_data();
     void answersThatNameNoFolder();
     void failureIsLoggedWithItsNumber();
+    void aFileManagerKnownByItsProcess();
     void desktopSeesNoWindow();
 };
 
@@ -131,6 +132,19 @@ void FinderWindowReaderTest::failureIsLoggedWithItsNumber()
     QCOMPARE(entries.size(), 1);
     QCOMPARE(entries[0].type, QtCriticalMsg);
     QCOMPARE(entries[0].message, QStringLiteral("Could not read the Finder's window: -1743"));
+}
+
+void FinderWindowReaderTest::aFileManagerKnownByItsProcess()
+{
+    // The desktop's file manager has an identifier of its own; the service knows its process.
+    Fixture f(ApplicationInfo{QStringLiteral("org.gnome.Nautilus"), QStringLiteral("Files"), {}, 41});
+    f.windows.setFrontWindowPath(f.root.path());
+    f.windows.fileManagerProcess = 40;
+    QVERIFY(!f.read().has_value());
+    QCOMPARE(f.windows.queries, 0);
+    f.windows.fileManagerProcess = 41;
+    QCOMPARE(f.read(), std::optional<QUrl>(QUrl::fromLocalFile(f.root.path() + u'/')));
+    QCOMPARE(f.windows.queries, 1);
 }
 
 void FinderWindowReaderTest::desktopSeesNoWindow()

@@ -202,17 +202,17 @@ void GlobalHotKeyTest::displayString_data()
     QTest::addColumn<quint32>("keyCode");
     QTest::addColumn<quint32>("modifiers");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("control option A") << quint32(0) << (Combination::control | Combination::option) << QString::fromUtf8("⌃⌥A");
-    QTest::newRow("shift command return") << quint32(36) << (Combination::shift | Combination::command) << QString::fromUtf8("⇧⌘↩");
-    QTest::newRow("unnamed key") << quint32(50) << (Combination::shift | Combination::command) << QString::fromUtf8("⇧⌘?");
+    QTest::newRow("Super Alt A") << quint32(0) << (Combination::control | Combination::option) << QString::fromUtf8("Alt+Super+A");
+    QTest::newRow("Ctrl Shift Return") << quint32(36) << (Combination::shift | Combination::command) << QString::fromUtf8("Ctrl+Shift+Return");
+    QTest::newRow("unnamed key") << quint32(50) << (Combination::shift | Combination::command) << QString::fromUtf8("Ctrl+Shift+?");
     QTest::newRow("all four in fixed order") << quint32(49)
         << (Combination::command | Combination::shift | Combination::option | Combination::control)
-        << QString::fromUtf8("⌃⌥⇧⌘Space");
-    QTest::newRow("digit 5") << quint32(23) << Combination::command << QString::fromUtf8("⌘5");
-    QTest::newRow("F12") << quint32(111) << Combination::option << QString::fromUtf8("⌥F12");
-    QTest::newRow("escape") << quint32(53) << Combination::control << QString::fromUtf8("⌃⎋");
-    QTest::newRow("up arrow") << quint32(126) << Combination::command << QString::fromUtf8("⌘↑");
-    QTest::newRow("other bits ignored") << quint32(1) << quint32(Combination::command | 0x0001) << QString::fromUtf8("⌘S");
+        << QString::fromUtf8("Ctrl+Alt+Shift+Super+Space");
+    QTest::newRow("digit 5") << quint32(23) << Combination::command << QString::fromUtf8("Ctrl+5");
+    QTest::newRow("F12") << quint32(111) << Combination::option << QString::fromUtf8("Alt+F12");
+    QTest::newRow("escape") << quint32(53) << Combination::control << QString::fromUtf8("Super+Esc");
+    QTest::newRow("up arrow") << quint32(126) << Combination::command << QString::fromUtf8("Ctrl+↑");
+    QTest::newRow("other bits ignored") << quint32(1) << quint32(Combination::command | 0x0001) << QString::fromUtf8("Ctrl+S");
 }
 
 void GlobalHotKeyTest::displayString()
@@ -266,7 +266,7 @@ void GlobalHotKeyTest::encodingRoundTrips()
     QCOMPARE(o.value(QStringLiteral("keyCode")).toInteger(), 45);
     QCOMPARE(o.value(QStringLiteral("modifiers")).toInteger(), 4352);
     QCOMPARE(Combination::fromJsonData(c.toJsonData()), std::optional<Combination>(c));
-    QCOMPARE(c.displayString(), QString::fromUtf8("⌃⌘N"));
+    QCOMPARE(c.displayString(), QString::fromUtf8("Ctrl+Super+N"));
 }
 
 void GlobalHotKeyTest::fromKeyPress_data()
@@ -276,18 +276,26 @@ void GlobalHotKeyTest::fromKeyPress_data()
     QTest::addColumn<bool>("made");
     QTest::addColumn<quint32>("keyCode");
     QTest::addColumn<quint32>("modifiers");
-    QTest::newRow("ctrl N is command N") << int(Qt::Key_N) << Qt::KeyboardModifiers(Qt::ControlModifier) << true << keyN << Combination::command;
-    QTest::newRow("alt is option") << int(Qt::Key_A) << Qt::KeyboardModifiers(Qt::AltModifier) << true << quint32(0) << Combination::option;
-    QTest::newRow("meta is control") << int(Qt::Key_F5) << Qt::KeyboardModifiers(Qt::MetaModifier) << true << quint32(96) << Combination::control;
+    QTest::addColumn<QString>("shown"); // the recorded combination reads as the keys pressed
+    QTest::newRow("ctrl N is command N") << int(Qt::Key_N) << Qt::KeyboardModifiers(Qt::ControlModifier) << true << keyN
+        << Combination::command << "Ctrl+N";
+    QTest::newRow("alt is option") << int(Qt::Key_A) << Qt::KeyboardModifiers(Qt::AltModifier) << true << quint32(0)
+        << Combination::option << "Alt+A";
+    QTest::newRow("meta is control") << int(Qt::Key_F5) << Qt::KeyboardModifiers(Qt::MetaModifier) << true << quint32(96)
+        << Combination::control << "Super+F5";
+    QTest::newRow("ctrl alt N") << int(Qt::Key_N) << (Qt::ControlModifier | Qt::AltModifier) << true << keyN
+        << (Combination::command | Combination::option) << "Ctrl+Alt+N";
     QTest::newRow("shift kept alongside") << int(Qt::Key_Return) << (Qt::ControlModifier | Qt::ShiftModifier) << true << quint32(36)
-        << (Combination::command | Combination::shift);
+        << (Combination::command | Combination::shift) << "Ctrl+Shift+Return";
     QTest::newRow("shifted digit reads as its digit") << int(Qt::Key_Exclam) << (Qt::ControlModifier | Qt::ShiftModifier) << true
-        << quint32(18) << (Combination::command | Combination::shift);
+        << quint32(18) << (Combination::command | Combination::shift) << "Ctrl+Shift+1";
     QTest::newRow("keypad flag dropped") << int(Qt::Key_7) << (Qt::ControlModifier | Qt::KeypadModifier) << true << quint32(26)
-        << Combination::command;
-    QTest::newRow("shift alone") << int(Qt::Key_N) << Qt::KeyboardModifiers(Qt::ShiftModifier) << false << quint32(0) << quint32(0);
-    QTest::newRow("no modifier") << int(Qt::Key_N) << Qt::KeyboardModifiers() << false << quint32(0) << quint32(0);
-    QTest::newRow("key without code") << int(Qt::Key_Comma) << Qt::KeyboardModifiers(Qt::ControlModifier) << false << quint32(0) << quint32(0);
+        << Combination::command << "Ctrl+7";
+    QTest::newRow("shift alone") << int(Qt::Key_N) << Qt::KeyboardModifiers(Qt::ShiftModifier) << false << quint32(0) << quint32(0)
+        << "";
+    QTest::newRow("no modifier") << int(Qt::Key_N) << Qt::KeyboardModifiers() << false << quint32(0) << quint32(0) << "";
+    QTest::newRow("key without code") << int(Qt::Key_Comma) << Qt::KeyboardModifiers(Qt::ControlModifier) << false << quint32(0)
+        << quint32(0) << "";
 }
 
 void GlobalHotKeyTest::fromKeyPress()
@@ -300,8 +308,10 @@ void GlobalHotKeyTest::fromKeyPress()
     if (made) {
         QFETCH(quint32, keyCode);
         QFETCH(quint32, modifiers);
+        QFETCH(QString, shown);
         QCOMPARE(c->keyCode, keyCode);
         QCOMPARE(c->modifiers, modifiers);
+        QCOMPARE(c->displayString(), shown);
     }
 }
 

@@ -34,6 +34,9 @@ private slots:
         QTest::newRow("parent at end") << "a/.." << Kind::directory << "";
         QTest::newRow("backslash") << "a\\..\\b" << Kind::file << "";
         QTest::newRow("drive") << "C:/x" << Kind::file << "";
+        QTest::newRow("drive behind a dot") << "./C:/x" << Kind::file << "";
+        QTest::newRow("drive behind slashes") << ".//1:" << Kind::directory << "";
+        QTest::newRow("colon further on is a name") << "a/C:" << Kind::file << "a/C:";
         QTest::newRow("empty") << "" << Kind::file << "";
         QTest::newRow("only dots") << "./." << Kind::directory << "";
         QTest::newRow("nul") << QString("a") + QChar(0) + "b" << Kind::file << "";

@@ -1,4 +1,5 @@
 #include "LoopbackHttpServer.h"
+#include "RefusingPort.h"
 #include "Platform/Simulated/SimulatedUserDefaults.h"
 #include "Updates/UpdateChecker.h"
 
@@ -195,12 +196,9 @@ private slots:
     {
         QNetworkAccessManager network;
         auto defaults = std::make_shared<Platform::SimulatedUserDefaults>();
-        // A port nothing listens on.
-        QTcpServer closed;
-        closed.listen(QHostAddress::LocalHost, 0);
-        const quint16 port = closed.serverPort();
-        closed.close();
-        UpdateChecker checker(QUrl(QStringLiteral("http://127.0.0.1:%1/api/version").arg(port)), &network, defaults, "1.0", "26.0.0");
+        const RefusingPort refusing; // nothing listens there
+        UpdateChecker checker(QUrl(QStringLiteral("http://127.0.0.1:%1/api/version").arg(refusing.port())), &network,
+                              defaults, "1.0", "26.0.0");
         QSignalSpy finished(&checker, &UpdateChecker::checkFinished);
         bool done = false;
         checker.check(now, [&] { done = true; });

@@ -1,66 +1,59 @@
 #include "Platform/Desktop/DesktopKeychain.h"
 
-#include <QEventLoop>
+#include "Platform/OnDemandModule.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLibrary>
 #include <QStringList>
-
-#include <qt6keychain/keychain.h>
 
 namespace Platform {
 namespace {
 
 const QString indexAccount = QStringLiteral(".ambrel-accounts");
 
-int statusOf(QKeychain::Error e)
+struct Module {
+    void (*read)(const QString&, const QString&, Keychain::CopyResult&) = nullptr;
+    int (*write)(const QString&, const QString&, const QByteArray&) = nullptr;
+    int (*erase)(const QString&, const QString&) = nullptr;
+};
+
+// The Secret Service jobs live in a module of their own (SecretServiceJobs.cpp), loaded on the
+// first use of the keychain: beside the executable, else where this build put it.
+const Module& module()
 {
-    switch (e) {
-    case QKeychain::NoError: return Keychain::statusSuccess;
-    case QKeychain::EntryNotFound: return Keychain::statusItemNotFound;
-    case QKeychain::AccessDeniedByUser:
-    case QKeychain::AccessDenied: return Keychain::statusAuthFailed;
-    case QKeychain::NoBackendAvailable:
-    case QKeychain::NotImplemented: return Keychain::statusNotAvailable;
-    case QKeychain::CouldNotDeleteEntry:
-    case QKeychain::OtherError: break;
-    }
-    return Keychain::statusInteractionNotAllowed;
+    static const Module loaded = [] {
+        const QString path = onDemandModulePath(QStringLiteral(AMBREL_KEYCHAIN_MODULE_NAME), QStringLiteral(AMBREL_KEYCHAIN_MODULE));
+        if (!path.isEmpty()) {
+            QLibrary library(path);
+            Module m{reinterpret_cast<decltype(Module::read)>(library.resolve("ambrelKeychainRead")),
+                     reinterpret_cast<decltype(Module::write)>(library.resolve("ambrelKeychainWrite")),
+                     reinterpret_cast<decltype(Module::erase)>(library.resolve("ambrelKeychainErase"))};
+            if (m.read && m.write && m.erase)
+                return m; // the library stays loaded for the rest of the process
+        }
+        return Module{};
+    }();
+    return loaded;
 }
 
-// QtKeychain jobs are asynchronous; the keychain layer is synchronous by contract.
-int runJob(QKeychain::Job& job)
-{
-    job.setAutoDelete(false);
-    QEventLoop loop;
-    QObject::connect(&job, &QKeychain::Job::finished, &loop, &QEventLoop::quit);
-    job.start();
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    return statusOf(job.error());
-}
-
+// Without the module there is no keychain to reach.
 Keychain::CopyResult read(const QString& service, const QString& account)
 {
-    QKeychain::ReadPasswordJob job(service);
-    job.setKey(account);
-    const int status = runJob(job);
-    if (status != Keychain::statusSuccess)
-        return {status, std::nullopt};
-    return {status, job.binaryData()};
+    Keychain::CopyResult result{Keychain::statusNotAvailable, std::nullopt};
+    if (module().read)
+        module().read(service, account, result);
+    return result;
 }
 
 int write(const QString& service, const QString& account, const QByteArray& data)
 {
-    QKeychain::WritePasswordJob job(service);
-    job.setKey(account);
-    job.setBinaryData(data);
-    return runJob(job);
+    return module().write ? module().write(service, account, data) : Keychain::statusNotAvailable;
 }
 
 int erase(const QString& service, const QString& account)
 {
-    QKeychain::DeletePasswordJob job(service);
-    job.setKey(account);
-    return runJob(job);
+    return module().erase ? module().erase(service, account) : Keychain::statusNotAvailable;
 }
 
 } // namespace

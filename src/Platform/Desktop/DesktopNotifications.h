@@ -21,7 +21,8 @@ public:
     Token observe(const QString& name, std::function<void()> handler) override;
     void removeObserver(Token token) override;
 
-    bool isConnected() const { return m_connected; }
+    // Whether posts from other processes are heard (subscribes, like the first observer).
+    bool isConnected() const;
 
 private slots:
     void onPosted(const QString& name);
@@ -33,7 +34,9 @@ private:
     };
     QHash<Token, Observer> m_observers;
     Token m_next = 1;
-    bool m_connected = false;
+    void subscribe() const;
+    mutable bool m_subscribed = false;
+    mutable bool m_connected = false;
 };
 
 } // namespace Platform

@@ -1,10 +1,13 @@
 #include "Platform/Desktop/DesktopUserDefaults.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
 #include <QLoggingCategory>
+
+#include <sys/stat.h>
 
 namespace Platform {
 
@@ -21,7 +24,27 @@ DesktopUserDefaults::DesktopUserDefaults(const QString& filePath, QObject* paren
         qCWarning(lcUserDefaults) << "the settings file is not a regular file: using the defaults, and changes are not saved";
         return;
     }
-    m_settings = std::make_unique<QSettings>(filePath, QSettings::IniFormat);
+    m_settings = std::make_unique<QSettings>(filePath, QSettings::IniFormat); // reads the file
+    m_stamp = currentStamp();
+}
+
+DesktopUserDefaults::FileStamp DesktopUserDefaults::currentStamp() const
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(m_filePath).constData(), &st) != 0)
+        return {};
+    return {qint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
+// True when the file, unchanged since this store last synced it, holds `wanted` under the key
+// already (`wanted` none: the key is absent).
+bool DesktopUserDefaults::holdsAlready(const QVariant& previous, const std::optional<QString>& wanted) const
+{
+    if (!m_settings || m_saveFailed || m_stamp.inode < 0)
+        return false;
+    const bool same = wanted ? previous.typeId() == QMetaType::QString && previous.toString() == *wanted : !previous.isValid();
+    // Another writer may have changed the file since: then the value is written as asked.
+    return same && currentStamp() == m_stamp;
 }
 
 QString DesktopUserDefaults::encode(const Value& v)
@@ -103,14 +126,23 @@ std::optional<UserDefaults::Value> DesktopUserDefaults::rawValue(const QString& 
 void DesktopUserDefaults::setRawValue(const QString& key, const Value& value)
 {
     const QVariant previous = m_settings ? m_settings->value(key) : QVariant();
+    const QString encoded = encode(value);
+    if (holdsAlready(previous, encoded)) {
+        emit changed(key);
+        return;
+    }
     if (m_settings)
-        m_settings->setValue(key, encode(value));
+        m_settings->setValue(key, encoded);
     saved(key, previous);
 }
 
 void DesktopUserDefaults::remove(const QString& key)
 {
     const QVariant previous = m_settings ? m_settings->value(key) : QVariant();
+    if (holdsAlready(previous, std::nullopt)) {
+        emit changed(key);
+        return;
+    }
     if (m_settings)
         m_settings->remove(key);
     saved(key, previous);
@@ -121,6 +153,7 @@ void DesktopUserDefaults::saved(const QString& key, const QVariant& previous)
     if (m_settings && !m_saveFailed) {
         m_settings->sync();
         m_saveFailed = m_settings->status() != QSettings::NoError;
+        m_stamp = currentStamp();
     }
     if (m_settings && m_saveFailed) {
         // Put back what the file holds, so nothing shows a change as saved that is not.

@@ -4,6 +4,9 @@
 #include "Platform/Desktop/EwmhWindows.h"
 #include "Platform/Desktop/X11Connection.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDesktopServices>
 #include <QDir>
 #include <QDirIterator>
@@ -367,7 +370,22 @@ bool DesktopWorkspace::launch(const Entry& entry, const QList<QUrl>& urls) const
 
 bool DesktopWorkspace::revealFiles(const QList<QUrl>& urls)
 {
-    // No common way to select a file in the file manager: open each containing folder once.
+    if (urls.isEmpty())
+        return false;
+    // A file manager that owns the shared name shows the files selected in their folders.
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString fileManager = QStringLiteral("org.freedesktop.FileManager1");
+    if (bus.isConnected() && bus.interface()->isServiceRegistered(fileManager).value()) {
+        QStringList uris;
+        for (const QUrl& url : urls)
+            uris << QString::fromUtf8(url.toEncoded());
+        QDBusMessage call = QDBusMessage::createMethodCall(fileManager, QStringLiteral("/org/freedesktop/FileManager1"),
+                                                           fileManager, QStringLiteral("ShowItems"));
+        call << uris << QString();
+        if (bus.send(call))
+            return true;
+    }
+    // Otherwise open each containing folder once.
     QSet<QString> folders;
     bool ok = !urls.isEmpty();
     for (const auto& url : urls) {

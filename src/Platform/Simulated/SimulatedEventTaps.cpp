@@ -1,5 +1,6 @@
 #include "Platform/Simulated/SimulatedEventTaps.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace Platform {
@@ -38,7 +39,7 @@ void SimulatedEventTaps::post(const TapEvent& event, Location location)
     bool synchronous;
     {
         std::lock_guard lock(m_mutex);
-        m_queue.push_back({event, location, nullptr});
+        m_queue.push_back({event, location, nullptr, std::this_thread::get_id()});
         ++m_posted;
         synchronous = m_synchronous;
     }
@@ -100,7 +101,7 @@ bool SimulatedEventTaps::input(const TapEvent& event)
     bool synchronous;
     {
         std::lock_guard lock(m_mutex);
-        m_queue.push_back({event, Location::hid, &waiter});
+        m_queue.push_back({event, Location::hid, &waiter, std::this_thread::get_id()});
         synchronous = m_synchronous;
     }
     m_changed.notify_all();
@@ -174,18 +175,22 @@ void SimulatedEventTaps::dispatchLoop()
     }
 }
 
+// Only what this thread put in: another thread's events are left to that thread, which drains
+// them itself, so that every handler runs on the thread its event came from.
 void SimulatedEventTaps::drain()
 {
     std::lock_guard drainLock(m_syncMutex);
     t_draining = true;
+    const std::thread::id self = std::this_thread::get_id();
     for (;;) {
         Entry entry;
         {
             std::lock_guard lock(m_mutex);
-            if (m_queue.empty())
+            const auto own = std::find_if(m_queue.begin(), m_queue.end(), [&](const Entry& e) { return e.from == self; });
+            if (own == m_queue.end())
                 break;
-            entry = m_queue.front();
-            m_queue.pop_front();
+            entry = *own;
+            m_queue.erase(own);
             ++m_busy;
         }
         process(entry);

@@ -55,6 +55,7 @@ private:
         TapEvent event;
         Location location;
         Waiter* waiter = nullptr; // input() waits on it
+        std::thread::id from;     // the thread that put it in
     };
     void dispatchLoop();
     void drain();

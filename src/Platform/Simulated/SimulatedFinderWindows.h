@@ -10,6 +10,11 @@ class SimulatedFinderWindows final : public FinderWindows {
 public:
     using FinderWindows::FinderWindows;
 
+    bool isFileManager(const ApplicationInfo& app) const override
+    {
+        return fileManagerProcess != 0 && app.processID == fileManagerProcess;
+    }
+
     std::expected<QString, Failure> frontWindowPath() override
     {
         ++queries;
@@ -19,6 +24,9 @@ public:
     // Script: a path (empty for no window) or a failure.
     void setFrontWindowPath(const QString& path) { m_answer = path; }
     void setFailure(qint64 number) { m_answer = std::unexpected(Failure{number}); }
+
+    // The process taken for the file manager whatever its identifier; 0: none.
+    qint64 fileManagerProcess = 0;
 
     // Record
     int queries = 0;

@@ -1,4 +1,4 @@
-#include "Selection/SymbolIcons.h"
+#include "AI/SymbolIcons.h"
 
 #include <QHash>
 
@@ -51,6 +51,10 @@ const QHash<QString, Entry>& table()
         {"chevron.down", {{"go-down-symbolic", "pan-down-symbolic"}, QStringLiteral("▼")}},
         {"doc", {{"text-x-generic-symbolic", "text-x-generic"}, QStringLiteral("▯")}},
         {"doc.text", {{"x-office-document-symbolic", "text-x-generic-symbolic"}, QStringLiteral("▤")}},
+        {"textformat", {{"format-text-bold-symbolic", "format-text-bold"}, QStringLiteral("Aa")}},
+        {"photo", {{"image-x-generic-symbolic", "image-x-generic"}, QStringLiteral("▨")}},
+        {"lock.rotation", {{"changes-prevent-symbolic", "system-lock-screen-symbolic"}, QStringLiteral("🔒")}},
+        {"square.grid.2x2", {{"view-app-grid-symbolic", "view-grid-symbolic"}, QStringLiteral("▦")}},
         {"lock.open", {{"changes-allow-symbolic", "channel-insecure-symbolic"}, QStringLiteral("🔓")}},
         {"key", {{"dialog-password-symbolic", "channel-secure-symbolic"}, QStringLiteral("⚿")}},
         {"desktopcomputer", {{"computer-symbolic", "computer"}, QStringLiteral("🖥")}},
@@ -65,6 +69,9 @@ void ensureFallbackTheme()
     static const bool set = [] {
         if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == u"hicolor")
             QIcon::setFallbackThemeName(QString::fromLatin1(fallbackTheme));
+        // Without a theme of the desktop's no theme is searched at all, the fallback neither.
+        if (QIcon::themeName().isEmpty())
+            QIcon::setThemeName(QString::fromLatin1(fallbackTheme));
         return true;
     }();
     Q_UNUSED(set);
