@@ -10,6 +10,8 @@
 #include "Platform/Desktop/X11Connection.h"
 #include "Platform/Desktop/AtSpiClient.h"
 
+#include "DesktopTargets.h"
+
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -29,38 +31,14 @@ struct Session {
     std::shared_ptr<X11Connection> x = X11Connection::shared();
     std::unique_ptr<DesktopEventMonitors> monitors;
     std::unique_ptr<DesktopAccessibility> accessibility;
-    std::unique_ptr<QProcess> qt, gtk;
+    std::unique_ptr<DesktopTargets> targets;
 
     Session()
     {
         AtSpiClient::setEnabled(true);
         monitors = std::make_unique<DesktopEventMonitors>(x);
         accessibility = std::make_unique<DesktopAccessibility>(x);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        qt = start(QStringLiteral(AMBREL_TARGET_APP), {QStringLiteral("--line"), QStringLiteral("12*(3+4) and some more text")}, env);
-        gtk = start(QStringLiteral("/usr/bin/python3"),
-                    {QStringLiteral(AMBREL_SOURCE_DIR "/tests/Desktop/gtk-entry.py"), QStringLiteral("12*(3+4) and some more text")},
-                    QProcessEnvironment::systemEnvironment());
-    }
-    ~Session()
-    {
-        for (auto* p : {qt.get(), gtk.get()})
-            if (p) {
-                p->kill();
-                p->waitForFinished();
-            }
-    }
-    static std::unique_ptr<QProcess> start(const QString& program, const QStringList& args, const QProcessEnvironment& env)
-    {
-        auto p = std::make_unique<QProcess>();
-        p->setProcessEnvironment(env);
-        p->start(program, args);
-        const QDeadlineTimer deadline(10000);
-        while (!deadline.hasExpired() && !p->readAllStandardOutput().contains("ready"))
-            p->waitForReadyRead(50);
-        return p;
+        targets = std::make_unique<DesktopTargets>(QStringLiteral("12*(3+4) and some more text"));
     }
 };
 
@@ -68,21 +46,6 @@ Session& session()
 {
     static Session s;
     return s;
-}
-
-bool xdotool(const QString& line)
-{
-    return QProcess::execute(QStringLiteral("xdotool"), line.split(u' ')) == 0;
-}
-
-// The median and 95th percentile of the samples, in milliseconds, as counters.
-void report(benchmark::State& state, std::vector<double> samples)
-{
-    if (samples.empty())
-        return;
-    std::sort(samples.begin(), samples.end());
-    state.counters["median_ms"] = samples[samples.size() / 2];
-    state.counters["p95_ms"] = samples[size_t(0.95 * double(samples.size() - 1))];
 }
 
 // Window-manager placement: the Qt window at (100, 100), the GTK one at (100, 450); the text

@@ -11,6 +11,8 @@
 #include "Selection/SelectionMonitor.h"
 #include "Selection/SelectionToolbarView.h"
 
+#include "DesktopTargets.h"
+
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -37,41 +39,17 @@ struct Session {
     Services services = makeDesktopServices(Folders::under(root.path()));
     std::unique_ptr<SelectionMonitor> monitor;
     std::optional<AtSpiClient> atspi;
-    std::unique_ptr<QProcess> qt, gtk;
+    std::unique_ptr<DesktopTargets> targets;
 
     Session()
     {
         services.permissions->promptForAccessibility();
         atspi = AtSpiClient::connect(3000);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        qt = start(QStringLiteral(AMBREL_TARGET_APP), {QStringLiteral("--line"), lineText}, env);
-        gtk = start(QStringLiteral("/usr/bin/python3"),
-                    {QStringLiteral(AMBREL_SOURCE_DIR "/tests/Desktop/gtk-entry.py"), lineText},
-                    QProcessEnvironment::systemEnvironment());
+        targets = std::make_unique<DesktopTargets>(lineText);
         monitor = std::make_unique<SelectionMonitor>(services);
         monitor->start();
     }
-    ~Session()
-    {
-        monitor.reset();
-        for (auto* p : {qt.get(), gtk.get()})
-            if (p) {
-                p->kill();
-                p->waitForFinished();
-            }
-    }
-    static std::unique_ptr<QProcess> start(const QString& program, const QStringList& args, const QProcessEnvironment& env)
-    {
-        auto p = std::make_unique<QProcess>();
-        p->setProcessEnvironment(env);
-        p->start(program, args);
-        const QDeadlineTimer deadline(10000);
-        while (!deadline.hasExpired() && !p->readAllStandardOutput().contains("ready"))
-            p->waitForReadyRead(50);
-        return p;
-    }
+    ~Session() { monitor.reset(); }
 
     // The focused text field of a process, waiting (bounded) for it to show up on the bus.
     std::optional<AtSpiClient::Element> field(qint64 pid)
@@ -93,11 +71,6 @@ Session& session()
     return s;
 }
 
-bool xdotool(const QString& line)
-{
-    return QProcess::execute(QStringLiteral("xdotool"), line.split(u' ')) == 0;
-}
-
 // Brings the window to the front and waits until the toolbar has heard of it: a late notice of
 // the switch would dismiss the first selection.
 void activate(Session& s, const char* title, qint64 pid)
@@ -115,15 +88,6 @@ void activate(Session& s, const char* title, qint64 pid)
     const QDeadlineTimer deadline(10000);
     while (!heard && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-}
-
-void report(benchmark::State& state, std::vector<double> samples)
-{
-    if (samples.empty())
-        return;
-    std::sort(samples.begin(), samples.end());
-    state.counters["median_ms"] = samples[samples.size() / 2];
-    state.counters["p95_ms"] = samples[size_t(0.95 * double(samples.size() - 1))];
 }
 
 bool toolbarOnScreen(SelectionMonitor& monitor)
@@ -225,22 +189,22 @@ void contextMenu(benchmark::State& state, qint64 pid, const char* title)
 
 void BM_ToolbarQtLineEdit(benchmark::State& state)
 {
-    toolbar(state, session().qt->processId(), "Ambrel test target");
+    toolbar(state, session().targets->qt->processId(), "Ambrel test target");
 }
 
 void BM_ToolbarGtkEntry(benchmark::State& state)
 {
-    toolbar(state, session().gtk->processId(), "Ambrel GTK target");
+    toolbar(state, session().targets->gtk->processId(), "Ambrel GTK target");
 }
 
 void BM_ContextMenuQtLineEdit(benchmark::State& state)
 {
-    contextMenu(state, session().qt->processId(), "Ambrel test target");
+    contextMenu(state, session().targets->qt->processId(), "Ambrel test target");
 }
 
 void BM_ContextMenuGtkEntry(benchmark::State& state)
 {
-    contextMenu(state, session().gtk->processId(), "Ambrel GTK target");
+    contextMenu(state, session().targets->gtk->processId(), "Ambrel GTK target");
 }
 
 } // namespace

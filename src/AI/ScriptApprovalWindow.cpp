@@ -6,6 +6,9 @@
 #include "LocalActions/ToolInstaller.h"
 
 #include <QApplication>
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -14,8 +17,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -128,11 +135,18 @@ ScriptApprovalView::ScriptApprovalView(const QString& title, const ScriptAction&
                                            AIStrings::string(QStringLiteral("script.missingTools")).arg(missing.join(u", ")),
                                            callout, orange, QStringLiteral("missingToolsLabel")));
         auto* commandRow = new QHBoxLayout;
-        auto* command = new QLabel(ToolInstaller::installCommand(missing));
+        // A command can be longer than the row (an installer's address): it wraps anywhere, never cut.
+        auto* command = new QPlainTextEdit(ToolInstaller::installCommand(missing));
         command->setObjectName(QStringLiteral("installCommand"));
-        command->setTextFormat(Qt::PlainText);
-        command->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        command->setReadOnly(true);
         command->setFont(mono);
+        command->setFrameShape(QFrame::NoFrame);
+        command->setWordWrapMode(QTextOption::WrapAnywhere);
+        command->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        command->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        command->viewport()->setAutoFillBackground(false);
+        command->document()->setDocumentMargin(0);
+        command->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         auto* copy = new QPushButton(AIStrings::string(QStringLiteral("script.copyCommand")));
         copy->setObjectName(QStringLiteral("copyCommand"));
         copy->setFlat(true);
@@ -150,6 +164,16 @@ ScriptApprovalView::ScriptApprovalView(const QString& title, const ScriptAction&
         });
         commandRow->addWidget(command, 1, Qt::AlignVCenter);
         commandRow->addWidget(copy, 0, Qt::AlignVCenter);
+        // As high as the lines the command takes at the row's width, once laid out there.
+        auto fit = [command] {
+            const QRectF laidOut = command->document()->documentLayout()->blockBoundingRect(command->document()->firstBlock());
+            const int height = std::max(int(std::ceil(laidOut.height())), QFontMetrics(command->font()).lineSpacing());
+            command->setFixedHeight(height + 2 * command->frameWidth());
+        };
+        connect(command->document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, command, fit);
+        // A new width re-wraps the lines without a size change of the document being announced.
+        connect(command->verticalScrollBar(), &QScrollBar::rangeChanged, command, fit);
+        fit();
         toolsLayout->addLayout(commandRow);
         stack->addWidget(tools);
     }

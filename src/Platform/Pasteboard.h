@@ -69,6 +69,14 @@ public:
     virtual bool hasSelectionBuffer() const { return false; }
     // Grows whenever a program takes the selection buffer (a new selection somewhere).
     virtual qint64 selectionBufferChangeCount() const { return 0; }
+    // Whether the program holding the selection buffer is the one owning this window (a window
+    // list number): a program that already holds it may keep it through a new selection without
+    // taking it again. False when nobody holds it or it cannot be told.
+    virtual bool selectionBufferHeldByOwnerOf(quint32 window) const
+    {
+        (void)window;
+        return false;
+    }
     // Its text, read without blocking this thread; `done` is called once on the context's thread,
     // with none when nobody holds text there or its holder did not answer in time.
     virtual void readSelectionBuffer(QObject* context, std::function<void(std::optional<QString>)> done);

@@ -17,7 +17,8 @@ SelectionCapture::SelectionCapture(Platform::Services services, PrivacyLog::Logg
 {
 }
 
-void SelectionCapture::capture(std::optional<QPointF> fallbackAnchor, QObject* receiver, Done done) const
+void SelectionCapture::capture(std::optional<QPointF> fallbackAnchor, QObject* receiver, Done done,
+                               const Gesture& gesture) const
 {
     auto& ax = *m_services.accessibility;
     const auto front = m_services.workspace->frontmostApplication();
@@ -83,6 +84,14 @@ void SelectionCapture::capture(std::optional<QPointF> fallbackAnchor, QObject* r
         };
     };
     if (m_services.pasteboards->hasSelectionBuffer()) {
+        auto& boards = *m_services.pasteboards;
+        const bool untaken = gesture.selectionBufferAtPress
+            && boards.selectionBufferChangeCount() == *gesture.selectionBufferAtPress;
+        if (untaken && !(gesture.window && boards.selectionBufferHeldByOwnerOf(*gesture.window))) {
+            m_logger.info(QStringLiteral("Selection buffer unchanged since the press in %1; nothing new selected").arg(source));
+            done(std::nullopt);
+            return;
+        }
         // No keystroke is sent, so held modifiers change nothing.
         readSelectionBuffer(receiver, finish(QStringLiteral("the primary selection")));
         return;

@@ -35,8 +35,14 @@ public:
     // Captures now; `done` is called once on the main thread: at once when no copy is needed,
     // else after the copy wait. When `receiver` is gone by then, `done` is not called, but the
     // user's pasteboard is put back all the same. `fallbackAnchor` (screen coordinates) is where
-    // the selection is taken to be when its bounds cannot be read.
-    void capture(std::optional<QPointF> fallbackAnchor, QObject* receiver, Done done) const;
+    // the selection is taken to be when its bounds cannot be read. The gesture tells whether the
+    // selection buffer is this selection's: one that no program took since the press, and that is
+    // not held by the program pressed in, holds an older selection and is not read.
+    struct Gesture {
+        std::optional<qint64> selectionBufferAtPress; // the buffer's change count at the press
+        std::optional<quint32> window;               // the window pressed in (window list number)
+    };
+    void capture(std::optional<QPointF> fallbackAnchor, QObject* receiver, Done done, const Gesture& gesture = {}) const;
 
     std::chrono::milliseconds copyWait = defaultCopyWait;
 

@@ -180,6 +180,10 @@ void SelectionMonitor::handlePress(const InputEvent& event)
 {
     if (event.type == Platform::leftMouseDown) {
         m_mouseDown = m_services.eventMonitors->pointerLocation();
+        m_gesturePress = m_mouseDown;
+        // A double click's selection may be taken at its second press: count from the first.
+        if (event.clickCount <= 1 || !m_selectionBufferAtPress)
+            m_selectionBufferAtPress = m_services.pasteboards->selectionBufferChangeCount();
         m_hasNotedDrag = false;
         m_draggedWindow = {};
     }
@@ -200,6 +204,15 @@ void SelectionMonitor::handleActivation(const Platform::ApplicationInfo& app)
 {
     if (app.processID != 0 && app.processID == QCoreApplication::applicationPid())
         return;
+    // A press in a window behind others activates it, and the window manager may say so only
+    // after a quick drag has ended: that is the selection's own application, not a switch away.
+    if (app.processID != 0 && m_gesturePress) {
+        const auto pressed = DraggedWindow::window(*m_services.windowList, ScreenGeometry::primaryHeight(*m_services.screens),
+                                                   *m_gesturePress);
+        const auto info = pressed ? m_services.windowList->window(pressed->number) : std::nullopt;
+        if (info && info->ownerProcessID == app.processID)
+            return;
+    }
     dismiss();
 }
 
@@ -305,10 +318,18 @@ void SelectionMonitor::dismiss()
 void SelectionMonitor::captureAndPresent()
 {
     QPointer<SelectionMonitor> self(this);
-    m_capture.capture(m_lastMouseUp, this, [self](std::optional<SelectionCapture::Result> result) {
-        if (self)
-            self->accept(std::move(result));
-    });
+    SelectionCapture::Gesture gesture{.selectionBufferAtPress = m_selectionBufferAtPress, .window = std::nullopt};
+    if (m_gesturePress)
+        if (const auto pressed = DraggedWindow::window(*m_services.windowList, ScreenGeometry::primaryHeight(*m_services.screens),
+                                                       *m_gesturePress))
+            gesture.window = pressed->number;
+    m_capture.capture(
+        m_lastMouseUp, this,
+        [self](std::optional<SelectionCapture::Result> result) {
+            if (self)
+                self->accept(std::move(result));
+        },
+        gesture);
 }
 
 void SelectionMonitor::accept(std::optional<SelectionCapture::Result> result)

@@ -178,6 +178,10 @@ private:
     QTimer m_captureTimer;
     QTimer m_resultTimer;
     std::optional<QPointF> m_captureDown; // the press point of the pending capture
+    // The last left press, kept past its mouse-up: the window it landed in, and the selection
+    // buffer's change count when the click sequence began.
+    std::optional<QPointF> m_gesturePress;
+    std::optional<qint64> m_selectionBufferAtPress;
     std::optional<ContextSnapshot> m_currentSnapshot;
     std::optional<Platform::AccessibilityElement> m_currentElement;
     std::optional<QPointF> m_lastMouseUp;

@@ -11,6 +11,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTest>
 
 using namespace Platform;
@@ -81,7 +84,19 @@ void ScriptApprovalWindowTest::contents()
     QCOMPARE(w->findChild<QWidget*>("missingTools") != nullptr, !missing.isEmpty());
     if (!missing.isEmpty()) {
         // One command for both missing tools; the found one is not in it.
-        QCOMPARE(labelText(w, "installCommand"), ToolInstaller::installCommand({"ambrel-missing-a", "ambrel-missing-b"}));
+        auto* command = w->findChild<QPlainTextEdit*>("installCommand");
+        QVERIFY(command && command->isReadOnly());
+        QCOMPARE(command->toPlainText(), ToolInstaller::installCommand({"ambrel-missing-a", "ambrel-missing-b"}));
+        // Shown whole, however long: every laid-out line lies inside what the row shows.
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QApplication::processEvents();
+        const QTextLayout* lines = command->document()->firstBlock().layout();
+        QVERIFY(lines->lineCount() > 0);
+        QCOMPARE(command->verticalScrollBar()->value(), 0);
+        QVERIFY2(lines->position().y() + lines->lineAt(lines->lineCount() - 1).rect().bottom() <= command->viewport()->height() + 0.5,
+                 "the command is cut off below");
+        for (int i = 0; i < lines->lineCount(); ++i)
+            QVERIFY2(lines->lineAt(i).naturalTextWidth() <= command->viewport()->width(), "the command is cut off at the side");
     }
     QVERIFY(w->findChild<QAbstractButton*>("allow"));
     QVERIFY(w->findChild<QAbstractButton*>("cancel"));
@@ -95,7 +110,7 @@ void ScriptApprovalWindowTest::copyCommandPutsTheInstallLineOnThePasteboard()
     approval.present("Tool", script(ScriptLanguage::shell, {"ambrel-missing-a"}), [] {});
     auto* view = static_cast<ScriptApprovalView*>(approval.window());
     view->copyCommandButton()->click();
-    QCOMPARE(boards->general()->string().value_or(""), view->findChild<QLabel*>("installCommand")->text());
+    QCOMPARE(boards->general()->string().value_or(""), view->findChild<QPlainTextEdit*>("installCommand")->toPlainText());
     QCOMPARE(boards->general()->items().size(), 1);
 }
 

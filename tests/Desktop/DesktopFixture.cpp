@@ -94,6 +94,8 @@ QByteArray DesktopFixture::run(const QString& program, const QStringList& argume
     QProcess process;
     process.start(program, arguments);
     if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        qWarning("%s %s failed: %s", qPrintable(program), qPrintable(arguments.join(u' ')),
+                 process.readAllStandardError().constData());
         process.kill();
         process.waitForFinished();
         return {};

@@ -258,6 +258,8 @@ void SelectionCaptureTest::selectionBufferInsteadOfACopy_data()
     QTest::newRow("the holder does not answer") << "deaf" << "";
     QTest::newRow("modifiers held: no keystroke, so it still reads") << "command" << "abc";
     QTest::newRow("an element reporting an empty selection") << "empty" << "";
+    QTest::newRow("nobody took the buffer since the press: an old selection") << "stale" << "";
+    QTest::newRow("not taken again, but held by the program pressed in") << "kept" << "abc";
 }
 
 void SelectionCaptureTest::selectionBufferInsteadOfACopy()
@@ -280,13 +282,21 @@ void SelectionCaptureTest::selectionBufferInsteadOfACopy()
         boards.selectInBuffer(QStringLiteral("abc"));
     if (setup == "command")
         f.input().setModifierFlags({ModifierFlags::command});
+    // The count when the gesture began: before the program took the buffer, or after.
+    const bool untaken = setup == "stale" || setup == "kept";
+    const qint64 atPress = boards.selectionBufferChangeCount() - (untaken ? 0 : 1);
+    // The editor's window is 100; another program's window holds the buffer unless kept.
+    boards.selectionBufferHolder = setup == "kept" ? 100 : 7;
 
     auto out = std::make_shared<Outcome>();
     QObject context;
-    capture.capture(QPointF(10, 10), &context, [out](std::optional<SelectionCapture::Result> r) {
-        out->called = true;
-        out->result = std::move(r);
-    });
+    capture.capture(
+        QPointF(10, 10), &context,
+        [out](std::optional<SelectionCapture::Result> r) {
+            out->called = true;
+            out->result = std::move(r);
+        },
+        SelectionCapture::Gesture{atPress, 100});
     QTRY_VERIFY_WITH_TIMEOUT(out->called, 2000);
     QCOMPARE(out->result.has_value(), !text.isEmpty());
     if (out->result)
@@ -295,7 +305,7 @@ void SelectionCaptureTest::selectionBufferInsteadOfACopy()
     QVERIFY(f.keys().posted.isEmpty());
     QCOMPARE(f.board().changeCount(), 1);
     QCOMPARE(f.board().items(), f.userClipboard());
-    QCOMPARE(boards.selectionBufferReads, setup == "empty" ? 0 : 1);
+    QCOMPARE(boards.selectionBufferReads, setup == "empty" || setup == "stale" ? 0 : 1);
 }
 
 void SelectionCaptureTest::aReceiverGoneMidCopyStillGetsThePasteboardBack()

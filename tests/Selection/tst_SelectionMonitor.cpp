@@ -25,6 +25,7 @@ private slots:
     void anEmptySelectionUnderThePressSendsNoCopy();
     void pressesInsideTheToolbarDoNotDismissIt();
     void activationOfThisApplicationDoesNotDismiss();
+    void activationOfTheWindowDraggedInDoesNotDismiss();
     void lifecycle();
     void aCaptureEndingAfterStopShowsNothing();
     void refusedSelectionsShowNothing_data();
@@ -205,6 +206,19 @@ void SelectionMonitorTest::activationOfThisApplicationDoesNotDismiss()
     QTest::qWait(20);
     QVERIFY(f.showsToolbar());
     emit f.workspace().applicationActivated(ApplicationInfo{}); // an activation that names nobody
+    QTRY_VERIFY(!f.monitor->panel().isVisible());
+}
+
+void SelectionMonitorTest::activationOfTheWindowDraggedInDoesNotDismiss()
+{
+    MonitorFixture f;
+    // The window manager tells of the press's activation after the mouse-up.
+    f.select(inText, inText + QPointF(80, 0));
+    QVERIFY(f.monitor->isCapturePending());
+    emit f.workspace().applicationActivated(ApplicationInfo{"org.example.editor", "Editor", {}, 4242});
+    QVERIFY(f.waitForToolbar());
+    // Another application's activation still dismisses what was captured there.
+    emit f.workspace().applicationActivated(ApplicationInfo{"org.example.other", "Other", {}, 99});
     QTRY_VERIFY(!f.monitor->panel().isVisible());
 }
 

@@ -107,7 +107,8 @@ std::expected<void, ArchiveExtractor::Error> extractZip(const QString& archivePa
                 const int r = archive_read_data_block(reader.get(), &block, &size, &offset);
                 if (r == ARCHIVE_EOF)
                     break;
-                if (r < ARCHIVE_WARN)
+                // A warning here is a member whose check sum does not match: the archive is damaged.
+                if (r != ARCHIVE_OK)
                     return std::unexpected(Error::unreadable);
                 total += qint64(size);
                 if (total > limits.maxTotalBytes)

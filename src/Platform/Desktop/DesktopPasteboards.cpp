@@ -1,3 +1,5 @@
+// The client-identifier mask of the connection is read from the display structure.
+#define XLIB_ILLEGAL_ACCESS
 #include "Platform/Desktop/DesktopPasteboards.h"
 
 #include "Platform/Desktop/X11Connection.h"
@@ -235,6 +237,19 @@ DesktopPasteboards::DesktopPasteboards(QString folder)
         if (reinterpret_cast<const XFixesSelectionNotifyEvent&>(event).selection == primary)
             ++*count;
     });
+}
+
+bool DesktopPasteboards::selectionBufferHeldByOwnerOf(quint32 window) const
+{
+    if (!m_x || window == 0)
+        return false;
+    const Window owner = XGetSelectionOwner(m_x->display(), m_x->atom("PRIMARY"));
+    if (owner == None)
+        return false;
+    // The server hands each client a range of identifiers: the bits above the mask name the client
+    // (the mask is the connection's resource mask, kept in the display's fourth private field).
+    const unsigned long mask = reinterpret_cast<_XPrivDisplay>(m_x->display())->private4;
+    return (owner & ~mask) == (Window(window) & ~mask);
 }
 
 DesktopPasteboards::~DesktopPasteboards()

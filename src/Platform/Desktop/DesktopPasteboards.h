@@ -62,6 +62,7 @@ public:
     // X11's primary selection.
     bool hasSelectionBuffer() const override { return bool(m_x); }
     qint64 selectionBufferChangeCount() const override { return *m_primaryChanges; }
+    bool selectionBufferHeldByOwnerOf(quint32 window) const override;
     void readSelectionBuffer(QObject* context, std::function<void(std::optional<QString>)> done) override;
     static constexpr int selectionReadTimeoutMs = 500;
 

@@ -42,6 +42,10 @@ public:
 
     bool hasSelectionBuffer() const override { return m_hasSelectionBuffer; }
     qint64 selectionBufferChangeCount() const override { return m_selectionChanges; }
+    bool selectionBufferHeldByOwnerOf(quint32 window) const override
+    {
+        return selectionBufferHolder != 0 && window == selectionBufferHolder;
+    }
     void readSelectionBuffer(QObject* context, std::function<void(std::optional<QString>)> done) override;
 
     // Script: a desktop with a selection buffer, and a program selecting text there (none: the
@@ -49,6 +53,8 @@ public:
     void setHasSelectionBuffer(bool has) { m_hasSelectionBuffer = has; }
     void selectInBuffer(std::optional<QString> text);
     int selectionBufferReads = 0;
+    // A window of the program holding the buffer; 0: none known.
+    quint32 selectionBufferHolder = 0;
 
 private:
     bool m_hasSelectionBuffer = false;
