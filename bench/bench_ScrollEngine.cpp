@@ -1,7 +1,7 @@
 // Smooth scrolling's hot paths: the per-event work on the tap thread (decision and the engine's
 // handling, with 20 and 200 per-application entries) with heap allocations per event, and the
 // frame clock's jitter at 60 and 144 Hz beside a precise QTimer, the timer a Qt application would
-// otherwise use, and the CPU it takes once at rest.
+// otherwise use, with the CPU each takes while ticking, and the engine's CPU once at rest.
 
 #include "Platform/Simulated/SimulatedEventTaps.h"
 #include "ScrollCore/FrameClock.h"
@@ -54,6 +54,14 @@ void operator delete(void* p, std::size_t) noexcept
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// User and system time of the whole process, in microseconds.
+double processCpuUs()
+{
+    rusage r{};
+    getrusage(RUSAGE_SELF, &r);
+    return double(r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1e6 + double(r.ru_utime.tv_usec + r.ru_stime.tv_usec);
+}
 
 double percentile(std::vector<double> values, double share)
 {
@@ -138,9 +146,12 @@ void BM_FrameClockJitter(benchmark::State& state)
             ticks.push_back(now);
             return now < end;
         });
+        const double cpuBefore = processCpuUs();
         clock.start(interval);
         while (clock.isRunning())
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        // The share of one core the process took while the clock ran.
+        state.counters["cpu_percent"] = (processCpuUs() - cpuBefore) / 5e4;
         reportGaps(state, ticks, interval);
     }
 }
@@ -162,8 +173,10 @@ void BM_QTimerJitter(benchmark::State& state)
             if (now >= end)
                 QCoreApplication::quit();
         });
+        const double cpuBefore = processCpuUs();
         timer.start();
         QCoreApplication::exec();
+        state.counters["cpu_percent"] = (processCpuUs() - cpuBefore) / 5e4;
         reportGaps(state, ticks, interval);
     }
 }
@@ -187,13 +200,11 @@ void BM_CpuAtRest(benchmark::State& state)
         taps->waitUntilIdle();
         const int postedAtRest = taps->posted();
         rusage before{}, after{};
+        const double cpuBefore = processCpuUs();
         getrusage(RUSAGE_SELF, &before);
         std::this_thread::sleep_for(std::chrono::seconds(2));
         getrusage(RUSAGE_SELF, &after);
-        auto cpu = [](const rusage& r) {
-            return double(r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1e6 + double(r.ru_utime.tv_usec + r.ru_stime.tv_usec);
-        };
-        state.counters["cpu_us_per_s"] = (cpu(after) - cpu(before)) / 2;
+        state.counters["cpu_us_per_s"] = (processCpuUs() - cpuBefore) / 2;
         // Every wake-up of any thread of the process is a voluntary switch; the main thread's
         // sleep is one.
         state.counters["wakeups_per_s"] = double(after.ru_nvcsw - before.ru_nvcsw) / 2;

@@ -8,7 +8,7 @@
 #include "ContextCore/StandardOrder.h"
 #include "LocalActions/AppLauncher.h"
 #include "LocalActions/SharedPreferencesStore.h"
-#include "Platform/ApplicationUnderPointer.h"
+#include "Platform/ApplicationsOnScreen.h"
 #include "RadialCore/RadialSettingsStore.h"
 #include "ScrollCore/ScrollSettingsStore.h"
 #include "SecurityCore/KeychainStore.h"
@@ -87,11 +87,14 @@ AppModel::AppModel(Platform::Services services, Hooks hooks, std::unique_ptr<Pol
         setMenuPreferences(menu);
     };
     m_pluginImportWindow = std::make_unique<PluginImportWindow>();
+    m_onScreen = std::make_shared<Platform::ApplicationsOnScreen>(m_services.windowList, m_services.workspace);
     // Smooth scrolling starts disabled; the stored settings are applied below.
     m_scroll = std::make_unique<ScrollEngine>(
         ScrollEngine::Environment{.taps = m_services.eventTaps,
-                                  .applicationUnder = Platform::ApplicationUnderPointer(m_services.windowList,
-                                                                                        m_services.workspace),
+                                  .applicationUnder =
+                                      [onScreen = m_onScreen](QPointF point) {
+                                          return onScreen->current()->applicationAt(point);
+                                      },
                                   .refreshRates =
                                       [screens = m_services.screens] {
                                           QList<double> rates;
@@ -585,8 +588,9 @@ RadialMenuController& AppModel::radial()
 {
     if (!m_radial) {
         const QString own = QGuiApplication::desktopFileName();
-        m_radial = std::make_unique<RadialMenuController>(RadialMenuController::Environment::of(m_services, own),
-            RadialSettings());
+        auto environment = RadialMenuController::Environment::of(m_services, own);
+        environment.onScreen = m_onScreen;
+        m_radial = std::make_unique<RadialMenuController>(std::move(environment), RadialSettings());
         m_radial->onLaunch = [model = QPointer<AppModel>(this)](const RadialItem& item) {
             if (model)
                 model->launch(item);

@@ -243,6 +243,8 @@ private:
     QSet<QString> m_blockedApps;
     FinderMenuPreferences m_menuPreferences;
     ScrollSettings m_scrollSettings = ScrollSettings::defaults();
+    // Which application is under the pointer, for smooth scrolling and the radial menu alike.
+    std::shared_ptr<Platform::ApplicationsOnScreen> m_onScreen;
     std::unique_ptr<ScrollEngine> m_scroll;
     RadialSettings m_radialSettings;
     std::unique_ptr<RadialMenuController> m_radial;

@@ -19,9 +19,8 @@ QString displayName(const Platform::ApplicationInfo& app)
 }
 } // namespace
 
-RadialApplications::RadialApplications(std::shared_ptr<Platform::Workspace> workspace,
-                                       std::shared_ptr<Platform::WindowList> windows, QString own)
-    : m_workspace(std::move(workspace)), m_windows(std::move(windows)), m_own(std::move(own))
+RadialApplications::RadialApplications(std::shared_ptr<Platform::Workspace> workspace, QString own)
+    : m_workspace(std::move(workspace)), m_own(std::move(own))
 {
 }
 
@@ -92,40 +91,10 @@ QList<RadialEntry> RadialApplications::resolveEntries(const RadialSettings& sett
     return out;
 }
 
-std::shared_ptr<const RadialApplications::Snapshot> RadialApplications::snapshot() const
+bool RadialApplications::isExcluded(const Platform::WindowSnapshot& snapshot, QPointF point,
+                                    const RadialSettings& settings)
 {
-    auto snap = std::make_shared<Snapshot>();
-    if (const auto front = m_workspace->frontmostApplication(); front && !front->bundleIdentifier.isEmpty())
-        snap->frontmost = front->bundleIdentifier;
-    if (!m_windows || !m_windows->isAvailable())
-        return snap;
-    QHash<qint64, QString> byProcess;
-    for (const auto& app : m_workspace->runningApplications())
-        if (app.processID != 0 && !byProcess.contains(app.processID))
-            byProcess.insert(app.processID, app.bundleIdentifier);
-    for (const auto& window : m_windows->onScreenWindows(false))
-        if (window.layer == 0)
-            snap->windows.append({window.bounds, byProcess.value(window.ownerProcessID)});
-    return snap;
-}
-
-std::optional<QString> RadialApplications::applicationUnderPointer(const Snapshot& snapshot, QPointF p)
-{
-    for (const auto& window : snapshot.windows) {
-        const QRectF& b = window.bounds;
-        // Half-open: a point on the far edges is outside.
-        if (p.x() >= b.left() && p.x() < b.right() && p.y() >= b.top() && p.y() < b.bottom()) {
-            if (window.bundleIdentifier.isEmpty())
-                return std::nullopt;
-            return window.bundleIdentifier;
-        }
-    }
-    return std::nullopt;
-}
-
-bool RadialApplications::isExcluded(const Snapshot& snapshot, QPointF point, const RadialSettings& settings)
-{
-    auto id = applicationUnderPointer(snapshot, point);
+    auto id = snapshot.applicationAt(point);
     if (!id)
         id = snapshot.frontmost;
     return settings.leavesAlone(id);

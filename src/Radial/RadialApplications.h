@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Platform/ApplicationsOnScreen.h"
 #include "Platform/WindowList.h"
 #include "Platform/Workspace.h"
 #include "Radial/RadialEntry.h"
@@ -17,18 +18,7 @@
 // snapshot of the windows taken on the main thread and is safe on the tap thread.
 class RadialApplications {
 public:
-    // The ordinary windows front to back with their applications, and the frontmost application.
-    struct Snapshot {
-        struct Window {
-            QRectF bounds; // top-left origin, like the taps' points
-            QString bundleIdentifier; // empty when its process is no application we know
-        };
-        QList<Window> windows;
-        std::optional<QString> frontmost;
-    };
-
-    RadialApplications(std::shared_ptr<Platform::Workspace> workspace, std::shared_ptr<Platform::WindowList> windows,
-                       QString ownBundleIdentifier);
+    RadialApplications(std::shared_ptr<Platform::Workspace> workspace, QString ownBundleIdentifier);
 
     // Running applications as the workspace lists them; never this application.
     QList<RadialItem> recentApplications() const;
@@ -40,16 +30,10 @@ public:
     // The icon named by an application's desktop entry; null when the entry is missing or broken.
     static QIcon iconOf(const QUrl& entry);
 
-    std::shared_ptr<const Snapshot> snapshot() const;
-
-    // The application of the frontmost ordinary window containing the point; none when there is
-    // no such window or it belongs to no known application.
-    static std::optional<QString> applicationUnderPointer(const Snapshot& snapshot, QPointF point);
     // The application under the pointer, else the frontmost one, is one the menu leaves alone.
-    static bool isExcluded(const Snapshot& snapshot, QPointF point, const RadialSettings& settings);
+    static bool isExcluded(const Platform::WindowSnapshot& snapshot, QPointF point, const RadialSettings& settings);
 
 private:
     std::shared_ptr<Platform::Workspace> m_workspace;
-    std::shared_ptr<Platform::WindowList> m_windows;
     QString m_own;
 };

@@ -41,17 +41,18 @@ RadialMenuController::RadialMenuController(Environment environment, const Radial
     , m_env(std::move(environment))
     , m_logger(PrivacyLog::logger(QStringLiteral("RadialMenu")))
     , m_replayer(m_env.taps)
-    , m_applications(m_env.workspace, m_env.windows, m_env.ownBundleIdentifier)
+    , m_applications(m_env.workspace, m_env.ownBundleIdentifier)
     , m_gesture(settings.holdThreshold, settings.movementThreshold)
     , m_settings(settings)
     , m_selection(0, settings.shape, 1, 0)
 {
     if (!m_env.now)
         m_env.now = steadySeconds;
+    if (!m_env.onScreen)
+        m_env.onScreen = std::make_shared<Platform::ApplicationsOnScreen>(m_env.windows, m_env.workspace);
     {
         std::lock_guard lock(m_shared.lock);
         m_shared.settings = settings;
-        m_shared.windows = std::make_shared<RadialApplications::Snapshot>();
     }
     m_frameClock.setTimerType(Qt::PreciseTimer);
     m_frameClock.setInterval(frameIntervalMs);
@@ -59,11 +60,6 @@ RadialMenuController::RadialMenuController(Environment environment, const Radial
     m_holdTimer.setTimerType(Qt::PreciseTimer);
     m_holdTimer.setSingleShot(true);
     connect(&m_holdTimer, &QTimer::timeout, this, &RadialMenuController::holdStep);
-    if (m_env.workspace)
-        connect(m_env.workspace.get(), &Platform::Workspace::applicationActivated, this, [this] {
-            if (isRunning())
-                refreshWindows();
-        });
 }
 
 RadialMenuController::~RadialMenuController()
@@ -143,15 +139,13 @@ Outcome RadialMenuController::handle(const Event& event)
     switch (event.kind) {
     case Event::Kind::middleDown: {
         RadialSettings settings;
-        std::shared_ptr<const RadialApplications::Snapshot> windows;
         {
             std::lock_guard lock(m_shared.lock);
             if (!m_shared.settings.isEnabled)
                 return Outcome::deliverOriginal;
             settings = m_shared.settings;
-            windows = m_shared.windows;
         }
-        if (RadialApplications::isExcluded(*windows, event.point, settings))
+        if (RadialApplications::isExcluded(*m_env.onScreen->current(), event.point, settings))
             return Outcome::deliverOriginal;
         {
             std::lock_guard lock(m_shared.lock);
@@ -517,7 +511,5 @@ void RadialMenuController::commitSelection()
 
 void RadialMenuController::refreshWindows()
 {
-    auto snapshot = m_applications.snapshot();
-    std::lock_guard lock(m_shared.lock);
-    m_shared.windows = std::move(snapshot);
+    m_env.onScreen->refresh();
 }

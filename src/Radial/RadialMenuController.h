@@ -33,6 +33,8 @@ public:
         std::shared_ptr<Platform::EventTaps> taps;
         std::shared_ptr<Platform::Workspace> workspace;
         std::shared_ptr<Platform::WindowList> windows;
+        // The windows snapshot shared with other input features; one of its own when not given.
+        std::shared_ptr<Platform::ApplicationsOnScreen> onScreen;
         std::shared_ptr<Platform::Screens> screens;
         std::shared_ptr<Platform::EventMonitors> monitors;
         std::shared_ptr<Platform::KeyboardState> keyboard;
@@ -93,7 +95,6 @@ private:
     struct SharedState {
         mutable std::mutex lock;
         RadialSettings settings;
-        std::shared_ptr<const RadialApplications::Snapshot> windows;
         bool isTracking = false;
         bool isOpen = false;
         bool swallowNextRelease = false;

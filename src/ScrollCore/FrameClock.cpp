@@ -7,7 +7,16 @@
 #include <algorithm>
 #include <chrono>
 
+#include <sched.h>
+
 using Clock = std::chrono::steady_clock;
+
+namespace {
+// How long before a deadline the clock wakes: twice the latest lateness of a wake-up, between these
+// bounds, easing back down while wake-ups come on time.
+constexpr Clock::duration shortestMargin = std::chrono::microseconds(250);
+constexpr Clock::duration longestMargin = std::chrono::microseconds(2000);
+}
 
 FrameClock::FrameClock(Tick tick) : m_tick(std::move(tick)), m_thread([this] { loop(); }) {}
 
@@ -64,13 +73,28 @@ void FrameClock::loop()
         if (m_quitting)
             return;
         auto deadline = Clock::now();
+        Clock::duration margin = std::chrono::microseconds(1000);
         while (m_running && !m_quitting) {
             const auto interval = std::max<Clock::duration>(
                 std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(m_interval)),
                 std::chrono::milliseconds(1));
-            // Sleeps until the deadline unless stopped meanwhile.
-            if (m_changed.wait_until(lock, deadline, [&] { return !m_running || m_quitting; }))
+            // Sleeps until shortly before the deadline unless stopped meanwhile, then yields until it:
+            // a thread woken from sleep on a busy machine may wait for a core longer than a frame's
+            // tolerance, one already running does not. The margin is spent only while animating.
+            const auto wake = deadline - margin;
+            if (m_changed.wait_until(lock, wake, [&] { return !m_running || m_quitting; }))
                 break;
+            const auto woke = Clock::now();
+            margin = std::clamp(std::max(2 * (woke - wake) + shortestMargin, margin - margin / 32), shortestMargin,
+                                longestMargin);
+            if (woke < deadline) {
+                lock.unlock();
+                while (Clock::now() < deadline)
+                    sched_yield();
+                lock.lock();
+                if (!m_running || m_quitting)
+                    break;
+            }
             m_wanted = false;
             m_ticking = true;
             lock.unlock();

@@ -7,6 +7,8 @@
 
 // Calls its tick at a steady interval on a thread of its own, against deadlines rather than
 // sleeps (so lateness does not add up), while it runs; at rest the thread waits without waking.
+// Each frame it sleeps to a margin before its deadline and yields the rest of the way, so a busy
+// machine's late wake-ups do not reach the ticks.
 class FrameClock {
 public:
     // Gets the time (monotonic seconds) it runs at; returns false when nothing more is owed.

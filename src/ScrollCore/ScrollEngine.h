@@ -26,7 +26,7 @@ public:
     struct Environment {
         std::shared_ptr<Platform::EventTaps> taps;
         // The application of the window under a point (top-left global coordinates), if known. Called
-        // on the tap thread.
+        // on the tap thread; answers without waiting for another thread.
         std::function<std::optional<QString>(QPointF)> applicationUnder;
         // The screens' refresh rates (0 where a screen does not say). Called on the main thread.
         std::function<QList<double>()> refreshRates;

@@ -1,8 +1,9 @@
 // On a real X server (run by tests/XSession/x-session, with openbox): the radial menu on the desktop
 // services. xdotool drives the real pointer: a hold opens the ring's window around the pointer, wheel
 // steps move the selection, the release brings the chosen application to the front; a plain middle
-// click still pastes the PRIMARY selection into a Qt, a GTK and a terminal target exactly once; and
-// once the tap is gone no grab is left.
+// click still pastes the PRIMARY selection into a Qt, a GTK and a terminal target exactly once; over
+// an excluded application's window, whatever is in front, a hold stays a plain click; and once the
+// tap is gone no grab is left.
 
 #include "../Desktop/DesktopFixture.h"
 #include "Platform/Services.h"
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -73,6 +75,7 @@ private:
     QProcess* m_right = nullptr;
     QProcess* m_gtk = nullptr;
     Platform::Services m_services;
+    std::shared_ptr<Platform::ApplicationsOnScreen> m_onScreen;
     std::unique_ptr<RadialMenuController> m_controller;
     QList<RadialItem> m_launched;
 
@@ -126,9 +129,10 @@ private slots:
         m_gtk = m_fixture.startGtkEntry(QString());
         QVERIFY(m_gtk);
         m_services = Platform::makeDesktopServices();
-        m_controller = std::make_unique<RadialMenuController>(
-            RadialMenuController::Environment::of(m_services, QStringLiteral("com.corvish.ambrel")),
-            RadialSettings());
+        auto environment = RadialMenuController::Environment::of(m_services, QStringLiteral("com.corvish.ambrel"));
+        m_onScreen = std::make_shared<Platform::ApplicationsOnScreen>(m_services.windowList, m_services.workspace);
+        environment.onScreen = m_onScreen;
+        m_controller = std::make_unique<RadialMenuController>(std::move(environment), RadialSettings());
         m_controller->onLaunch = [this](const RadialItem& item) {
             m_launched.append(item);
             m_services.workspace->activate(item.bundleIdentifier);
@@ -235,11 +239,45 @@ private slots:
         QVERIFY(m_controller->gesture().isIdle());
     }
 
+    // The window under the pointer decides, not the application in front: over an excluded
+    // application's window a hold is a plain middle click, and the ring stays closed.
+    void anExcludedWindowUnderThePointerKeepsItsClick()
+    {
+        const QByteArray left = windowNamed(QStringLiteral("Left target"));
+        const QByteArray right = windowNamed(QStringLiteral("Right target"));
+        QVERIFY(!left.isEmpty() && !right.isEmpty());
+        QVERIFY(xdotool(QStringLiteral("windowactivate --sync ") + QString::fromLatin1(left)));
+        const QString into = QStringLiteral("mousemove --window %1 --sync 200 22").arg(QString::fromLatin1(left));
+        QVERIFY(xdotool(into + QStringLiteral(" click 1 key ctrl+a BackSpace")));
+        QVERIFY(xdotool(QStringLiteral("windowactivate --sync ") + QString::fromLatin1(right)));
+        QTRY_COMPARE(activeWindow(), right);
+        // The windows as the tap thread will read them: the right target in front.
+        QTRY_COMPARE(m_onScreen->current()->frontmost, std::optional<QString>(QStringLiteral("org.example.Right")));
+        RadialSettings s = settings();
+        s.exclude(QStringLiteral("org.example.Left"));
+        m_controller->apply(s);
+        QVERIFY(m_controller->isRunning());
+        setPrimary("excludedhold");
+        // The pointer is still over the left window's field.
+        QSignalSpy shown(m_controller.get(), &RadialMenuController::ringShown);
+        QVERIFY(xdotool(QStringLiteral("mousedown 2")));
+        // Held past the hold threshold, with the main thread free to open the ring: it stays closed.
+        QTest::qWait(int(s.holdThreshold * 2000));
+        QCOMPARE(shown.size(), 0);
+        QVERIFY(xdotool(QStringLiteral("mouseup 2")));
+        QVERIFY2(m_fixture.waitForLine(m_left, "line: excludedhold"), m_fixture.output(m_left).constData());
+        QCOMPARE(shown.size(), 0);
+        QVERIFY(m_controller->gesture().isIdle());
+        m_controller->apply(settings());
+        QVERIFY(xdotool(QStringLiteral("mousemove --sync 640 600")));
+    }
+
     void noGrabLeftOnceTheTapIsGone()
     {
         m_controller->apply(settings(false));
         QVERIFY(!m_controller->isRunning());
         m_controller.reset();
+        m_onScreen.reset();
         m_services = {};
         const QByteArray window = windowNamed(QStringLiteral("Left target"));
         QVERIFY(xdotool(QStringLiteral("windowactivate --sync ") + QString::fromLatin1(window)));
