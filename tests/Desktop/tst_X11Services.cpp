@@ -2,6 +2,7 @@
 #include "DesktopFixture.h"
 
 #include "Platform/Desktop/DesktopHotKeys.h"
+#include "Platform/Desktop/DesktopWindowList.h"
 #include "Platform/Desktop/DesktopWorkspace.h"
 #include "Platform/Desktop/EwmhWindows.h"
 #include "Platform/Desktop/X11Connection.h"
@@ -227,6 +228,8 @@ private slots:
     void keptWindowListFollowsTheServer()
     {
         EwmhWindows windows(m_x);
+        DesktopWindowList list(m_x);
+        QSignalSpy changed(&list, &WindowList::windowsChanged);
         const qint64 first = startTerminal(QStringLiteral("KeptOne"));
         const qint64 second = startTerminal(QStringLiteral("KeptTwo"));
         QTRY_VERIFY(windowOf(first) && windowOf(second));
@@ -251,7 +254,9 @@ private slots:
         QTRY_VERIFY(readsNothing());
 
         const auto id = [](EwmhWindows::XID window) { return QString::number(window); };
+        changed.clear();
         QVERIFY(DesktopFixture::xdotool({QStringLiteral("windowmove"), id(one), QStringLiteral("211"), QStringLiteral("173")}));
+        QTRY_VERIFY(!changed.isEmpty()); // watchers of the list hear it too
         QTRY_VERIFY(frameOf(one).left() <= 211 && frameOf(one).right() > 211
                     && frameOf(one).top() <= 173 && frameOf(one).bottom() > 173);
         QVERIFY(keptMatchesServer(windows));

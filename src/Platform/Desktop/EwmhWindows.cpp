@@ -26,27 +26,37 @@ struct EwmhWindows::Cache {
         for (const char* name : {"_NET_WM_PID", "WM_CLASS", "_NET_WM_WINDOW_TYPE", "_NET_FRAME_EXTENTS"})
             clientAtoms.append(x.atom(name));
         x.selectRootEvents(PropertyChangeMask | SubstructureNotifyMask);
-        listener = x.addListener([this](const XEvent& event) { note(event); });
+        listener = x.addListener([this](const XEvent& event) {
+            if (note(event))
+                for (const auto& changed : QHash(changeListeners))
+                    changed();
+        });
     }
     ~Cache() { x.removeListener(listener); }
 
     // An event is news only when the server made it at or after the request that read the thing:
     // anything earlier is already in what was read.
-    void note(const XEvent& event)
+    // True when it concerns something kept (even if that was read again since: a watcher may still
+    // hold an older copy).
+    bool note(const XEvent& event)
     {
         const unsigned long serial = event.xany.serial;
         XID window = 0;
         switch (event.type) {
         case PropertyNotify:
             if (event.xproperty.window == x.root()) {
-                if (event.xproperty.atom == stackingAtom && serial >= stackingReadAt)
-                    stackingStale = true;
-                else if (event.xproperty.atom == activeAtom && serial >= activeReadAt)
-                    activeStale = true;
-                return;
+                if (event.xproperty.atom == stackingAtom) {
+                    stackingStale = stackingStale || serial >= stackingReadAt;
+                    return true;
+                }
+                if (event.xproperty.atom == activeAtom) {
+                    activeStale = activeStale || serial >= activeReadAt;
+                    return true;
+                }
+                return false;
             }
             if (!clientAtoms.contains(event.xproperty.atom))
-                return;
+                return false;
             window = event.xproperty.window;
             break;
         case ConfigureNotify: window = event.xconfigure.window; break;
@@ -55,25 +65,29 @@ struct EwmhWindows::Cache {
         case ReparentNotify: window = event.xreparent.window; break;
         case GravityNotify: window = event.xgravity.window; break;
         case DestroyNotify: window = event.xdestroywindow.window; break;
-        default: return;
+        default: return false;
         }
+        bool changed = false;
         if (const auto it = byTopLevel.constFind(window); it != byTopLevel.constEnd())
-            touch(*it, serial, false);
-        touch(window, serial, event.type == DestroyNotify);
+            changed = touch(*it, serial, false);
+        return touch(window, serial, event.type == DestroyNotify) || changed;
     }
 
-    void touch(XID window, unsigned long serial, bool destroyed)
+    bool touch(XID window, unsigned long serial, bool destroyed)
     {
         const auto it = entries.find(window);
-        if (it == entries.end() || serial < it->readAt)
-            return;
+        if (it == entries.end())
+            return false;
+        if (serial < it->readAt)
+            return true;
         if (!destroyed) {
             it->stale = true;
-            return;
+            return true;
         }
         if (it->topLevel != window)
             byTopLevel.remove(it->topLevel);
         entries.erase(it);
+        return true;
     }
 
     // Takes in what the server has sent so far without waiting for anything; the events stay queued
@@ -106,6 +120,8 @@ struct EwmhWindows::Cache {
     unsigned long activeReadAt = 0;
     bool activeStale = true;
     int reads = 0;
+    QHash<int, std::function<void()>> changeListeners;
+    int nextChangeListener = 1;
 };
 
 namespace {
@@ -134,6 +150,18 @@ EwmhWindows::~EwmhWindows() = default;
 int EwmhWindows::windowsRead() const
 {
     return m_cache->reads;
+}
+
+int EwmhWindows::addChangeListener(std::function<void()> listener)
+{
+    const int id = m_cache->nextChangeListener++;
+    m_cache->changeListeners.insert(id, std::move(listener));
+    return id;
+}
+
+void EwmhWindows::removeChangeListener(int id)
+{
+    m_cache->changeListeners.remove(id);
 }
 
 QList<EwmhWindows::Client> EwmhWindows::stacking()

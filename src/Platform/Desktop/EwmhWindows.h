@@ -4,6 +4,7 @@
 #include <QList>
 #include <QRect>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -47,6 +48,9 @@ public:
 
     // How many windows were read from the server since the connection opened (all instances).
     int windowsRead() const;
+    // Called when the server reports a change to something kept, as its event is dispatched.
+    int addChangeListener(std::function<void()> listener);
+    void removeChangeListener(int id);
 
     struct Cache;
 
