@@ -156,7 +156,13 @@ void FinderActionHandler::performCustom(const AIActionTemplate& action, const Fi
         watcher->setFuture(runner.run(*script, std::nullopt, request.selectedURLs(), request.directoryURL()));
         return;
     }
-    m_logger.info(QStringLiteral("A prompt action on files is answered in the AI panel, which this build does not show"));
+    const ContextSnapshot snapshot = ContextSnapshotBuilder::make(request, m_services.clock->now());
+    if (!snapshot.allowsAIAction()) {
+        m_logger.info(QStringLiteral("A prompt action was asked for without files"));
+        return;
+    }
+    if (m_hooks.runPrompt)
+        m_hooks.runPrompt(action, snapshot);
 }
 
 void FinderActionHandler::report(const FinderActionExecutor::Outcome& outcome)
