@@ -120,10 +120,11 @@ void FinderActionHandler::performCustom(const AIActionTemplate& action, const Fi
     if (const FileOperation* operation = action.kind.fileOperation()) {
         const auto files = FileOperations::standard();
         const ImageConverter::RunResult result = ImageConverter().run(*operation, request.selectedURLs(), *files);
+        // What was made is shown even when some files failed: the alert alone would hide it.
+        if (!result.produced.isEmpty())
+            m_services.workspace->revealFiles(result.produced);
         if (!result.failed.isEmpty())
             alert(QStringLiteral("finder.error.customFailed"));
-        else if (!result.produced.isEmpty())
-            m_services.workspace->revealFiles(result.produced);
         return;
     }
     if (const auto script = action.kind.script()) {

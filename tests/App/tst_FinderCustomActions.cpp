@@ -1,5 +1,6 @@
-// The user's own actions chosen in the file manager: a prompt action asks the model about the
-// chosen files and answers in the AI card beside the pointer.
+// The user's own actions chosen in the file manager: an image operation shows what it made and
+// what failed; a prompt action asks the model about the chosen files and answers in the AI card
+// beside the pointer.
 #include "AIFixture.h"
 #include "AppFixture.h"
 
@@ -7,6 +8,7 @@
 #include "App/FinderActionHandler.h"
 #include "App/FinderAIPanel.h"
 #include "LocalActions/FinderActionHandoff.h"
+#include "LocalActions/LocalActionsStrings.h"
 #include "AIProviders/AIProvidersStrings.h"
 #include "Platform/Simulated/SimulatedScreens.h"
 #include "Selection/AIResultView.h"
@@ -14,6 +16,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
@@ -27,6 +30,13 @@ void writeFile(const QString& path, const QByteArray& bytes)
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(bytes);
+}
+
+void writeImage(const QString& path)
+{
+    QImage image(40, 20, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QVERIFY(image.save(path, "PNG"));
 }
 
 FinderActionRequest request(const QString& actionID, const QStringList& paths, const QString& directory)
@@ -56,6 +66,23 @@ Response heldReply(const QStringList& pieces)
     response.steps.insert(response.steps.size() - 1, LoopbackHttpServer::Step{LoopbackHttpServer::Step::Kind::gate, {}, 0});
     return response;
 }
+
+// Notes, at each alert, how many files had been revealed by then.
+class OrderedAlerts final : public AlertPresenter {
+public:
+    explicit OrderedAlerts(Platform::SimulatedWorkspace& workspace) : m_workspace(workspace) {}
+    void showAlert(const QString& message) override
+    {
+        alerts << message;
+        revealedBefore << m_workspace.revealed.size();
+    }
+    void alertSound() override {}
+    QStringList alerts;
+    QList<qsizetype> revealedBefore;
+
+private:
+    Platform::SimulatedWorkspace& m_workspace;
+};
 
 // A handler over the simulated services whose prompt actions answer in a panel of its own, as
 // the application delegate wires them, with the AI model of `ai` (none: no AI at all).
@@ -112,6 +139,8 @@ class FinderCustomActionsTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
+    void anImageActionRevealsWhatItMadeBeforeItAlerts_data();
+    void anImageActionRevealsWhatItMadeBeforeItAlerts();
     void aPromptActionAnswersInTheCardBesideThePointer();
     void thePromptGetsTheChosenFiles_data();
     void thePromptGetsTheChosenFiles();
@@ -126,6 +155,61 @@ void FinderCustomActionsTest::initTestCase()
     auto defaults = std::make_shared<Platform::SimulatedUserDefaults>();
     defaults->setStringList("AppleLanguages", {"en"});
     ModuleStrings::setUserDefaults(defaults);
+}
+
+void FinderCustomActionsTest::anImageActionRevealsWhatItMadeBeforeItAlerts_data()
+{
+    QTest::addColumn<int>("images");
+    QTest::addColumn<int>("broken");
+    QTest::newRow("all made") << 2 << 0;
+    QTest::newRow("some failed") << 2 << 1;
+    QTest::newRow("all failed") << 0 << 2;
+}
+
+void FinderCustomActionsTest::anImageActionRevealsWhatItMadeBeforeItAlerts()
+{
+    QFETCH(int, images);
+    QFETCH(int, broken);
+    AppFixture f;
+    QTemporaryDir folder;
+    QStringList paths;
+    for (int i = 0; i < images; ++i) {
+        paths << folder.filePath(QStringLiteral("photo%1.png").arg(i));
+        writeImage(paths.last());
+    }
+    for (int i = 0; i < broken; ++i) {
+        paths << folder.filePath(QStringLiteral("broken%1.png").arg(i));
+        writeFile(paths.last(), "not an image");
+    }
+    const AIActionTemplate toJPEG = AIActionTemplate::fileOperation(
+        QStringLiteral("ai.custom.JPEG"), QStringLiteral("To JPEG"), QStringLiteral("photo"),
+        FileOperation::convertImage(ImageFormat::jpeg, 80));
+    auto alerts = std::make_shared<OrderedAlerts>(f.workspace());
+    FinderActionHandler handler(f.services, alerts,
+                                {.customAction = [&](const QString& id) -> std::optional<AIActionTemplate> {
+                                    if (id == toJPEG.id)
+                                        return toJPEG;
+                                    return std::nullopt;
+                                }});
+    handler.perform(request(toJPEG.id, paths, folder.path()));
+
+    // Every file made is revealed.
+    QStringList revealed;
+    for (const QUrl& url : f.workspace().revealed)
+        revealed << QFileInfo(url.toLocalFile()).fileName();
+    QStringList made;
+    for (int i = 0; i < images; ++i)
+        made << QStringLiteral("photo%1.jpg").arg(i);
+    QCOMPARE(revealed, made);
+    for (const QString& name : made)
+        QVERIFY(QFile::exists(folder.filePath(name)));
+    // Failures are told after the files are shown.
+    if (broken == 0) {
+        QVERIFY(alerts->alerts.isEmpty());
+        return;
+    }
+    QCOMPARE(alerts->alerts, QStringList{LocalActionsStrings::string("finder.error.customFailed")});
+    QCOMPARE(alerts->revealedBefore, QList<qsizetype>{f.workspace().revealed.size()});
 }
 
 void FinderCustomActionsTest::aPromptActionAnswersInTheCardBesideThePointer()
