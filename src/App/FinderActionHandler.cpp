@@ -124,7 +124,7 @@ void FinderActionHandler::performCustom(const AIActionTemplate& action, const Fi
         if (!result.produced.isEmpty())
             m_services.workspace->revealFiles(result.produced);
         if (!result.failed.isEmpty())
-            alert(QStringLiteral("finder.error.customFailed"));
+            alert(QStringLiteral("finder.error.partialOperation"));
         return;
     }
     if (const auto script = action.kind.script()) {
@@ -150,9 +150,9 @@ void FinderActionHandler::performCustom(const AIActionTemplate& action, const Fi
             watcher->deleteLater();
             if (!outcome)
                 alert(std::holds_alternative<ScriptRunner::NotApproved>(outcome.error()) ? QStringLiteral("finder.error.scriptNotApproved")
-                                                                                         : QStringLiteral("finder.error.customFailed"));
+                                                                                         : QStringLiteral("finder.error.partialOperation"));
             else if (!outcome->succeeded())
-                alert(QStringLiteral("finder.error.customFailed"));
+                alert(QStringLiteral("finder.error.partialOperation"));
         });
         watcher->setFuture(runner.run(*script, std::nullopt, request.selectedURLs(), request.directoryURL()));
         return;

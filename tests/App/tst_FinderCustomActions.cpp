@@ -208,7 +208,7 @@ void FinderCustomActionsTest::anImageActionRevealsWhatItMadeBeforeItAlerts()
         QVERIFY(alerts->alerts.isEmpty());
         return;
     }
-    QCOMPARE(alerts->alerts, QStringList{LocalActionsStrings::string("finder.error.customFailed")});
+    QCOMPARE(alerts->alerts, QStringList{LocalActionsStrings::string("finder.error.partialOperation")});
     QCOMPARE(alerts->revealedBefore, QList<qsizetype>{f.workspace().revealed.size()});
 }
 
