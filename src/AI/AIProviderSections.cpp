@@ -9,7 +9,6 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QFrame>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -67,6 +66,30 @@ QProgressBar* spinner(QWidget* parent, const QString& name)
     return bar;
 }
 
+// Without a host's look: a bold title over a framed body.
+QVBoxLayout* plainSection(QVBoxLayout* column, const QString& title, QWidget* beside)
+{
+    QWidget* parent = column->parentWidget();
+    if (!title.isEmpty() || beside) {
+        auto* heading = new QHBoxLayout;
+        auto* label = new QLabel(title, parent);
+        QFont font = label->font();
+        font.setWeight(QFont::DemiBold);
+        label->setFont(font);
+        heading->addWidget(label);
+        if (beside)
+            heading->addWidget(beside);
+        heading->addStretch(1);
+        column->addLayout(heading);
+    }
+    auto* frame = new QFrame(parent);
+    frame->setFrameShape(QFrame::StyledPanel);
+    auto* body = new QVBoxLayout(frame);
+    column->addWidget(frame);
+    column->addSpacing(16);
+    return body;
+}
+
 void setItems(QComboBox* combo, const QList<std::pair<QString, QString>>& items, const QString& current)
 {
     const QSignalBlocker block(combo);
@@ -85,19 +108,23 @@ void setItems(QComboBox* combo, const QList<std::pair<QString, QString>>& items,
 } // namespace
 
 AIProviderSections::AIProviderSections(AIViewModel& ai, std::shared_ptr<Platform::UserDefaults> defaults,
-                                       std::function<void()> onOutputLanguageChange, QWidget* parent)
+                                       std::function<void()> onOutputLanguageChange, Look look, QWidget* parent)
     : QWidget(parent)
     , m_ai(ai)
     , m_defaults(std::move(defaults))
     , m_onOutputLanguageChange(std::move(onOutputLanguageChange))
 {
     setObjectName(QStringLiteral("aiProviderSections"));
+    // Flush with the page's other sections: the host's column already keeps the margins.
     auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    const auto addSection = look.addSection ? look.addSection : plainSection;
 
     // The service.
-    auto* service = new QGroupBox(text("settings.ai.service"), this);
+    QVBoxLayout* s = addSection(outer, text("settings.ai.service"), look.helpLink ? look.helpLink(this) : nullptr);
+    QWidget* service = s->parentWidget();
     service->setObjectName(QStringLiteral("serviceSection"));
-    auto* s = new QVBoxLayout(service);
 
     m_provider = new QComboBox;
     m_provider->setObjectName(QStringLiteral("provider"));
@@ -243,15 +270,16 @@ AIProviderSections::AIProviderSections(AIViewModel& ai, std::shared_ptr<Platform
         m_connectionStatus->setWordWrap(true);
         line->addWidget(m_connectionIcon);
         line->addWidget(m_connectionStatus, 1);
+        // The button keeps its own width while no status stands beside it.
+        line->addStretch();
         s->addLayout(line);
         connect(test, &QPushButton::clicked, this, [this] { m_ai.testConnection(); });
     }
-    outer->addWidget(service);
 
     // The answer language.
-    auto* language = new QGroupBox(this);
+    QVBoxLayout* l = addSection(outer, QString(), nullptr);
+    QWidget* language = l->parentWidget();
     language->setObjectName(QStringLiteral("languageSection"));
-    auto* l = new QVBoxLayout(language);
     m_outputLanguage = new QComboBox;
     m_outputLanguage->setObjectName(QStringLiteral("outputLanguage"));
     m_outputLanguage->addItem(text("settings.ai.outputLanguage.selection"), QStringLiteral("selection"));
@@ -269,11 +297,12 @@ AIProviderSections::AIProviderSections(AIViewModel& ai, std::shared_ptr<Platform
         if (m_onOutputLanguageChange)
             m_onOutputLanguageChange();
     });
-    outer->addWidget(language);
 
     // Removal of every key.
-    auto* removal = new QGroupBox(this);
-    auto* r = new QHBoxLayout(removal);
+    QVBoxLayout* removalBody = addSection(outer, QString(), nullptr);
+    QWidget* removal = removalBody->parentWidget();
+    auto* r = new QHBoxLayout;
+    removalBody->addLayout(r);
     auto* clear = new QPushButton(text("settings.ai.clearCredentials"), removal);
     clear->setObjectName(QStringLiteral("clearCredentials"));
     clear->setAutoDefault(false);
@@ -281,7 +310,6 @@ AIProviderSections::AIProviderSections(AIViewModel& ai, std::shared_ptr<Platform
     r->addWidget(clear);
     r->addStretch();
     connect(clear, &QPushButton::clicked, this, [this] { m_ai.clearCredentials(); });
-    outer->addWidget(removal);
     outer->addStretch();
 
     for (auto signal : {&AIViewModel::providerIDChanged, &AIViewModel::regionIDChanged, &AIViewModel::modelIDChanged,

@@ -13,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QVBoxLayout;
 
 // The settings in which the user connects Ambrel to an AI provider: provider, region, endpoint,
 // key, model, the connection test, the language AI actions answer in and the removal of every
@@ -22,8 +23,17 @@ class AIProviderSections : public QWidget {
 public:
     inline static const QString outputLanguageKey = QStringLiteral("ai.outputLanguage");
 
+    // How the hosting page draws its sections, so that these look like its own.
+    struct Look {
+        // Adds a section to the column: its title (none when empty) with `beside` next to it
+        // (may be null), and a framed body whose layout is returned.
+        std::function<QVBoxLayout*(QVBoxLayout* column, const QString& title, QWidget* beside)> addSection;
+        // The help button beside the service's title, opening the manual's chapter on AI.
+        std::function<QWidget*(QWidget* parent)> helpLink;
+    };
+
     AIProviderSections(AIViewModel& ai, std::shared_ptr<Platform::UserDefaults> defaults,
-                       std::function<void()> onOutputLanguageChange, QWidget* parent = nullptr);
+                       std::function<void()> onOutputLanguageChange, Look look = {}, QWidget* parent = nullptr);
 
 private:
     void refresh();

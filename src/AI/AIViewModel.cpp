@@ -28,6 +28,7 @@ std::optional<QString> utf8Text(const QByteArray& bytes)
 AIViewModel::AIViewModel(Dependencies dependencies, QObject* parent)
     : QObject(parent)
     , m_defaults(dependencies.userDefaults)
+    , m_localServer(dependencies.localServer)
     , m_store(dependencies.userDefaults)
     , m_storedKeyUnread(dependencies.readsStoredKeyLater)
 {
@@ -140,6 +141,8 @@ std::optional<AIConfiguration> AIViewModel::configuration() const
         if (m_customEndpoint.isEmpty() || !typed.isValid() || typed.isRelative())
             return std::nullopt;
         base = typed;
+    } else if (descriptor.id == AIProviderID::ollama && !m_localServer.isEmpty()) {
+        base = m_localServer;
     } else {
         auto region = descriptor.region(m_regionID);
         if (!region)

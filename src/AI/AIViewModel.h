@@ -55,6 +55,8 @@ public:
         QUrl keyExchange;
         // Whether a key is stored is first read by readStoredKey(), not by the constructor.
         bool readsStoredKeyLater = false;
+        // Where the local provider answers, for tests; its usual address on this machine when empty.
+        QUrl localServer;
     };
 
     inline static const QString providerKey = QStringLiteral("ai.provider");
@@ -135,6 +137,7 @@ private:
     void customActionsDidChange();
 
     std::shared_ptr<Platform::UserDefaults> m_defaults;
+    QUrl m_localServer;
     std::unique_ptr<AIService> m_service;
     std::unique_ptr<OpenRouterSignIn> m_signIn;
     AIActionStore m_store;

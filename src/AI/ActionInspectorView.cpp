@@ -59,6 +59,7 @@ ActionInspectorView::ActionInspectorView(AIViewModel& ai, AIActionTemplate actio
     auto* note = new QHBoxLayout(m_note);
     note->setContentsMargins(0, 0, 0, 0);
     m_noteIcon = new QLabel(m_note);
+    m_noteIcon->setObjectName(QStringLiteral("noteIcon"));
     m_noteText = new QLabel(m_note);
     m_noteText->setObjectName(QStringLiteral("noteText"));
     m_noteText->setWordWrap(true);
@@ -108,8 +109,8 @@ void ActionInspectorView::revalidate()
         WidgetStyle::setStatus(m_noteIcon, m_noteText, *m_problem, WidgetStyle::Status::problem);
         m_note->show();
     } else if (std::holds_alternative<ScriptAction>(m_action.kind.value)) {
-        WidgetStyle::setStatus(m_noteIcon, m_noteText, text("inspector.editRevokes"), WidgetStyle::Status::note);
-        m_noteIcon->setPixmap(WidgetStyle::symbol(QStringLiteral("lock.rotation")).pixmap(14, 14));
+        WidgetStyle::setStatus(m_noteIcon, m_noteText, text("inspector.editRevokes"), WidgetStyle::Status::note,
+                               QStringLiteral("lock.rotation"));
         m_noteIcon->show();
         m_note->show();
     } else {

@@ -68,6 +68,7 @@ PluginPasteView::PluginPasteView(AIViewModel& ai, Options options, QWidget* pare
 
     auto* statusRow = new QHBoxLayout;
     m_statusIcon = new QLabel(this);
+    m_statusIcon->setObjectName(QStringLiteral("statusIcon"));
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("status"));
     m_status->setWordWrap(true);
@@ -132,7 +133,8 @@ void PluginPasteView::revalidate()
         WidgetStyle::setStatus(m_statusIcon, m_status, *m_problem, WidgetStyle::Status::problem);
         m_status->setMaximumHeight(QWIDGETSIZE_MAX);
     } else if (m_manifest) {
-        WidgetStyle::setStatus(m_statusIcon, m_status, summary(*m_manifest), WidgetStyle::Status::note);
+        WidgetStyle::setStatus(m_statusIcon, m_status, summary(*m_manifest), WidgetStyle::Status::note,
+                               QStringLiteral("checkmark.circle"));
         m_status->setMaximumHeight(m_status->fontMetrics().lineSpacing() * 3);
     } else {
         WidgetStyle::setStatus(m_statusIcon, m_status, QString(), WidgetStyle::Status::none);

@@ -59,6 +59,24 @@ QIcon drawn(const QString& name)
     return QIcon(pixmap);
 }
 
+// A note's mark in the colour of its text: the outlined check of a valid source is drawn, any
+// other symbol is the themed one.
+QIcon dimmed(const QString& name, const QColor& color)
+{
+    if (name != u"checkmark.circle")
+        return symbol(name);
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(color, 2.5));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QRectF(3, 3, 26, 26));
+    p.setPen(QPen(color, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawPolyline(QPolygonF{QPointF(10, 16.5), QPointF(14.5, 21), QPointF(22.5, 11.5)});
+    return QIcon(pixmap);
+}
+
 } // namespace
 
 QLabel* title(const QString& text, QWidget* parent)
@@ -118,10 +136,10 @@ QIcon symbol(const QString& name)
     return themed.isNull() ? drawn(name) : themed;
 }
 
-void setStatus(QLabel* icon, QLabel* text, const QString& message, Status status)
+void setStatus(QLabel* icon, QLabel* text, const QString& message, Status status, const QString& noteSymbol)
 {
     const bool shown = status != Status::none && !message.isEmpty();
-    icon->setVisible(shown && status != Status::note);
+    icon->setVisible(shown && (status != Status::note || !noteSymbol.isEmpty()));
     text->setVisible(shown);
     text->setText(message);
     QPalette palette = text->palette();
@@ -138,6 +156,8 @@ void setStatus(QLabel* icon, QLabel* text, const QString& message, Status status
     case Status::none:
         palette = QApplication::palette(text);
         palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
+        if (status == Status::note && !noteSymbol.isEmpty())
+            icon->setPixmap(dimmed(noteSymbol, palette.color(QPalette::PlaceholderText)).pixmap(14, 14));
         break;
     }
     text->setPalette(palette);

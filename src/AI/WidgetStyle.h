@@ -21,7 +21,8 @@ QFont calloutFont();
 QPlainTextEdit* sourceEditor(QWidget* parent);
 // The themed icon of a symbol name, as the toolbar shows it; the status marks and unknown symbols are drawn.
 QIcon symbol(const QString& name);
-// Fills an icon and a text label as one status line; `none` hides both.
-void setStatus(QLabel* icon, QLabel* text, const QString& message, Status status);
+// Fills an icon and a text label as one status line; `none` hides both. A note shows the
+// symbol it is given, dimmed like its text, and no icon without one.
+void setStatus(QLabel* icon, QLabel* text, const QString& message, Status status, const QString& noteSymbol = {});
 
 } // namespace WidgetStyle

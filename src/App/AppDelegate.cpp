@@ -19,6 +19,7 @@ AppDelegate::AppDelegate(AppModel& model, std::shared_ptr<AlertPresenter> alerts
     , m_alerts(std::move(alerts))
     , m_scriptApproval(std::make_unique<ScriptApprovalWindow>(model.services().pasteboards))
     , m_smartRenameWindow(std::make_unique<SmartRenameWindow>())
+    , m_aiPanel(std::make_unique<FinderAIPanel>(model.services()))
     , m_logger(PrivacyLog::logger(QStringLiteral("AppDelegate")))
 {
 }
@@ -59,6 +60,10 @@ void AppDelegate::startListening()
                     const QString& title, const ScriptAction& script, std::function<void()> onApprove) {
                     if (approval)
                         approval->present(title, script, std::move(onApprove));
+                },
+            .runPrompt =
+                [this](const AIActionTemplate& action, const ContextSnapshot& snapshot) {
+                    m_aiPanel->run(&m_model.ai(), action, snapshot, m_model.selectionMonitor().outputLanguageDescription());
                 },
         };
         m_handler = std::make_unique<FinderActionHandler>(m_model.services(), m_alerts, std::move(hooks));

@@ -2,6 +2,7 @@
 
 #include "AI/ScriptApprovalWindow.h"
 #include "App/AlertPresenter.h"
+#include "App/FinderAIPanel.h"
 #include "App/FinderActionHandler.h"
 #include "Rename/SmartRenameWindow.h"
 
@@ -37,6 +38,8 @@ public:
     // launching has finished.
     ScriptApprovalWindow& scriptApprovalWindow() { return *m_scriptApproval; }
     SmartRenameWindow& smartRenameWindow() { return *m_smartRenameWindow; }
+    // Where a prompt action chosen in the file manager answers.
+    FinderAIPanel& finderAIPanel() { return *m_aiPanel; }
 
     // A plug-in source is small; nothing larger is read.
     static constexpr qint64 maximumSourceSize = 1024 * 1024;
@@ -50,5 +53,6 @@ private:
     std::unique_ptr<FinderActionHandler> m_handler;
     std::unique_ptr<ScriptApprovalWindow> m_scriptApproval;
     std::unique_ptr<SmartRenameWindow> m_smartRenameWindow;
+    std::unique_ptr<FinderAIPanel> m_aiPanel;
     PrivacyLog::Logger m_logger;
 };

@@ -3,7 +3,9 @@
 #include "App/AppModel.h"
 #include "AI/AIActionSettingsView.h"
 #include "AI/AIProviderSections.h"
+#include "Settings/ManualLink.h"
 #include "Settings/RadialSettingsView.h"
+#include "Settings/SettingsStyle.h"
 #include "Settings/SettingsView.h"
 #include "Updates/AboutSections.h"
 
@@ -87,8 +89,19 @@ void CorvishApp::openSettings()
                                      [workspace](const QUrl& url) { workspace->openURL(url); }, parent);
         };
         hosted.general.aiProviderSections = [model](QWidget* parent) -> QWidget* {
+            // Drawn as the page's own sections, with the same help link as theirs.
+            AIProviderSections::Look look{
+                .addSection =
+                    [](QVBoxLayout* column, const QString& title, QWidget* beside) {
+                        QWidget* header = title.isEmpty() && !beside
+                                              ? nullptr
+                                              : SettingsStyle::headerText(title, beside, column->parentWidget());
+                        return SettingsStyle::addSection(column, {}, {}, header);
+                    },
+                .helpLink = [](QWidget* parent) -> QWidget* { return new ManualLink(ManualLink::Topic::ai, parent); },
+            };
             return new AIProviderSections(model->ai(), model->services().userDefaults,
-                                          [model] { model->applyOutputLanguage(); }, parent);
+                                          [model] { model->applyOutputLanguage(); }, std::move(look), parent);
         };
         auto aiActions = [model](ActionScope scope) {
             return [model, scope](QWidget* parent) -> QWidget* {

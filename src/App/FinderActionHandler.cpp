@@ -120,10 +120,11 @@ void FinderActionHandler::performCustom(const AIActionTemplate& action, const Fi
     if (const FileOperation* operation = action.kind.fileOperation()) {
         const auto files = FileOperations::standard();
         const ImageConverter::RunResult result = ImageConverter().run(*operation, request.selectedURLs(), *files);
+        // What was made is shown even when some files failed: the alert alone would hide it.
+        if (!result.produced.isEmpty())
+            m_services.workspace->revealFiles(result.produced);
         if (!result.failed.isEmpty())
             alert(QStringLiteral("finder.error.customFailed"));
-        else if (!result.produced.isEmpty())
-            m_services.workspace->revealFiles(result.produced);
         return;
     }
     if (const auto script = action.kind.script()) {
@@ -156,7 +157,13 @@ void FinderActionHandler::performCustom(const AIActionTemplate& action, const Fi
         watcher->setFuture(runner.run(*script, std::nullopt, request.selectedURLs(), request.directoryURL()));
         return;
     }
-    m_logger.info(QStringLiteral("A prompt action on files is answered in the AI panel, which this build does not show"));
+    const ContextSnapshot snapshot = ContextSnapshotBuilder::make(request, m_services.clock->now());
+    if (!snapshot.allowsAIAction()) {
+        m_logger.info(QStringLiteral("A prompt action was asked for without files"));
+        return;
+    }
+    if (m_hooks.runPrompt)
+        m_hooks.runPrompt(action, snapshot);
 }
 
 void FinderActionHandler::report(const FinderActionExecutor::Outcome& outcome)

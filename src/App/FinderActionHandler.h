@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AIProviders/AIActionTemplate.h"
+#include "ContextCore/ContextSnapshot.h"
 #include "App/AlertPresenter.h"
 #include "LocalActions/FinderActionExecutor.h"
 #include "LocalActions/FinderActionRequest.h"
@@ -29,6 +30,8 @@ public:
         // Asks the user before a script first runs; calls `onApprove` only when allowed. Without
         // it an unapproved script is refused with an alert.
         std::function<void(const QString& title, const ScriptAction& script, std::function<void()> onApprove)> approveScript;
+        // Asks the model with a prompt action on the request's files and shows the answer.
+        std::function<void(const AIActionTemplate& action, const ContextSnapshot& snapshot)> runPrompt;
     };
 
     FinderActionHandler(Platform::Services services, std::shared_ptr<AlertPresenter> alerts, Hooks hooks = {},

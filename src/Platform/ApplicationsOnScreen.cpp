@@ -52,6 +52,8 @@ ApplicationsOnScreen::ApplicationsOnScreen(std::shared_ptr<WindowList> windows, 
         };
     if (m_workspace)
         connect(m_workspace.get(), &Workspace::applicationActivated, this, &ApplicationsOnScreen::refresh);
+    if (m_windows)
+        connect(m_windows.get(), &WindowList::windowsChanged, this, &ApplicationsOnScreen::refresh);
     refresh();
 }
 

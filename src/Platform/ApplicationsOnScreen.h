@@ -36,9 +36,10 @@ struct WindowSnapshot {
 
 // One snapshot of the windows for every input thread that asks which application is under the
 // pointer. It is taken on the main thread, where the window list and the workspace live: at once,
-// whenever an application is activated, on refresh(), and when a reader finds it older than
-// `maxAge` (then on the main thread's next turn, however many readers asked; the reader goes on
-// with the snapshot it has). Readers never wait for the main thread.
+// whenever an application is activated or the window list reports a change, on refresh(), and
+// when a reader finds it older than `maxAge` (then on the main thread's next turn, however many
+// readers asked; the reader goes on with the snapshot it has). Readers never wait for the main
+// thread.
 class ApplicationsOnScreen : public QObject {
     Q_OBJECT
 public:

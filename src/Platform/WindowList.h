@@ -37,6 +37,11 @@ public:
     virtual QList<WindowInfo> onScreenWindows(bool includeDesktopElements) const = 0;
     // The window with this number, whether or not it is on screen; nothing when no such window.
     virtual std::optional<WindowInfo> window(quint32 number) const = 0;
+
+signals:
+    // Windows may have moved, been raised, opened or closed since the last answers; lists that
+    // cannot tell never send it. Sent on the list's thread, at most once per turn of its loop.
+    void windowsChanged();
 };
 
 } // namespace Platform

@@ -75,6 +75,7 @@ ElementDescription elementDescription(Accessibility& ax, std::optional<double> p
     d.role = string(ax, *found, name(Accessibility::roleAttribute));
     d.advertisesTextAttributes = advertisesTextAttributes(ax, *found);
     d.elementFound = true;
+    d.element = *found;
     return d;
 }
 

@@ -21,6 +21,7 @@ struct ElementDescription {
     SelectionGate::SelectionEvidence evidence = SelectionGate::SelectionEvidence::unknown;
     bool advertisesTextAttributes = false;
     bool elementFound = false;
+    std::optional<Element> element; // the element found, to ask again later
     bool operator==(const ElementDescription&) const = default;
 };
 

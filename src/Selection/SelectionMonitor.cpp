@@ -19,10 +19,12 @@
 #include "Telemetry/TelemetryClient.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFutureWatcher>
 #include <QPointer>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 
 using Platform::InputEvent;
@@ -223,6 +225,10 @@ void SelectionMonitor::reject()
 
 void SelectionMonitor::handleMouseUp(const InputEvent& event)
 {
+    // The settle wait counts from the mouse-up itself, not from the end of the checks below,
+    // which ask other applications and may take a while.
+    QElapsedTimer sinceMouseUp;
+    sinceMouseUp.start();
     auto& monitors = *m_services.eventMonitors;
     const QPointF pointer = monitors.pointerLocation();
     m_lastMouseUp = pointer;
@@ -260,6 +266,7 @@ void SelectionMonitor::handleMouseUp(const InputEvent& event)
     const auto front = m_services.workspace->frontmostApplication();
     const QString bundleID = front ? front->bundleIdentifier : QString();
 
+    std::optional<AccessibilityBridge::Element> pressed;
     if (down) {
         const auto d = AccessibilityBridge::elementDescription(*m_services.accessibility, primaryHeight, *down);
         if (SelectionGate::isFileListingPress(d.exposesSelectedText, bundleID)) {
@@ -274,6 +281,7 @@ void SelectionMonitor::handleMouseUp(const InputEvent& event)
             m_logger.info(QStringLiteral("Press landed on a graphics surface; not text"));
             return reject();
         }
+        pressed = d.element;
     }
 
     if (m_blocklist.contains(bundleID) || SelectionGate::isRemoteDesktop(bundleID))
@@ -282,16 +290,22 @@ void SelectionMonitor::handleMouseUp(const InputEvent& event)
     m_logger.info(QStringLiteral("Mouse-up in %1; capturing").arg(bundleID));
     m_captureTimer.stop();
     m_captureDown = down;
-    m_captureTimer.start(m_timings.settle);
+    m_capturePressed = pressed;
+    const auto elapsed = std::chrono::milliseconds(sinceMouseUp.elapsed());
+    m_captureTimer.start(std::max(m_timings.settle - elapsed, std::chrono::milliseconds(0)));
 }
 
 void SelectionMonitor::settled()
 {
     if (m_captureDown) {
-        const auto d = AccessibilityBridge::elementDescription(*m_services.accessibility,
-                                                               ScreenGeometry::primaryHeight(*m_services.screens),
-                                                               *m_captureDown);
-        if (d.evidence == SelectionGate::SelectionEvidence::empty) {
+        // The element found under the press at the mouse-up is asked again for its selection; only
+        // when none was found then is the point looked up again.
+        const auto evidence = m_capturePressed
+            ? AccessibilityBridge::selectionEvidence(*m_services.accessibility, m_capturePressed)
+            : AccessibilityBridge::elementDescription(*m_services.accessibility,
+                                                      ScreenGeometry::primaryHeight(*m_services.screens), *m_captureDown)
+                  .evidence;
+        if (evidence == SelectionGate::SelectionEvidence::empty) {
             m_logger.info(QStringLiteral("Nothing selected under the press; no copy sent"));
             dismiss();
             return;

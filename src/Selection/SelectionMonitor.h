@@ -117,6 +117,11 @@ public:
     const std::optional<ContextSnapshot>& currentSnapshot() const { return m_currentSnapshot; }
     const std::optional<Platform::AccessibilityElement>& currentElement() const { return m_currentElement; }
     bool isCapturePending() const { return m_captureTimer.isActive(); }
+    // How long until the pending capture starts; nothing when none is pending.
+    std::optional<std::chrono::milliseconds> captureDueIn() const
+    {
+        return m_captureTimer.isActive() ? std::optional(m_captureTimer.remainingTimeAsDuration()) : std::nullopt;
+    }
     bool isResultPending() const { return m_resultTimer.isActive(); }
     // The AI or script run the panel shows, and whether its task is still live.
     AIRun* currentRun() const { return m_currentRun.get(); }
@@ -178,6 +183,7 @@ private:
     QTimer m_captureTimer;
     QTimer m_resultTimer;
     std::optional<QPointF> m_captureDown; // the press point of the pending capture
+    std::optional<Platform::AccessibilityElement> m_capturePressed; // the element found under it
     // The last left press, kept past its mouse-up: the window it landed in, and the selection
     // buffer's change count when the click sequence began.
     std::optional<QPointF> m_gesturePress;

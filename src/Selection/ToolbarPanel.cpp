@@ -10,8 +10,10 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr Qt::WindowFlags panelFlags =
-    Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus;
+// Not managed by the window manager (as menus are): it shows the moment it is mapped, stays above
+// the application it belongs to and never takes the focus or the active window from it.
+constexpr Qt::WindowFlags panelFlags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+    | Qt::WindowDoesNotAcceptFocus | Qt::X11BypassWindowManagerHint;
 
 void configure(QWidget* panel)
 {

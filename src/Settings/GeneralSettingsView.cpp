@@ -128,9 +128,9 @@ GeneralSettingsView::GeneralSettingsView(SettingsModel& model, Hosted hosted, QW
 
     // 3: the AI provider, from its module
     if (hosted.aiProviderSections) {
+        // Its sections keep their own spacing after them, as every section of the page does.
         m_ai = hosted.aiProviderSections(content);
         column->addWidget(m_ai);
-        column->addSpacing(16);
     }
 
     // 4: usage reports

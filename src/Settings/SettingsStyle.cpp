@@ -36,12 +36,18 @@ QVBoxLayout* preparePage(QScrollArea* area, const QString& objectName)
 
 QWidget* header(const QString& key, QWidget* beside, QWidget* parent)
 {
+    QWidget* row = headerText(text(key), beside, parent);
+    row->findChild<QLabel*>()->setObjectName(key);
+    return row;
+}
+
+QWidget* headerText(const QString& title, QWidget* beside, QWidget* parent)
+{
     auto* row = new QWidget(parent);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(2, 0, 0, 0);
     layout->setSpacing(4);
-    auto* label = new QLabel(text(key), row);
-    label->setObjectName(key);
+    auto* label = new QLabel(title, row);
     QFont font = label->font();
     font.setWeight(QFont::DemiBold);
     label->setFont(font);

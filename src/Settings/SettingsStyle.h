@@ -29,6 +29,8 @@ QVBoxLayout* addSection(QVBoxLayout* column, const QString& headerKey, const QSt
                         QWidget* headerWidget = nullptr, const QString& footerText = {});
 // A heading row of a section: the text and, when given, a widget beside it.
 QWidget* header(const QString& key, QWidget* beside, QWidget* parent);
+// The same with a text looked up elsewhere (a hosted module's own table).
+QWidget* headerText(const QString& text, QWidget* beside, QWidget* parent);
 
 QLabel* secondary(const QString& text, QWidget* parent, double scale = 0.92);
 QFont calloutFont();

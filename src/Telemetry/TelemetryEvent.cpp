@@ -21,6 +21,9 @@ template <class... F>
 struct Overloaded : F... {
     using F::operator()...;
 };
+// Spelled out for compilers without deduction for aggregates (clang 16, the fuzz build's).
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
 
 } // namespace
 

@@ -59,9 +59,16 @@ struct Model {
     std::shared_ptr<Platform::SimulatedWorkspace> workspace = std::make_shared<Platform::SimulatedWorkspace>();
     std::unique_ptr<AIViewModel> ai;
 
-    AIViewModel& make(QUrl keyExchange = {})
+    // `localServer`: where the local provider answers (none: its usual address).
+    AIViewModel& make(QUrl keyExchange = {}, QUrl localServer = {})
     {
-        ai = std::make_unique<AIViewModel>(AIViewModel::Dependencies{defaults, keychain, workspace, nullptr, keyExchange});
+        ai = std::make_unique<AIViewModel>(AIViewModel::Dependencies{
+            .userDefaults = defaults,
+            .keychain = keychain,
+            .workspace = workspace,
+            .keyExchange = keyExchange,
+            .localServer = localServer,
+        });
         return *ai;
     }
 

@@ -63,6 +63,9 @@ private slots:
     void theSignedInKeyIsAdoptedForOpenRouter();
     void theConnectionTestReportsItsOutcome();
     void theModelListFollowsTheServer();
+    void ollamaAdoptsAnInstalledModel_data();
+    void ollamaAdoptsAnInstalledModel();
+    void aStoredOllamaChoiceAdoptsAtStart();
 
     void everyChangeOfTheListIsStoredAndAnnounced();
     void renameKeepsIdentifierAndPlace();
@@ -252,6 +255,74 @@ void AIViewModelTest::theModelListFollowsTheServer()
     m_server->respond(Response::withStatus(500));
     ai.refreshModels();
     QTRY_VERIFY(ai.availableModels().isEmpty());
+}
+
+void AIViewModelTest::ollamaAdoptsAnInstalledModel_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QStringList>("listed");
+    QTest::newRow("the default is installed")
+        << 200 << QByteArray(R"({"data":[{"id":"mistral"},{"id":"llama3.2"}]})") << "llama3.2" << QStringList{"mistral", "llama3.2"};
+    QTest::newRow("only others are installed")
+        << 200 << QByteArray(R"({"data":[{"id":"mistral"},{"id":"qwen2.5"}]})") << "mistral" << QStringList{"mistral", "qwen2.5"};
+    QTest::newRow("a near name is another model")
+        << 200 << QByteArray(R"({"data":[{"id":"llama3.2:latest"}]})") << "llama3.2:latest" << QStringList{"llama3.2:latest"};
+    QTest::newRow("nothing installed") << 200 << QByteArray(R"({"data":[]})") << "llama3.2" << QStringList{};
+    QTest::newRow("the server fails") << 500 << QByteArray() << "llama3.2" << QStringList{};
+    QTest::newRow("the answer is no list") << 200 << QByteArray("<html>") << "llama3.2" << QStringList{};
+}
+
+void AIViewModelTest::ollamaAdoptsAnInstalledModel()
+{
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, model);
+    QFETCH(QStringList, listed);
+    m_fixture.make({}, m_server->url(QStringLiteral("/v1")));
+    // A list shown for the provider before.
+    AIViewModel& ai = m_fixture.connectedTo(*m_server);
+    m_server->respond(Response::withStatus(200, R"({"data":[{"id":"old"}]})"));
+    ai.refreshModels();
+    QTRY_COMPARE(ai.availableModels().size(), 1);
+
+    m_server->respond(Response::withStatus(status, body));
+    ai.selectProvider(AIProviderID::ollama);
+    // At once: the provider's default and an empty list, until the server has answered.
+    QCOMPARE(ai.modelID(), QStringLiteral("llama3.2"));
+    QVERIFY(ai.availableModels().isEmpty());
+    QTRY_COMPARE(m_server->requests().size(), 2);
+    QCOMPARE(m_server->lastRequest().path(), QByteArray("/v1/models"));
+    QTest::qWait(200);
+    QStringList ids;
+    for (const AIModelOption& option : ai.availableModels())
+        ids << option.id;
+    QCOMPARE(ids, listed);
+    QCOMPARE(ai.modelID(), model);
+    // What was adopted is what requests now use, and what the next start reads.
+    QCOMPARE(ai.service().currentConfiguration()->modelID, model);
+    QCOMPARE(m_fixture.defaults->stringValue(AIViewModel::modelKey), std::optional(model));
+    QCOMPARE(m_fixture.defaults->stringValue(AIViewModel::providerKey), std::optional(QStringLiteral("ollama")));
+}
+
+void AIViewModelTest::aStoredOllamaChoiceAdoptsAtStart()
+{
+    m_fixture.defaults->setString(AIViewModel::providerKey, "ollama");
+    m_fixture.defaults->setString(AIViewModel::modelKey, "qwen2.5");
+    m_server->respond(Response::withStatus(200, R"({"data":[{"id":"mistral"},{"id":"qwen2.5"}]})"));
+    AIViewModel& ai = m_fixture.make({}, m_server->url(QStringLiteral("/v1")));
+    QCOMPARE(ai.providerID(), AIProviderID::ollama);
+    QTRY_COMPARE(ai.availableModels().size(), 2);
+    // The stored model is installed, so it stays.
+    QCOMPARE(ai.modelID(), QStringLiteral("qwen2.5"));
+    QCOMPARE(ai.service().currentConfiguration()->baseURL, m_server->url(QStringLiteral("/v1")));
+
+    // Once it is gone from the server, the next start moves to what is there.
+    m_server->respond(Response::withStatus(200, R"({"data":[{"id":"mistral"}]})"));
+    AIViewModel& again = m_fixture.make({}, m_server->url(QStringLiteral("/v1")));
+    QTRY_COMPARE(again.modelID(), QStringLiteral("mistral"));
+    QCOMPARE(m_fixture.defaults->stringValue(AIViewModel::modelKey), std::optional(QStringLiteral("mistral")));
 }
 
 void AIViewModelTest::everyChangeOfTheListIsStoredAndAnnounced()

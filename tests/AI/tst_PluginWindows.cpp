@@ -105,6 +105,10 @@ void PluginWindowsTest::pasteTakesOnlyAValidPluginFromTheClipboard()
     PluginPasteView taken(ai, {.pasteboard = general});
     QCOMPARE(taken.source(), twoActions);
     QCOMPARE(child<QLabel>(taken, "status")->text(), QStringLiteral("Shout — Text · Shrink — Files"));
+    // The list of a valid plug-in stands beside its check mark.
+    auto* mark = child<QLabel>(taken, "statusIcon");
+    QVERIFY(mark->isVisibleTo(&taken));
+    QVERIFY(!mark->pixmap().isNull());
     QVERIFY(child<QPushButton>(taken, "add")->isEnabled());
 }
 
@@ -295,6 +299,8 @@ void PluginWindowsTest::inspectorSavesInPlace()
     // A script action says that a changed script is approved again.
     QCOMPARE(child<QLabel>(inspector, "noteText")->text(),
              QStringLiteral("Saving a changed script asks for your approval again before it runs."));
+    QVERIFY(child<QLabel>(inspector, "noteIcon")->isVisibleTo(&inspector));
+    QVERIFY(!child<QLabel>(inspector, "noteIcon")->pixmap().isNull());
     QString text = inspector.source();
     text.replace("title: Shout", "title: Yell");
     text += "  - title: Extra\n    on: text\n    run: javascript\n    script: x\n";

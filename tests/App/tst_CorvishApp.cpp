@@ -1,7 +1,11 @@
 #include "AppFixture.h"
 
 #include "App/CorvishApp.h"
+#include "Settings/GeneralSettingsView.h"
+#include "Settings/ManualLink.h"
 
+#include <QFrame>
+#include <QGroupBox>
 #include <QMenu>
 #include <QPushButton>
 #include <QSystemTrayIcon>
@@ -15,6 +19,7 @@ private slots:
     void iconsDifferByBadge();
     void closingTheWindowKeepsItReachable();
     void aSwitchThatCouldNotBeSavedShowsWhatIsStored();
+    void theAISectionsLookLikeThePagesOwn();
 };
 
 namespace {
@@ -114,6 +119,44 @@ void CorvishAppTest::aSwitchThatCouldNotBeSavedShowsWhatIsStored()
     QCoreApplication::processEvents();
     QVERIFY(model->scrollEnabled());
     QVERIFY(item(app.menu(), "menu.scroll")->isChecked());
+}
+
+void CorvishAppTest::theAISectionsLookLikeThePagesOwn()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+    CorvishApp app(*model);
+    app.openSettings();
+    QWidget* page = app.settingsWindow()->general();
+    QVERIFY(page);
+    QTRY_VERIFY(page->isVisible());
+    auto* ai = page->findChild<QWidget*>("aiProviderSections");
+    QVERIFY(ai);
+    QVERIFY(ai->findChildren<QGroupBox*>().isEmpty());
+    // The service's title carries the manual's link, as the permissions' does.
+    auto* link = ai->findChild<ManualLink*>();
+    QVERIFY(link);
+    QCOMPARE(link->topic(), ManualLink::Topic::ai);
+
+    // The frames stand where the page's other frames stand, drawn as they are.
+    auto* startup = page->findChild<QFrame*>("section");
+    auto* service = ai->findChild<QFrame*>("serviceSection");
+    auto* language = ai->findChild<QFrame*>("languageSection");
+    QVERIFY(startup && service && language);
+    QWidget* content = startup->parentWidget();
+    for (QFrame* frame : {service, language}) {
+        const QRect placed(frame->mapTo(content, QPoint(0, 0)), frame->size());
+        QCOMPARE(placed.left(), startup->geometry().left());
+        QCOMPARE(placed.width(), startup->width());
+        QCOMPARE(frame->frameShape(), startup->frameShape());
+        QCOMPARE(frame->autoFillBackground(), startup->autoFillBackground());
+        QCOMPARE(frame->backgroundRole(), startup->backgroundRole());
+    }
+    // With no outcome beside it, the connection test is a button of its own width.
+    auto* test = ai->findChild<QPushButton*>("test");
+    QVERIFY(test);
+    QVERIFY(!ai->findChild<QWidget*>("connectionStatus")->isVisible());
+    QCOMPARE(test->width(), test->sizeHint().width());
 }
 
 QTEST_MAIN(CorvishAppTest)

@@ -156,6 +156,35 @@ private slots:
                      QStringLiteral("again"));
     }
 
+    // One handler asks the same things of an object several times: the service asks the
+    // application once per turn of the event loop, and never keeps an answer past its own writes.
+    void readsAreKeptForOneTurnOfTheLoop()
+    {
+        DesktopAccessibility ax(X11Connection::shared());
+        QProcess* app = m_fixture.startTargetApp({QStringLiteral("--line"), QStringLiteral("one")});
+        QVERIFY(app);
+        QTRY_VERIFY(ax.focusedElement().has_value());
+        const AccessibilityElement line = *ax.focusedElement();
+        const AtSpiClient::Element same{line.service, line.path};
+        const auto value = [&] { return ax.stringAttribute(line, QStringLiteral("AXValue")).value_or(QString()); };
+        QTRY_COMPARE(value(), QStringLiteral("one"));
+
+        // Changed behind the service's back (another client) within this turn: the answer stands.
+        QVERIFY(m_client->insertText(same, 3, QStringLiteral(" two"), 4));
+        QCOMPARE(m_client->text(same, 0, -1), std::optional<QString>(QStringLiteral("one two")));
+        QCOMPARE(value(), QStringLiteral("one"));
+        // The next turn asks again.
+        QCoreApplication::processEvents();
+        QCOMPARE(value(), QStringLiteral("one two"));
+
+        // A write of its own forgets what was read at once.
+        QVERIFY(m_client->setSelection(same, 4, 7));
+        QCoreApplication::processEvents();
+        QCOMPARE(ax.stringAttribute(line, QStringLiteral("AXSelectedText")).value_or(QString()), QStringLiteral("two"));
+        QVERIFY(ax.setStringAttribute(line, QStringLiteral("AXSelectedText"), QStringLiteral("2")).has_value());
+        QCOMPARE(value(), QStringLiteral("one 2"));
+    }
+
     void scaledApplicationAnswersInScreenPixels()
     {
         DesktopAccessibility ax(X11Connection::shared());

@@ -2,6 +2,7 @@
 #include "DesktopFixture.h"
 
 #include "Platform/Desktop/DesktopHotKeys.h"
+#include "Platform/Desktop/DesktopWindowList.h"
 #include "Platform/Desktop/DesktopWorkspace.h"
 #include "Platform/Desktop/EwmhWindows.h"
 #include "Platform/Desktop/X11Connection.h"
@@ -51,6 +52,50 @@ class tst_X11Services : public QObject {
             if (client.processID == pid)
                 return client;
         return std::nullopt;
+    }
+
+    // The mapped clients bottom to top as the server has them now, read past any kept copy.
+    using Seen = QList<QPair<EwmhWindows::XID, QRect>>;
+    Seen serverStacking()
+    {
+        Seen out;
+        EwmhWindows reader(m_x);
+        for (const unsigned long window : m_x->cardinals(m_x->root(), "_NET_CLIENT_LIST_STACKING").value_or(QList<unsigned long>())) {
+            XWindowAttributes attributes;
+            bool ok = false;
+            if (m_x->checked([&] { ok = XGetWindowAttributes(m_x->display(), window, &attributes) != 0; }) || !ok
+                || attributes.map_state != IsViewable)
+                continue;
+            out.append({window, reader.frame(window).value_or(QRect())});
+        }
+        return out;
+    }
+    static Seen seen(const QList<EwmhWindows::Client>& clients)
+    {
+        Seen out;
+        for (const auto& client : clients)
+            out.append({client.window, client.frame});
+        return out;
+    }
+    // The kept list must equal the server's right after the server's was read, with no turn of the
+    // event loop between (a change landing in between only asks for another try).
+    bool keptMatchesServer(EwmhWindows& windows)
+    {
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            const Seen before = serverStacking();
+            const Seen kept = seen(windows.stacking());
+            if (before != serverStacking())
+                continue;
+            if (kept != before)
+                qWarning() << "kept" << kept << "server" << before;
+            return kept == before;
+        }
+        return false;
+    }
+    EwmhWindows::XID windowOf(qint64 pid)
+    {
+        const auto client = clientOf(pid);
+        return client ? client->window : 0;
     }
 
 private slots:
@@ -176,6 +221,74 @@ private slots:
         for (const auto& app : workspace.runningApplications())
             listed = listed || (app.processID == pid && app.bundleIdentifier == expected);
         QVERIFY(listed);
+    }
+
+    // The window list is kept between lookups; moves, raises, hiding, closing and new windows must
+    // show in the very next lookup, and a lookup while nothing changed reads nothing again.
+    void keptWindowListFollowsTheServer()
+    {
+        EwmhWindows windows(m_x);
+        DesktopWindowList list(m_x);
+        QSignalSpy changed(&list, &WindowList::windowsChanged);
+        const qint64 first = startTerminal(QStringLiteral("KeptOne"));
+        const qint64 second = startTerminal(QStringLiteral("KeptTwo"));
+        QTRY_VERIFY(windowOf(first) && windowOf(second));
+        const auto one = windowOf(first), two = windowOf(second);
+        const auto stackedLast = [&](EwmhWindows::XID window) {
+            const Seen now = serverStacking();
+            return !now.isEmpty() && now.last().first == window;
+        };
+        const auto frameOf = [&](EwmhWindows::XID window) {
+            for (const auto& [w, frame] : serverStacking())
+                if (w == window)
+                    return frame;
+            return QRect();
+        };
+        QVERIFY(keptMatchesServer(windows));
+        const auto readsNothing = [&] {
+            const int before = windows.windowsRead();
+            windows.stacking();
+            windows.activeWindow();
+            return windows.windowsRead() == before;
+        };
+        QTRY_VERIFY(readsNothing());
+
+        const auto id = [](EwmhWindows::XID window) { return QString::number(window); };
+        changed.clear();
+        QVERIFY(DesktopFixture::xdotool({QStringLiteral("windowmove"), id(one), QStringLiteral("211"), QStringLiteral("173")}));
+        QTRY_VERIFY(!changed.isEmpty()); // watchers of the list hear it too
+        QTRY_VERIFY(frameOf(one).left() <= 211 && frameOf(one).right() > 211
+                    && frameOf(one).top() <= 173 && frameOf(one).bottom() > 173);
+        QVERIFY(keptMatchesServer(windows));
+
+        const QSize size = frameOf(one).size();
+        QVERIFY(DesktopFixture::xdotool({QStringLiteral("windowsize"), id(one), QStringLiteral("700"), QStringLiteral("150")}));
+        QTRY_VERIFY(frameOf(one).width() > size.width() && frameOf(one).height() < size.height());
+        QVERIFY(keptMatchesServer(windows));
+
+        for (const auto window : {one, two, one}) {
+            QVERIFY(windows.activate(window));
+            QTRY_VERIFY(stackedLast(window));
+            QVERIFY(keptMatchesServer(windows));
+            QTRY_COMPARE(m_x->windowProperty(m_x->root(), "_NET_ACTIVE_WINDOW").value_or(0), window);
+            QCOMPARE(windows.activeWindow().value_or(0), window);
+        }
+
+        QVERIFY(DesktopFixture::xdotool({QStringLiteral("windowminimize"), id(two)}));
+        QTRY_VERIFY(frameOf(two).isNull());
+        QVERIFY(keptMatchesServer(windows));
+        QVERIFY(!windows.client(two));
+        QVERIFY(windows.client(two, /*mappedOnly=*/false));
+
+        const qint64 third = startTerminal(QStringLiteral("KeptThree"));
+        QTRY_VERIFY(stackedLast(windowOf(third)));
+        QVERIFY(keptMatchesServer(windows));
+
+        QVERIFY(DesktopFixture::xdotool({QStringLiteral("windowclose"), id(one)}));
+        QTRY_VERIFY(frameOf(one).isNull() && !m_x->cardinals(m_x->root(), "_NET_CLIENT_LIST_STACKING")->contains(one));
+        QVERIFY(keptMatchesServer(windows));
+        QTRY_VERIFY(!windows.client(one, /*mappedOnly=*/false));
+        QTRY_VERIFY(readsNothing());
     }
 
     void applicationWithoutEntryHasItsClassAsName()

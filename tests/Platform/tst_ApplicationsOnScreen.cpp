@@ -68,6 +68,7 @@ private slots:
     void inputThreadsReadWithoutWaiting();
     void aStaleSnapshotIsRetakenOnceOnTheMainThread();
     void activationRetakesIt();
+    void aChangeOfTheWindowsRetakesIt();
 };
 
 void ApplicationsOnScreenTest::applicationAt_data()
@@ -176,6 +177,18 @@ void ApplicationsOnScreenTest::activationRetakesIt()
     const auto now = desk.onScreen->current();
     QCOMPARE(now->frontmost, browser);
     QCOMPARE(now->applicationAt({10, 10}), browser);
+    QCOMPARE(desk.windows->reads.load(), 2);
+}
+
+void ApplicationsOnScreenTest::aChangeOfTheWindowsRetakesIt()
+{
+    Desk desk;
+    QCOMPARE(desk.onScreen->current()->applicationAt({10, 10}), editor);
+    desk.windows->windows.prepend(window(5, {0, 0, 50, 50}, 20));
+    // Still young: without the notice the old snapshot is what readers get.
+    QCOMPARE(desk.onScreen->current()->applicationAt({10, 10}), editor);
+    emit desk.windows->windowsChanged();
+    QCOMPARE(desk.onScreen->current()->applicationAt({10, 10}), browser);
     QCOMPARE(desk.windows->reads.load(), 2);
 }
 

@@ -1,8 +1,13 @@
 #include "Platform/Desktop/AtSpiClient.h"
 
+#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusVariant>
+#include <QHash>
+#include <QSet>
+#include <QThread>
+#include <QTimer>
 #include <QVariant>
 
 namespace Platform {
@@ -134,13 +139,63 @@ namespace {
 
 thread_local QString lastErrorName;
 
-QDBusMessage call(const QDBusConnection& bus, int timeout, const AtSpiClient::Element& element, const QString& interface,
-                  const QString& member, const QVariantList& arguments = {})
+// Calls that only read.
+bool reads(const QString& member)
 {
+    static const QSet<QString> names{QStringLiteral("GetRole"),     QStringLiteral("GetRoleName"),
+                                     QStringLiteral("GetState"),    QStringLiteral("GetInterfaces"),
+                                     QStringLiteral("GetChildren"), QStringLiteral("GetExtents"),
+                                     QStringLiteral("GetNSelections"), QStringLiteral("GetSelection"),
+                                     QStringLiteral("GetText"),     QStringLiteral("GetRangeExtents"),
+                                     QStringLiteral("GetAccessibleAtPoint"), QStringLiteral("Get")};
+    return names.contains(member);
+}
+
+} // namespace
+
+struct AtSpiClient::ReadMemo {
+    QHash<QString, QDBusMessage> replies;
+    bool clearPosted = false;
+};
+
+namespace {
+
+QDBusMessage call(const QDBusConnection& bus, int timeout, const AtSpiClient::Element& element, const QString& interface,
+                  const QString& member, const QVariantList& arguments = {},
+                  const std::shared_ptr<AtSpiClient::ReadMemo>& memo = {})
+{
+    QString key;
+    const bool kept = memo && QThread::currentThread() == QCoreApplication::instance()->thread();
+    if (kept) {
+        if (!reads(member)) {
+            memo->replies.clear();
+        } else {
+            key = element.service + u'\n' + element.path + u'\n' + interface + u'\n' + member;
+            for (const QVariant& argument : arguments)
+                key += u'\n' + argument.toString();
+            if (const auto it = memo->replies.constFind(key); it != memo->replies.constEnd()) {
+                lastErrorName = it->type() == QDBusMessage::ErrorMessage ? it->errorName() : QString();
+                return *it;
+            }
+        }
+    }
     QDBusMessage message = QDBusMessage::createMethodCall(element.service, element.path, interface, member);
     message.setArguments(arguments);
     QDBusMessage reply = bus.call(message, QDBus::Block, timeout);
     lastErrorName = reply.type() == QDBusMessage::ErrorMessage ? reply.errorName() : QString();
+    // A call that timed out is not kept: the next question may be answered.
+    if (kept && !key.isEmpty() && lastErrorName != u"org.freedesktop.DBus.Error.NoReply") {
+        memo->replies.insert(key, reply);
+        if (!memo->clearPosted) {
+            memo->clearPosted = true;
+            QTimer::singleShot(0, QCoreApplication::instance(), [weak = std::weak_ptr(memo)] {
+                if (const auto m = weak.lock()) {
+                    m->replies.clear();
+                    m->clearPosted = false;
+                }
+            });
+        }
+    }
     return reply;
 }
 
@@ -158,16 +213,27 @@ QList<qint64> ints(const QDBusMessage& reply)
     return out;
 }
 
-std::optional<QVariant> property(const QDBusConnection& bus, int timeout, const AtSpiClient::Element& element,
-                                 const QString& interface, const QString& name)
+} // namespace
+
+QDBusMessage AtSpiClient::ask(const Element& element, const QString& interface, const QString& member,
+                              const QVariantList& arguments) const
 {
-    const QDBusMessage reply = call(bus, timeout, element, propertiesInterface, QStringLiteral("Get"), {interface, name});
+    return call(m_bus, m_timeout, element, interface, member, arguments, m_memo);
+}
+
+std::optional<QVariant> AtSpiClient::askProperty(const Element& element, const QString& interface, const QString& name) const
+{
+    const QDBusMessage reply = ask(element, propertiesInterface, QStringLiteral("Get"), {interface, name});
     if (!replied(reply))
         return std::nullopt;
     return reply.arguments().first().value<QDBusVariant>().variant();
 }
 
-} // namespace
+void AtSpiClient::keepReadsForOneTurn()
+{
+    if (!m_memo)
+        m_memo = std::make_shared<ReadMemo>();
+}
 
 QList<AtSpiClient::Element> AtSpiClient::applications() const
 {
@@ -198,7 +264,7 @@ std::optional<AtSpiClient::Element> AtSpiClient::application(qint64 pid) const
 
 QString AtSpiClient::toolkit(const Element& application) const
 {
-    const auto name = property(m_bus, m_timeout, {application.service, QStringLiteral("/org/a11y/atspi/accessible/root")},
+    const auto name = askProperty({application.service, QStringLiteral("/org/a11y/atspi/accessible/root")},
                                applicationInterface, QStringLiteral("ToolkitName"));
     return name ? name->toString() : QString();
 }
@@ -212,7 +278,7 @@ AtSpiClient::Units AtSpiClient::units(const Element& element) const
 QList<AtSpiClient::Element> AtSpiClient::children(const Element& element) const
 {
     QList<Element> out;
-    const QDBusMessage reply = call(m_bus, m_timeout, element, accessibleInterface, QStringLiteral("GetChildren"));
+    const QDBusMessage reply = ask(element, accessibleInterface, QStringLiteral("GetChildren"));
     if (!replied(reply))
         return out;
     const QVariant value = reply.arguments().first();
@@ -229,7 +295,7 @@ QList<AtSpiClient::Element> AtSpiClient::children(const Element& element) const
 
 std::optional<uint> AtSpiClient::role(const Element& element) const
 {
-    const QDBusMessage reply = call(m_bus, m_timeout, element, accessibleInterface, QStringLiteral("GetRole"));
+    const QDBusMessage reply = ask(element, accessibleInterface, QStringLiteral("GetRole"));
     if (!replied(reply))
         return std::nullopt;
     return reply.arguments().first().toUInt();
@@ -237,7 +303,7 @@ std::optional<uint> AtSpiClient::role(const Element& element) const
 
 std::optional<QString> AtSpiClient::roleName(const Element& element) const
 {
-    const QDBusMessage reply = call(m_bus, m_timeout, element, accessibleInterface, QStringLiteral("GetRoleName"));
+    const QDBusMessage reply = ask(element, accessibleInterface, QStringLiteral("GetRoleName"));
     if (!replied(reply))
         return std::nullopt;
     return reply.arguments().first().toString();
@@ -245,7 +311,7 @@ std::optional<QString> AtSpiClient::roleName(const Element& element) const
 
 std::optional<quint64> AtSpiClient::states(const Element& element) const
 {
-    const QList<qint64> words = ints(call(m_bus, m_timeout, element, accessibleInterface, QStringLiteral("GetState")));
+    const QList<qint64> words = ints(ask(element, accessibleInterface, QStringLiteral("GetState")));
     if (words.size() < 2)
         return std::nullopt;
     return quint64(quint32(words[0])) | (quint64(quint32(words[1])) << 32);
@@ -253,7 +319,7 @@ std::optional<quint64> AtSpiClient::states(const Element& element) const
 
 QStringList AtSpiClient::interfaces(const Element& element) const
 {
-    const QDBusMessage reply = call(m_bus, m_timeout, element, accessibleInterface, QStringLiteral("GetInterfaces"));
+    const QDBusMessage reply = ask(element, accessibleInterface, QStringLiteral("GetInterfaces"));
     if (!replied(reply))
         return {};
     return reply.arguments().first().toStringList();
@@ -261,7 +327,7 @@ QStringList AtSpiClient::interfaces(const Element& element) const
 
 std::optional<QRect> AtSpiClient::extents(const Element& element) const
 {
-    const QList<qint64> v = ints(call(m_bus, m_timeout, element, componentInterface, QStringLiteral("GetExtents"),
+    const QList<qint64> v = ints(ask(element, componentInterface, QStringLiteral("GetExtents"),
                                       {screenCoordinates}));
     if (v.size() != 4)
         return std::nullopt;
@@ -309,7 +375,7 @@ std::optional<AtSpiClient::Element> AtSpiClient::at(const Element& application, 
             continue;
         Element current = window;
         for (int depth = 0; depth < 64; ++depth) {
-            const QDBusMessage reply = call(m_bus, m_timeout, current, componentInterface,
+            const QDBusMessage reply = ask(current, componentInterface,
                                             QStringLiteral("GetAccessibleAtPoint"), {point.x(), point.y(), screenCoordinates});
             if (!replied(reply) || reply.arguments().first().metaType() != QMetaType::fromType<QDBusArgument>())
                 break;
@@ -325,7 +391,7 @@ std::optional<AtSpiClient::Element> AtSpiClient::at(const Element& application, 
 
 std::optional<int> AtSpiClient::characterCount(const Element& element) const
 {
-    const auto count = property(m_bus, m_timeout, element, textInterface, QStringLiteral("CharacterCount"));
+    const auto count = askProperty(element, textInterface, QStringLiteral("CharacterCount"));
     if (!count)
         return std::nullopt;
     bool ok = false;
@@ -335,7 +401,7 @@ std::optional<int> AtSpiClient::characterCount(const Element& element) const
 
 std::optional<QString> AtSpiClient::text(const Element& element, int start, int end) const
 {
-    const QDBusMessage reply = call(m_bus, m_timeout, element, textInterface, QStringLiteral("GetText"), {start, end});
+    const QDBusMessage reply = ask(element, textInterface, QStringLiteral("GetText"), {start, end});
     if (!replied(reply))
         return std::nullopt;
     return reply.arguments().first().toString();
@@ -343,14 +409,14 @@ std::optional<QString> AtSpiClient::text(const Element& element, int start, int 
 
 std::optional<QPair<int, int>> AtSpiClient::selection(const Element& element) const
 {
-    const QList<qint64> count = ints(call(m_bus, m_timeout, element, textInterface, QStringLiteral("GetNSelections")));
+    const QList<qint64> count = ints(ask(element, textInterface, QStringLiteral("GetNSelections")));
     if (count.size() != 1)
         return std::nullopt;
     if (count[0] <= 0) {
         const int caret = caretOffset(element).value_or(0);
         return QPair<int, int>(caret, caret);
     }
-    const QList<qint64> range = ints(call(m_bus, m_timeout, element, textInterface, QStringLiteral("GetSelection"), {0}));
+    const QList<qint64> range = ints(ask(element, textInterface, QStringLiteral("GetSelection"), {0}));
     if (range.size() != 2)
         return std::nullopt;
     return QPair<int, int>(int(std::min(range[0], range[1])), int(std::max(range[0], range[1])));
@@ -358,7 +424,7 @@ std::optional<QPair<int, int>> AtSpiClient::selection(const Element& element) co
 
 std::optional<QRect> AtSpiClient::rangeExtents(const Element& element, int start, int end) const
 {
-    const QList<qint64> v = ints(call(m_bus, m_timeout, element, textInterface, QStringLiteral("GetRangeExtents"),
+    const QList<qint64> v = ints(ask(element, textInterface, QStringLiteral("GetRangeExtents"),
                                       {start, end, screenCoordinates}));
     if (v.size() != 4)
         return std::nullopt;
@@ -367,7 +433,7 @@ std::optional<QRect> AtSpiClient::rangeExtents(const Element& element, int start
 
 std::optional<int> AtSpiClient::caretOffset(const Element& element) const
 {
-    const auto offset = property(m_bus, m_timeout, element, textInterface, QStringLiteral("CaretOffset"));
+    const auto offset = askProperty(element, textInterface, QStringLiteral("CaretOffset"));
     if (!offset)
         return std::nullopt;
     return offset->toInt();
@@ -375,22 +441,22 @@ std::optional<int> AtSpiClient::caretOffset(const Element& element) const
 
 bool AtSpiClient::setSelection(const Element& element, int start, int end) const
 {
-    const QList<qint64> count = ints(call(m_bus, m_timeout, element, textInterface, QStringLiteral("GetNSelections")));
+    const QList<qint64> count = ints(ask(element, textInterface, QStringLiteral("GetNSelections")));
     const QString member = !count.isEmpty() && count[0] > 0 ? QStringLiteral("SetSelection") : QStringLiteral("AddSelection");
     const QVariantList arguments = member == u"SetSelection" ? QVariantList{0, start, end} : QVariantList{start, end};
-    const QDBusMessage reply = call(m_bus, m_timeout, element, textInterface, member, arguments);
+    const QDBusMessage reply = ask(element, textInterface, member, arguments);
     return replied(reply) && reply.arguments().first().toBool();
 }
 
 bool AtSpiClient::deleteText(const Element& element, int start, int end) const
 {
-    const QDBusMessage reply = call(m_bus, m_timeout, element, editableInterface, QStringLiteral("DeleteText"), {start, end});
+    const QDBusMessage reply = ask(element, editableInterface, QStringLiteral("DeleteText"), {start, end});
     return replied(reply) && reply.arguments().first().toBool();
 }
 
 bool AtSpiClient::insertText(const Element& element, int position, const QString& text, int length) const
 {
-    const QDBusMessage reply = call(m_bus, m_timeout, element, editableInterface, QStringLiteral("InsertText"),
+    const QDBusMessage reply = ask(element, editableInterface, QStringLiteral("InsertText"),
                                     {position, text, length});
     return replied(reply) && reply.arguments().first().toBool();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QVariant>
 #include <QDBusObjectPath>
 #include <QList>
 #include <QPoint>
@@ -8,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 namespace Platform {
@@ -90,11 +93,21 @@ public:
     // The length of a text in the element's units.
     static int length(const QString& text, Units units);
 
+    // From now on, what this client reads is kept until the calling thread's event loop turns
+    // (main thread only), so the several questions one handler asks of an object cost one round
+    // trip each; anything that changes an application forgets it all at once.
+    void keepReadsForOneTurn();
+    struct ReadMemo;
+
 private:
     AtSpiClient(QDBusConnection bus, int timeoutMs);
+    QDBusMessage ask(const Element& element, const QString& interface, const QString& member,
+                     const QVariantList& arguments = {}) const;
+    std::optional<QVariant> askProperty(const Element& element, const QString& interface, const QString& name) const;
 
     QDBusConnection m_bus;
     int m_timeout;
+    std::shared_ptr<ReadMemo> m_memo;
 };
 
 } // namespace Platform

@@ -55,6 +55,8 @@ const AtSpiClient* DesktopAccessibility::client() const
     // The bus may come up after us (it starts on first use): look again until it is there.
     if (!m_client)
         m_client = AtSpiClient::connect(callTimeout);
+    if (m_client)
+        m_client->keepReadsForOneTurn();
     return m_client ? &*m_client : nullptr;
 }
 
@@ -105,6 +107,13 @@ std::expected<AccessibilityElement, Accessibility::Failure> DesktopAccessibility
     auto app = application(owner->processID);
     if (!app)
         return std::unexpected(Failure::noValue); // the application does not expose its interface
+    // The object last pressed or found focused in this application usually still is: one question
+    // instead of a walk.
+    if (const auto hint = m_focusHints.constFind(app->service); hint != m_focusHints.constEnd()) {
+        const auto states = c->states(*hint);
+        if (states && has(*states, AtSpiClient::stateFocused) && has(*states, AtSpiClient::stateShowing))
+            return handle(*hint);
+    }
     auto focused = c->focused(*app);
     if (!focused && lastFailure() == Failure::invalidElement) {
         // The remembered application is gone (the process id came back for another program).
@@ -113,6 +122,7 @@ std::expected<AccessibilityElement, Accessibility::Failure> DesktopAccessibility
     }
     if (!focused)
         return std::unexpected(Failure::noValue);
+    m_focusHints.insert(focused->service, *focused);
     return handle(*focused);
 }
 
@@ -199,6 +209,7 @@ std::expected<AccessibilityElement, Accessibility::Failure> DesktopAccessibility
     }
     if (!found)
         return std::unexpected(Failure::noValue);
+    m_focusHints.insert(found->service, *found);
     return handle(*found);
 }
 

@@ -72,6 +72,7 @@ private:
     mutable QHash<QString, AtSpiClient::Units> m_units; // by service
     mutable QHash<qint64, Element> m_applications;      // by process id
     mutable QHash<QString, double> m_scales;            // by service
+    QHash<QString, Element> m_focusHints;                // by service: where the focus likely is
 };
 
 } // namespace Platform

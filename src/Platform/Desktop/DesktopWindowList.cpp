@@ -34,11 +34,25 @@ WindowInfo info(const EwmhWindows::Client& client)
 DesktopWindowList::DesktopWindowList(std::shared_ptr<X11Connection> connection, QObject* parent)
     : WindowList(parent)
 {
-    if (connection)
-        m_windows = std::make_unique<EwmhWindows>(std::move(connection));
+    if (!connection)
+        return;
+    m_windows = std::make_unique<EwmhWindows>(std::move(connection));
+    m_changeListener = m_windows->addChangeListener([this] {
+        if (m_changePosted)
+            return;
+        m_changePosted = true;
+        QMetaObject::invokeMethod(this, [this] {
+            m_changePosted = false;
+            emit windowsChanged();
+        }, Qt::QueuedConnection);
+    });
 }
 
-DesktopWindowList::~DesktopWindowList() = default;
+DesktopWindowList::~DesktopWindowList()
+{
+    if (m_windows)
+        m_windows->removeChangeListener(m_changeListener);
+}
 
 QList<WindowInfo> DesktopWindowList::onScreenWindows(bool includeDesktopElements) const
 {

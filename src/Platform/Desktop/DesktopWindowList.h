@@ -23,6 +23,8 @@ public:
 
 private:
     std::unique_ptr<EwmhWindows> m_windows;
+    int m_changeListener = 0;
+    bool m_changePosted = false;
 };
 
 } // namespace Platform

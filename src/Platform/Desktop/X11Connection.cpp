@@ -9,6 +9,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <utility>
+
 #include <mutex>
 
 namespace Platform {
@@ -257,8 +259,10 @@ void X11Connection::dispatch()
         const bool cookie = event.type == GenericEvent && XGetEventData(m_display, &event.xcookie);
         // A listener may add or remove listeners.
         const auto listeners = m_listeners;
+        const XEvent* outer = std::exchange(m_dispatching, &event);
         for (const auto& listener : listeners)
             listener(event);
+        m_dispatching = outer;
         if (cookie)
             XFreeEventData(m_display, &event.xcookie);
     }

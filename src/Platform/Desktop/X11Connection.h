@@ -68,6 +68,9 @@ public:
 
     // Reads and dispatches what the server has sent; also done whenever the socket is readable.
     void dispatch();
+    // The event being handed to the listeners now: out of the queue, and perhaps not yet seen by
+    // every listener.
+    const XEvent* dispatching() const { return m_dispatching; }
 
 private:
     explicit X11Connection(Display* display);
@@ -79,6 +82,7 @@ private:
     QHash<int, Listener> m_listeners;
     int m_nextListener = 1;
     long m_rootMask = 0;
+    const XEvent* m_dispatching = nullptr;
     QList<QPair<int, qint64>> m_ownKeys; // keycode, deadline (ms since epoch)
 };
 

@@ -1,5 +1,7 @@
 #include "Platform/Simulated/SimulatedAccessibility.h"
 
+#include <QThread>
+
 namespace Platform {
 
 namespace {
@@ -178,6 +180,8 @@ std::expected<AccessibilityElement, Accessibility::Failure> SimulatedAccessibili
     ++calls;
     if (!m_trusted)
         return std::unexpected(Failure::notTrusted);
+    if (m_hitTestTime.count() > 0)
+        QThread::msleep(static_cast<unsigned long>(m_hitTestTime.count()));
     if (m_hitFailure)
         return std::unexpected(*m_hitFailure);
     if (auto found = hit(m_roots, point))

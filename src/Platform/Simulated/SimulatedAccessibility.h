@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QVariant>
 
+#include <chrono>
 #include <optional>
 
 Q_DECLARE_METATYPE(Platform::TextRange)
@@ -64,6 +65,8 @@ public:
     void failFocusedElement(std::optional<Failure> failure) { m_focusFailure = failure; }
     void failElementAt(std::optional<Failure> failure) { m_hitFailure = failure; }
     void clearFailures();
+    // An application slow to answer: each hit test takes this long.
+    void setHitTestTime(std::chrono::milliseconds time) { m_hitTestTime = time; }
 
     // Record
     struct Write {
@@ -97,6 +100,7 @@ private:
     std::optional<AccessibilityElement> m_focused;
     std::optional<Failure> m_focusFailure;
     std::optional<Failure> m_hitFailure;
+    std::chrono::milliseconds m_hitTestTime{0};
     bool m_trusted = true;
     int m_next = 1;
 };
