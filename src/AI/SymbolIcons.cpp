@@ -27,7 +27,7 @@ const QHash<QString, Entry>& table()
         {"terminal", {{"utilities-terminal-symbolic", "utilities-terminal"}, QStringLiteral(">_")}},
         {"wand.and.sparkles", {{"tools-check-spelling-symbolic", "starred-symbolic"}, QStringLiteral("✦")}},
         {"text.append", {{"format-justify-left-symbolic", "view-list-symbolic"}, QStringLiteral("≡")}},
-        {"questionmark.circle", {{"help-about-symbolic", "dialog-question-symbolic"}, QStringLiteral("?")}},
+        {"questionmark.circle", {{"help-faq-symbolic", "dialog-question-symbolic", "help-browser-symbolic", "help-faq"}, QStringLiteral("?")}},
         {"text.cursor", {{"document-edit-symbolic", "edit-rename"}, QStringLiteral("I")}},
         {"list.bullet", {{"view-list-symbolic"}, QStringLiteral("≡")}},
         {"doc.text.magnifyingglass", {{"edit-find-symbolic", "system-search-symbolic"}, QStringLiteral("⌕")}},

@@ -7,13 +7,48 @@
 
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QParallelAnimationGroup>
 #include <QProgressBar>
+#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include <chrono>
+#include <cmath>
+#include <numbers>
 
 using SettingsStyle::text;
+
+namespace {
+
+constexpr int stepChangeMilliseconds = 500;
+
+// A critically damped spring over the step change: quick at first, settling without overshoot.
+qreal springSettle(qreal progress)
+{
+    const qreal omega = 2 * std::numbers::pi / (stepChangeMilliseconds / 1000.0);
+    auto reached = [omega](qreal seconds) { return 1 - (1 + omega * seconds) * std::exp(-omega * seconds); };
+    const qreal end = reached(stepChangeMilliseconds / 1000.0);
+    return reached(progress * stepChangeMilliseconds / 1000.0) / end;
+}
+
+QPropertyAnimation* fade(QWidget* widget, qreal from, qreal to, QObject* parent)
+{
+    auto* effect = new QGraphicsOpacityEffect(widget);
+    effect->setOpacity(from);
+    widget->setGraphicsEffect(effect);
+    auto* animation = new QPropertyAnimation(effect, "opacity", parent);
+    animation->setStartValue(from);
+    animation->setEndValue(to);
+    animation->setDuration(stepChangeMilliseconds);
+    QEasingCurve curve;
+    curve.setCustomType(springSettle);
+    animation->setEasingCurve(curve);
+    return animation;
+}
+
+} // namespace
 
 OnboardingView::OnboardingView(Model& model, QWidget* parent) : QWidget(parent), m_model(model)
 {
@@ -93,6 +128,7 @@ void OnboardingView::showEvent(QShowEvent* event)
 void OnboardingView::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
+    endCrossFade();
     // Closed without finishing: polling stops; showing the window again starts it again.
     if (m_flow)
         m_model.permissions().stopPolling();
@@ -170,16 +206,67 @@ void OnboardingView::showStep()
         return;
     const OnboardingStep step = m_flow->step();
     if (m_shownStep != step || !m_stepView) {
-        if (m_stepView) {
-            m_content->removeWidget(m_stepView);
-            m_stepView->hide();
-            m_stepView->deleteLater();
-        }
+        QWidget* leaving = m_stepView;
+        if (leaving)
+            m_content->removeWidget(leaving);
         m_stepView = makeStepView(step);
         m_content->addWidget(m_stepView);
         m_shownStep = step;
+        if (leaving) {
+            // The window appearing shows its step at once; a change of step cross-fades.
+            if (isVisible())
+                crossFade(leaving, m_stepView);
+            leaving->hide();
+            leaving->deleteLater();
+        }
     }
     refreshStep();
+}
+
+bool OnboardingView::isChangingStep() const
+{
+    return m_stepChange != nullptr;
+}
+
+void OnboardingView::crossFade(QWidget* leaving, QWidget* entering)
+{
+    // The step left is drawn as a picture, so its buttons are gone at once and only the step
+    // that came answers clicks; a change during a change fades out from where it was.
+    qreal leavingOpacity = 1.0;
+    if (auto* effect = qobject_cast<QGraphicsOpacityEffect*>(leaving->graphicsEffect()))
+        leavingOpacity = effect->opacity();
+    const qreal enteringStart = isChangingStep() ? 1.0 - leavingOpacity : 0.0;
+    endCrossFade();
+    leaving->setGraphicsEffect(nullptr);
+    auto* picture = new QLabel(this);
+    picture->setObjectName(QStringLiteral("leavingStep"));
+    picture->setAttribute(Qt::WA_TransparentForMouseEvents);
+    picture->setPixmap(leaving->grab());
+    picture->setGeometry(leaving->geometry());
+    picture->show();
+    picture->raise();
+    m_leavingStep = picture;
+
+    m_stepChange = new QParallelAnimationGroup(this);
+    m_stepChange->addAnimation(fade(picture, leavingOpacity, 0.0, m_stepChange));
+    m_stepChange->addAnimation(fade(entering, enteringStart, 1.0, m_stepChange));
+    connect(m_stepChange, &QAbstractAnimation::finished, this, &OnboardingView::endCrossFade);
+    m_stepChange->start();
+}
+
+void OnboardingView::endCrossFade()
+{
+    if (m_stepChange) {
+        m_stepChange->disconnect(this);
+        m_stepChange->stop();
+        m_stepChange->deleteLater();
+        m_stepChange = nullptr;
+    }
+    if (m_leavingStep)
+        delete m_leavingStep.data();
+    // An opacity effect left on the step would draw it through an off-screen picture for good.
+    if (m_stepView)
+        m_stepView->setGraphicsEffect(nullptr);
 }
 
 void OnboardingView::refreshStep()

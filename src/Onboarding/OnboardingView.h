@@ -10,6 +10,7 @@
 #include <optional>
 
 class QLabel;
+class QParallelAnimationGroup;
 class QProgressBar;
 class QPushButton;
 class QVBoxLayout;
@@ -43,6 +44,8 @@ public:
     QProgressBar* progress() const { return m_progress; }
     // The footer's forward button reads Next on a permission step whose permission is granted.
     bool isCurrentPermissionGranted() const;
+    // True while the step that was left fades out over the one that came.
+    bool isChangingStep() const;
 
 signals:
     void finished();
@@ -58,12 +61,16 @@ private:
     void refreshStep();
     void permissionsChanged(const QMap<Permission, bool>& previous, const QMap<Permission, bool>& current);
     QWidget* makeStepView(OnboardingStep step);
+    void crossFade(QWidget* leaving, QWidget* entering);
+    void endCrossFade();
 
     Model& m_model;
     std::unique_ptr<OnboardingModel> m_flow;
     QVBoxLayout* m_content = nullptr;
     QPointer<QWidget> m_stepView;
     std::optional<OnboardingStep> m_shownStep;
+    QParallelAnimationGroup* m_stepChange = nullptr;
+    QPointer<QLabel> m_leavingStep; // a picture of the step left, while it fades out
     QWidget* m_footer = nullptr;
     QPushButton* m_back = nullptr;
     QProgressBar* m_progress = nullptr;

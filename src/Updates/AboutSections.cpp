@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStackedWidget>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -20,10 +19,42 @@ QString text(const char* key)
     return UpdatesStrings::string(QString::fromLatin1(key));
 }
 
+// A wrapped text that keeps at least the height of its lines at the width it was given, so a
+// host that lays the block out by its preferred size (a window, a plain box) cannot cut lines
+// off when the text wraps more than that size assumed.
+class WrappedLabel final : public QLabel {
+public:
+    explicit WrappedLabel(const QString& content = {}, QWidget* parent = nullptr) : QLabel(content, parent)
+    {
+        setWordWrap(true);
+    }
+
+    QSize minimumSizeHint() const override
+    {
+        QSize size = QLabel::minimumSizeHint();
+        if (testAttribute(Qt::WA_Resized)) // laid out: the width is the real one
+            size.setHeight(qMax(size.height(), heightForWidth(width())));
+        return size;
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QLabel::resizeEvent(event);
+        const int lines = heightForWidth(width());
+        if (lines != m_lines) {
+            m_lines = lines;
+            updateGeometry();
+        }
+    }
+
+private:
+    int m_lines = -1;
+};
+
 QLabel* secondaryLabel(const QString& content, QWidget* parent)
 {
-    auto* label = new QLabel(content, parent);
-    label->setWordWrap(true);
+    auto* label = new WrappedLabel(content, parent);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
     label->setPalette(palette);
@@ -54,16 +85,29 @@ QProgressBar* busyIndicator(QWidget* parent)
     return bar;
 }
 
+// A row of controls. A word-wrapped label takes the row's free width, so a short text stays on
+// one line, and asks for the height of its wrapped lines at that width.
 QWidget* row(QWidget* parent, std::initializer_list<QWidget*> widgets)
 {
     auto* w = new QWidget(parent);
     auto* layout = new QHBoxLayout(w);
     layout->setContentsMargins(0, 0, 0, 0);
+    bool fills = false;
     for (QWidget* widget : widgets) {
         widget->setParent(w);
-        layout->addWidget(widget, 0, Qt::AlignVCenter);
+        auto* label = qobject_cast<QLabel*>(widget);
+        if (label && label->wordWrap()) {
+            QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Minimum);
+            policy.setHeightForWidth(true);
+            label->setSizePolicy(policy);
+            layout->addWidget(widget, 1);
+            fills = true;
+        } else {
+            layout->addWidget(widget, 0, Qt::AlignVCenter);
+        }
     }
-    layout->addStretch();
+    if (!fills)
+        layout->addStretch();
     return w;
 }
 
@@ -77,7 +121,11 @@ UpdateInstallControls::UpdateInstallControls(UpdateInstaller& installer, std::fu
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    m_pages = new QStackedWidget(this);
+    // Only the shown layout takes part in the height, so the block is as tall as it needs at
+    // its width (a stack would ask for the tallest of its pages).
+    m_pages = new QWidget(this);
+    m_pageLayout = new QVBoxLayout(m_pages);
+    m_pageLayout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_pages);
 
     auto openPage = [this] {
@@ -93,7 +141,7 @@ UpdateInstallControls::UpdateInstallControls(UpdateInstaller& installer, std::fu
     auto* install = new QPushButton(text("about.update.install"));
     install->setObjectName(QStringLiteral("install"));
     connect(install, &QPushButton::clicked, this, download);
-    m_pages->addWidget(row(m_pages, {install}));
+    m_pageLayout->addWidget(row(m_pages, {install}));
 
     // downloading
     m_progress = new QProgressBar;
@@ -104,11 +152,11 @@ UpdateInstallControls::UpdateInstallControls(UpdateInstaller& installer, std::fu
     auto* cancel = linkButton(text("about.update.cancel"), nullptr);
     cancel->setObjectName(QStringLiteral("cancel"));
     connect(cancel, &QPushButton::clicked, this, [this] { m_installer.cancel(); });
-    m_pages->addWidget(row(m_pages, {m_progress, cancel}));
+    m_pageLayout->addWidget(row(m_pages, {m_progress, cancel}));
 
     // verifying
     auto* verifying = secondaryLabel(text("about.update.verifying"), nullptr);
-    m_pages->addWidget(row(m_pages, {busyIndicator(nullptr), verifying}));
+    m_pageLayout->addWidget(row(m_pages, {busyIndicator(nullptr), verifying}));
 
     // readyToRelaunch
     auto* relaunch = new QPushButton(text("about.update.relaunch"));
@@ -116,7 +164,9 @@ UpdateInstallControls::UpdateInstallControls(UpdateInstaller& installer, std::fu
     relaunch->setDefault(true);
     relaunch->setAutoDefault(true);
     connect(relaunch, &QPushButton::clicked, this, [this] { m_installer.relaunch(); });
-    m_pages->addWidget(row(m_pages, {relaunch, secondaryLabel(text("about.update.ready"), nullptr)}));
+    auto* ready = secondaryLabel(text("about.update.ready"), nullptr);
+    ready->setObjectName(QStringLiteral("readyText"));
+    m_pageLayout->addWidget(row(m_pages, {relaunch, ready}));
 
     // failed
     auto* failed = new QWidget(m_pages);
@@ -125,9 +175,8 @@ UpdateInstallControls::UpdateInstallControls(UpdateInstaller& installer, std::fu
     failedLayout->setSpacing(6);
     auto* icon = new QLabel;
     icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(16, 16));
-    m_failure = new QLabel;
+    m_failure = new WrappedLabel;
     m_failure->setObjectName(QStringLiteral("failure"));
-    m_failure->setWordWrap(true);
     QPalette orange = m_failure->palette();
     orange.setColor(QPalette::WindowText, QColor(0xc8, 0x6a, 0x00));
     m_failure->setPalette(orange);
@@ -139,7 +188,7 @@ UpdateInstallControls::UpdateInstallControls(UpdateInstaller& installer, std::fu
     page->setObjectName(QStringLiteral("openPage"));
     connect(page, &QPushButton::clicked, this, openPage);
     failedLayout->addWidget(row(failed, {retry, page}));
-    m_pages->addWidget(failed);
+    m_pageLayout->addWidget(failed);
 
     // A copy that did not come from a release bundle only offers the release's page.
     auto* manual = new QWidget(m_pages);
@@ -151,7 +200,7 @@ UpdateInstallControls::UpdateInstallControls(UpdateInstaller& installer, std::fu
     manualPage->setObjectName(QStringLiteral("openPageManually"));
     connect(manualPage, &QPushButton::clicked, this, openPage);
     manualLayout->addWidget(row(manual, {manualPage}));
-    m_pages->addWidget(manual);
+    m_pageLayout->addWidget(manual);
 
     connect(&m_installer, &UpdateInstaller::phaseChanged, this, &UpdateInstallControls::refresh);
     refresh();
@@ -170,12 +219,9 @@ void UpdateInstallControls::refresh()
 
 void UpdateInstallControls::showPage(int index)
 {
-    // The block is as tall as the layout shown, not as the tallest one.
-    for (int i = 0; i < m_pages->count(); ++i)
-        m_pages->widget(i)->setSizePolicy(QSizePolicy::Preferred, i == index ? QSizePolicy::Preferred : QSizePolicy::Ignored);
-    m_pages->setCurrentIndex(index);
-    m_pages->adjustSize();
-    updateGeometry();
+    for (int i = 0; i < m_pageLayout->count(); ++i)
+        if (QWidget* page = m_pageLayout->itemAt(i)->widget())
+            page->setVisible(i == index);
 }
 
 int UpdateInstallControls::pageFor()
@@ -239,7 +285,7 @@ UpdateSection::UpdateSection(UpdateChecker& checker, UpdateInstaller& installer,
     m_blockedText = new QLabel;
     m_blockedText->setObjectName(QStringLiteral("blockedText"));
     auto* exclamation = new QLabel;
-    exclamation->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(16, 16));
+    exclamation->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(16, 16));
     m_needsNewerSystem = secondaryLabel(QString(), nullptr);
     m_needsNewerSystem->setObjectName(QStringLiteral("needsNewerSystem"));
     auto* page = linkButton(text("about.update.openPage"), nullptr);

@@ -11,7 +11,7 @@
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class QStackedWidget;
+class QVBoxLayout;
 
 // The about block at the end of the General settings page: the running version, the manual
 // check, what a newer release offers and the install controls. The settings window only has to
@@ -37,7 +37,8 @@ private:
     UpdateInstaller& m_installer;
     std::function<void(const QUrl&)> m_openURL;
     std::optional<UpdateRelease> m_release;
-    QStackedWidget* m_pages;
+    QWidget* m_pages;
+    QVBoxLayout* m_pageLayout;
     QProgressBar* m_progress;
     QLabel* m_failure;
 };

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
@@ -21,6 +22,7 @@ private slots:
     void firstStartWalksThroughToTheEnd();
     void withoutAccessibilityThePrivacyStepIsPassedOver();
     void footerFollowsTheStep();
+    void stepsCrossFade();
     void menuOpensAtTheMissingPermission();
     void grantedPermissionsAreReportedOnce();
     void permissionStepGrantsOrShowsTheSteps();
@@ -135,6 +137,46 @@ void OnboardingViewTest::withoutAccessibilityThePrivacyStepIsPassedOver()
     summary->runAgainButton()->click();
     QCOMPARE(view.flow()->step(), Step::welcome);
     QVERIFY(view.isVisible());
+}
+
+void OnboardingViewTest::stepsCrossFade()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+    OnboardingView view(*model);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    auto leaving = [&view] { return view.findChildren<QLabel*>(QStringLiteral("leavingStep")); };
+    // The window shows its first step at once.
+    QVERIFY(!view.isChangingStep());
+    QVERIFY(leaving().isEmpty());
+
+    page<WelcomeStep>(&view)->startButton()->click();
+    // The new step is the current one at once: its controls answer while the old one fades.
+    QVERIFY(page<PresetStep>(&view));
+    QVERIFY(view.isChangingStep());
+    QCOMPARE(leaving().size(), 1);
+    QVERIFY(leaving().first()->testAttribute(Qt::WA_TransparentForMouseEvents));
+    auto* entering = qobject_cast<QGraphicsOpacityEffect*>(view.stepView()->graphicsEffect());
+    QVERIFY(entering);
+    QVERIFY(entering->opacity() < 1.0);
+
+    // A step change during a change leaves one picture, of the step being left.
+    view.flow()->setStep(Step::privacy);
+    QVERIFY(page<PrivacyStep>(&view));
+    QCOMPARE(leaving().size(), 1);
+
+    QTRY_VERIFY_WITH_TIMEOUT(!view.isChangingStep(), 3000);
+    QVERIFY(leaving().isEmpty());
+    QVERIFY(!view.stepView()->graphicsEffect()); // drawn directly again
+    QVERIFY(page<PrivacyStep>(&view)->isVisible());
+
+    // Hidden in the middle of a change: the change ends with the window.
+    view.flow()->setStep(Step::connectAI);
+    QVERIFY(view.isChangingStep());
+    view.hide();
+    QVERIFY(!view.isChangingStep());
+    QVERIFY(leaving().isEmpty());
 }
 
 void OnboardingViewTest::footerFollowsTheStep()

@@ -30,7 +30,7 @@ void settle()
 {
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < 400)
+    while (t.elapsed() < 700) // past the cross-fade between onboarding steps
         QApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 

@@ -16,6 +16,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QVBoxLayout>
 
 using namespace std::chrono_literals;
 using Phase = UpdateInstaller::Phase;
@@ -190,6 +191,75 @@ private slots:
         f.find<QPushButton>("cancel")->click();
         QCOMPARE(f.installer->phase(), Phase::idle());
         QVERIFY(f.shown("install"));
+    }
+
+    void downloadShowsItsProgress()
+    {
+        Fixture f;
+        // 420 of the announced 1000 bytes, the rest never comes.
+        LoopbackHttpServer::Response partial;
+        partial.closeDelimited = true;
+        partial.header("Content-Length", "1000").chunk(QByteArray(100, 'x')).wait(300).chunk(QByteArray(320, 'x')).stall();
+        f.server.route("/partial.zip", partial);
+        f.offer("{\"version\":\"1.1.0\",\"url\":\"" + f.server.url("/partial.zip").toString().toUtf8() + "\"}");
+        f.find<QPushButton>("install")->click();
+        auto* bar = f.find<QProgressBar>("progress");
+        QVERIFY(f.shown("progress"));
+        QTRY_COMPARE_WITH_TIMEOUT(bar->value(), 420, 10000);
+        QCOMPARE(double(bar->value() - bar->minimum()) / (bar->maximum() - bar->minimum()), 0.42);
+        f.find<QPushButton>("cancel")->click();
+        QCOMPARE(f.installer->phase(), Phase::idle());
+    }
+
+    // Each text beside or under the controls, in a host narrower than the settings window.
+    void wrappedTextsGetTheirRoom_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QByteArray>("label");
+        for (int width : {440, 300}) {
+            const QByteArray w = QByteArray::number(width);
+            QTest::newRow("notes " + w) << "available" << width << QByteArray("notes");
+            QTest::newRow("failure " + w) << "failed" << width << QByteArray("failure");
+            QTest::newRow("ready " + w) << "ready" << width << QByteArray("readyText");
+            QTest::newRow("needs newer system " + w) << "blocked" << width << QByteArray("needsNewerSystem");
+        }
+    }
+
+    void wrappedTextsGetTheirRoom()
+    {
+        QFETCH(QString, state);
+        QFETCH(int, width);
+        QFETCH(QByteArray, label);
+        QWidget host; // outlives the fixture, which deletes the block it holds
+        Fixture f;
+        auto* layout = new QVBoxLayout(&host);
+        layout->addWidget(f.about.get());
+        f.about->show();
+        host.setFixedWidth(width);
+        host.show();
+        const QByteArray url = f.archiveURL().toUtf8();
+        if (state == u"available") {
+            f.offer("{\"version\":\"1.1.0\",\"notes\":\"Faster toolbar. Fewer crashes when the file manager restarts. "
+                    "Translations reach the toolbar at once.\",\"url\":\"" + url + "\"}");
+        } else if (state == u"blocked") {
+            f.offer("{\"version\":\"2.0\",\"minimumSystem\":\"27.1\",\"url\":\"" + url + "\"}");
+        } else {
+            f.offer("{\"version\":\"1.1.0\",\"url\":\"" + url + "\"}");
+            f.extractor->setContents({{"Ambrel.app/bin/ambrel", "x"}});
+            f.signature->setAccepts(state == u"ready");
+            f.find<QPushButton>("install")->click();
+            QTRY_VERIFY_WITH_TIMEOUT(f.installer->phase().kind != Phase::Kind::downloading
+                                         && f.installer->phase().kind != Phase::Kind::verifying, 10000);
+        }
+        QTRY_VERIFY(f.shown(label.constData()));
+        auto* text = f.find<QLabel>(label.constData());
+        // The text reaches the row's end rather than wrapping in a column of its own...
+        QTRY_COMPARE(text->geometry().right(), text->parentWidget()->contentsRect().right());
+        // ...and is as tall as its lines at that width, none cut off.
+        QTRY_VERIFY2(text->height() >= text->heightForWidth(text->width()),
+                 qPrintable(QStringLiteral("%1 px tall, its lines need %2").arg(text->height()).arg(text->heightForWidth(text->width()))));
+        QVERIFY(text->visibleRegion().boundingRect().height() >= text->heightForWidth(text->width()));
     }
 
     void developmentBuildOnlyOffersThePage()
