@@ -4,6 +4,7 @@
 #include "ActionCore/ActionCoreStrings.h"
 #include "LocalActions/ScriptRunner.h"
 #include "LocalActions/ToolInstaller.h"
+#include "Platform/IconTheme.h"
 
 #include <QApplication>
 #include <QAbstractTextDocumentLayout>
@@ -37,8 +38,7 @@ QLabel* wrapping(const QString& text, const QFont& font)
 
 QIcon themed(const QStringList& names)
 {
-    if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == u"hicolor")
-        QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+    Platform::IconTheme::settle();
     for (const QString& name : names)
         if (QIcon::hasThemeIcon(name))
             return QIcon::fromTheme(name);

@@ -1,5 +1,7 @@
 #include "AI/SymbolIcons.h"
 
+#include "Platform/IconTheme.h"
+
 #include <QHash>
 
 namespace SymbolIcons {
@@ -64,18 +66,6 @@ const QHash<QString, Entry>& table()
     return t;
 }
 
-void ensureFallbackTheme()
-{
-    static const bool set = [] {
-        if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == u"hicolor")
-            QIcon::setFallbackThemeName(QString::fromLatin1(fallbackTheme));
-        // Without a theme of the desktop's no theme is searched at all, the fallback neither.
-        if (QIcon::themeName().isEmpty())
-            QIcon::setThemeName(QString::fromLatin1(fallbackTheme));
-        return true;
-    }();
-    Q_UNUSED(set);
-}
 } // namespace
 
 Entry entry(const QString& symbolName)
@@ -88,7 +78,7 @@ Entry entry(const QString& symbolName)
 
 QIcon icon(const QString& symbolName)
 {
-    ensureFallbackTheme();
+    Platform::IconTheme::settle();
     for (const QString& name : entry(symbolName).iconNames) {
         if (QIcon::hasThemeIcon(name))
             return QIcon::fromTheme(name);

@@ -6,10 +6,8 @@
 
 // The symbol names the models carry, as this desktop's themed icons. Each symbol maps to
 // freedesktop icon names, tried in order in the user's theme and then in the fallback theme
-// (Adwaita); when none is found a short text stands in.
+// (Platform::IconTheme); when none is found a short text stands in.
 namespace SymbolIcons {
-
-inline constexpr auto fallbackTheme = "Adwaita";
 
 struct Entry {
     QStringList iconNames;

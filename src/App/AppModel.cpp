@@ -549,6 +549,15 @@ void AppModel::setScrollSettings(const ScrollSettings& settings)
         emit scrollSettingsChanged();
 }
 
+namespace {
+// The icon an installed application's desktop entry names, else the generic one.
+QIcon installedIcon(const QUrl& entry)
+{
+    const QIcon icon = RadialApplications::iconOf(entry);
+    return icon.isNull() ? QIcon::fromTheme(QStringLiteral("application-x-executable")) : icon;
+}
+} // namespace
+
 void AppModel::setScrollEnabled(bool enabled)
 {
     ScrollSettings settings = m_scrollSettings;
@@ -571,7 +580,7 @@ QList<ScrollAppEntry> AppModel::scrollApps() const
         ScrollAppEntry entry{.bundleIdentifier = app.bundleIdentifier, .mode = app.mode};
         if (const auto url = workspace.applicationURL(app.bundleIdentifier)) {
             entry.name = AppLauncher::displayName(workspace, *url);
-            entry.icon = QIcon::fromTheme(app.bundleIdentifier, QIcon::fromTheme(QStringLiteral("application-x-executable")));
+            entry.icon = installedIcon(*url);
             entry.isInstalled = true;
         } else {
             entry.name = ScrollSettings::displayName(app.bundleIdentifier);
@@ -640,9 +649,7 @@ QList<RadialAppEntry> AppModel::radialExcludedApps() const
         RadialAppEntry entry{.bundleIdentifier = id, .name = id};
         if (const auto url = workspace.applicationURL(id)) {
             entry.name = AppLauncher::displayName(workspace, *url);
-            entry.icon = RadialApplications::iconOf(*url);
-            if (entry.icon.isNull())
-                entry.icon = QIcon::fromTheme(QStringLiteral("application-x-executable"));
+            entry.icon = installedIcon(*url);
             entry.isInstalled = true;
         }
         entries.append(entry);

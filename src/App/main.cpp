@@ -5,6 +5,7 @@
 #include "App/SingleInstance.h"
 #include "LocalActions/JavaScriptHelper.h"
 #include "Platform/Desktop/DesktopApplicationEntry.h"
+#include "Platform/IconTheme.h"
 #include "Platform/Services.h"
 #include "SecurityCore/ModuleStrings.h"
 #include "SecurityCore/PrivacyLog.h"
@@ -34,6 +35,8 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(AMBREL_VERSION));
     QApplication::setOrganizationDomain(QStringLiteral("corvish.com"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Before any window or menu looks up an icon: Qt keeps a theme as it was first read.
+    Platform::IconTheme::settle();
 
     // A second launch hands its files and URLs to the running Ambrel and leaves.
     SingleInstance instance;

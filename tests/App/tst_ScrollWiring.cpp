@@ -3,6 +3,11 @@
 #include "Platform/Simulated/SimulatedWindowList.h"
 #include "ScrollCore/ScrollSettingsStore.h"
 
+#include <QDir>
+#include <QFile>
+#include <QIcon>
+#include <QImage>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -42,6 +47,8 @@ private slots:
     void theWindowUnderThePointerDecides();
     void lostPostingIsShownAndTheWheelWorks();
     void applicationList();
+    void applicationIconsComeFromTheirDesktopEntries_data();
+    void applicationIconsComeFromTheirDesktopEntries();
 };
 
 void ScrollWiringTest::storedSettingsAreLoadedAndApplied()
@@ -193,6 +200,71 @@ void ScrollWiringTest::applicationList()
     for (const auto& e : entries)
         names << e.name + (e.isInstalled ? "" : " (missing)") + (e.isCustom() ? " custom" : "");
     QCOMPARE(names, (QStringList{"gone (missing)", "Mail", "Tool 9", "Tool 10 custom"}));
+}
+
+void ScrollWiringTest::applicationIconsComeFromTheirDesktopEntries_data()
+{
+    // What the desktop entry's Icon line says: "picture" is the path of a red picture.
+    QTest::addColumn<QString>("iconLine");
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<bool>("showsThePicture");
+    QTest::newRow("the entry names a picture") << QStringLiteral("Icon=picture") << true << true;
+    QTest::newRow("the entry names no icon") << QString() << true << false;
+    QTest::newRow("the named picture is gone") << QStringLiteral("Icon=/nonexistent/tool.png") << true << false;
+    QTest::newRow("not installed") << QStringLiteral("Icon=picture") << false << false;
+}
+
+void ScrollWiringTest::applicationIconsComeFromTheirDesktopEntries()
+{
+    QFETCH(QString, iconLine);
+    QFETCH(bool, installed);
+    QFETCH(bool, showsThePicture);
+    AppFixture f;
+    const QString picture = f.root.filePath(QStringLiteral("tool.png"));
+    QImage red(32, 32, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    QVERIFY(red.save(picture));
+    // A theme of one icon, the generic application's, in blue.
+    const QString theme = f.root.filePath(QStringLiteral("icons/Generic"));
+    QVERIFY(QDir().mkpath(theme + QStringLiteral("/32x32/apps")));
+    QFile index(theme + QStringLiteral("/index.theme"));
+    QVERIFY(index.open(QIODevice::WriteOnly));
+    index.write("[Icon Theme]\nName=Generic\nDirectories=32x32/apps\n\n[32x32/apps]\nSize=32\n");
+    index.close();
+    QImage blue(32, 32, QImage::Format_ARGB32);
+    blue.fill(Qt::blue);
+    QVERIFY(blue.save(theme + QStringLiteral("/32x32/apps/application-x-executable.png")));
+    const QStringList searchPaths = QIcon::themeSearchPaths();
+    const QString themeName = QIcon::themeName();
+    QIcon::setThemeSearchPaths({f.root.filePath(QStringLiteral("icons"))});
+    QIcon::setThemeName(QStringLiteral("Generic"));
+    const auto restore = qScopeGuard([&] {
+        QIcon::setThemeSearchPaths(searchPaths);
+        QIcon::setThemeName(themeName);
+    });
+    // Named like an icon of the theme, which its entry does not name.
+    const QString id = QStringLiteral("org.example.Tool");
+    const QString entry = f.root.filePath(id + QStringLiteral(".desktop"));
+    QFile file(entry);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Desktop Entry]\nType=Application\nName=Tool\nExec=true\n"
+               + QString(iconLine).replace(QStringLiteral("=picture"), u'=' + picture).toUtf8() + "\n");
+    file.close();
+    if (installed)
+        f.workspace().setInstalled({{.bundleIdentifier = id, .name = QStringLiteral("Tool"), .bundleURL = QUrl::fromLocalFile(entry)}});
+    ScrollSettings stored = ScrollSettings::defaults();
+    stored.apps.clear();
+    stored.setMode(ScrollAppMode::off(), id);
+    stored.dismissedDefaults = ScrollSettings::defaultExclusions();
+    store(f, stored);
+    auto model = f.makeModel();
+
+    const auto entries = model->scrollApps();
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries.first().isInstalled, installed);
+    // The entry's picture, else the generic application icon.
+    QCOMPARE(entries.first().icon.pixmap(QSize(16, 16)).toImage().pixelColor(8, 8),
+             QColor(showsThePicture ? Qt::red : Qt::blue));
 }
 
 QTEST_MAIN(ScrollWiringTest)
