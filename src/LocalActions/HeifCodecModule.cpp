@@ -2,7 +2,6 @@
 
 #include "Platform/OnDemandModule.h"
 
-#include <QLibrary>
 
 // HeifCodec as the application sees it: the codec lives in a module of its own, loaded on first
 // use, so that starting the application never maps libheif and its encoders.
@@ -19,16 +18,12 @@ struct Module {
 const Module& module()
 {
     static const Module loaded = [] {
-        const QString path = Platform::onDemandModulePath(QStringLiteral(AMBREL_HEIF_MODULE_NAME), QStringLiteral(AMBREL_HEIF_MODULE));
-        if (!path.isEmpty()) {
-            QLibrary library(path);
-            Module m{reinterpret_cast<decltype(Module::canEncode)>(library.resolve("ambrelHeifCanEncode")),
-                     reinterpret_cast<decltype(Module::read)>(library.resolve("ambrelHeifRead")),
-                     reinterpret_cast<decltype(Module::encode)>(library.resolve("ambrelHeifEncode"))};
-            if (m.canEncode && m.read && m.encode)
-                return m; // the library stays loaded for the rest of the process
-        }
-        return Module{};
+        const auto f = Platform::onDemandModuleFunctions(QStringLiteral(AMBREL_HEIF_MODULE_NAME), QStringLiteral(AMBREL_HEIF_MODULE),
+                                                         {"ambrelHeifCanEncode", "ambrelHeifRead", "ambrelHeifEncode"});
+        if (f.isEmpty())
+            return Module{};
+        return Module{reinterpret_cast<decltype(Module::canEncode)>(f[0]), reinterpret_cast<decltype(Module::read)>(f[1]),
+                      reinterpret_cast<decltype(Module::encode)>(f[2])};
     }();
     return loaded;
 }

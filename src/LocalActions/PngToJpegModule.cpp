@@ -2,7 +2,6 @@
 
 #include "Platform/OnDemandModule.h"
 
-#include <QLibrary>
 
 // PngToJpeg as the application sees it: the streaming converter lives in a module of its own,
 // loaded on the first conversion, so that starting the application never maps libjpeg.
@@ -15,11 +14,9 @@ using Convert = void (*)(const QString&, int, std::optional<QByteArray>&);
 Convert module()
 {
     static const Convert loaded = []() -> Convert {
-        const QString path = Platform::onDemandModulePath(QStringLiteral(AMBREL_PNGJPEG_MODULE_NAME), QStringLiteral(AMBREL_PNGJPEG_MODULE));
-        if (path.isEmpty())
-            return nullptr;
-        QLibrary library(path);
-        return reinterpret_cast<Convert>(library.resolve("ambrelPngToJpeg")); // stays loaded
+        const auto f = Platform::onDemandModuleFunctions(QStringLiteral(AMBREL_PNGJPEG_MODULE_NAME),
+                                                         QStringLiteral(AMBREL_PNGJPEG_MODULE), {"ambrelPngToJpeg"});
+        return f.isEmpty() ? nullptr : reinterpret_cast<Convert>(f[0]);
     }();
     return loaded;
 }

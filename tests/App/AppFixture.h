@@ -2,6 +2,7 @@
 
 #include "App/AlertPresenter.h"
 #include "App/AppModel.h"
+#include "LocalActions/FinderActionRequest.h"
 #include "Platform/Services.h"
 #include "Platform/Simulated/SimulatedFinderWindows.h"
 #include "Platform/Simulated/SimulatedHotKeys.h"
@@ -17,6 +18,16 @@
 #include <QTemporaryDir>
 
 // Records what the application would show.
+// A file-manager request for an action on files in a folder.
+inline FinderActionRequest finderRequest(const QString& actionID, const QStringList& paths, const QString& directory)
+{
+    FinderActionRequest r;
+    r.actionID = actionID;
+    r.selectedPaths = paths;
+    r.directoryPath = directory;
+    return r;
+}
+
 class RecordingAlerts final : public AlertPresenter {
 public:
     void showAlert(const QString& message) override { alerts << message; }

@@ -50,14 +50,6 @@ QByteArray readFile(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-FinderActionRequest request(const QString& actionID, const QStringList& paths, const QString& directory)
-{
-    FinderActionRequest r;
-    r.actionID = actionID;
-    r.selectedPaths = paths;
-    r.directoryPath = directory;
-    return r;
-}
 
 // Points the application's AI model at the loopback server with a key.
 void connectTo(AIViewModel& ai, const LoopbackHttpServer& server)
@@ -103,7 +95,7 @@ void AIRoadTest::aFilesScriptFromAPluginIsPublishedAndRuns()
     QVERIFY(!shared.customActions.first().needsModel);
 
     // Not yet approved: the approval window asks, and nothing runs until the user allows it.
-    QVERIFY(FinderActionHandoff::enqueue(request(action.id, {folder.filePath("a.txt")}, folder.path()), f.services.folders));
+    QVERIFY(FinderActionHandoff::enqueue(finderRequest(action.id, {folder.filePath("a.txt")}, folder.path()), f.services.folders));
     f.notifications().post(QString::fromLatin1(FinderActionHandoff::notificationName));
     QTRY_VERIFY(delegate.scriptApprovalWindow().window());
     QVERIFY(!QFile::exists(folder.filePath("stamped.txt")));
@@ -116,7 +108,7 @@ void AIRoadTest::aFilesScriptFromAPluginIsPublishedAndRuns()
 
     // Approved, a later request runs without asking.
     QFile::remove(folder.filePath("stamped.txt"));
-    QVERIFY(FinderActionHandoff::enqueue(request(action.id, {folder.filePath("a.txt")}, folder.path()), f.services.folders));
+    QVERIFY(FinderActionHandoff::enqueue(finderRequest(action.id, {folder.filePath("a.txt")}, folder.path()), f.services.folders));
     f.notifications().post(QString::fromLatin1(FinderActionHandoff::notificationName));
     QTRY_VERIFY(QFile::exists(folder.filePath("stamped.txt")));
     QVERIFY(!delegate.scriptApprovalWindow().window());
@@ -142,7 +134,7 @@ void AIRoadTest::aSmartRenameRequestRenamesAndUndoes()
     AppDelegate delegate(*model, f.alerts);
     delegate.applicationDidFinishLaunching();
 
-    QVERIFY(FinderActionHandoff::enqueue(request("finder.smartRename", {folder.filePath("IMG_1.jpg"), folder.filePath("IMG_2.jpg")},
+    QVERIFY(FinderActionHandoff::enqueue(finderRequest("finder.smartRename", {folder.filePath("IMG_1.jpg"), folder.filePath("IMG_2.jpg")},
                                                  folder.path()),
                                          f.services.folders));
     f.notifications().post(QString::fromLatin1(FinderActionHandoff::notificationName));

@@ -39,14 +39,6 @@ void writeImage(const QString& path)
     QVERIFY(image.save(path, "PNG"));
 }
 
-FinderActionRequest request(const QString& actionID, const QStringList& paths, const QString& directory)
-{
-    FinderActionRequest r;
-    r.actionID = actionID;
-    r.selectedPaths = paths;
-    r.directoryPath = directory;
-    return r;
-}
 
 const QString promptID = QStringLiteral("ai.custom.DESCRIBE");
 
@@ -122,7 +114,7 @@ struct PromptFixture {
     }
     void choose(const QStringList& paths)
     {
-        QVERIFY(FinderActionHandoff::enqueue(request(promptID, paths, folder.path()), app.services.folders));
+        QVERIFY(FinderActionHandoff::enqueue(finderRequest(promptID, paths, folder.path()), app.services.folders));
         FinderActionHandoff::signal(*app.services.notifications);
     }
     AIResultView* card() { return qobject_cast<AIResultView*>(panel->panel().content()); }
@@ -191,7 +183,7 @@ void FinderCustomActionsTest::anImageActionRevealsWhatItMadeBeforeItAlerts()
                                         return toJPEG;
                                     return std::nullopt;
                                 }});
-    handler.perform(request(toJPEG.id, paths, folder.path()));
+    handler.perform(finderRequest(toJPEG.id, paths, folder.path()));
 
     // Every file made is revealed.
     QStringList revealed;
@@ -364,7 +356,7 @@ void FinderCustomActionsTest::theDelegateAnswersAPromptFromTheFileManager()
     AIActionTemplate action = describeFiles();
     model->ai().setCustomActions({action});
 
-    QVERIFY(FinderActionHandoff::enqueue(request(action.id, {folder.filePath("a.txt")}, folder.path()), f.services.folders));
+    QVERIFY(FinderActionHandoff::enqueue(finderRequest(action.id, {folder.filePath("a.txt")}, folder.path()), f.services.folders));
     FinderActionHandoff::signal(*f.services.notifications);
     QTRY_VERIFY(delegate.finderAIPanel().currentRun() && !delegate.finderAIPanel().currentRun()->isStreaming());
     QCOMPARE(delegate.finderAIPanel().currentRun()->output(), QStringLiteral("Two notes."));

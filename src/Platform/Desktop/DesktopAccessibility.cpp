@@ -53,10 +53,11 @@ const AtSpiClient* DesktopAccessibility::client() const
     if (!m_x)
         return nullptr;
     // The bus may come up after us (it starts on first use): look again until it is there.
-    if (!m_client)
+    if (!m_client) {
         m_client = AtSpiClient::connect(callTimeout);
-    if (m_client)
-        m_client->keepReadsForOneTurn();
+        if (m_client)
+            m_client->keepReadsForOneTurn();
+    }
     return m_client ? &*m_client : nullptr;
 }
 

@@ -4,7 +4,6 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QLibrary>
 #include <QStringList>
 
 namespace Platform {
@@ -23,16 +22,12 @@ struct Module {
 const Module& module()
 {
     static const Module loaded = [] {
-        const QString path = onDemandModulePath(QStringLiteral(AMBREL_KEYCHAIN_MODULE_NAME), QStringLiteral(AMBREL_KEYCHAIN_MODULE));
-        if (!path.isEmpty()) {
-            QLibrary library(path);
-            Module m{reinterpret_cast<decltype(Module::read)>(library.resolve("ambrelKeychainRead")),
-                     reinterpret_cast<decltype(Module::write)>(library.resolve("ambrelKeychainWrite")),
-                     reinterpret_cast<decltype(Module::erase)>(library.resolve("ambrelKeychainErase"))};
-            if (m.read && m.write && m.erase)
-                return m; // the library stays loaded for the rest of the process
-        }
-        return Module{};
+        const auto f = onDemandModuleFunctions(QStringLiteral(AMBREL_KEYCHAIN_MODULE_NAME), QStringLiteral(AMBREL_KEYCHAIN_MODULE),
+                                               {"ambrelKeychainRead", "ambrelKeychainWrite", "ambrelKeychainErase"});
+        if (f.isEmpty())
+            return Module{};
+        return Module{reinterpret_cast<decltype(Module::read)>(f[0]), reinterpret_cast<decltype(Module::write)>(f[1]),
+                      reinterpret_cast<decltype(Module::erase)>(f[2])};
     }();
     return loaded;
 }

@@ -3,7 +3,6 @@
 
 #include "Platform/OnDemandModule.h"
 
-#include <QLibrary>
 
 // The update's unpacking (libarchive) and signature check (OpenSSL) live in a module of their own,
 // loaded when an update is unpacked or checked, so that starting the application maps neither.
@@ -21,15 +20,11 @@ struct Module {
 const Module& module()
 {
     static const Module loaded = [] {
-        const QString path = onDemandModulePath(QStringLiteral(AMBREL_UPDATES_MODULE_NAME), QStringLiteral(AMBREL_UPDATES_MODULE));
-        if (!path.isEmpty()) {
-            QLibrary library(path);
-            Module m{reinterpret_cast<decltype(Module::extract)>(library.resolve("ambrelExtractArchive")),
-                     reinterpret_cast<decltype(Module::verify)>(library.resolve("ambrelVerifyEd25519"))};
-            if (m.extract && m.verify)
-                return m; // the library stays loaded for the rest of the process
-        }
-        return Module{};
+        const auto f = onDemandModuleFunctions(QStringLiteral(AMBREL_UPDATES_MODULE_NAME), QStringLiteral(AMBREL_UPDATES_MODULE),
+                                               {"ambrelExtractArchive", "ambrelVerifyEd25519"});
+        if (f.isEmpty())
+            return Module{};
+        return Module{reinterpret_cast<decltype(Module::extract)>(f[0]), reinterpret_cast<decltype(Module::verify)>(f[1])};
     }();
     return loaded;
 }
