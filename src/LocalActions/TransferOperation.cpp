@@ -87,9 +87,11 @@ TransferResult TransferOperation::perform(Mode mode, const QList<QUrl>& sources,
     QHash<QString, QString> canonicalParents;
     result.moved.reserve(sources.size());
     for (const QUrl& source : sources) {
-        // One test per item; a clash is left to the operation, which never replaces.
+        // A missing source and a clash are both left to the operation, which never replaces: the
+        // source is looked at only where nothing else would tell, or where it failed.
         const std::optional<QString> checkedSource = checkedSourcePath(source);
-        if (!checkedSource || !m_fileOperations->exists(*checkedSource)) {
+        const auto missing = [&] { return !checkedSource || !m_fileOperations->exists(*checkedSource); };
+        if (!checkedSource || (!folderPath && missing())) {
             result.failed.append({source, sourceMissingKey});
             continue;
         }
@@ -106,16 +108,25 @@ TransferResult TransferOperation::perform(Mode mode, const QList<QUrl>& sources,
         // with "keep both" still makes a numbered duplicate.
         const bool alreadyThere = canonicalParent(sourcePath, canonicalParents) == canonicalFolder;
         if (alreadyThere && (mode == Mode::move || resolution == ConflictResolution::replace)) {
-            result.moved.append(QUrl::fromLocalFile(sourcePath));
+            if (missing())
+                result.failed.append({source, sourceMissingKey});
+            else
+                result.moved.append(QUrl::fromLocalFile(sourcePath));
             continue;
         }
 
-        // "Replace" sends the clashing item to the trash before the transfer, as the user chose;
-        // every other resolution learns of a clash from the operation itself.
+        // "Replace" sends the clashing item to the trash before the transfer, as the user chose,
+        // but never for a source that is not there; every other resolution learns of a clash from
+        // the operation itself.
         bool clash = false;
         FileResult done;
-        if (resolution == ConflictResolution::replace)
+        if (resolution == ConflictResolution::replace) {
+            if (missing()) {
+                result.failed.append({source, sourceMissingKey});
+                continue;
+            }
             clash = m_fileOperations->exists(destination);
+        }
         if (!clash) {
             done = transfer(sourcePath, destination);
             clash = !done && done.error().code == EEXIST;
@@ -143,14 +154,20 @@ TransferResult TransferOperation::perform(Mode mode, const QList<QUrl>& sources,
                 break;
             }
             case ConflictResolution::skip:
-                result.skipped.append(source);
+                if (missing())
+                    result.failed.append({source, sourceMissingKey});
+                else
+                    result.skipped.append(source);
                 continue;
             case ConflictResolution::cancel:
                 break;
             }
         }
         if (!done) {
-            fail(result, source);
+            if (done.error().code == ENOENT && missing())
+                result.failed.append({source, sourceMissingKey});
+            else
+                fail(result, source);
             continue;
         }
         result.moved.append(QUrl::fromLocalFile(destination));
