@@ -1,6 +1,8 @@
 // Moving and copying 10,000 small files selected one by one, as a paste does, next to mv and cp -a
 // given the same 10,000 names in the same run, on tmpfs (/dev/shm) and on the disk that holds
-// the build folder (ext4 here). The argument picks the volume: 0 tmpfs, 1 disk.
+// the build folder (ext4 here). The argument picks the volume: 0 tmpfs, 1 disk. The disk's
+// write-back of one run can fall on the next, so compare medians of interleaved runs:
+//   bench_Transfer --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
 
 #include "LocalActions/TransferOperation.h"
 
