@@ -3,7 +3,6 @@
 #include "Platform/SystemInfo.h"
 
 #include <QLocale>
-#include <QRegularExpression>
 
 #include <sys/utsname.h>
 
@@ -34,12 +33,25 @@ TelemetryEnvironment TelemetryEnvironment::current(const Platform::SystemInfo& i
 
 QString TelemetryEnvironment::dottedRelease(const QString& release)
 {
-    static const QRegularExpression numbers(QStringLiteral("^(\\d{1,9})(?:\\.(\\d{1,9}))?(?:\\.(\\d{1,9}))?"));
-    const auto match = numbers.match(release);
+    // Up to three leading dot-separated numbers of at most nine digits, each missing one a zero.
+    // Scanned by hand: this runs at every start, where compiling a pattern costs more than the rest.
+    const auto isDigit = [&](qsizetype i) { return i < release.size() && release[i] >= u'0' && release[i] <= u'9'; };
     QStringList parts;
-    for (int i = 1; i <= 3; ++i)
-        parts << (match.hasMatch() && !match.captured(i).isEmpty() ? QString::number(match.captured(i).toLongLong())
-                                                                   : QStringLiteral("0"));
+    qsizetype at = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0 && !(at < release.size() && release[at] == u'.' && isDigit(at + 1)))
+            break;
+        const qsizetype begin = i > 0 ? at + 1 : at;
+        qsizetype end = begin;
+        while (end - begin < 9 && isDigit(end))
+            ++end;
+        if (end == begin)
+            break;
+        parts << QString::number(QStringView(release).sliced(begin, end - begin).toLongLong());
+        at = end;
+    }
+    while (parts.size() < 3)
+        parts << QStringLiteral("0");
     return parts.join(u'.');
 }
 

@@ -152,6 +152,13 @@ private slots:
         QTest::newRow("four parts") << "4.19.123.4" << "4.19.123";
         QTest::newRow("no number") << "generic" << "0.0.0";
         QTest::newRow("empty") << "" << "0.0.0";
+        QTest::newRow("leading zeros") << "06.01.007" << "6.1.7";
+        QTest::newRow("a dot without a number") << "6..1" << "6.0.0";
+        QTest::newRow("trailing dot") << "6.1." << "6.1.0";
+        QTest::newRow("ten digits keep nine") << "1234567890.2" << "123456789.0.0";
+        QTest::newRow("nine digits in the middle") << "1.123456789.3" << "1.123456789.3";
+        QTest::newRow("ten digits in the middle") << "1.1234567890.3" << "1.123456789.0";
+        QTest::newRow("letter first") << "v6.1" << "0.0.0";
     }
     void dottedRelease()
     {
