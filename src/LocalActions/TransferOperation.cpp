@@ -164,7 +164,7 @@ TransferResult TransferOperation::perform(Mode mode, const QList<QUrl>& sources,
             }
         }
         if (!done) {
-            if (done.error().code == ENOENT && missing())
+            if (missing())
                 result.failed.append({source, sourceMissingKey});
             else
                 fail(result, source);

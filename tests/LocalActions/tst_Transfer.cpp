@@ -281,6 +281,9 @@ private slots:
             QTest::newRow(qPrintable(QStringLiteral("missing source in its own folder, ") + toRaw(r)))
                 << Mode::move << r << QStringList{"dst/"} << QStringList{"dst/gone.txt"} << none << none
                 << QStringList{"dst/gone.txt transfer.error.sourceMissing"} << QStringList{"dst/"} << none;
+        QTest::newRow("source below a file")
+            << Mode::move << CR::keepBoth << QStringList{"src/a.txt", "dst/"} << QStringList{"src/a.txt/x"} << none << none
+            << QStringList{"src/a.txt/x transfer.error.sourceMissing"} << QStringList{"dst/", "src/", "src/a.txt=src/a.txt"} << none;
         QTest::newRow("copy of a missing source")
             << Mode::copy << CR::keepBoth << QStringList{"src/a.txt", "dst/"} << QStringList{"src/gone.txt", "src/a.txt"}
             << QStringList{"dst/a.txt"} << none << QStringList{"src/gone.txt transfer.error.sourceMissing"}
