@@ -1,4 +1,5 @@
 #include "App/AppModel.h"
+#include "Launch/TrayIcon.h"
 
 #include "AIProviders/AIActionTemplate.h"
 
@@ -888,5 +889,5 @@ QString AppModel::menuBarSymbol() const
 {
     if (m_hasCompletedOnboarding && !m_permissions->missing().isEmpty())
         return QStringLiteral("cursorarrow.click.badge.clock");
-    return QStringLiteral("cursorarrow.click.2");
+    return QString::fromLatin1(TrayIcon::plainSymbol);
 }

@@ -1,6 +1,7 @@
 #include "App/CorvishApp.h"
 
 #include "App/AppModel.h"
+#include "Launch/TrayIcon.h"
 #include "AI/AIActionSettingsView.h"
 #include "AI/AIProviderSections.h"
 #include "Settings/ManualLink.h"
@@ -71,7 +72,7 @@ void CorvishApp::openOnboarding()
 {
     if (!m_onboarding) {
         m_onboarding = new OnboardingView(m_model);
-        m_onboarding->setWindowIcon(icon(m_model.menuBarSymbol()));
+        m_onboarding->setWindowIcon(TrayIcon::icon(m_model.menuBarSymbol()));
     }
     m_onboarding->show();
     m_onboarding->raise();
@@ -135,7 +136,7 @@ void CorvishApp::openSettings()
         };
         m_settings = new SettingsView(m_model, hosted);
         m_settings->setAttribute(Qt::WA_DeleteOnClose);
-        m_settings->setWindowIcon(icon(m_model.menuBarSymbol()));
+        m_settings->setWindowIcon(TrayIcon::icon(m_model.menuBarSymbol()));
     }
     m_settings->show();
     m_settings->raise();
@@ -152,13 +153,15 @@ bool CorvishApp::usesTray() const
     return m_tray != nullptr;
 }
 
-void CorvishApp::show()
+void CorvishApp::show(QSystemTrayIcon* shown)
 {
     // Until the walk-through is finished it opens at every launch.
     if (!m_model.hasCompletedOnboarding())
         QTimer::singleShot(0, this, &CorvishApp::openOnboarding);
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        m_tray = new QSystemTrayIcon(icon(m_model.menuBarSymbol()), this);
+    if (shown || QSystemTrayIcon::isSystemTrayAvailable()) {
+        m_tray = shown ? shown : new QSystemTrayIcon(this);
+        m_tray->setParent(this);
+        m_tray->setIcon(TrayIcon::icon(m_model.menuBarSymbol()));
         m_tray->setToolTip(QStringLiteral("Ambrel"));
         m_tray->setContextMenu(m_menu.get());
         connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
@@ -171,9 +174,9 @@ void CorvishApp::show()
     // No tray on this desktop: a small window keeps the menu reachable.
     m_window = new QWidget(nullptr, Qt::Window);
     m_window->setWindowTitle(QStringLiteral("Ambrel"));
-    m_window->setWindowIcon(icon(m_model.menuBarSymbol()));
+    m_window->setWindowIcon(TrayIcon::icon(m_model.menuBarSymbol()));
     auto* layout = new QVBoxLayout(m_window);
-    auto* button = new QPushButton(icon(m_model.menuBarSymbol()), QStringLiteral("Ambrel"), m_window);
+    auto* button = new QPushButton(TrayIcon::icon(m_model.menuBarSymbol()), QStringLiteral("Ambrel"), m_window);
     button->setObjectName(QStringLiteral("menuButton"));
     button->setMenu(m_menu.get());
     layout->addWidget(button);
@@ -196,7 +199,7 @@ void CorvishApp::reopen()
 
 void CorvishApp::updateIcon()
 {
-    const QIcon i = icon(m_model.menuBarSymbol());
+    const QIcon i = TrayIcon::icon(m_model.menuBarSymbol());
     if (m_tray)
         m_tray->setIcon(i);
     if (m_window) {
@@ -204,30 +207,4 @@ void CorvishApp::updateIcon()
         if (auto* button = m_window->findChild<QPushButton*>(QStringLiteral("menuButton")))
             button->setIcon(i);
     }
-}
-
-QIcon CorvishApp::icon(const QString& symbolName)
-{
-    QPixmap pixmap(64, 64);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    // A pointer with two click rings.
-    p.setPen(QPen(QColor(0x3b, 0x6e, 0xd8), 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(Qt::white);
-    const QPolygonF arrow{QPointF(18, 14), QPointF(18, 50), QPointF(27, 41), QPointF(34, 55), QPointF(40, 52),
-                          QPointF(33, 38), QPointF(45, 38)};
-    p.drawPolygon(arrow);
-    p.setBrush(Qt::NoBrush);
-    p.drawArc(QRectF(4, 2, 26, 26), 30 * 16, 120 * 16);
-    if (symbolName.contains(u"badge")) {
-        // Something needs the user's attention.
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0xe0, 0x8a, 0x00));
-        p.drawEllipse(QRectF(38, 2, 24, 24));
-        p.setPen(QPen(Qt::white, 3, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(50, 8), QPointF(50, 15));
-        p.drawLine(QPointF(50, 15), QPointF(55, 18));
-    }
-    return QIcon(pixmap);
 }

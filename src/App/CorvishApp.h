@@ -24,7 +24,9 @@ public:
     explicit CorvishApp(AppModel& model, QObject* parent = nullptr);
     ~CorvishApp() override;
 
-    void show();
+    // The tray icon (`shown`, when the launch already shows it, is taken over) or, without a tray,
+    // the fallback window.
+    void show(QSystemTrayIcon* shown = nullptr);
     // Brings the menu back where the user can reach it: the fallback window shown and raised, or
     // the tray's menu opened beside its icon.
     void reopen();
@@ -41,8 +43,6 @@ public:
     bool usesTray() const;
     QWidget* fallbackWindow() const { return m_window; }
 
-    // The menu-bar icon for a symbol name of the model.
-    static QIcon icon(const QString& symbolName);
     static QString applicationVersion();
 
 private:

@@ -1,27 +1,45 @@
-#include "App/AppDelegate.h"
-#include "App/AppModel.h"
-#include "App/CorvishApp.h"
-#include "App/DisplayFallback.h"
-#include "App/SingleInstance.h"
+// The executable shows the tray icon with no more than a plain Qt tray application loads, then
+// loads the application module beside it, which takes the icon over.
+#include "Launch/AppLaunch.h"
+#include "Launch/DisplayFallback.h"
+#include "Launch/SingleInstance.h"
+#include "Launch/TrayIcon.h"
 #include "LocalActions/JavaScriptHelper.h"
-#include "Platform/Desktop/DesktopApplicationEntry.h"
 #include "Platform/IconTheme.h"
+#include "Platform/OnDemandModule.h"
 #include "Platform/Services.h"
-#include "SecurityCore/ModuleStrings.h"
-#include "SecurityCore/PrivacyLog.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QStandardPaths>
-#include <QTimer>
+#include <QLibrary>
+#include <QSystemTrayIcon>
 
 #include <cstdio>
+
+namespace {
+
+// An entry point of the application module; null, with the reason told, when it cannot be loaded.
+QFunctionPointer appModule(const char* entry)
+{
+    const QString path =
+        Platform::onDemandModulePath(QStringLiteral(AMBREL_APP_MODULE_NAME), QStringLiteral(AMBREL_APP_MODULE));
+    QLibrary library(path);
+    const QFunctionPointer f = path.isEmpty() ? nullptr : library.resolve(entry);
+    if (!f)
+        std::fprintf(stderr, "ambrel: the application module %s could not be loaded: %s\n", AMBREL_APP_MODULE_NAME,
+                     path.isEmpty() ? "it is not beside the executable" : qPrintable(library.errorString()));
+    return f;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
     // The helper mode serves one JavaScript request and never starts the application.
-    if (JavaScriptHelper::isRequested(argc, argv))
-        return JavaScriptHelper::main();
+    if (JavaScriptHelper::isRequested(argc, argv)) {
+        const auto run = reinterpret_cast<int (*)()>(appModule(AppModule::runJavaScriptHelper));
+        return run ? run() : 1;
+    }
 
     if (const auto unknown = Platform::unknownPlatformName()) {
         std::fprintf(stderr, "ambrel: AMBREL_PLATFORM=\"%s\" names no platform (\"simulated\" or \"desktop\")\n",
@@ -48,42 +66,23 @@ int main(int argc, char** argv)
         return instance.forwardToRunningInstance(opened, 3000) ? 0 : 1;
     }
 
-    Platform::Services services = Platform::makeServicesFromEnvironment();
-    ModuleStrings::setUserDefaults(services.userDefaults);
-    if (qEnvironmentVariable("AMBREL_PLATFORM") != u"simulated") {
-        // So that opened plug-in files and "corvish" addresses reach this executable.
-        const auto entry = Platform::DesktopApplicationEntry(
-                               QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-                               .install();
-        if (!entry)
-            PrivacyLog::logger(QStringLiteral("AppDelegate")).error(QStringLiteral("The desktop entry was not written: %1").arg(PrivacyLog::redact(entry.error())));
+    AppLaunch launch;
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        launch.tray = new QSystemTrayIcon(TrayIcon::icon(QString::fromLatin1(TrayIcon::plainSymbol)));
+        launch.tray->setToolTip(QStringLiteral("Ambrel"));
+        launch.tray->show();
     }
-
-    auto alerts = std::make_shared<DesktopAlertPresenter>();
-    // AMBREL_UPDATE_ENDPOINT points the update check at another version service (to try a release).
-    AppModel model(services, AppModel::Hooks{.alertSound = [alerts] { alerts->alertSound(); },
-                                             .telemetryService = {},
-                                             .updateEndpoint = QUrl(qEnvironmentVariable("AMBREL_UPDATE_ENDPOINT")),
-                                             .finishesStartLater = true});
-    AppModel::setShared(&model);
-    AppDelegate delegate(model, alerts);
-    CorvishApp scenes(model);
-    scenes.show();
-    // The tray icon first: what is left of the start reads the keychain.
-    model.finishStart();
-
-    QObject::connect(&instance, &SingleInstance::urlsReceived, &delegate, &AppDelegate::open);
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
-    QObject::connect(&instance, &SingleInstance::showRequested, &scenes, &CorvishApp::reopen);
-    QTimer::singleShot(0, &delegate, [&] {
-        delegate.applicationDidFinishLaunching();
-        if (!opened.isEmpty())
-            delegate.open(opened);
-        // What later launches handed over while we were starting, then whatever comes.
+    launch.opened = opened;
+    launch.deliver = [&instance](QObject* receiver, std::function<void(const QList<QUrl>&)> urlsReceived,
+                                 std::function<void()> showRequested) {
+        QObject::connect(&instance, &SingleInstance::urlsReceived, receiver, std::move(urlsReceived));
+        QObject::connect(&instance, &SingleInstance::showRequested, receiver, std::move(showRequested));
         instance.startDelivering();
-    });
-
-    const int status = app.exec();
-    AppModel::setShared(nullptr);
-    return status;
+    };
+    const auto run = reinterpret_cast<int (*)(AppLaunch&)>(appModule(AppModule::runApplication));
+    if (!run) {
+        delete launch.tray;
+        return 1;
+    }
+    return run(launch);
 }

@@ -68,14 +68,6 @@ void writeAll(int fd, const QByteArray& data)
 
 } // namespace
 
-bool isRequested(int argc, const char* const* argv)
-{
-    for (int i = 1; i < argc; ++i)
-        if (argv[i] && std::strcmp(argv[i], flag) == 0)
-            return true;
-    return false;
-}
-
 QByteArray encode(const Request& request)
 {
     QJsonObject o;

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QString>
 
+#include <cstring>
 #include <optional>
 
 // The helper mode of the application's own executable: started with `flag` it reads one request
@@ -14,7 +15,13 @@ namespace JavaScriptHelper {
 inline constexpr auto flag = "--ambrel-run-javascript";
 
 // Whether the flag is among the arguments, at any position after the program name.
-bool isRequested(int argc, const char* const* argv);
+inline bool isRequested(int argc, const char* const* argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (argv[i] && std::strcmp(argv[i], flag) == 0)
+            return true;
+    return false;
+}
 
 struct Request {
     QString source;

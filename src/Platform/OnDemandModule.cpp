@@ -6,10 +6,21 @@
 
 namespace Platform {
 
-QString onDemandModulePath(const QString& fileName, const QString& buildPath)
+namespace {
+QString executableFolder()
 {
     if (QCoreApplication::instance())
-        if (const QString beside = QCoreApplication::applicationDirPath() + u'/' + fileName; QFileInfo(beside).isFile())
+        return QCoreApplication::applicationDirPath();
+    // Before there is an application object (the helper mode, the executable's own start).
+    const QString executable = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    return executable.isEmpty() ? QString() : QFileInfo(executable).path();
+}
+} // namespace
+
+QString onDemandModulePath(const QString& fileName, const QString& buildPath)
+{
+    if (const QString folder = executableFolder(); !folder.isEmpty())
+        if (const QString beside = folder + u'/' + fileName; QFileInfo(beside).isFile())
             return beside;
     return QFileInfo(buildPath).isFile() ? buildPath : QString();
 }

@@ -101,14 +101,6 @@ Services makeSimulatedServices(const Folders& folders)
     };
 }
 
-std::optional<QString> unknownPlatformName()
-{
-    const QString name = qEnvironmentVariable("AMBREL_PLATFORM");
-    if (name.isEmpty() || name == u"simulated" || name == u"desktop")
-        return std::nullopt;
-    return name;
-}
-
 Services makeServicesFromEnvironment()
 {
     if (qEnvironmentVariable("AMBREL_PLATFORM") == u"simulated")

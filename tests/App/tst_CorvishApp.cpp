@@ -1,12 +1,14 @@
 #include "AppFixture.h"
 
 #include "App/CorvishApp.h"
+#include "Launch/TrayIcon.h"
 #include "Settings/GeneralSettingsView.h"
 #include "Settings/ManualLink.h"
 
 #include <QFrame>
 #include <QGroupBox>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -15,6 +17,7 @@ class CorvishAppTest : public QObject {
     Q_OBJECT
 private slots:
     void menuIsReachableWithOrWithoutTray();
+    void takesOverTheIconTheLaunchShows();
     void menuFollowsTheModel();
     void iconsDifferByBadge();
     void closingTheWindowKeepsItReachable();
@@ -52,6 +55,27 @@ void CorvishAppTest::menuIsReachableWithOrWithoutTray()
     QVERIFY(item(app.menu(), "menu.quit")->isEnabled());
 }
 
+void CorvishAppTest::takesOverTheIconTheLaunchShows()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+    // Onboarded with permissions missing: the model's icon carries the badge, the launch's not.
+    model->setHasCompletedOnboarding(true);
+    QVERIFY(model->menuBarSymbol().contains(u"badge"));
+    QPointer<QSystemTrayIcon> shown = new QSystemTrayIcon(TrayIcon::icon(TrayIcon::plainSymbol));
+    {
+        CorvishApp app(*model);
+        app.show(shown);
+        QVERIFY(app.usesTray());
+        QVERIFY(!app.fallbackWindow());
+        QCOMPARE(shown->parent(), &app);
+        QCOMPARE(shown->contextMenu(), app.menu());
+        QCOMPARE(shown->icon().pixmap(64).toImage(), TrayIcon::icon(model->menuBarSymbol()).pixmap(64).toImage());
+        QVERIFY(item(app.menu(), "menu.quit"));
+    }
+    QVERIFY(!shown); // ended with the scenes
+}
+
 void CorvishAppTest::menuFollowsTheModel()
 {
     AppFixture f;
@@ -75,8 +99,8 @@ void CorvishAppTest::menuFollowsTheModel()
 
 void CorvishAppTest::iconsDifferByBadge()
 {
-    const QImage plain = CorvishApp::icon("cursorarrow.click.2").pixmap(64).toImage();
-    const QImage badge = CorvishApp::icon("cursorarrow.click.badge.clock").pixmap(64).toImage();
+    const QImage plain = TrayIcon::icon("cursorarrow.click.2").pixmap(64).toImage();
+    const QImage badge = TrayIcon::icon("cursorarrow.click.badge.clock").pixmap(64).toImage();
     QVERIFY(!plain.isNull());
     QVERIFY(plain != badge);
 }

@@ -3,7 +3,7 @@
 #include "AI/PluginProblem.h"
 #include "App/AppDelegate.h"
 #include "App/ContextSnapshotBuilder.h"
-#include "App/SingleInstance.h"
+#include "Launch/SingleInstance.h"
 #include "LocalActions/CutPasteboard.h"
 #include "LocalActions/FileOperations.h"
 #include "LocalActions/FinderActionHandoff.h"

@@ -1,4 +1,4 @@
-#include "App/DisplayFallback.h"
+#include "Launch/DisplayFallback.h"
 
 #include <QGuiApplication>
 

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QUrl>
 
-class QLocalServer;
+#include <map>
+#include <memory>
+
+class QSocketNotifier;
 
 // One running Ambrel per user. A second launch hands the files and "corvish" URLs it was given to
 // the running instance and exits; a launch with none asks the running instance to show itself.
@@ -37,10 +41,16 @@ signals:
     void showRequested();
 
 private:
+    struct Connection;
+    void accept();
+    void read(int fd);
+    void hangUp(int fd);
     void receive(const QList<QUrl>& urls);
 
     QString m_name;
-    QLocalServer* m_server = nullptr;
+    int m_listener = -1;
+    QSocketNotifier* m_accepting = nullptr;
+    std::map<int, std::unique_ptr<Connection>> m_connections;
     bool m_delivering = false;
     QList<QUrl> m_pending;
     bool m_showPending = false;

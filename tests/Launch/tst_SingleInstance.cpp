@@ -1,9 +1,17 @@
-#include "App/SingleInstance.h"
+#include "Launch/SingleInstance.h"
 #include "SecurityCore/PrivacyLog.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 class SingleInstanceTest : public QObject {
     Q_OBJECT
@@ -41,6 +49,52 @@ private slots:
         QVERIFY(second.forwardToRunningInstance({QUrl::fromLocalFile("/abs/b.ambrel")}));
         QTRY_COMPARE(opened.size(), 2);
         QCOMPARE(shown.size(), 2);
+    }
+
+    void onlyAnAbandonedSocketIsTakenOver()
+    {
+        SingleInstance first(m_name);
+        QVERIFY(first.listen());
+        QSignalSpy firstShown(&first, &SingleInstance::showRequested);
+        first.startDelivering();
+        // A live instance keeps its name, also once the refused one has ended.
+        {
+            SingleInstance second(m_name);
+            QVERIFY(!second.listen());
+        }
+        QVERIFY(SingleInstance(m_name).forwardToRunningInstance({}));
+        QTRY_COMPARE(firstShown.size(), 1);
+
+        // A crashed instance leaves its socket file behind, bound by nobody.
+        const QString path = QDir::tempPath() + u'/' + m_name + QStringLiteral("-left");
+        {
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un a{};
+            a.sun_family = AF_UNIX;
+            const QByteArray name = QFile::encodeName(path);
+            std::memcpy(a.sun_path, name.constData(), name.size());
+            QCOMPARE(::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a), 0);
+            ::close(fd);
+            QVERIFY(QFileInfo(path).exists());
+        }
+        SingleInstance restarted(path);
+        QVERIFY(restarted.listen());
+        QSignalSpy shown(&restarted, &SingleInstance::showRequested);
+        restarted.startDelivering();
+        QVERIFY(SingleInstance(path).forwardToRunningInstance({}));
+        QTRY_COMPARE(shown.size(), 1);
+    }
+
+    void anEndedInstanceLeavesNoSocket()
+    {
+        const QString path = QDir::tempPath() + u'/' + m_name;
+        {
+            SingleInstance running(m_name);
+            QVERIFY(running.listen());
+            QVERIFY(QFileInfo(path).exists());
+        }
+        QVERIFY(!QFileInfo(path).exists());
+        QVERIFY(!SingleInstance(m_name).forwardToRunningInstance({}, 100));
     }
 
     void oversizedOrForeignMessagesAreDropped_data()
