@@ -91,6 +91,7 @@ void FinderRoadTest::requestsQueuedBeforeStartRunOldestFirst()
     AppDelegate delegate(*model, f.alerts);
     delegate.applicationDidFinishLaunching(); // drains at once, without a notification
     // The later request (copy name) ran last, so its text is what the pasteboard holds.
+    QTRY_VERIFY(delegate.finderActionHandler()->isIdle());
     QCOMPARE(f.services.pasteboards->general()->string(), std::optional(QStringLiteral("b.txt")));
     QCOMPARE(f.services.pasteboards->general()->changeCount(), 2);
 }

@@ -274,6 +274,7 @@ std::shared_ptr<Pasteboard> DesktopPasteboards::general()
 
 std::shared_ptr<Pasteboard> DesktopPasteboards::named(const QString& name)
 {
+    QMutexLocker lock(&m_namedMutex);
     auto& p = m_named[name];
     if (!p) {
         QString safe = name;

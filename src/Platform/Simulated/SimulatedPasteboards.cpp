@@ -4,8 +4,21 @@
 
 namespace Platform {
 
+qint64 SimulatedPasteboard::changeCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_changeCount;
+}
+
+QList<PasteboardItem> SimulatedPasteboard::items() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_items;
+}
+
 qint64 SimulatedPasteboard::writeItems(const QList<PasteboardItem>& items)
 {
+    QMutexLocker lock(&m_mutex);
     if (m_refuses)
         return m_changeCount;
     m_items = items;
@@ -36,6 +49,7 @@ QList<PasteboardItem> SimulatedPasteboard::fetch()
         // Delivered later, as the notice of another program's read would be.
         QTimer::singleShot(0, w.context, [done = w.done] { done(true); });
     }
+    QMutexLocker lock(&m_mutex);
     return m_items;
 }
 
@@ -62,6 +76,7 @@ std::shared_ptr<Pasteboard> SimulatedPasteboards::general()
 
 std::shared_ptr<Pasteboard> SimulatedPasteboards::named(const QString& name)
 {
+    QMutexLocker lock(&m_namedMutex);
     auto& p = m_named[name];
     if (!p)
         p = std::make_shared<SimulatedPasteboard>();
