@@ -23,6 +23,13 @@ endfunction()
 # An application a test starts asks its version service on a closed loopback port (discard,
 # where nothing listens): no test reaches anything outside the machine.
 set(AMBREL_TEST_ENVIRONMENT "AMBREL_UPDATE_ENDPOINT=http://127.0.0.1:9/api/version")
+# Under the sanitizers (AMBREL_SANITIZE) a finding ends the test with a failure, leaks included;
+# what the system's libraries keep for the life of a process is listed in the suppressions.
+if(AMBREL_SANITIZE)
+  string(APPEND AMBREL_TEST_ENVIRONMENT ";ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1:detect_stack_use_after_return=0"
+         ";UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+         ";LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/sanitizers/leaks.supp:print_suppressions=0")
+endif()
 
 # ambrel_test(<name> SOURCES ... [LIBS ...])
 # One QtTest executable registered with CTest. Tests run offscreen with a private home, data and
