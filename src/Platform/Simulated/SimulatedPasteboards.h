@@ -27,7 +27,8 @@ public:
 private:
     struct Waiter {
         QPointer<QObject> context;
-        std::function<void(bool)> done;
+        // Emptied once answered: what it holds (often this pasteboard) goes with the answer.
+        std::shared_ptr<std::function<void(bool)>> done;
         std::shared_ptr<bool> answered;
     };
     QList<Waiter> m_waiters;
