@@ -7,6 +7,9 @@
 #include "SecurityCore/PathNames.h"
 
 #include <QDir>
+#include <QHostAddress>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QFile>
 #include <QJsonDocument>
 #include <QSignalSpy>
@@ -40,6 +43,7 @@ private slots:
     void launchAtLoginDefault();
     void launchApplication();
     void menuBarSymbolFollowsPermissions();
+    void nothingLeavesTheMachine();
 };
 
 void AppModelTest::firstStartWithEmptyDefaults()
@@ -144,7 +148,7 @@ void AppModelTest::aiReadiness()
     auto keychain = std::make_shared<CountingKeychain>(f.services.keychain);
     f.services.keychain = keychain;
     ModuleStrings::setUserDefaults(f.services.userDefaults);
-    auto model = std::make_unique<AppModel>(f.services, AppModel::Hooks{.finishesStartLater = finishedLater},
+    auto model = std::make_unique<AppModel>(f.services, f.offline(AppModel::Hooks{.finishesStartLater = finishedLater}),
                                             std::make_unique<ManualPollTimer>());
     if (finishedLater) {
         // Built and shown without a look at the keychain; the extension's file is still to come.
@@ -553,6 +557,22 @@ void AppModelTest::menuBarSymbolFollowsPermissions()
     model->permissions().refresh();
     QCOMPARE(model->menuBarSymbol(), QStringLiteral("cursorarrow.click.2"));
     QCOMPARE(spy.size(), 2);
+}
+
+void AppModelTest::nothingLeavesTheMachine()
+{
+    // What the model sends at start, the due update check and the usage reports, goes to this
+    // machine only in the tests.
+    AppFixture f;
+    f.defaults().setBool("telemetry.enabled", true);
+    auto model = f.makeModel();
+    QStringList hosts;
+    connect(&model->network(), &QNetworkAccessManager::finished, this,
+            [&](QNetworkReply* reply) { hosts << reply->url().host(); });
+    model->telemetry().flush();
+    QTRY_COMPARE(hosts.size(), 2);
+    for (const QString& host : std::as_const(hosts))
+        QVERIFY2(QHostAddress(host).isLoopback(), qPrintable(host));
 }
 
 QTEST_MAIN(AppModelTest)

@@ -2,6 +2,7 @@
 
 #include "LocalActions/FileNameVariables.h"
 #include "LocalActions/LocalActionsStrings.h"
+#include "Settings/FinderSettingsView.h"
 #include "Settings/NewFileSettingsView.h"
 #include "Settings/ShortcutRecorder.h"
 #include "System/AppStrings.h"
@@ -27,6 +28,7 @@ private slots:
     void recorderCombinations_data();
     void recorderCombinations();
     void recorderClearRefusalAndHiding();
+    void recorderGoesWhileRecording();
 };
 
 namespace {
@@ -262,6 +264,65 @@ void NewFileSettingsTest::recorderClearRefusalAndHiding()
     page.patternField()->setFocus();
     QTest::keyClicks(page.patternField(), "ab");
     QCOMPARE(page.patternField()->text(), QStringLiteral("ab"));
+}
+
+// A sub-page is deleted with everything on it, also while its recorder records: the recorder must
+// not call into the page on its way out, and the application's key presses are free again.
+void NewFileSettingsTest::recorderGoesWhileRecording()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+    {
+        FinderSettingsView finder(*model);
+        finder.setPage(FinderSettingsView::Page::newFile);
+        finder.show();
+        auto* page = qobject_cast<NewFileSettingsView*>(finder.currentPage());
+        QVERIFY(page);
+        page->shortcutRecorder()->mainButton()->click();
+        QVERIFY(page->shortcutRecorder()->isRecording());
+        finder.picker()->segment(int(FinderSettingsView::Page::menu))->click();
+        QVERIFY(qobject_cast<FinderMenuPage*>(finder.currentPage()));
+        finder.setPage(FinderSettingsView::Page::newFile);
+        auto* again = qobject_cast<NewFileSettingsView*>(finder.currentPage());
+        QVERIFY(again && !again->shortcutRecorder()->isRecording());
+        again->patternField()->setFocus();
+        QTest::keyClicks(again->patternField(), "ab");
+        QCOMPARE(again->patternField()->text(), QStringLiteral("ab"));
+    }
+
+    // The binding's owner is gone first, as a page's own members are before its children.
+    using C = GlobalHotKey::Combination;
+    bool ownerGone = false;
+    int callsAfterwards = 0;
+    auto binding = [&] {
+        return ShortcutRecorder::Binding{.get = [&] { callsAfterwards += ownerGone; return std::optional<C>(); },
+                                         .set = [&](const std::optional<C>&) { callsAfterwards += ownerGone; },
+                                         .wasRefused = [&] { callsAfterwards += ownerGone; return false; }};
+    };
+    auto* parent = new QWidget;
+    auto* shown = new ShortcutRecorder(binding(), parent);
+    parent->show();
+    shown->mainButton()->click();
+    QVERIFY(shown->isRecording());
+    ownerGone = true;
+    delete parent; // hides the recorder, then deletes it
+    QCOMPARE(callsAfterwards, 0);
+
+    ownerGone = false;
+    QWidget window;
+    auto* alone = new ShortcutRecorder(binding(), &window);
+    window.show();
+    alone->mainButton()->click();
+    ownerGone = true;
+    delete alone;
+    QCOMPARE(callsAfterwards, 0);
+    // Its filter went with it: a key press reaches the window again.
+    ownerGone = false;
+    auto* field = new QLineEdit(&window);
+    field->show();
+    field->setFocus();
+    QTest::keyClicks(field, "x");
+    QCOMPARE(field->text(), QStringLiteral("x"));
 }
 
 QTEST_MAIN(NewFileSettingsTest)
