@@ -536,8 +536,10 @@ void AppModel::setFinderMenuEnabled(bool enabled)
     setMenuPreferences(menu);
 }
 
-void AppModel::setScrollSettings(const ScrollSettings& settings)
+void AppModel::setScrollSettings(const ScrollSettings& given)
 {
+    // A copy first: `given` may be our own value, which the exchange below empties.
+    const ScrollSettings settings = given;
     const bool changed = settings != m_scrollSettings;
     const ScrollSettings previous = std::exchange(m_scrollSettings, settings);
     ScrollSettingsStore::save(settings, *m_services.userDefaults);
@@ -610,8 +612,10 @@ RadialMenuController& AppModel::radial()
     return *m_radial;
 }
 
-void AppModel::setRadialSettings(const RadialSettings& settings)
+void AppModel::setRadialSettings(const RadialSettings& given)
 {
+    // A copy first: `given` may be our own value, which the exchange below empties.
+    const RadialSettings settings = given;
     const bool changed = settings != m_radialSettings;
     const RadialSettings previous = std::exchange(m_radialSettings, settings);
     RadialSettingsStore::save(settings, *m_services.userDefaults);
