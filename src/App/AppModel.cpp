@@ -738,6 +738,15 @@ QList<SettingsModel::TemplateImportFailure> AppModel::importTemplates(const QStr
     return failures;
 }
 
+bool AppModel::smoothScrollingRunsHere() const
+{
+    // What the engine found when it tried, else what the taps say is missing here (the session,
+    // the device for pixel scrolls).
+    if (m_scroll->startFailure() == Platform::EventTaps::StartFailure::unavailable)
+        return false;
+    return m_services.eventTaps->limitation().isEmpty();
+}
+
 bool AppModel::aiHasStoredKey() const
 {
     return m_ai->hasStoredKey();
