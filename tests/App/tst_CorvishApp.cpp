@@ -4,6 +4,7 @@
 #include "Launch/TrayIcon.h"
 #include "Settings/GeneralSettingsView.h"
 #include "Settings/ManualLink.h"
+#include "System/InterfaceLanguage.h"
 
 #include <QFrame>
 #include <QGroupBox>
@@ -11,7 +12,9 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSystemTrayIcon>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 
 class CorvishAppTest : public QObject {
     Q_OBJECT
@@ -25,6 +28,7 @@ private slots:
     void theAISectionsLookLikeThePagesOwn();
     void trayMenuOpensBesideItsIcon_data();
     void trayMenuOpensBesideItsIcon();
+    void alertButtonsInTheInterfaceLanguage();
 };
 
 namespace {
@@ -212,6 +216,24 @@ void CorvishAppTest::trayMenuOpensBesideItsIcon()
     QCOMPARE(at, expected);
     QVERIFY(!QRect(at, menu).intersects(icon));
     QVERIFY(screen.contains(QRect(at, menu)));
+}
+
+// Qt's own standard buttons follow the interface language too.
+void CorvishAppTest::alertButtonsInTheInterfaceLanguage()
+{
+    QVERIFY(loadToolkitTranslations(QStringLiteral("zh-Hans")));
+    QString ok;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            ok = box->button(QMessageBox::Ok)->text();
+            box->accept();
+        }
+    });
+    poll.start(10);
+    DesktopAlertPresenter().showAlert(QStringLiteral("Ambrel"));
+    loadToolkitTranslations(QStringLiteral("en"));
+    QCOMPARE(ok, QString::fromUtf8("确定"));
 }
 
 QTEST_MAIN(CorvishAppTest)
