@@ -723,7 +723,9 @@ QList<ActionDefinition> AppModel::allSelectionActions() const
 
 QList<SettingsModel::TemplateImportFailure> AppModel::importTemplates(const QStringList& paths)
 {
-    const TemplateImport importer(TemplateImport::folderIn(m_services.folders.appData));
+    // "Templates" in the data home; those imported into the application's own folder before keep
+    // their paths and go on working.
+    const TemplateImport importer(TemplateImport::folderIn(m_services.folders.dataHome()));
     QList<TemplateImportFailure> failures;
     for (const QString& path : paths) {
         const auto imported = importer.import(path);
