@@ -267,7 +267,9 @@ QNetworkRequest OpenAICompatibleClient::makeRequest(const QUrl& url, const QStri
 {
     QNetworkRequest request(url);
     prepareRequest(request);
-    request.setRawHeader("Authorization", "Bearer " + apiKey.toUtf8());
+    // Without a key (a local server) there is nothing to authorise with: no empty "Bearer ".
+    if (!apiKey.isEmpty())
+        request.setRawHeader("Authorization", "Bearer " + apiKey.toUtf8());
     request.setRawHeader("Content-Type", "application/json");
     if (provider == AIProviderID::openRouter) {
         request.setRawHeader("HTTP-Referer", m_attribution.referrer.toUtf8());

@@ -170,6 +170,7 @@ public:
     QList<TemplateImportFailure> importTemplates(const QStringList& paths) override;
     // What the onboarding reads of the AI settings, and its reports.
     bool aiHasStoredKey() const override;
+    bool smoothScrollingRunsHere() const override;
     AIProviderID aiProviderID() const override;
     void selectAIProvider(AIProviderID provider) override;
     void sendTelemetry(const TelemetryEvent& event) override { telemetry().send(event); }

@@ -3,6 +3,7 @@
 #include "Onboarding/OnboardingSteps.h"
 #include "Selection/SelectionMonitor.h"
 #include "Settings/SettingsStyle.h"
+#include "Settings/WheelGuard.h"
 #include "System/PermissionMonitor.h"
 
 #include <QGraphicsOpacityEffect>
@@ -54,6 +55,7 @@ OnboardingView::OnboardingView(Model& model, QWidget* parent) : QWidget(parent),
 {
     setObjectName(QStringLiteral("onboarding"));
     setWindowTitle(text(QStringLiteral("window.onboarding")));
+    WheelGuard::protect(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

@@ -4,6 +4,8 @@
 
 #include "LocalActions/LocalActionsStrings.h"
 #include "LocalActions/SharedPreferencesStore.h"
+#include "RadialCore/RadialSettingsStore.h"
+#include "ScrollCore/ScrollSettingsStore.h"
 #include "SecurityCore/PathNames.h"
 
 #include <QDir>
@@ -39,6 +41,7 @@ private slots:
     void newFileShortcutFromKeyboard();
     void newFileActionFailures();
     void scrollSwitchKeepsTheRestOfTheDocument();
+    void ownSettingsAssignedBackStayWhole();
     void launchAtLoginDefault_data();
     void launchAtLoginDefault();
     void launchApplication();
@@ -496,6 +499,38 @@ void AppModelTest::scrollSwitchKeepsTheRestOfTheDocument()
     QCOMPARE(written.value("global"), stored.value("global"));
     QCOMPARE(written.value("isEnabled").toBool(), true);
     QCOMPARE(spy.size(), 1);
+}
+
+// A page may hand the model back the value it read from it: nothing of it may be lost.
+void AppModelTest::ownSettingsAssignedBackStayWhole()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+
+    ScrollSettings scroll = model->scrollSettings();
+    scroll.isEnabled = true;
+    scroll.apps = {{QStringLiteral("org.example.editor"), ScrollAppMode::off()}};
+    scroll.dismissedDefaults = {QStringLiteral("org.example.game")};
+    model->setScrollSettings(scroll);
+    model->setScrollSettings(model->scrollSettings());
+    QCOMPARE(model->scrollSettings(), scroll);
+    QCOMPARE(model->scroll().settings(), scroll);
+    const ScrollSettings written = ScrollSettingsStore::load(f.defaults());
+    QVERIFY(std::ranges::any_of(written.apps, [](const ScrollAppSettings& a) { return a.bundleIdentifier == u"org.example.editor"; }));
+    QCOMPARE(written.dismissedDefaults, scroll.dismissedDefaults);
+
+    RadialSettings radial = model->radialSettings();
+    radial.pin({QStringLiteral("org.example.mail"), QStringLiteral("Mail"), false});
+    radial.exclude(QStringLiteral("org.example.paint"));
+    radial.remove(QStringLiteral("org.example.chat"));
+    model->setRadialSettings(radial);
+    model->setRadialSettings(model->radialSettings());
+    QCOMPARE(model->radialSettings(), radial);
+    QCOMPARE(model->radial().settings(), radial);
+    const RadialSettings stored = RadialSettingsStore::load(f.defaults());
+    QCOMPARE(stored.pinned, radial.pinned);
+    QCOMPARE(stored.excludedApps, radial.excludedApps);
+    QCOMPARE(stored.suppressed, radial.suppressed);
 }
 
 void AppModelTest::launchAtLoginDefault_data()

@@ -3,6 +3,7 @@
 #include "App/CorvishApp.h"
 #include "Onboarding/OnboardingSteps.h"
 #include "Onboarding/OnboardingView.h"
+#include "Platform/Simulated/SimulatedEventTaps.h"
 #include "System/AppStrings.h"
 
 #include <QApplication>
@@ -28,6 +29,7 @@ private slots:
     void permissionStepGrantsOrShowsTheSteps();
     void privacySwitchesStartFromTheModel();
     void summaryFollowsTheSystem();
+    void summaryWithoutSmoothScrollingHere();
     void cardTitlesStayOnOneLine_data();
     void cardTitlesStayOnOneLine();
 };
@@ -325,6 +327,30 @@ void OnboardingViewTest::summaryFollowsTheSystem()
     QCOMPARE(view.flow()->step(), Step::done);
     QVERIFY(summary->runAgainButton()->isHidden());
     QCOMPARE(summary->title()->text(), AppStrings::string("onboarding.done.title"));
+}
+
+// Everything granted, but no device for smooth scrolling: the summary agrees with the tray menu.
+void OnboardingViewTest::summaryWithoutSmoothScrollingHere()
+{
+    AppFixture f;
+    f.permissions().setAccessibilityTrusted(true);
+    f.permissions().setFinderExtensionEnabled(true);
+    static_cast<Platform::SimulatedEventTaps&>(*f.services.eventTaps).setPixelScrolling(false);
+    auto model = f.makeModel();
+    model->selectAIProvider(AIProviderID::ollama);
+    model->setScrollEnabled(true);
+    CorvishApp app(*model);
+    QVERIFY(menuItem(app.menu(), "menu.scroll.unavailable"));
+    app.openOnboarding();
+    OnboardingView* view = app.onboardingWindow();
+    view->flow()->setStep(Step::done);
+    auto* summary = page<SummaryStep>(view);
+    QCOMPARE(summary->title()->text(), AppStrings::string("onboarding.done.partial.title"));
+    QVERIFY(!summary->runAgainButton()->isHidden());
+    QCOMPARE(summary->rows()[2]->objectName(), QStringLiteral("scroll"));
+    QVERIFY(summary->rows()[2]->reasonLabel()->isVisibleTo(summary));
+    QCOMPARE(summary->rows()[2]->reasonLabel()->text(), AppStrings::string("ready.scroll.unavailable"));
+    QVERIFY(!summary->rows()[1]->reasonLabel()->isVisibleTo(summary));
 }
 
 void OnboardingViewTest::cardTitlesStayOnOneLine_data()

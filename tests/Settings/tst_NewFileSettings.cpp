@@ -2,6 +2,7 @@
 
 #include "LocalActions/FileNameVariables.h"
 #include "LocalActions/LocalActionsStrings.h"
+#include "LocalActions/SharedPreferencesStore.h"
 #include "Settings/FinderSettingsView.h"
 #include "Settings/NewFileSettingsView.h"
 #include "Settings/ShortcutRecorder.h"
@@ -24,6 +25,7 @@ private slots:
     void patternAndPresets();
     void variablesAppend();
     void templatesImportAndRemove();
+    void templatesImportedEarlierStillWork();
     void templateSwitchesReachTheExtension();
     void recorderCombinations_data();
     void recorderCombinations();
@@ -138,7 +140,8 @@ void NewFileSettingsTest::templatesImportAndRemove()
     QCOMPARE(custom[1].titleKey, QStringLiteral("notes"));
     QCOMPARE(custom[1].fileExtension, QString());
     QCOMPARE(custom[2].titleKey, QStringLiteral("Budget"));
-    const QString folder = f.services.folders.appData + "/Templates";
+    // The data home's templates folder, not one inside the application's own.
+    const QString folder = QDir::cleanPath(f.root.path()) + "/Templates";
     QCOMPARE(std::get<FileTemplate::File>(custom[0].source).path, folder + "/Report.docx");
     QFile copy(folder + "/Report.docx");
     QVERIFY(copy.open(QIODevice::ReadOnly));
@@ -158,6 +161,56 @@ void NewFileSettingsTest::templatesImportAndRemove()
     QTRY_COMPARE(page.templateRows().size(), builtIns);
     QVERIFY(page.removeCustomButton()->isHidden());
     QVERIFY(QFile::exists(folder + "/Report.docx"));
+}
+
+// Templates imported into the application's own folder by earlier versions keep making files,
+// and a new import of the same name goes to the data home without touching the earlier copy.
+void NewFileSettingsTest::templatesImportedEarlierStillWork()
+{
+    AppFixture f;
+    const QString earlierFolder = f.services.folders.appData + "/Templates";
+    QVERIFY(QDir().mkpath(earlierFolder));
+    const QString earlier = earlierFolder + "/Letter.txt";
+    {
+        QFile file(earlier);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("Dear reader");
+    }
+    FinderMenuPreferences stored;
+    for (const FileTemplate& t : FileTemplate::builtIns())
+        stored.disabledTemplateIDs.insert(t.id);
+    FileTemplate old;
+    old.id = "template.custom.EARLIER";
+    old.titleKey = "Letter";
+    old.fileExtension = "txt";
+    old.symbolName = "doc";
+    old.source = FileTemplate::File{earlier};
+    stored.customTemplates = {old};
+    stored.save(f.defaults(), SharedPreferencesStore(f.services.folders));
+    auto model = f.makeModel();
+    QCOMPARE(model->menuPreferences().customTemplates, QList<FileTemplate>{old});
+
+    QTemporaryDir front;
+    f.workspace().setFrontmost(Platform::ApplicationInfo{.bundleIdentifier = "com.apple.finder"});
+    f.finderWindows().setFrontWindowPath(front.path());
+    model->createFileInFrontmostFinderWindow();
+    QCOMPARE(f.workspace().revealed.size(), 1);
+    QFile made(f.workspace().revealed.first().toLocalFile());
+    QVERIFY(made.open(QIODevice::ReadOnly));
+    QCOMPARE(made.readAll(), QByteArray("Dear reader"));
+
+    QTemporaryDir picked;
+    const QStringList chosen{write(picked, "Letter.txt", "New letter")};
+    NewFileSettingsView page(*model, [&](QWidget*) { return chosen; });
+    page.addButton()->click();
+    const auto& custom = model->menuPreferences().customTemplates;
+    QCOMPARE(custom.size(), 2);
+    QCOMPARE(custom[0], old);
+    const QString copy = std::get<FileTemplate::File>(custom[1].source).path;
+    QCOMPARE(copy, QDir::cleanPath(f.root.path()) + "/Templates/Letter.txt");
+    QFile earlierCopy(earlier);
+    QVERIFY(earlierCopy.open(QIODevice::ReadOnly));
+    QCOMPARE(earlierCopy.readAll(), QByteArray("Dear reader"));
 }
 
 void NewFileSettingsTest::templateSwitchesReachTheExtension()
