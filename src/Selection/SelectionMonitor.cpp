@@ -354,7 +354,8 @@ void SelectionMonitor::accept(std::optional<SelectionCapture::Result> result)
     if (!result)
         return dismiss();
     const ContextSnapshot& s = result->snapshot;
-    if (s.isSecure || s.kind == ContextKind::secureText || !s.selectedText || s.selectedText->trimmed().isEmpty())
+    // Looked at in place: a selection may be megabytes long.
+    if (s.isSecure || s.kind == ContextKind::secureText || !s.selectedText || QStringView(*s.selectedText).trimmed().isEmpty())
         return dismiss();
     m_currentSnapshot = s;
     m_currentElement = result->element;
