@@ -372,9 +372,14 @@ QRectF SelectionMonitor::anchor() const
 void SelectionMonitor::present(const ContextSnapshot& snapshot)
 {
     QList<ActionDefinition> candidates = TextActionCatalog::availableActions(snapshot);
+    // The titles of the AI actions, looked up once for the whole toolbar: thousands of imported
+    // actions would make a search through every template for each button and menu item slow.
+    QHash<QString, QString> aiTitles;
     for (const AIActionTemplate& t : templates()) {
         if (t.scope == ActionScope::text)
             candidates << t.actionDefinition();
+        if (!aiTitles.contains(t.id)) // the first template with an identifier names it
+            aiTitles.insert(t.id, title(t));
     }
     const ArrangedActions arranged = ActionArranger::arrange(candidates, snapshot, m_actionPreferences, true);
     if (arranged.primary.isEmpty()) {
@@ -386,7 +391,11 @@ void SelectionMonitor::present(const ContextSnapshot& snapshot)
     QPointer<SelectionMonitor> self(this);
     auto* view = new SelectionToolbarView(
         arranged.primary, arranged.overflow,
-        [self](const ActionDefinition& a) { return self ? self->displayTitle(a) : a.titleKey; },
+        [aiTitles = std::move(aiTitles)](const ActionDefinition& a) {
+            if (!a.requiresAI)
+                return ActionCoreStrings::string(a.titleKey);
+            return aiTitles.value(a.id, a.titleKey);
+        },
         [self](const std::optional<QString>& title, const QRectF& frame) {
             if (!self)
                 return;
