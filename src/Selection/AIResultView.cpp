@@ -1,6 +1,5 @@
 #include "Selection/AIResultView.h"
 
-#include "SecurityCore/TextMetrics.h"
 #include "Selection/SelectionStrings.h"
 #include "AI/SymbolIcons.h"
 
@@ -10,8 +9,11 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QTextBoundaryFinder>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 constexpr int cardWidth = 420;
@@ -105,7 +107,42 @@ QPushButton* smallButton(const QString& key, const QString& name, const std::fun
     });
     return b;
 }
+// More than `limit` user-perceived characters, counting no further than needed (a streaming
+// reply is measured again at every piece). A text of more than 16 units per character is long.
+bool longerThan(QStringView text, qsizetype limit)
+{
+    if (text.size() <= limit)
+        return false;
+    if (text.size() > 16 * limit)
+        return true;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data(), text.size());
+    qsizetype n = 0;
+    while (finder.toNextBoundary() != -1)
+        if (++n > limit)
+            return true;
+    return false;
+}
+
+// Nothing but white space: no text to write back.
+bool isBlank(const QString& text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSpace(); });
+}
 } // namespace
+
+QString AIResultView::shownText(const QString& output)
+{
+    if (output.size() <= displayLimit)
+        return output;
+    // The last character boundary at or before the limit, found in a short window around it.
+    const qsizetype windowStart = displayLimit - 64;
+    const QStringView window = QStringView(output).mid(windowStart, 128);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, window.data(), window.size());
+    qsizetype cut = 0;
+    while (finder.toNextBoundary() != -1 && finder.position() <= displayLimit - windowStart)
+        cut = finder.position();
+    return output.left(windowStart + cut) + QChar(0x2026);
+}
 
 AIResultView::AIResultView(AIRun* run, bool canReplace, Actions actions, Lookup failureText, QWidget* parent)
     : QWidget(parent)
@@ -201,11 +238,13 @@ void AIResultView::refresh()
     m_failure->setVisible(failure.has_value());
     if (failure)
         m_failureLabel->setText(m_failureText ? m_failureText(*failure) : *failure);
-    const bool scrolls = !failure && TextMetrics::characterCount(output) > inlineLimit;
+    // Counted on what is shown: an output past the display limit scrolls in any case.
+    const bool scrolls = !failure && (output.size() > displayLimit || longerThan(output, inlineLimit));
     m_inline->setVisible(!failure && !scrolls);
     m_scroll->setVisible(scrolls);
-    (scrolls ? m_scrolled : m_inline)->setText(output);
-    const bool writable = m_canReplace && !streaming && !failure;
+    (scrolls ? m_scrolled : m_inline)->setText(failure ? QString() : shownText(output));
+    // Writing back nothing would only delete the selection.
+    const bool writable = m_canReplace && !streaming && !failure && !isBlank(output);
     m_replace->setVisible(writable);
     m_append->setVisible(writable);
     m_copy->setVisible(!failure);

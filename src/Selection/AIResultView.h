@@ -29,6 +29,13 @@ public:
 
     // Outputs longer than this many user-perceived characters scroll.
     static constexpr qsizetype inlineLimit = 320;
+    // At most this many UTF-16 units of an output are laid out, then an ellipsis: a card cannot
+    // show more, and laying out megabytes of wrapped text would stall the whole application. The
+    // run keeps the whole output for Copy, Replace and Append.
+    static constexpr qsizetype displayLimit = 64 * 1024;
+    // What the card shows of an output: all of it, or its first characters up to the limit and
+    // an ellipsis (never cutting a character in two).
+    static QString shownText(const QString& output);
 
     // `failureText` turns a failure key into its text.
     AIResultView(AIRun* run, bool canReplace, Actions actions, Lookup failureText, QWidget* parent = nullptr);

@@ -4,6 +4,7 @@
 #include "Selection/AIRun.h"
 
 #include <QLabel>
+#include <QScrollArea>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -18,6 +19,9 @@ private slots:
     void longOutputScrolls_data();
     void longOutputScrolls();
     void buttonsCallTheirFunctions();
+    void aHugeOutputIsShownAsABoundedPrefix();
+    void thePrefixNeverCutsACharacter_data();
+    void thePrefixNeverCutsACharacter();
     void theCardFollowsTheRunAsItStreams();
 };
 
@@ -66,6 +70,9 @@ void AIResultViewTest::buttonsFollowTheState_data()
     QTest::newRow("streaming, replaceable") << "streaming" << true << "copy close" << false << true;
     QTest::newRow("finished, replaceable") << "finished" << true << "replace append copy close" << true << false;
     QTest::newRow("finished, read-only") << "finished" << false << "copy close" << true << false;
+    // Nothing to write back: Replace would only delete the selection.
+    QTest::newRow("finished empty, replaceable") << "empty" << true << "copy close" << true << false;
+    QTest::newRow("finished blank, replaceable") << "blank" << true << "copy close" << true << false;
     QTest::newRow("failed, retryable") << "retryable" << true << "retry close" << false << false;
     QTest::newRow("failed, final") << "failed" << true << "close" << false << false;
 }
@@ -79,7 +86,9 @@ void AIResultViewTest::buttonsFollowTheState()
     QFETCH(bool, spinner);
     AIRun run("Polish");
     run.setOutput("Some text that was written");
-    if (state == "finished")
+    if (state == "empty" || state == "blank")
+        run.setOutput(state == "empty" ? "" : " \n\t ");
+    if (state == "finished" || state == "empty" || state == "blank")
         run.setStreaming(false);
     else if (state == "retryable")
         run.finish("ai.error.timedOut", true);
@@ -103,7 +112,7 @@ void AIResultViewTest::buttonsFollowTheState()
         QVERIFY(!view.isScrolling());
     } else {
         QVERIFY(!failure->isVisibleTo(&view));
-        QCOMPARE(output->text(), QString("Some text that was written"));
+        QCOMPARE(output->text(), run.output());
     }
     QCOMPARE(view.button("close")->text(), QString("Close"));
     QCOMPARE(view.sizeHint().width(), 420);
@@ -132,6 +141,49 @@ void AIResultViewTest::longOutputScrolls()
         QCOMPARE(view.findChild<QWidget*>("scroll")->height(), 220);
         QVERIFY(view.sizeHint().height() < 460);
     }
+}
+
+void AIResultViewTest::aHugeOutputIsShownAsABoundedPrefix()
+{
+    // What the script runner keeps of a script that printed 100 MB: its first 4 MiB, in lines.
+    const QString line = QStringLiteral("0123456789 abcdefghij klmnopqrstuvwxyz ").repeated(2) + u'\n';
+    QString output;
+    while (output.size() < 4 * 1024 * 1024)
+        output += line;
+    AIRun run("Dump");
+    run.setOutput(output);
+    run.setStreaming(false);
+    AIResultView view(&run, true, {}, {});
+    QVERIFY(view.isScrolling());
+    const auto* shown = qobject_cast<QLabel*>(view.findChild<QScrollArea*>("scroll")->widget());
+    QVERIFY(shown);
+    // Only a card's worth is laid out; the run keeps every character for Copy and Replace.
+    QVERIFY2(shown->text().size() <= AIResultView::displayLimit + 1, qPrintable(QString::number(shown->text().size())));
+    QVERIFY(shown->text().endsWith(QChar(0x2026)));
+    QVERIFY(output.startsWith(shown->text().chopped(1)));
+    QCOMPARE(run.output(), output);
+    QVERIFY(view.button("replace")->isVisibleTo(&view));
+    QVERIFY(view.sizeHint().height() < 460);
+}
+
+void AIResultViewTest::thePrefixNeverCutsACharacter_data()
+{
+    const qsizetype limit = AIResultView::displayLimit;
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("shown");
+    const QString before(limit - 1, u'a');
+    QTest::newRow("at the limit") << QString(limit, u'a') << QString(limit, u'a');
+    QTest::newRow("one past") << QString(limit + 1, u'a') << QString(limit, u'a') + QChar(0x2026);
+    // A character of two units, and one of a letter and its accent, across the limit.
+    QTest::newRow("surrogate pair") << before + QStringLiteral("\U0001F600 tail") << before + QChar(0x2026);
+    QTest::newRow("combining accent") << before + QStringLiteral("e\u0301 tail") << before + QChar(0x2026);
+}
+
+void AIResultViewTest::thePrefixNeverCutsACharacter()
+{
+    QFETCH(QString, output);
+    QFETCH(QString, shown);
+    QCOMPARE(AIResultView::shownText(output), shown);
 }
 
 void AIResultViewTest::buttonsCallTheirFunctions()
