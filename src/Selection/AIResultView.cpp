@@ -8,7 +8,8 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QScrollArea>
+#include <QPlainTextEdit>
+#include <QTextCursor>
 #include <QTextBoundaryFinder>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -173,17 +174,23 @@ AIResultView::AIResultView(AIRun* run, bool canReplace, Actions actions, Lookup 
     m_inline = outputLabel();
     m_inline->setObjectName(QStringLiteral("output"));
     stack->addWidget(m_inline);
-    m_scroll = new QScrollArea;
+    // A text view lays out only the lines in sight, so a long output costs no more than a short
+    // one; a word wider than the card goes on on the next line instead of being cut.
+    m_scroll = new QPlainTextEdit;
     m_scroll->setObjectName(QStringLiteral("scroll"));
-    m_scroll->setWidgetResizable(true);
+    m_scroll->setReadOnly(true);
+    m_scroll->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_scroll->setFocusPolicy(Qt::NoFocus);
+    m_scroll->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     m_scroll->setFixedHeight(220);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_scrolled = outputLabel();
-    m_scroll->setWidget(m_scrolled);
+    m_scroll->document()->setDocumentMargin(0);
     m_scroll->viewport()->setAutoFillBackground(false);
-    m_scrolled->setAutoFillBackground(false);
+    QPalette clear = m_scroll->palette();
+    clear.setColor(QPalette::Base, Qt::transparent);
+    m_scroll->setPalette(clear);
     stack->addWidget(m_scroll);
 
     m_failure = new QWidget;
@@ -242,7 +249,11 @@ void AIResultView::refresh()
     const bool scrolls = !failure && (output.size() > displayLimit || longerThan(output, inlineLimit));
     m_inline->setVisible(!failure && !scrolls);
     m_scroll->setVisible(scrolls);
-    (scrolls ? m_scrolled : m_inline)->setText(failure ? QString() : shownText(output));
+    const QString shown = failure ? QString() : shownText(output);
+    if (scrolls)
+        showScrolled(shown);
+    else
+        m_inline->setText(shown);
     // Writing back nothing would only delete the selection.
     const bool writable = m_canReplace && !streaming && !failure && !isBlank(output);
     m_replace->setVisible(writable);
@@ -253,6 +264,25 @@ void AIResultView::refresh()
     m_close->setVisible(true);
     layout()->invalidate();
     updateGeometry();
+}
+
+void AIResultView::showScrolled(const QString& text)
+{
+    // A streaming reply grows at its end: only the new part is added, so the reader keeps their
+    // place and the text is not laid out again from the start.
+    if (!m_scrolledText.isEmpty() && text.size() > m_scrolledText.size() && text.startsWith(m_scrolledText)) {
+        QTextCursor end(m_scroll->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(text.mid(m_scrolledText.size()));
+    } else if (text != m_scrolledText) {
+        m_scroll->setPlainText(text);
+    }
+    m_scrolledText = text;
+}
+
+QString AIResultView::scrolledText() const
+{
+    return m_scroll->toPlainText();
 }
 
 int AIResultView::heightForWidth(int) const

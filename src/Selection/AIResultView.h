@@ -8,8 +8,8 @@
 #include <functional>
 
 class QLabel;
+class QPlainTextEdit;
 class QPushButton;
-class QScrollArea;
 
 // The card that shows an AI or script run: a header with its title and a spinner while it runs,
 // the output (scrolling once it is long) or the failure, and the buttons Replace, Append, Copy,
@@ -47,18 +47,20 @@ public:
     // What is shown now, for tests and accessibility.
     bool isSpinnerShown() const;
     bool isScrolling() const;
+    QString scrolledText() const; // what the scrolling form holds
     QPushButton* button(const QString& name) const; // "replace", "append", "copy", "retry", "close"
 
 private:
     void refresh();
+    void showScrolled(const QString& text);
 
     QPointer<AIRun> m_run;
     bool m_canReplace = false;
     Lookup m_failureText;
     QWidget* m_spinner = nullptr;
     QLabel* m_inline = nullptr;
-    QScrollArea* m_scroll = nullptr;
-    QLabel* m_scrolled = nullptr;
+    QPlainTextEdit* m_scroll = nullptr;
+    QString m_scrolledText; // what m_scroll was given, to tell an addition from a new text
     QWidget* m_failure = nullptr;
     QLabel* m_failureLabel = nullptr;
     QPushButton* m_replace = nullptr;

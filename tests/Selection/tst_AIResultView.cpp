@@ -4,7 +4,6 @@
 #include "Selection/AIRun.h"
 
 #include <QLabel>
-#include <QScrollArea>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -155,12 +154,11 @@ void AIResultViewTest::aHugeOutputIsShownAsABoundedPrefix()
     run.setStreaming(false);
     AIResultView view(&run, true, {}, {});
     QVERIFY(view.isScrolling());
-    const auto* shown = qobject_cast<QLabel*>(view.findChild<QScrollArea*>("scroll")->widget());
-    QVERIFY(shown);
+    const QString shown = view.scrolledText();
     // Only a card's worth is laid out; the run keeps every character for Copy and Replace.
-    QVERIFY2(shown->text().size() <= AIResultView::displayLimit + 1, qPrintable(QString::number(shown->text().size())));
-    QVERIFY(shown->text().endsWith(QChar(0x2026)));
-    QVERIFY(output.startsWith(shown->text().chopped(1)));
+    QVERIFY2(shown.size() <= AIResultView::displayLimit + 1, qPrintable(QString::number(shown.size())));
+    QVERIFY(shown.endsWith(QChar(0x2026)));
+    QVERIFY(output.startsWith(shown.chopped(1)));
     QCOMPARE(run.output(), output);
     QVERIFY(view.button("replace")->isVisibleTo(&view));
     QVERIFY(view.sizeHint().height() < 460);
@@ -212,6 +210,9 @@ void AIResultViewTest::theCardFollowsTheRunAsItStreams()
     QCOMPARE(view.findChild<QLabel*>("output")->text(), QString("```\nBonjour"));
     run.appendOutput(QString(400, u'a'));
     QVERIFY(view.isScrolling());
+    QCOMPARE(view.scrolledText(), "```\nBonjour" + QString(400, u'a'));
+    run.appendOutput(" et la suite");
+    QCOMPARE(view.scrolledText(), "```\nBonjour" + QString(400, u'a') + " et la suite");
     QVERIFY(view.sizeHint().height() > emptyHeight);
     run.setOutput("Bonjour");
     run.setStreaming(false);
