@@ -1,14 +1,16 @@
 // From a selecting mouse-up to the toolbar on screen (the fixed settle wait set to zero, so what
 // is measured is the gate, the capture and the panel), with the shipped actions alone and with
-// 2,000 imported ones; the gate's own cost per mouse-up; and beside them a context menu popping
-// up: what a user would otherwise open on a selection. Every iteration ends with the dismissed
-// views deleted, as the event loop would, so the figures do not grow with the iteration count.
+// 2,000 imported ones; the gate's own cost per mouse-up; the card of a huge script output; and
+// beside them a context menu popping up: what a user would otherwise open on a selection. Every
+// iteration ends with the dismissed views deleted, as the event loop would, so the figures do not
+// grow with the iteration count.
 #include "AI/AIViewModel.h"
 #include "Platform/Services.h"
 #include "Platform/Simulated/SimulatedEventMonitors.h"
 #include "Platform/Simulated/SimulatedTextApplication.h"
 #include "Platform/Simulated/SimulatedWindowList.h"
 #include "Platform/Simulated/SimulatedWorkspace.h"
+#include "Selection/AIResultView.h"
 #include "Selection/SelectionMonitor.h"
 
 #include <QApplication>
@@ -128,6 +130,31 @@ void BM_GatePerMouseUp(benchmark::State& state)
     }
 }
 BENCHMARK(BM_GatePerMouseUp)->Unit(benchmark::kMicrosecond);
+
+// The card of a script that printed 100 MB, of which the runner keeps 4 MiB: from the finished
+// run to the card on screen.
+void BM_ScriptCardShown(benchmark::State& state)
+{
+    Desktop d;
+    QString output;
+    const QString line = QString(79, u'a') + u'\n';
+    while (output.size() < 4 * 1024 * 1024)
+        output += line;
+    for (auto _ : state) {
+        AIRun run(QStringLiteral("Dump"));
+        run.setOutput(output);
+        run.setStreaming(false);
+        d.monitor->panel().show(new AIResultView(&run, true, {}, {}), QRectF(180, 200, 70, 18), std::nullopt,
+                                ToolbarPanel::Shape::card);
+        QCoreApplication::processEvents();
+        benchmark::DoNotOptimize(d.monitor->panel().size());
+        state.PauseTiming();
+        d.monitor->panel().dismiss();
+        deleteDismissed();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ScriptCardShown)->Unit(benchmark::kMillisecond);
 
 // The peer: built and popped up like the toolbar, and like it closed and deleted untimed.
 void BM_ContextMenuShown(benchmark::State& state)
