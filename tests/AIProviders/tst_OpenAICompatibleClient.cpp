@@ -56,6 +56,19 @@ void read(AIStream* stream, Reading& r, const Server* server = nullptr)
     });
 }
 
+// One reply of a fresh server streamed through the client, read to its end.
+Reading readReply(const OpenAICompatibleClient& client, const Response& response)
+{
+    Server server;
+    server.respond(response);
+    auto stream = client.streamCompletion(configurationFor(server), "k", "s", "u");
+    Reading r;
+    read(stream.get(), r);
+    // The caller checks that it ended.
+    static_cast<void>(QTest::qWaitFor([&r] { return r.over(); }, 10000));
+    return r;
+}
+
 } // namespace
 
 class OpenAICompatibleClientTest : public QObject {
@@ -169,12 +182,8 @@ void OpenAICompatibleClientTest::streamsThatEndWithoutPieces_data()
 void OpenAICompatibleClientTest::streamsThatEndWithoutPieces()
 {
     QFETCH(Response, response);
-    Server server;
-    server.respond(response);
-    auto stream = client().streamCompletion(configurationFor(server), "k", "s", "u");
-    Reading r;
-    read(stream.get(), r);
-    QTRY_VERIFY(r.over());
+    const Reading r = readReply(client(), response);
+    QVERIFY(r.over());
     QVERIFY(r.finished);
     QCOMPARE(r.pieces, QStringList{});
     QCOMPARE(r.ends, 1);
@@ -438,12 +447,8 @@ void OpenAICompatibleClientTest::bodyEndingShortOfItsFraming()
     QFETCH(Response, response);
     QFETCH(QStringList, pieces);
     QFETCH(QString, error);
-    Server server;
-    server.respond(response);
-    auto stream = clientBlindToCuts().streamCompletion(configurationFor(server), "k", "s", "u");
-    Reading r;
-    read(stream.get(), r);
-    QTRY_VERIFY(r.over());
+    const Reading r = readReply(clientBlindToCuts(), response);
+    QVERIFY(r.over());
     QCOMPARE(r.ends, 1);
     QCOMPARE(r.pieces, pieces);
     QCOMPARE(r.error ? r.error->description() : QString(), error);
