@@ -108,9 +108,12 @@ void AIStream::onReadyRead()
         if (m_errorBody.size() > OpenAICompatibleClient::errorBodyLimit)
             concludeFailed(OpenAICompatibleClient::map(m_status, m_errorBody, m_provider, m_reply->rawHeaderPairs()));
         return;
-    case Phase::lines:
-        readLines(m_reply->readAll(), false);
+    case Phase::lines: {
+        const QByteArray bytes = m_reply->readAll();
+        m_bodyBytes += bytes.size();
+        readLines(bytes, false);
         return;
+    }
     }
 }
 
@@ -134,17 +137,23 @@ void AIStream::onFinished()
             return;
         }
         m_errorBody += m_reply->read(OpenAICompatibleClient::errorBodyLimit + 1 - m_errorBody.size());
+        if (endedShortOfItsLength(m_reply, m_errorBody.size()))
+            return failCutShort(false);
         concludeFailed(OpenAICompatibleClient::map(m_status, m_errorBody, m_provider, m_reply->rawHeaderPairs()));
         return;
     case Phase::lines: {
         QPointer<AIStream> self(this);
-        readLines(m_reply->readAll(), false);
+        const QByteArray bytes = m_reply->readAll();
+        m_bodyBytes += bytes.size();
+        readLines(bytes, false);
         if (!self || m_phase != Phase::lines)
             return;
         if (error != QNetworkReply::NoError) {
             failWithTransport(TransportError::fromNetworkError(error), m_heardFromServer);
             return;
         }
+        if (endedShortOfItsLength(m_reply, m_bodyBytes))
+            return failCutShort(m_heardFromServer);
         readLines(QByteArray(), true);
         if (self && m_phase == Phase::lines)
             concludeFinished();
@@ -206,6 +215,12 @@ void AIStream::failWithTransport(const TransportError& error, bool sawAnyRespons
                             QString::number(error.platformCode), sawAnyResponse ? QStringLiteral("true") : QStringLiteral("false"),
                             mapped.description()));
     concludeFailed(mapped);
+}
+
+void AIStream::failCutShort(bool sawAnyResponse)
+{
+    failWithTransport(TransportError{TransportError::Code::networkConnectionLost, int(QNetworkReply::RemoteHostClosedError)},
+                      sawAnyResponse);
 }
 
 void AIStream::concludeFinished()

@@ -795,11 +795,16 @@ void AppModel::syncSelectionMonitor()
     else
         m_selectionMonitor->stop();
     const bool running = m_selectionMonitor->isEnabled();
-    m_logger.info(QStringLiteral("selection toolbar wanted=%1 running=%2 accessibility=%3 setting=%4")
-                      .arg(int(m_selectionWanted))
-                      .arg(int(running))
-                      .arg(int(accessibility))
-                      .arg(int(setting)));
+    const QString state = QStringLiteral("selection toolbar wanted=%1 running=%2 accessibility=%3 setting=%4")
+                              .arg(int(m_selectionWanted))
+                              .arg(int(running))
+                              .arg(int(accessibility))
+                              .arg(int(setting));
+    // Said once per change: the permission poll of an open welcome window syncs every second.
+    if (state == m_selectionStateLogged)
+        return;
+    m_selectionStateLogged = state;
+    m_logger.info(state);
 }
 
 void AppModel::publishCustomFinderActions(FinderMenuPreferences& menu) const

@@ -257,6 +257,7 @@ private:
     std::unique_ptr<SelectionMonitor> m_selectionMonitor;
     SelectionSettings m_selection;
     bool m_selectionWanted = false;
+    QString m_selectionStateLogged; // the last state the toolbar's sync logged
     QString m_menuBarSymbol;
     std::unique_ptr<SettingsNotifier> m_settingsNotifier;
 };

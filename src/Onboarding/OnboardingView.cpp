@@ -156,7 +156,8 @@ bool OnboardingView::isCurrentPermissionGranted() const
 
 void OnboardingView::permissionsChanged(const QMap<Permission, bool>& previous, const QMap<Permission, bool>& current)
 {
-    if (!isVisible())
+    // The window polls every second; only a change is news.
+    if (!isVisible() || previous == current)
         return;
     for (auto it = current.begin(); it != current.end(); ++it)
         if (it.value() && !previous.value(it.key(), false))

@@ -384,9 +384,15 @@ void AppModelTest::selectionToolbarFollowsSettingAndAccessibility()
     QVERIFY(model->selectionToolbarWanted());
     QVERIFY(capture.contains("selection toolbar wanted=1 running=1 accessibility=1 setting=1"));
     QVERIFY(model->selectionMonitor().isEnabled());
+    // A sync that changes nothing says nothing.
+    const qsizetype lines = capture.entries().size();
+    model->syncSelectionMonitor();
+    model->syncSelectionMonitor();
+    QCOMPARE(capture.entries().size(), lines);
     f.defaults().setBool("selection.autoShow", false);
     model->syncSelectionMonitor();
     QVERIFY(!model->selectionToolbarWanted());
+    QVERIFY(capture.contains("selection toolbar wanted=0 running=0 accessibility=1 setting=0"));
     QVERIFY(!model->selectionMonitor().isEnabled());
     // The menu's switch writes the setting and re-syncs.
     f.defaults().setBool("selection.autoShow", true);

@@ -4,6 +4,7 @@
 #include "Onboarding/OnboardingSteps.h"
 #include "Onboarding/OnboardingView.h"
 #include "Platform/Simulated/SimulatedEventTaps.h"
+#include "SecurityCore/PrivacyLog.h"
 #include "System/AppStrings.h"
 
 #include <QApplication>
@@ -26,6 +27,7 @@ private slots:
     void stepsCrossFade();
     void menuOpensAtTheMissingPermission();
     void grantedPermissionsAreReportedOnce();
+    void anUnchangedPollSyncsNothing();
     void permissionStepGrantsOrShowsTheSteps();
     void privacySwitchesStartFromTheModel();
     void summaryFollowsTheSystem();
@@ -256,6 +258,36 @@ void OnboardingViewTest::grantedPermissionsAreReportedOnce()
     f.permissions().setAccessibilityTrusted(true);
     model->permissions().refresh();
     QCOMPARE(pendingTypes(*model).count("Permission.granted accessibility"), 2);
+}
+
+void OnboardingViewTest::anUnchangedPollSyncsNothing()
+{
+    AppFixture f;
+    f.permissions().setAccessibilityTrusted(true);
+    auto model = f.makeModel();
+    OnboardingView view(*model);
+    view.show();
+    QVERIFY(model->selectionMonitor().isEnabled());
+    // The window polls the permissions every second; a poll that finds them as they were is no
+    // reason to touch the toolbar or to say anything.
+    PrivacyLog::Capture capture;
+    for (int poll = 0; poll < 5; ++poll)
+        model->permissions().refresh();
+    const auto syncLines = [&capture] {
+        int n = 0;
+        for (const auto& entry : capture.entries())
+            n += entry.message.startsWith(QLatin1String("selection toolbar wanted="));
+        return n;
+    };
+    QCOMPARE(syncLines(), 0);
+    QVERIFY(model->selectionMonitor().isEnabled());
+    // A poll that finds a change still syncs, and says so once.
+    f.permissions().setAccessibilityTrusted(false);
+    for (int poll = 0; poll < 3; ++poll)
+        model->permissions().refresh();
+    QVERIFY(!model->selectionMonitor().isEnabled());
+    QCOMPARE(syncLines(), 1);
+    QVERIFY(capture.contains(QStringLiteral("selection toolbar wanted=0 running=0 accessibility=0 setting=1")));
 }
 
 void OnboardingViewTest::permissionStepGrantsOrShowsTheSteps()
