@@ -179,7 +179,12 @@ ImageConverter::convert(const QUrl& source, ImageFormat format, qint64 quality, 
     if (!writes(format))
         return std::unexpected(FormatUnavailable{format});
 
-    const QString path = source.toLocalFile();
+    // Only an absolute path has a folder to write beside: a relative one would put the output
+    // wherever the current folder, or none ("/"), happens to lead.
+    const std::optional<QString> checked = checkedLocalPath(source);
+    if (!checked)
+        return std::unexpected(Unreadable{});
+    const QString& path = *checked;
     const QString folder = path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
     auto store = [&](const QByteArray& bytes) -> std::expected<QUrl, ConversionError> {
         const QUrl output = FileNaming::uniqueURL(QUrl::fromLocalFile(folder),
