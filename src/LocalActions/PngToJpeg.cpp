@@ -2,13 +2,16 @@
 
 #include <QColorSpace>
 #include <QFile>
+#include <QPointF>
 
 #include <algorithm>
+#include <array>
 #include <condition_variable>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -26,7 +29,10 @@ struct Layout {
     png_uint_32 width = 0;
     png_uint_32 height = 0;
     int components = 0; // 1 grey, 3 RGB
-    bool srgb = false;
+    // A palette of greys only is written as grey, as Qt writes it: the rows are read as indices
+    // and looked up here.
+    bool greyPalette = false;
+    std::array<unsigned char, 256> greys{};
 };
 
 // Bands of rows handed from the decoding thread to the encoding one.
@@ -52,6 +58,13 @@ void pngError(png_structp png, png_const_charp)
 
 void pngWarning(png_structp, png_const_charp) {}
 
+// A point Qt takes for a chromaticity: x within 0 and 1, y above 0 and at most 1, together at
+// most 1.
+bool validChromaticity(const double (&xy)[2])
+{
+    return xy[0] >= 0.0 && xy[0] <= 1.0 && xy[1] > 0.0 && xy[1] <= 1.0 && xy[0] + xy[1] <= 1.0;
+}
+
 // Reads the header and sets up the transformations; false when this road does not take the file.
 // Runs under the caller's setjmp.
 bool prepare(png_structp png, png_infop info, Layout& layout)
@@ -61,12 +74,6 @@ bool prepare(png_structp png, png_infop info, Layout& layout)
     png_get_IHDR(png, info, &layout.width, &layout.height, &depth, &colour, &interlace, nullptr, nullptr);
     if (interlace != PNG_INTERLACE_NONE || layout.width == 0 || layout.height == 0 || layout.width > 65500
         || layout.height > 65500)
-        return false;
-    // Colour information other than sRGB (a profile, or gamma and primaries of their own; beside
-    // an sRGB chunk they only repeat it) is left to the general road.
-    layout.srgb = png_get_valid(png, info, PNG_INFO_sRGB);
-    if (png_get_valid(png, info, PNG_INFO_iCCP)
-        || (!layout.srgb && (png_get_valid(png, info, PNG_INFO_cHRM) || png_get_valid(png, info, PNG_INFO_gAMA))))
         return false;
     const bool transparency = png_get_valid(png, info, PNG_INFO_tRNS);
     switch (colour) {
@@ -84,12 +91,26 @@ bool prepare(png_structp png, png_infop info, Layout& layout)
             png_set_tRNS_to_alpha(png);
         layout.components = 3;
         break;
-    case PNG_COLOR_TYPE_PALETTE:
+    case PNG_COLOR_TYPE_PALETTE: {
+        png_colorp palette = nullptr;
+        int entries = 0;
+        if (!png_get_PLTE(png, info, &palette, &entries) || entries < 1 || entries > 256)
+            return false;
+        layout.greyPalette = std::all_of(palette, palette + entries,
+                                         [](const png_color& c) { return c.red == c.green && c.green == c.blue; });
+        if (layout.greyPalette) {
+            for (int i = 0; i < entries; ++i)
+                layout.greys[size_t(i)] = palette[i].red;
+            png_set_packing(png);
+            layout.components = 1;
+            break;
+        }
         png_set_palette_to_rgb(png);
         if (transparency)
             png_set_tRNS_to_alpha(png);
         layout.components = 3;
         break;
+    }
     default:
         return false;
     }
@@ -99,9 +120,47 @@ bool prepare(png_structp png, png_infop info, Layout& layout)
     return png_get_rowbytes(png, info) == png_size_t(layout.width) * png_size_t(layout.components);
 }
 
+// The colour profile the general road writes for the file, decided as Qt's PNG reader decides the
+// image's colour space: an embedded profile first, then the sRGB chunk, then gamma with the
+// primaries of the cHRM chunk (sRGB's where it has none, or none that make a colour space); no
+// gamma, no profile. The pixels are never corrected, on either road. Empty for none; nothing for
+// a profile Qt cannot read, which the general road decides about itself. Qt writes no profile into
+// a grey JPEG. Getters only: nothing here jumps.
+std::optional<QByteArray> colourProfile(png_structp png, png_infop info, const Layout& layout)
+{
+    if (png_get_valid(png, info, PNG_INFO_iCCP)) {
+        png_charp name = nullptr;
+        int compression = 0;
+        png_bytep data = nullptr;
+        png_uint_32 length = 0;
+        if (!png_get_iCCP(png, info, &name, &compression, &data, &length) || !data)
+            return std::nullopt;
+        const QColorSpace embedded =
+            QColorSpace::fromIccProfile(QByteArray(reinterpret_cast<const char*>(data), qsizetype(length)));
+        if (!embedded.isValid())
+            return std::nullopt;
+        return layout.components == 1 ? QByteArray() : embedded.iccProfile();
+    }
+    if (layout.components == 1)
+        return QByteArray();
+    if (png_get_valid(png, info, PNG_INFO_sRGB))
+        return QColorSpace(QColorSpace::SRgb).iccProfile();
+    double fileGamma = 0;
+    if (!png_get_gAMA(png, info, &fileGamma) || !(float(fileGamma) > 0.0f))
+        return QByteArray();
+    const float gamma = 1.0f / float(fileGamma);
+    double white[2], red[2], green[2], blue[2];
+    if (png_get_cHRM(png, info, &white[0], &white[1], &red[0], &red[1], &green[0], &green[1], &blue[0], &blue[1])
+        && validChromaticity(white) && validChromaticity(red) && validChromaticity(green) && validChromaticity(blue))
+        return QColorSpace(QPointF(white[0], white[1]), QPointF(red[0], red[1]), QPointF(green[0], green[1]),
+                           QPointF(blue[0], blue[1]), QColorSpace::TransferFunction::Gamma, gamma)
+            .iccProfile();
+    return QColorSpace(QColorSpace::Primaries::SRgb, QColorSpace::TransferFunction::Gamma, gamma).iccProfile();
+}
+
 // Decodes every row into the bands; on a damaged file marks them failed. Plain data only between
 // the jump and its target.
-void decodeRows(png_structp png, Bands& bands, png_uint_32 height)
+void decodeRows(png_structp png, Bands& bands, const Layout& layout)
 {
     auto* error = static_cast<PngError*>(png_get_error_ptr(png));
     if (setjmp(error->jump)) {
@@ -110,6 +169,7 @@ void decodeRows(png_structp png, Bands& bands, png_uint_32 height)
         bands.changed.notify_all();
         return;
     }
+    const png_uint_32 height = layout.height;
     const int total = int((height + bandRows - 1) / bandRows);
     for (int band = 0; band < total; ++band) {
         unsigned char* buffer;
@@ -122,8 +182,13 @@ void decodeRows(png_structp png, Bands& bands, png_uint_32 height)
         }
         const int rows = int(std::min<png_uint_32>(bandRows, height - png_uint_32(band) * bandRows));
         const size_t stride = bands.buffers[0].size() / bandRows;
-        for (int r = 0; r < rows; ++r)
-            png_read_row(png, buffer + size_t(r) * stride, nullptr);
+        for (int r = 0; r < rows; ++r) {
+            unsigned char* row = buffer + size_t(r) * stride;
+            png_read_row(png, row, nullptr);
+            if (layout.greyPalette)
+                for (png_uint_32 x = 0; x < layout.width; ++x)
+                    row[x] = layout.greys[row[x]];
+        }
         std::lock_guard lock(bands.mutex);
         bands.rows[size_t(band % bandCount)] = rows;
         bands.produced = band + 1;
@@ -233,17 +298,19 @@ std::optional<QByteArray> convert(const QString& path, int quality)
         png_set_sig_bytes(png, 8);
         takes = prepare(png, info, layout);
     }
+    std::optional<QByteArray> profile;
+    if (takes)
+        profile = colourProfile(png, info, layout);
     std::optional<QByteArray> result;
-    if (takes) {
+    if (profile) {
         Bands bands;
         bands.buffers.assign(bandCount, std::vector<unsigned char>(size_t(bandRows) * layout.width * layout.components));
         bands.rows.assign(bandCount, 0);
-        const QByteArray profile = layout.srgb ? QColorSpace(QColorSpace::SRgb).iccProfile() : QByteArray();
-        std::thread decoder([&] { decodeRows(png, bands, layout.height); });
+        std::thread decoder([&] { decodeRows(png, bands, layout); });
         bool encoded;
         {
             Encoder encoder;
-            encoded = encodeRows(encoder, bands, layout, std::clamp(quality, 1, 100), profile);
+            encoded = encodeRows(encoder, bands, layout, std::clamp(quality, 1, 100), *profile);
             if (encoded)
                 result = QByteArray(reinterpret_cast<const char*>(encoder.output), qsizetype(encoder.size));
         }
