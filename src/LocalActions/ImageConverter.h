@@ -61,8 +61,6 @@ public:
     RunResult run(const FileOperation& operation, const QList<QUrl>& files, FileOperations& fileOperations) const;
 
 private:
-    bool writes(ImageFormat format) const;
-
     std::optional<QList<ImageFormat>> m_writable;
     PrivacyLog::Logger m_logger;
 };

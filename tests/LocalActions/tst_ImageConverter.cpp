@@ -520,6 +520,10 @@ void ImageConverterTest::refusesAFormatItCannotWrite()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"a.png", "b.jpg"}));
     // Formats it still writes are not affected.
     QVERIFY(withoutWebp.convert(files.first(), ImageFormat::jpeg, 80, std::nullopt, m_disk));
+    // Nor does the streamed PNG to JPEG, with an encoder of its own, write what may not be.
+    const ImageConverter withoutJpeg({ImageFormat::png, ImageFormat::heic, ImageFormat::tiff, ImageFormat::webp});
+    QCOMPARE(describe(withoutJpeg.convert(files.first(), ImageFormat::jpeg, 80, std::nullopt, m_disk)),
+             QStringLiteral("formatUnavailable:jpeg"));
 }
 
 void ImageConverterTest::reportsAFailedWrite()
