@@ -16,6 +16,8 @@
 #include <vector>
 
 #include <jpeglib.h>
+#include <jerror.h>
+#include <sys/mman.h>
 #include <png.h>
 
 namespace PngToJpeg {
@@ -206,9 +208,34 @@ void jpegError(j_common_ptr info)
     std::longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1);
 }
 
+// The coefficients of the whole image, which the encoder keeps for its optimised Huffman tables,
+// in memory mapped and filled in one step: faulting in the tens of thousands of pages one at a
+// time costs more than encoding them. These stand in for the library's own whole-image block
+// arrays, through its memory manager's methods; every other allocation stays the library's.
+struct BlockArray {
+    JDIMENSION blocksPerRow = 0;
+    JDIMENSION rowCount = 0;
+    JBLOCKARRAY rows = nullptr; // the row pointers, followed by the blocks
+    void* memory = MAP_FAILED;
+    size_t size = 0;
+};
+
+struct BlockArrays {
+    BlockArray arrays[MAX_COMPONENTS];
+    int count = 0;
+    void (*realizeOthers)(j_common_ptr) = nullptr;
+    ~BlockArrays()
+    {
+        for (int i = 0; i < count; ++i)
+            if (arrays[i].memory != MAP_FAILED)
+                ::munmap(arrays[i].memory, arrays[i].size);
+    }
+};
+
 struct Encoder {
     jpeg_compress_struct info{};
     JpegError error{};
+    BlockArrays blocks;
     unsigned char* output = nullptr;
     unsigned long size = 0;
     bool created = false;
@@ -220,6 +247,53 @@ struct Encoder {
     }
 };
 
+BlockArrays& blockArraysOf(j_common_ptr info)
+{
+    return static_cast<Encoder*>(info->client_data)->blocks;
+}
+
+jvirt_barray_ptr requestBlocks(j_common_ptr info, int pool, boolean, JDIMENSION blocksPerRow, JDIMENSION rowCount,
+                               JDIMENSION)
+{
+    BlockArrays& all = blockArraysOf(info);
+    if (pool != JPOOL_IMAGE)
+        ERREXIT1(info, JERR_BAD_POOL_ID, pool);
+    if (all.count == MAX_COMPONENTS)
+        ERREXIT(info, JERR_OUT_OF_MEMORY);
+    BlockArray& array = all.arrays[all.count++];
+    array.blocksPerRow = blocksPerRow;
+    array.rowCount = rowCount;
+    return reinterpret_cast<jvirt_barray_ptr>(&array);
+}
+
+void realizeArrays(j_common_ptr info)
+{
+    BlockArrays& all = blockArraysOf(info);
+    all.realizeOthers(info);
+    for (int i = 0; i < all.count; ++i) {
+        BlockArray& array = all.arrays[i];
+        // Fresh anonymous memory is zero, as an array asked for pre-zeroed must be.
+        const size_t pointers = (size_t(array.rowCount) * sizeof(JBLOCKROW) + 63) / 64 * 64;
+        array.size = pointers + size_t(array.rowCount) * array.blocksPerRow * sizeof(JBLOCK);
+        array.memory = ::mmap(nullptr, array.size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE,
+                              -1, 0);
+        if (array.memory == MAP_FAILED)
+            ERREXIT(info, JERR_OUT_OF_MEMORY);
+        auto* bytes = static_cast<unsigned char*>(array.memory);
+        array.rows = reinterpret_cast<JBLOCKARRAY>(bytes);
+        for (JDIMENSION row = 0; row < array.rowCount; ++row)
+            array.rows[row] = reinterpret_cast<JBLOCKROW>(bytes + pointers + size_t(row) * array.blocksPerRow * sizeof(JBLOCK));
+    }
+}
+
+JBLOCKARRAY accessBlocks(j_common_ptr info, jvirt_barray_ptr handle, JDIMENSION start, JDIMENSION count, boolean)
+{
+    const BlockArray& array = *reinterpret_cast<const BlockArray*>(handle);
+    if (!array.rows || start > array.rowCount || count > array.rowCount - start)
+        ERREXIT(info, JERR_BAD_VIRTUAL_ACCESS);
+    return array.rows + start;
+}
+
 // Encodes the bands as they come; false on a failure of either side. Plain data only between the
 // jump and its target.
 bool encodeRows(Encoder& e, Bands& bands, const Layout& layout, int quality, const QByteArray& profile)
@@ -230,6 +304,11 @@ bool encodeRows(Encoder& e, Bands& bands, const Layout& layout, int quality, con
         return false;
     jpeg_create_compress(&e.info);
     e.created = true;
+    e.info.client_data = &e;
+    e.blocks.realizeOthers = e.info.mem->realize_virt_arrays;
+    e.info.mem->request_virt_barray = requestBlocks;
+    e.info.mem->realize_virt_arrays = realizeArrays;
+    e.info.mem->access_virt_barray = accessBlocks;
     jpeg_mem_dest(&e.info, &e.output, &e.size);
     e.info.image_width = layout.width;
     e.info.image_height = layout.height;
