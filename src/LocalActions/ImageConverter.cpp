@@ -70,6 +70,8 @@ std::optional<QImage> readFirstImage(const QString& path, bool applyOrientation)
     return HeifCodec::read(contents, applyOrientation);
 }
 
+constexpr int dotsPerMeter72 = 2835; // 72 dots per inch
+
 // The pixels and their colour space alone: a decoded image carries the source's text chunks and
 // comments, which the writers would copy. The result reads the same pixel memory, without a copy,
 // so `image` must outlive it.
@@ -82,6 +84,9 @@ QImage withoutMetadata(const QImage& image)
         || image.format() == QImage::Format_MonoLSB)
         bare.setColorTable(image.colorTable());
     bare.setColorSpace(image.colorSpace());
+    // 72 dots per inch, as the streamed road writes: a new image would take the screen's.
+    bare.setDotsPerMeterX(dotsPerMeter72);
+    bare.setDotsPerMeterY(dotsPerMeter72);
     return bare;
 }
 

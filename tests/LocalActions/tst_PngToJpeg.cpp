@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QColorSpace>
+#include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
@@ -191,6 +192,8 @@ private slots:
     void othersGoTheGeneralRoad_data();
     void othersGoTheGeneralRoad();
     void aDamagedFileIsLeftToTheGeneralRoad();
+    void bothRoadsWriteTheSameFile_data();
+    void bothRoadsWriteTheSameFile();
 };
 
 void PngToJpegTest::sameResultAsTheGeneralRoad_data()
@@ -304,6 +307,40 @@ void PngToJpegTest::aDamagedFileIsLeftToTheGeneralRoad()
     QVERIFY(file.resize(0) && file.write("not a PNG at all") > 0);
     file.close();
     QVERIFY(!PngToJpeg::convert(path, 80));
+}
+
+// The same pixels, streamed and through the general road (which an interlaced file takes): the
+// same JPEG, density and colour profile included.
+void PngToJpegTest::bothRoadsWriteTheSameFile_data()
+{
+    QTest::addColumn<PngShape>("shape");
+    QTest::newRow("colour") << PngShape{};
+    QTest::newRow("grey") << PngShape{.colourType = PNG_COLOR_TYPE_GRAY};
+    QTest::newRow("gamma and primaries")
+        << PngShape{.gamma = 0.45455, .chromaticities = {0.3127, 0.329, 0.64, 0.33, 0.3, 0.6, 0.15, 0.06}};
+}
+
+void PngToJpegTest::bothRoadsWriteTheSameFile()
+{
+    QFETCH(PngShape, shape);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("streamed")) && QDir(dir.path()).mkdir(QStringLiteral("general")));
+    const QString streamed = dir.filePath(QStringLiteral("streamed/p.png"));
+    const QString general = dir.filePath(QStringLiteral("general/p.png"));
+    QVERIFY(writePng(streamed, shape));
+    shape.interlaced = true;
+    QVERIFY(writePng(general, shape));
+    QVERIFY(PngToJpeg::convert(streamed, 80));
+    QVERIFY(!PngToJpeg::convert(general, 80));
+    DiskFileOperations disk;
+    const auto fromStream = ImageConverter().convert(QUrl::fromLocalFile(streamed), ImageFormat::jpeg, 80, std::nullopt, disk);
+    const auto fromGeneral = ImageConverter().convert(QUrl::fromLocalFile(general), ImageFormat::jpeg, 80, std::nullopt, disk);
+    QVERIFY(fromStream && fromGeneral);
+    QFile a(fromStream->toLocalFile()), b(fromGeneral->toLocalFile());
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    const QByteArray ours = a.readAll(), theirs = b.readAll();
+    QCOMPARE(ours.left(20).toHex(' '), theirs.left(20).toHex(' ')); // the header, density included
+    QVERIFY(ours == theirs);
 }
 
 QTEST_GUILESS_MAIN(PngToJpegTest)
