@@ -11,7 +11,7 @@
 #include "App/AlertPresenter.h"
 #include "App/FinderActionHandler.h"
 #include "Telemetry/TelemetryClient.h"
-#include "LocalActions/FinderActionHandoff.h"
+#include "LocalActions/Finder/FinderActionHandoff.h"
 #include "Platform/Desktop/DesktopPasteboards.h"
 #include "Platform/Services.h"
 #include "Platform/Simulated/SimulatedPasteboards.h"

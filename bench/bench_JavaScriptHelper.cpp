@@ -2,8 +2,8 @@
 // small request, evaluate it, read the answer, reap the process. Next to it, the same small
 // program through `node -e`, when node is installed.
 
-#include "LocalActions/ChildProcess.h"
-#include "LocalActions/JavaScriptRunner.h"
+#include "LocalActions/Runners/ChildProcess.h"
+#include "LocalActions/Runners/JavaScriptRunner.h"
 
 #include <QFileInfo>
 

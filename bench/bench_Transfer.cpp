@@ -7,7 +7,7 @@
 // next, so compare medians of interleaved runs:
 //   bench_Transfer --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
 
-#include "LocalActions/TransferOperation.h"
+#include "LocalActions/Transfers/TransferOperation.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,12 +6,12 @@
 // paste named.
 
 #include "App/ContextSnapshotBuilder.h"
-#include "LocalActions/CutPasteboard.h"
-#include "LocalActions/FileOperations.h"
-#include "LocalActions/FinderActionCatalog.h"
-#include "LocalActions/FinderActionExecutor.h"
-#include "LocalActions/FinderActionHandoff.h"
-#include "LocalActions/FinderMenuPreferences.h"
+#include "LocalActions/Finder/CutPasteboard.h"
+#include "LocalActions/Transfers/FileOperations.h"
+#include "LocalActions/Finder/FinderActionCatalog.h"
+#include "LocalActions/Finder/FinderActionExecutor.h"
+#include "LocalActions/Finder/FinderActionHandoff.h"
+#include "LocalActions/Finder/FinderMenuPreferences.h"
 #include "Platform/Services.h"
 
 #include <QCoreApplication>

@@ -4,10 +4,10 @@
 // Beyond crashes and undefined behaviour: whatever is read, written again, reads back the same.
 
 #include "ActionCore/ActionPreferences.h"
-#include "LocalActions/CutPasteboard.h"
-#include "LocalActions/FileOperations.h"
-#include "LocalActions/FinderMenuPreferences.h"
-#include "LocalActions/SharedPreferencesStore.h"
+#include "LocalActions/Finder/CutPasteboard.h"
+#include "LocalActions/Transfers/FileOperations.h"
+#include "LocalActions/Finder/FinderMenuPreferences.h"
+#include "LocalActions/Finder/SharedPreferencesStore.h"
 #include "Platform/Desktop/DesktopPasteboards.h"
 #include "Platform/Services.h"
 #include "Platform/Simulated/SimulatedUserDefaults.h"

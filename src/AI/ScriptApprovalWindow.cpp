@@ -2,8 +2,8 @@
 
 #include "AI/AIStrings.h"
 #include "ActionCore/ActionCoreStrings.h"
-#include "LocalActions/ScriptRunner.h"
-#include "LocalActions/ToolInstaller.h"
+#include "LocalActions/Runners/ScriptRunner.h"
+#include "LocalActions/Runners/ToolInstaller.h"
 #include "Platform/IconTheme.h"
 
 #include <QApplication>

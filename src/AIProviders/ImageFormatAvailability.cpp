@@ -1,6 +1,6 @@
 #include "AIProviders/ImageFormatAvailability.h"
 
-#include "LocalActions/ImageConverter.h"
+#include "LocalActions/Images/ImageConverter.h"
 
 namespace ImageFormatAvailability {
 

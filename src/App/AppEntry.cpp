@@ -4,7 +4,7 @@
 #include "App/AppModel.h"
 #include "App/CorvishApp.h"
 #include "Launch/AppLaunch.h"
-#include "LocalActions/JavaScriptHelper.h"
+#include "LocalActions/Runners/JavaScriptHelper.h"
 #include "Platform/Desktop/DesktopApplicationEntry.h"
 #include "Platform/Services.h"
 #include "SecurityCore/ModuleStrings.h"

@@ -3,12 +3,12 @@
 
 #include "AIProviders/AIActionTemplate.h"
 
-#include "LocalActions/FileCreator.h"
-#include "LocalActions/FileNameVariables.h"
+#include "LocalActions/Files/FileCreator.h"
+#include "LocalActions/Files/FileNameVariables.h"
 #include "LocalActions/LocalActionsStrings.h"
 #include "ContextCore/StandardOrder.h"
-#include "LocalActions/AppLauncher.h"
-#include "LocalActions/SharedPreferencesStore.h"
+#include "LocalActions/Runners/AppLauncher.h"
+#include "LocalActions/Finder/SharedPreferencesStore.h"
 #include "Platform/ApplicationsOnScreen.h"
 #include "RadialCore/RadialSettingsStore.h"
 #include "ScrollCore/ScrollSettingsStore.h"

@@ -6,7 +6,7 @@
 #include "System/UsagePreset.h"
 #include "ContextCore/SearchEngine.h"
 #include "ContextCore/TranslationService.h"
-#include "LocalActions/FinderMenuPreferences.h"
+#include "LocalActions/Finder/FinderMenuPreferences.h"
 #include "MenuBar/MenuBarView.h"
 #include "Onboarding/OnboardingStep.h"
 #include "Platform/Services.h"

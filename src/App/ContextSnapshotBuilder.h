@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ContextCore/ContextSnapshot.h"
-#include "LocalActions/FinderActionRequest.h"
+#include "LocalActions/Finder/FinderActionRequest.h"
 
 // The selection a file-manager request stands for.
 namespace ContextSnapshotBuilder {

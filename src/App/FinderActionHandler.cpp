@@ -1,13 +1,13 @@
 #include "App/FinderActionHandler.h"
 
 #include "App/ContextSnapshotBuilder.h"
-#include "LocalActions/CutPasteboard.h"
-#include "LocalActions/FileOperations.h"
-#include "LocalActions/FinderActionCatalog.h"
-#include "LocalActions/FinderActionHandoff.h"
-#include "LocalActions/FinderMenuPreferences.h"
-#include "LocalActions/ImageConverter.h"
-#include "LocalActions/ScriptRunner.h"
+#include "LocalActions/Finder/CutPasteboard.h"
+#include "LocalActions/Transfers/FileOperations.h"
+#include "LocalActions/Finder/FinderActionCatalog.h"
+#include "LocalActions/Finder/FinderActionHandoff.h"
+#include "LocalActions/Finder/FinderMenuPreferences.h"
+#include "LocalActions/Images/ImageConverter.h"
+#include "LocalActions/Runners/ScriptRunner.h"
 
 #include <QCoreApplication>
 #include <QFutureWatcher>

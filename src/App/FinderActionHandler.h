@@ -3,9 +3,9 @@
 #include "AIProviders/AIActionTemplate.h"
 #include "ContextCore/ContextSnapshot.h"
 #include "App/AlertPresenter.h"
-#include "LocalActions/FinderActionExecutor.h"
-#include "LocalActions/FinderActionHandoff.h"
-#include "LocalActions/FinderActionRequest.h"
+#include "LocalActions/Finder/FinderActionExecutor.h"
+#include "LocalActions/Finder/FinderActionHandoff.h"
+#include "LocalActions/Finder/FinderActionRequest.h"
 #include "Platform/Services.h"
 #include "SecurityCore/PrivacyLog.h"
 

@@ -4,7 +4,7 @@
 #include "Launch/DisplayFallback.h"
 #include "Launch/SingleInstance.h"
 #include "Launch/TrayIcon.h"
-#include "LocalActions/JavaScriptHelper.h"
+#include "LocalActions/Runners/JavaScriptHelper.h"
 #include "Platform/IconTheme.h"
 #include "Platform/OnDemandModule.h"
 #include "Platform/Services.h"

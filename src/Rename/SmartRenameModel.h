@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LocalActions/FileOperations.h"
-#include "LocalActions/SmartRename.h"
+#include "LocalActions/Transfers/FileOperations.h"
+#include "LocalActions/Files/SmartRename.h"
 
 #include <QObject>
 #include <QPointer>

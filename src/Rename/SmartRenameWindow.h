@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LocalActions/SmartRename.h"
+#include "LocalActions/Files/SmartRename.h"
 #include "Rename/SmartRenameModel.h"
 
 #include <QDialog>

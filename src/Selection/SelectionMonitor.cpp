@@ -8,7 +8,7 @@
 #include "ContextCore/ModelReply.h"
 #include "ContextCore/ScriptApprovals.h"
 #include "ContextCore/SelectionGate.h"
-#include "LocalActions/ScriptRunner.h"
+#include "LocalActions/Runners/ScriptRunner.h"
 #include "Selection/AIResultView.h"
 #include "Selection/PasteboardGuard.h"
 #include "Selection/AccessibilityBridge.h"

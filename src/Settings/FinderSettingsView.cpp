@@ -1,8 +1,8 @@
 #include "Settings/FinderSettingsView.h"
 
 #include "ActionCore/ActionCoreStrings.h"
-#include "LocalActions/AppLauncher.h"
-#include "LocalActions/FinderActionCatalog.h"
+#include "LocalActions/Runners/AppLauncher.h"
+#include "LocalActions/Finder/FinderActionCatalog.h"
 #include "LocalActions/LocalActionsStrings.h"
 #include "Settings/NewFileSettingsView.h"
 #include "Settings/SettingsStyle.h"

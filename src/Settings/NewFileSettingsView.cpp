@@ -1,6 +1,6 @@
 #include "Settings/NewFileSettingsView.h"
 
-#include "LocalActions/FileNameVariables.h"
+#include "LocalActions/Files/FileNameVariables.h"
 #include "LocalActions/LocalActionsStrings.h"
 #include "Settings/SettingsStyle.h"
 #include "Settings/ShortcutRecorder.h"

@@ -1,6 +1,6 @@
 #include "Settings/SelectionSettingsView.h"
 
-#include "LocalActions/AppLauncher.h"
+#include "LocalActions/Runners/AppLauncher.h"
 #include "Platform/UserDefaults.h"
 #include "Settings/ApplicationChooser.h"
 #include "Settings/SelectionActionSections.h"

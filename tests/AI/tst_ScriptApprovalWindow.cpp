@@ -1,8 +1,8 @@
 // The window that asks before a script first runs: what it shows for each language and for
 // missing tools, and that only Allow in the window shown now calls back.
 #include "AI/ScriptApprovalWindow.h"
-#include "LocalActions/ScriptRunner.h"
-#include "LocalActions/ToolInstaller.h"
+#include "LocalActions/Runners/ScriptRunner.h"
+#include "LocalActions/Runners/ToolInstaller.h"
 #include "Platform/Simulated/SimulatedPasteboards.h"
 #include "Platform/Simulated/SimulatedUserDefaults.h"
 #include "SecurityCore/ModuleStrings.h"

@@ -3,7 +3,7 @@
 #include "AIProviders/DocumentTypes.h"
 #include "AIProviders/ImageFormatAvailability.h"
 #include "AIProviders/PluginBridge.h"
-#include "LocalActions/ImageConverter.h"
+#include "LocalActions/Images/ImageConverter.h"
 #include "Platform/Simulated/SimulatedUserDefaults.h"
 #include "SecurityCore/PrivacyLog.h"
 

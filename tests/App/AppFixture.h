@@ -3,7 +3,7 @@
 #include "App/AlertPresenter.h"
 #include "App/AppModel.h"
 #include "RefusingPort.h"
-#include "LocalActions/FinderActionRequest.h"
+#include "LocalActions/Finder/FinderActionRequest.h"
 #include "Platform/Services.h"
 #include "Platform/Simulated/SimulatedFinderWindows.h"
 #include "Platform/Simulated/SimulatedHotKeys.h"

@@ -4,9 +4,9 @@
 #include "AI/AIActionComposerView.h"
 #include "App/AppDelegate.h"
 #include "ContextCore/ScriptApprovals.h"
-#include "LocalActions/FinderActionHandoff.h"
-#include "LocalActions/FinderMenuPreferences.h"
-#include "LocalActions/SharedPreferencesStore.h"
+#include "LocalActions/Finder/FinderActionHandoff.h"
+#include "LocalActions/Finder/FinderMenuPreferences.h"
+#include "LocalActions/Finder/SharedPreferencesStore.h"
 #include "Platform/Simulated/SimulatedPasteboards.h"
 #include "Selection/AIResultView.h"
 

@@ -3,7 +3,7 @@
 #include "Selection/CurrencyPreference.h"
 
 #include "LocalActions/LocalActionsStrings.h"
-#include "LocalActions/SharedPreferencesStore.h"
+#include "LocalActions/Finder/SharedPreferencesStore.h"
 #include "RadialCore/RadialSettingsStore.h"
 #include "ScrollCore/ScrollSettingsStore.h"
 #include "SecurityCore/PathNames.h"

@@ -7,7 +7,7 @@
 #include "App/AppDelegate.h"
 #include "App/FinderActionHandler.h"
 #include "App/FinderAIPanel.h"
-#include "LocalActions/FinderActionHandoff.h"
+#include "LocalActions/Finder/FinderActionHandoff.h"
 #include "LocalActions/LocalActionsStrings.h"
 #include "AIProviders/AIProvidersStrings.h"
 #include "Platform/Simulated/SimulatedScreens.h"

@@ -1,8 +1,8 @@
 // A cut of a great many files from the file manager: the application keeps answering while it
 // records it, and gives the memory it took back once it is done.
 #include "App/FinderActionHandler.h"
-#include "LocalActions/CutPasteboard.h"
-#include "LocalActions/FinderActionHandoff.h"
+#include "LocalActions/Finder/CutPasteboard.h"
+#include "LocalActions/Finder/FinderActionHandoff.h"
 #include "Platform/Desktop/DesktopPasteboards.h"
 #include "Platform/Services.h"
 #include "Platform/Simulated/SimulatedPasteboards.h"

@@ -7,8 +7,8 @@
 // --serve <root> [--hold], serving the queue below <root> until it is killed or ends.
 #include "App/FinderActionHandler.h"
 #include "Telemetry/TelemetryClient.h"
-#include "LocalActions/CutPasteboard.h"
-#include "LocalActions/FinderActionHandoff.h"
+#include "LocalActions/Finder/CutPasteboard.h"
+#include "LocalActions/Finder/FinderActionHandoff.h"
 #include "LocalActions/LocalActionsStrings.h"
 #include "Platform/Desktop/DesktopPasteboards.h"
 #include "Platform/Services.h"

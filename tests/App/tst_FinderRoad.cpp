@@ -4,9 +4,9 @@
 #include "App/AppDelegate.h"
 #include "App/ContextSnapshotBuilder.h"
 #include "Launch/SingleInstance.h"
-#include "LocalActions/CutPasteboard.h"
-#include "LocalActions/FileOperations.h"
-#include "LocalActions/FinderActionHandoff.h"
+#include "LocalActions/Finder/CutPasteboard.h"
+#include "LocalActions/Transfers/FileOperations.h"
+#include "LocalActions/Finder/FinderActionHandoff.h"
 #include "LocalActions/LocalActionsStrings.h"
 #include "Platform/Simulated/SimulatedPasteboards.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LocalActions/FileOperations.h"
+#include "LocalActions/Transfers/FileOperations.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #include "AppFixture.h"
 
-#include "LocalActions/FileNameVariables.h"
+#include "LocalActions/Files/FileNameVariables.h"
 #include "LocalActions/LocalActionsStrings.h"
-#include "LocalActions/SharedPreferencesStore.h"
+#include "LocalActions/Finder/SharedPreferencesStore.h"
 #include "Settings/FinderSettingsView.h"
 #include "Settings/NewFileSettingsView.h"
 #include "Settings/ShortcutRecorder.h"

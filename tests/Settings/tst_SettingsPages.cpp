@@ -1,7 +1,7 @@
 #include "AppFixture.h"
 
 #include "App/CorvishApp.h"
-#include "LocalActions/FinderActionCatalog.h"
+#include "LocalActions/Finder/FinderActionCatalog.h"
 #include "Settings/FinderSettingsView.h"
 #include "Settings/GeneralSettingsView.h"
 #include "Settings/ManualLink.h"
