@@ -9,11 +9,11 @@
 #include "AI/AIViewModel.h"
 #include "AI/PluginDocument.h"
 #include "AI/PluginPasteView.h"
-#include "AI/WidgetStyle.h"
 #include "AIProviders/AIProvidersStrings.h"
 #include "AIProviders/PluginBridge.h"
 #include "Platform/Desktop/DesktopApplicationEntry.h"
 #include "SecurityCore/ModuleStrings.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QFileDialog>
 #include <QGroupBox>
@@ -42,7 +42,7 @@ QLabel* secondary(const QString& s, QWidget* parent, const QString& name)
 QLabel* footer(const QString& s, QWidget* parent)
 {
     QLabel* label = secondary(s, parent, QString());
-    label->setFont(WidgetStyle::calloutFont());
+    label->setFont(ViewStyle::calloutFont());
     return label;
 }
 
@@ -107,7 +107,7 @@ AIActionSettingsView::AIActionSettingsView(AIViewModel& ai, ActionScope scope, E
 
     auto* library = new QGroupBox(this);
     auto* l = new QVBoxLayout(library);
-    auto* link = new QPushButton(WidgetStyle::symbol(QStringLiteral("square.grid.2x2")), text("settings.actions.library"), library);
+    auto* link = new QPushButton(ViewStyle::symbol(QStringLiteral("square.grid.2x2")), text("settings.actions.library"), library);
     link->setObjectName(QStringLiteral("library"));
     link->setFlat(true);
     link->setCursor(Qt::PointingHandCursor);
