@@ -4,6 +4,7 @@
 #include "AI/AIViewModel.h"
 #include "AI/PluginPasteView.h"
 #include "AI/PluginProblem.h"
+#include "AI/PluginSourceEditor.h"
 #include "AIProviders/AIActionAuthor.h"
 #include "AIProviders/PluginBridge.h"
 #include "ViewStyle/ViewStyle.h"
@@ -122,22 +123,8 @@ AIActionComposerView::AIActionComposerView(AIViewModel& ai, std::function<void(b
         m_capabilities->setVisible(on);
     });
 
-    m_editorBox = new QWidget(this);
-    auto* editor = new QVBoxLayout(m_editorBox);
-    editor->setContentsMargins(0, 0, 0, 0);
-    editor->setSpacing(6);
-    m_source = ViewStyle::codeEditor(m_editorBox);
-    m_source->setObjectName(QStringLiteral("source"));
-    m_source->setMinimumHeight(180);
-    editor->addWidget(m_source, 1);
-    m_caption = new QLabel(m_editorBox);
-    m_caption->setObjectName(QStringLiteral("caption"));
-    m_caption->setFont(ViewStyle::captionFont());
-    m_caption->setForegroundRole(QPalette::PlaceholderText);
-    m_caption->setWordWrap(true);
-    m_caption->setMaximumHeight(m_caption->fontMetrics().lineSpacing() * 2 + 2);
-    editor->addWidget(m_caption);
-    layout->addWidget(m_editorBox, 1);
+    m_editor = new PluginSourceEditor(this);
+    layout->addWidget(m_editor, 1);
 
     m_failureRow = new QWidget(this);
     m_failureRow->setObjectName(QStringLiteral("failure"));
@@ -188,7 +175,7 @@ AIActionComposerView::AIActionComposerView(AIViewModel& ai, std::function<void(b
     connect(m_regenerate, &QPushButton::clicked, this, &AIActionComposerView::generate);
     connect(m_save, &QPushButton::clicked, this, &AIActionComposerView::save);
     connect(m_request, &QPlainTextEdit::textChanged, this, &AIActionComposerView::refresh);
-    connect(m_source, &QPlainTextEdit::textChanged, this, &AIActionComposerView::sourceChanged);
+    connect(m_editor, &PluginSourceEditor::sourceChanged, this, &AIActionComposerView::sourceChanged);
     refresh();
 }
 
@@ -201,14 +188,12 @@ QString AIActionComposerView::request() const
 
 QString AIActionComposerView::source() const
 {
-    return m_source->toPlainText();
+    return m_editor->source();
 }
 
 void AIActionComposerView::setSource(const QString& source)
 {
-    if (m_source->toPlainText() == source)
-        return;
-    m_source->setPlainText(source);
+    m_editor->setSource(source);
 }
 
 void AIActionComposerView::sourceChanged()
@@ -311,14 +296,9 @@ void AIActionComposerView::refresh()
     const bool empty = source().isEmpty();
     m_request->setReadOnly(m_isWorking);
     m_request->setEnabled(!m_isWorking);
-    m_editorBox->setVisible(m_isWorking || !empty);
-    m_source->setReadOnly(m_isWorking);
-    m_source->setEnabled(!m_isWorking);
-    if (m_isWorking)
-        m_caption->setText(text("composer.writing"));
-    else
-        m_caption->setText(m_draft ? summary(*m_draft) : QString());
-    m_caption->setVisible(!m_caption->text().isEmpty());
+    m_editor->setVisible(m_isWorking || !empty);
+    m_editor->setSummary(m_draft ? summary(*m_draft) : QString());
+    m_editor->setStreaming(m_isWorking);
 
     m_failureRow->setVisible(m_failure.has_value());
     ViewStyle::setStatus(m_failureIcon, m_failureText, m_failure.value_or(QString()),

@@ -1,6 +1,6 @@
 #include "AI/AIActionSettingsView.h"
 
-#include "System/ProductSite.h"
+#include "System/LibraryLink.h"
 
 #include "AI/AIActionComposerView.h"
 #include "AI/AIActionRow.h"
@@ -56,11 +56,6 @@ void clear(QLayout* layout)
 }
 
 } // namespace
-
-QUrl AIActionSettingsView::libraryURL(const QString& language)
-{
-    return ProductSite::libraryURL(language == u"zh-Hans" || language == u"zh-Hant" ? language : QStringLiteral("en"));
-}
 
 AIActionSettingsView::AIActionSettingsView(AIViewModel& ai, ActionScope scope, Environment environment, QWidget* parent)
     : QWidget(parent)
@@ -123,7 +118,7 @@ AIActionSettingsView::AIActionSettingsView(AIViewModel& ai, ActionScope scope, E
     connect(m_export, &QPushButton::clicked, this, &AIActionSettingsView::exportActions);
     connect(link, &QPushButton::clicked, this, [this] {
         if (m_environment.workspace)
-            m_environment.workspace->openURL(libraryURL(ProductSite::currentLanguageSegment()));
+            m_environment.workspace->openURL(LibraryLink::url());
     });
 
     for (auto signal : {&AIViewModel::customActionsChanged, &AIViewModel::hasStoredKeyChanged, &AIViewModel::providerIDChanged})
