@@ -4,9 +4,10 @@
 #include "AI/AIViewModel.h"
 #include "AI/PluginPasteView.h"
 #include "AI/PluginProblem.h"
-#include "AI/WidgetStyle.h"
+#include "AI/PluginSourceEditor.h"
 #include "AIProviders/AIActionAuthor.h"
 #include "AIProviders/PluginBridge.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -36,7 +37,7 @@ QLabel* bullet(const QString& s, QWidget* parent)
 {
     auto* label = new QLabel(QStringLiteral("\u2022 ") + s, parent);
     label->setWordWrap(true);
-    label->setFont(WidgetStyle::captionFont());
+    label->setFont(ViewStyle::captionFont());
     label->setForegroundRole(QPalette::PlaceholderText);
     return label;
 }
@@ -48,7 +49,7 @@ QWidget* capabilitiesList(QWidget* parent)
     auto* layout = new QVBoxLayout(list);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
-    QFont medium = WidgetStyle::captionFont();
+    QFont medium = ViewStyle::captionFont();
     medium.setWeight(QFont::Medium);
     auto* entryPoints = new QLabel(text("composer.capabilities.entryPoints"), list);
     entryPoints->setFont(medium);
@@ -94,8 +95,8 @@ AIActionComposerView::AIActionComposerView(AIViewModel& ai, std::function<void(b
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(12);
-    layout->addWidget(WidgetStyle::title(text("composer.title"), this));
-    layout->addWidget(WidgetStyle::subtitle(text("composer.subtitle"), this));
+    layout->addWidget(ViewStyle::title(text("composer.title"), this));
+    layout->addWidget(ViewStyle::subtitle(text("composer.subtitle"), this));
 
     m_request = new QPlainTextEdit(this);
     m_request->setObjectName(QStringLiteral("request"));
@@ -112,7 +113,7 @@ AIActionComposerView::AIActionComposerView(AIViewModel& ai, std::function<void(b
     m_capabilitiesToggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_capabilitiesToggle->setArrowType(Qt::RightArrow);
     m_capabilitiesToggle->setAutoRaise(true);
-    m_capabilitiesToggle->setFont(WidgetStyle::calloutFont());
+    m_capabilitiesToggle->setFont(ViewStyle::calloutFont());
     layout->addWidget(m_capabilitiesToggle);
     m_capabilities = capabilitiesList(this);
     m_capabilities->setVisible(false);
@@ -122,22 +123,8 @@ AIActionComposerView::AIActionComposerView(AIViewModel& ai, std::function<void(b
         m_capabilities->setVisible(on);
     });
 
-    m_editorBox = new QWidget(this);
-    auto* editor = new QVBoxLayout(m_editorBox);
-    editor->setContentsMargins(0, 0, 0, 0);
-    editor->setSpacing(6);
-    m_source = WidgetStyle::sourceEditor(m_editorBox);
-    m_source->setObjectName(QStringLiteral("source"));
-    m_source->setMinimumHeight(180);
-    editor->addWidget(m_source, 1);
-    m_caption = new QLabel(m_editorBox);
-    m_caption->setObjectName(QStringLiteral("caption"));
-    m_caption->setFont(WidgetStyle::captionFont());
-    m_caption->setForegroundRole(QPalette::PlaceholderText);
-    m_caption->setWordWrap(true);
-    m_caption->setMaximumHeight(m_caption->fontMetrics().lineSpacing() * 2 + 2);
-    editor->addWidget(m_caption);
-    layout->addWidget(m_editorBox, 1);
+    m_editor = new PluginSourceEditor(this);
+    layout->addWidget(m_editor, 1);
 
     m_failureRow = new QWidget(this);
     m_failureRow->setObjectName(QStringLiteral("failure"));
@@ -147,7 +134,7 @@ AIActionComposerView::AIActionComposerView(AIViewModel& ai, std::function<void(b
     m_failureText = new QLabel(m_failureRow);
     m_failureText->setObjectName(QStringLiteral("failureText"));
     m_failureText->setWordWrap(true);
-    m_failureText->setFont(WidgetStyle::calloutFont());
+    m_failureText->setFont(ViewStyle::calloutFont());
     failure->addWidget(m_failureIcon, 0, Qt::AlignTop);
     failure->addWidget(m_failureText, 1);
     layout->addWidget(m_failureRow);
@@ -188,7 +175,7 @@ AIActionComposerView::AIActionComposerView(AIViewModel& ai, std::function<void(b
     connect(m_regenerate, &QPushButton::clicked, this, &AIActionComposerView::generate);
     connect(m_save, &QPushButton::clicked, this, &AIActionComposerView::save);
     connect(m_request, &QPlainTextEdit::textChanged, this, &AIActionComposerView::refresh);
-    connect(m_source, &QPlainTextEdit::textChanged, this, &AIActionComposerView::sourceChanged);
+    connect(m_editor, &PluginSourceEditor::sourceChanged, this, &AIActionComposerView::sourceChanged);
     refresh();
 }
 
@@ -201,14 +188,12 @@ QString AIActionComposerView::request() const
 
 QString AIActionComposerView::source() const
 {
-    return m_source->toPlainText();
+    return m_editor->source();
 }
 
 void AIActionComposerView::setSource(const QString& source)
 {
-    if (m_source->toPlainText() == source)
-        return;
-    m_source->setPlainText(source);
+    m_editor->setSource(source);
 }
 
 void AIActionComposerView::sourceChanged()
@@ -311,18 +296,13 @@ void AIActionComposerView::refresh()
     const bool empty = source().isEmpty();
     m_request->setReadOnly(m_isWorking);
     m_request->setEnabled(!m_isWorking);
-    m_editorBox->setVisible(m_isWorking || !empty);
-    m_source->setReadOnly(m_isWorking);
-    m_source->setEnabled(!m_isWorking);
-    if (m_isWorking)
-        m_caption->setText(text("composer.writing"));
-    else
-        m_caption->setText(m_draft ? summary(*m_draft) : QString());
-    m_caption->setVisible(!m_caption->text().isEmpty());
+    m_editor->setVisible(m_isWorking || !empty);
+    m_editor->setSummary(m_draft ? summary(*m_draft) : QString());
+    m_editor->setStreaming(m_isWorking);
 
     m_failureRow->setVisible(m_failure.has_value());
-    WidgetStyle::setStatus(m_failureIcon, m_failureText, m_failure.value_or(QString()),
-                           m_failure ? WidgetStyle::Status::problem : WidgetStyle::Status::none);
+    ViewStyle::setStatus(m_failureIcon, m_failureText, m_failure.value_or(QString()),
+                         m_failure ? ViewStyle::Status::problem : ViewStyle::Status::none);
 
     m_writeItMyself->setVisible(empty && !m_isWorking);
     m_progress->setVisible(m_isWorking);

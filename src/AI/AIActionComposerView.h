@@ -10,6 +10,7 @@
 
 class AIStream;
 class AIViewModel;
+class PluginSourceEditor;
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
@@ -58,9 +59,7 @@ private:
     QPlainTextEdit* m_request = nullptr;
     QToolButton* m_capabilitiesToggle = nullptr;
     QWidget* m_capabilities = nullptr;
-    QWidget* m_editorBox = nullptr;
-    QPlainTextEdit* m_source = nullptr;
-    QLabel* m_caption = nullptr;
+    PluginSourceEditor* m_editor = nullptr;
     QWidget* m_failureRow = nullptr;
     QLabel* m_failureIcon = nullptr;
     QLabel* m_failureText = nullptr;

@@ -1,7 +1,7 @@
 #include "AI/AIActionRow.h"
 
 #include "AI/AIStrings.h"
-#include "AI/WidgetStyle.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -48,7 +48,7 @@ AIActionRow::AIActionRow(const QString& title, const QString& symbol, Handlers h
     icon->setObjectName(QStringLiteral("symbol"));
     icon->setFixedWidth(22);
     icon->setAlignment(Qt::AlignCenter);
-    icon->setPixmap(WidgetStyle::symbol(symbol).pixmap(16, 16));
+    icon->setPixmap(ViewStyle::symbol(symbol).pixmap(16, 16));
     layout->addWidget(icon);
 
     m_title = new QLabel(title, this);

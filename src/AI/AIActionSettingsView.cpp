@@ -1,6 +1,6 @@
 #include "AI/AIActionSettingsView.h"
 
-#include "System/ProductSite.h"
+#include "System/LibraryLink.h"
 
 #include "AI/AIActionComposerView.h"
 #include "AI/AIActionRow.h"
@@ -9,11 +9,11 @@
 #include "AI/AIViewModel.h"
 #include "AI/PluginDocument.h"
 #include "AI/PluginPasteView.h"
-#include "AI/WidgetStyle.h"
 #include "AIProviders/AIProvidersStrings.h"
 #include "AIProviders/PluginBridge.h"
 #include "Platform/Desktop/DesktopApplicationEntry.h"
 #include "SecurityCore/ModuleStrings.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QFileDialog>
 #include <QGroupBox>
@@ -42,7 +42,7 @@ QLabel* secondary(const QString& s, QWidget* parent, const QString& name)
 QLabel* footer(const QString& s, QWidget* parent)
 {
     QLabel* label = secondary(s, parent, QString());
-    label->setFont(WidgetStyle::calloutFont());
+    label->setFont(ViewStyle::calloutFont());
     return label;
 }
 
@@ -56,11 +56,6 @@ void clear(QLayout* layout)
 }
 
 } // namespace
-
-QUrl AIActionSettingsView::libraryURL(const QString& language)
-{
-    return ProductSite::libraryURL(language == u"zh-Hans" || language == u"zh-Hant" ? language : QStringLiteral("en"));
-}
 
 AIActionSettingsView::AIActionSettingsView(AIViewModel& ai, ActionScope scope, Environment environment, QWidget* parent)
     : QWidget(parent)
@@ -107,7 +102,7 @@ AIActionSettingsView::AIActionSettingsView(AIViewModel& ai, ActionScope scope, E
 
     auto* library = new QGroupBox(this);
     auto* l = new QVBoxLayout(library);
-    auto* link = new QPushButton(WidgetStyle::symbol(QStringLiteral("square.grid.2x2")), text("settings.actions.library"), library);
+    auto* link = new QPushButton(ViewStyle::symbol(QStringLiteral("square.grid.2x2")), text("settings.actions.library"), library);
     link->setObjectName(QStringLiteral("library"));
     link->setFlat(true);
     link->setCursor(Qt::PointingHandCursor);
@@ -123,7 +118,7 @@ AIActionSettingsView::AIActionSettingsView(AIViewModel& ai, ActionScope scope, E
     connect(m_export, &QPushButton::clicked, this, &AIActionSettingsView::exportActions);
     connect(link, &QPushButton::clicked, this, [this] {
         if (m_environment.workspace)
-            m_environment.workspace->openURL(libraryURL(ProductSite::currentLanguageSegment()));
+            m_environment.workspace->openURL(LibraryLink::url());
     });
 
     for (auto signal : {&AIViewModel::customActionsChanged, &AIViewModel::hasStoredKeyChanged, &AIViewModel::providerIDChanged})

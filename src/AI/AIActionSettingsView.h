@@ -40,9 +40,6 @@ public:
 
     AIActionSettingsView(AIViewModel& ai, ActionScope scope, Environment environment, QWidget* parent = nullptr);
 
-    // The online action library in the interface language.
-    static QUrl libraryURL(const QString& language);
-
     // What the buttons run; the sheets are modal while open.
     void compose();
     void paste();

@@ -2,9 +2,9 @@
 
 #include "AI/AIStrings.h"
 #include "AI/AIViewModel.h"
-#include "AI/WidgetStyle.h"
 #include "AIProviders/AIProvidersStrings.h"
 #include "ContextCore/TranslationService.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -37,7 +37,7 @@ QLabel* hint(const QString& s, QWidget* parent, const QString& name)
     auto* label = new QLabel(s, parent);
     label->setObjectName(name);
     label->setWordWrap(true);
-    label->setFont(WidgetStyle::calloutFont());
+    label->setFont(ViewStyle::calloutFont());
     label->setForegroundRole(QPalette::PlaceholderText);
     return label;
 }
@@ -211,7 +211,7 @@ AIProviderSections::AIProviderSections(AIViewModel& ai, std::shared_ptr<Platform
         stored->setContentsMargins(0, 0, 0, 0);
         auto* icon = new QLabel(m_keyStored);
         auto* label = new QLabel(m_keyStored);
-        WidgetStyle::setStatus(icon, label, text("settings.ai.keyStored"), WidgetStyle::Status::success);
+        ViewStyle::setStatus(icon, label, text("settings.ai.keyStored"), ViewStyle::Status::success);
         stored->addWidget(icon);
         stored->addWidget(label);
         line->addWidget(m_keyStored);
@@ -347,13 +347,13 @@ void AIProviderSections::refresh()
     m_signInWaiting->setVisible(signIn.kind == SignIn::waiting);
     m_signInProgress->setVisible(signIn.kind == SignIn::exchanging);
     if (signIn.kind == SignIn::signedIn)
-        WidgetStyle::setStatus(m_signInStatusIcon, m_signInStatus, AIStrings::string(QStringLiteral("settings.ai.signIn.done")),
-                               WidgetStyle::Status::success);
+        ViewStyle::setStatus(m_signInStatusIcon, m_signInStatus, AIStrings::string(QStringLiteral("settings.ai.signIn.done")),
+                             ViewStyle::Status::success);
     else if (signIn.kind == SignIn::failed)
-        WidgetStyle::setStatus(m_signInStatusIcon, m_signInStatus, AIStrings::string(signIn.messageKey),
-                               WidgetStyle::Status::problem);
+        ViewStyle::setStatus(m_signInStatusIcon, m_signInStatus, AIStrings::string(signIn.messageKey),
+                             ViewStyle::Status::problem);
     else
-        WidgetStyle::setStatus(m_signInStatusIcon, m_signInStatus, {}, WidgetStyle::Status::none);
+        ViewStyle::setStatus(m_signInStatusIcon, m_signInStatus, {}, ViewStyle::Status::none);
 
     m_keyBlock->setVisible(descriptor.id != AIProviderID::ollama);
     if (m_key->text() != m_ai.pendingKey())
@@ -380,11 +380,11 @@ void AIProviderSections::refresh()
     const auto& connection = m_ai.connection();
     m_testProgress->setVisible(connection.kind == Connection::checking);
     if (connection.kind == Connection::working)
-        WidgetStyle::setStatus(m_connectionIcon, m_connectionStatus, AIStrings::string(QStringLiteral("settings.ai.test.ok")),
-                               WidgetStyle::Status::success);
+        ViewStyle::setStatus(m_connectionIcon, m_connectionStatus, AIStrings::string(QStringLiteral("settings.ai.test.ok")),
+                             ViewStyle::Status::success);
     else if (connection.kind == Connection::failed && connection.error)
-        WidgetStyle::setStatus(m_connectionIcon, m_connectionStatus, AIProvidersStrings::string(connection.error->messageKey()),
-                               WidgetStyle::Status::problem);
+        ViewStyle::setStatus(m_connectionIcon, m_connectionStatus, AIProvidersStrings::string(connection.error->messageKey()),
+                             ViewStyle::Status::problem);
     else
-        WidgetStyle::setStatus(m_connectionIcon, m_connectionStatus, {}, WidgetStyle::Status::none);
+        ViewStyle::setStatus(m_connectionIcon, m_connectionStatus, {}, ViewStyle::Status::none);
 }

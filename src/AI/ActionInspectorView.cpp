@@ -4,8 +4,8 @@
 #include "AI/AIViewModel.h"
 #include "AI/PluginPasteView.h"
 #include "AI/PluginProblem.h"
-#include "AI/WidgetStyle.h"
 #include "AIProviders/PluginBridge.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -48,9 +48,9 @@ ActionInspectorView::ActionInspectorView(AIViewModel& ai, AIActionTemplate actio
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(12);
-    layout->addWidget(WidgetStyle::title(text("inspector.title"), this));
-    layout->addWidget(WidgetStyle::subtitle(text("inspector.subtitle"), this));
-    m_editor = WidgetStyle::sourceEditor(this);
+    layout->addWidget(ViewStyle::title(text("inspector.title"), this));
+    layout->addWidget(ViewStyle::subtitle(text("inspector.subtitle"), this));
+    m_editor = ViewStyle::codeEditor(this);
     m_editor->setObjectName(QStringLiteral("source"));
     layout->addWidget(m_editor, 1);
 
@@ -63,7 +63,7 @@ ActionInspectorView::ActionInspectorView(AIViewModel& ai, AIActionTemplate actio
     m_noteText = new QLabel(m_note);
     m_noteText->setObjectName(QStringLiteral("noteText"));
     m_noteText->setWordWrap(true);
-    m_noteText->setFont(WidgetStyle::captionFont());
+    m_noteText->setFont(ViewStyle::captionFont());
     note->addWidget(m_noteIcon, 0, Qt::AlignTop);
     note->addWidget(m_noteText, 1);
     layout->addWidget(m_note);
@@ -106,11 +106,11 @@ void ActionInspectorView::revalidate()
         m_problem = checked ? checked->error() : PluginProblem::describe(PluginManifest::decode(current).error());
 
     if (m_problem) {
-        WidgetStyle::setStatus(m_noteIcon, m_noteText, *m_problem, WidgetStyle::Status::problem);
+        ViewStyle::setStatus(m_noteIcon, m_noteText, *m_problem, ViewStyle::Status::problem);
         m_note->show();
     } else if (std::holds_alternative<ScriptAction>(m_action.kind.value)) {
-        WidgetStyle::setStatus(m_noteIcon, m_noteText, text("inspector.editRevokes"), WidgetStyle::Status::note,
-                               QStringLiteral("lock.rotation"));
+        ViewStyle::setStatus(m_noteIcon, m_noteText, text("inspector.editRevokes"), ViewStyle::Status::note,
+                             QStringLiteral("lock.rotation"));
         m_noteIcon->show();
         m_note->show();
     } else {
@@ -157,7 +157,7 @@ ActionExportView::ActionExportView(QList<AIActionTemplate> actions, std::functio
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(12);
-    layout->addWidget(WidgetStyle::title(text("export.title"), this));
+    layout->addWidget(ViewStyle::title(text("export.title"), this));
     m_name = new QLineEdit(this);
     m_name->setObjectName(QStringLiteral("name"));
     m_name->setPlaceholderText(text("export.name"));
@@ -168,7 +168,7 @@ ActionExportView::ActionExportView(QList<AIActionTemplate> actions, std::functio
     m_list->setObjectName(QStringLiteral("actions"));
     m_list->setMinimumHeight(220);
     for (const AIActionTemplate& action : m_actions) {
-        auto* item = new QListWidgetItem(WidgetStyle::symbol(action.symbolName),
+        auto* item = new QListWidgetItem(ViewStyle::symbol(action.symbolName),
                                          action.titleKey + QStringLiteral("   ") + AIStrings::string(titleKey(action.scope)),
                                          m_list);
         item->setData(Qt::UserRole, action.id);
@@ -184,7 +184,7 @@ ActionExportView::ActionExportView(QList<AIActionTemplate> actions, std::functio
     m_problemText = new QLabel(m_problemRow);
     m_problemText->setObjectName(QStringLiteral("problem"));
     m_problemText->setWordWrap(true);
-    m_problemText->setFont(WidgetStyle::captionFont());
+    m_problemText->setFont(ViewStyle::captionFont());
     problem->addWidget(m_problemIcon, 0, Qt::AlignTop);
     problem->addWidget(m_problemText, 1);
     layout->addWidget(m_problemRow);
@@ -288,7 +288,7 @@ void ActionExportView::refresh()
     }
     const auto manifest = m_selected.isEmpty() ? std::expected<PluginManifest, QString>() : chosenManifest();
     m_problemRow->setVisible(!manifest);
-    WidgetStyle::setStatus(m_problemIcon, m_problemText, manifest ? QString() : manifest.error(),
-                           manifest ? WidgetStyle::Status::none : WidgetStyle::Status::problem);
+    ViewStyle::setStatus(m_problemIcon, m_problemText, manifest ? QString() : manifest.error(),
+                         manifest ? ViewStyle::Status::none : ViewStyle::Status::problem);
     m_export->setEnabled(!m_selected.isEmpty() && manifest.has_value());
 }

@@ -3,8 +3,8 @@
 #include "AI/AIStrings.h"
 #include "AI/AIViewModel.h"
 #include "AI/PluginProblem.h"
-#include "AI/WidgetStyle.h"
 #include "AIProviders/PluginBridge.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -59,10 +59,10 @@ PluginPasteView::PluginPasteView(AIViewModel& ai, Options options, QWidget* pare
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(12);
-    layout->addWidget(WidgetStyle::title(AIStrings::string(QStringLiteral("plugin.paste.title")), this));
-    layout->addWidget(WidgetStyle::subtitle(AIStrings::string(QStringLiteral("plugin.paste.subtitle")), this));
+    layout->addWidget(ViewStyle::title(AIStrings::string(QStringLiteral("plugin.paste.title")), this));
+    layout->addWidget(ViewStyle::subtitle(AIStrings::string(QStringLiteral("plugin.paste.subtitle")), this));
 
-    m_editor = WidgetStyle::sourceEditor(this);
+    m_editor = ViewStyle::codeEditor(this);
     m_editor->setObjectName(QStringLiteral("source"));
     layout->addWidget(m_editor, 1);
 
@@ -72,7 +72,7 @@ PluginPasteView::PluginPasteView(AIViewModel& ai, Options options, QWidget* pare
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("status"));
     m_status->setWordWrap(true);
-    m_status->setFont(WidgetStyle::captionFont());
+    m_status->setFont(ViewStyle::captionFont());
     statusRow->addWidget(m_statusIcon, 0, Qt::AlignTop);
     statusRow->addWidget(m_status, 1);
     layout->addLayout(statusRow);
@@ -130,14 +130,14 @@ void PluginPasteView::revalidate()
     if (!m_problem && !m_manifest && source().isEmpty() && m_options.initialProblem)
         m_problem = m_options.initialProblem;
     if (m_problem) {
-        WidgetStyle::setStatus(m_statusIcon, m_status, *m_problem, WidgetStyle::Status::problem);
+        ViewStyle::setStatus(m_statusIcon, m_status, *m_problem, ViewStyle::Status::problem);
         m_status->setMaximumHeight(QWIDGETSIZE_MAX);
     } else if (m_manifest) {
-        WidgetStyle::setStatus(m_statusIcon, m_status, summary(*m_manifest), WidgetStyle::Status::note,
-                               QStringLiteral("checkmark.circle"));
+        ViewStyle::setStatus(m_statusIcon, m_status, summary(*m_manifest), ViewStyle::Status::note,
+                             QStringLiteral("checkmark.circle"));
         m_status->setMaximumHeight(m_status->fontMetrics().lineSpacing() * 3);
     } else {
-        WidgetStyle::setStatus(m_statusIcon, m_status, QString(), WidgetStyle::Status::none);
+        ViewStyle::setStatus(m_statusIcon, m_status, QString(), ViewStyle::Status::none);
     }
     m_add->setEnabled(m_manifest.has_value());
 }

@@ -1,21 +1,13 @@
 #include "AIProviders/AIActionStore.h"
 
 #include "AIProviders/AIActionLibrary.h"
-
-#include <QJsonDocument>
+#include "ContextCore/StoredDocument.h"
 
 namespace {
 
 std::optional<QList<AIActionTemplate>> decodeList(const QByteArray& data)
 {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(data, &error);
-    if (error.error != QJsonParseError::NoError || !document.isArray())
-        return std::nullopt;
-    auto list = fromJson<QList<AIActionTemplate>>(document.array());
-    if (!list)
-        return std::nullopt;
-    return *list;
+    return StoredDocument::decode<QList<AIActionTemplate>>(data);
 }
 
 } // namespace
@@ -36,7 +28,7 @@ QList<AIActionTemplate> AIActionStore::load() const
 
 void AIActionStore::save(const QList<AIActionTemplate>& actions) const
 {
-    const QByteArray data = QJsonDocument(toJson(actions)).toJson(QJsonDocument::Compact);
+    const QByteArray data = StoredDocument::encoded(toJson(actions));
     // What is there now and cannot be read goes aside first: the new list would replace it.
     if (const auto current = m_defaults->rawValue(key)) {
         const bool readable = current->type == Platform::UserDefaults::Type::Data

@@ -1,9 +1,8 @@
 #include "ActionCore/ActionPreferences.h"
 
-#include "Platform/UserDefaults.h"
+#include "ContextCore/StoredDocument.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 
 #include <algorithm>
 
@@ -15,20 +14,12 @@ const ActionPreferences& ActionPreferences::defaultValue()
 
 ActionPreferences ActionPreferences::load(const Platform::UserDefaults& defaults)
 {
-    const auto stored = defaults.rawValue(storageKey);
-    if (!stored || stored->type != Platform::UserDefaults::Type::Data)
-        return defaultValue();
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(stored->value.toByteArray(), &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return defaultValue();
-    auto decoded = fromJson<ActionPreferences>(document.object());
-    return decoded ? *decoded : defaultValue();
+    return StoredDocument::load<ActionPreferences>(defaults, storageKey).value_or(defaultValue());
 }
 
 void ActionPreferences::save(Platform::UserDefaults& defaults) const
 {
-    defaults.setData(storageKey, QJsonDocument(toJson(*this)).toJson(QJsonDocument::Compact));
+    StoredDocument::write(defaults, storageKey, toJson(*this));
 }
 
 QHash<QString, qsizetype> ActionPreferences::pinnedPositions() const

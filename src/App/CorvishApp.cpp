@@ -6,9 +6,9 @@
 #include "AI/AIProviderSections.h"
 #include "Settings/ManualLink.h"
 #include "Settings/RadialSettingsView.h"
-#include "Settings/SettingsStyle.h"
 #include "Settings/SettingsView.h"
 #include "Updates/AboutSections.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -99,8 +99,8 @@ void CorvishApp::openSettings()
                     [](QVBoxLayout* column, const QString& title, QWidget* beside) {
                         QWidget* header = title.isEmpty() && !beside
                                               ? nullptr
-                                              : SettingsStyle::headerText(title, beside, column->parentWidget());
-                        return SettingsStyle::addSection(column, {}, {}, header);
+                                              : ViewStyle::headerRow(title, beside, column->parentWidget());
+                        return ViewStyle::addSection(column, header);
                     },
                 .helpLink = [](QWidget* parent) -> QWidget* { return new ManualLink(ManualLink::Topic::ai, parent); },
             };

@@ -40,6 +40,11 @@ FinderActionHandler::~FinderActionHandler()
     }
 }
 
+void FinderActionHandler::setTelemetry(TelemetryClient* telemetry)
+{
+    m_telemetry = telemetry;
+}
+
 void FinderActionHandler::startListening()
 {
     // What a paste killed part-way left behind goes before new requests are served.

@@ -46,7 +46,7 @@ public:
     // Observes the extension's notification, then drains what was queued while we were away.
     void startListening();
     // Where every request is reported before it is performed; none reports nothing.
-    void setTelemetry(TelemetryClient* telemetry) { m_telemetry = telemetry; }
+    void setTelemetry(TelemetryClient* telemetry);
     // Reads the queue once the requests in hand are done, and performs what it finds.
     void drainQueue();
     // One request, at once, on this thread.

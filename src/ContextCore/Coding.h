@@ -8,8 +8,10 @@
 #include <QString>
 
 #include <expected>
+#include <iterator>
 #include <optional>
 #include <span>
+#include <type_traits>
 
 // The shared shape of the vocabulary's enumerations and stored records. Each type provides
 // what applies to it next to its own declaration:
@@ -51,6 +53,16 @@ std::expected<E, DecodingError> decodeStringRaw(const QJsonValue& value, const Q
     if (auto e = fromRaw<E>(value.toString()))
         return *e;
     return std::unexpected(invalidRawValue(typeName, value));
+}
+
+// The case of `cases` whose raw value is `raw`, or none.
+template <class Cases>
+auto caseNamed(const Cases& cases, const QString& raw) -> std::optional<std::decay_t<decltype(*std::begin(cases))>>
+{
+    for (const auto& e : cases)
+        if (toRaw(e) == raw)
+            return e;
+    return std::nullopt;
 }
 
 // An integer held by a JSON number: whole and within 64 bits.

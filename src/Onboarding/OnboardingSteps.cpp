@@ -1,9 +1,10 @@
 #include "Onboarding/OnboardingSteps.h"
 
 #include "Settings/PermissionAccess.h"
+#include "Settings/SettingsForm.h"
 #include "Settings/SettingsModel.h"
-#include "Settings/SettingsStyle.h"
 #include "System/PermissionMonitor.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -17,7 +18,7 @@
 
 #include <memory>
 
-using SettingsStyle::text;
+using SettingsForm::text;
 
 namespace {
 
@@ -56,7 +57,7 @@ QLabel* textLabel(const QString& text, const QFont& font, QWidget* parent, bool 
 
 QFont scaled(double factor, bool semibold = false)
 {
-    QFont font = SettingsStyle::calloutFont();
+    QFont font = ViewStyle::calloutFont();
     font.setPointSizeF(QFont().pointSizeF() * factor);
     if (semibold)
         font.setWeight(QFont::DemiBold);
@@ -79,7 +80,7 @@ QPushButton* cardButton(const QString& symbol, const QString& title, const QStri
     auto* row = new QHBoxLayout(button);
     row->setContentsMargins(14, 14, 14, 14);
     row->setSpacing(14);
-    auto* icon = SettingsStyle::symbolLabel(symbol, 24, SettingsStyle::accent(), button);
+    auto* icon = ViewStyle::symbolLabel(symbol, 24, ViewStyle::accent(), button);
     icon->setFixedWidth(32);
     icon->setAttribute(Qt::WA_TransparentForMouseEvents);
     row->addWidget(icon);
@@ -96,10 +97,10 @@ QPushButton* cardButton(const QString& symbol, const QString& title, const QStri
     if (!badge.isEmpty()) {
         auto* b = new QLabel(badge, button);
         b->setObjectName(QStringLiteral("badge"));
-        QFont f = SettingsStyle::captionFont();
+        QFont f = ViewStyle::captionFont();
         f.setWeight(QFont::DemiBold);
         b->setFont(f);
-        QColor fill = SettingsStyle::accent();
+        QColor fill = ViewStyle::accent();
         fill.setAlphaF(0.15);
         b->setStyleSheet(QStringLiteral("QLabel#badge { background: %1; border-radius: 8px; padding: 2px 6px; }")
                              .arg(fill.name(QColor::HexArgb)));
@@ -108,7 +109,7 @@ QPushButton* cardButton(const QString& symbol, const QString& title, const QStri
     }
     titleRow->addStretch(1);
     texts->addLayout(titleRow);
-    auto* detailLabel = textLabel(detail, SettingsStyle::calloutFont(), button, true, false);
+    auto* detailLabel = textLabel(detail, ViewStyle::calloutFont(), button, true, false);
     detailLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
     texts->addWidget(detailLabel);
     row->addLayout(texts, 1);
@@ -123,7 +124,7 @@ QWidget* greenLabel(const QString& text, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(6);
     layout->addStretch(1);
-    layout->addWidget(SettingsStyle::symbolLabel(QStringLiteral("checkmark.circle.fill"), 16, SettingsStyle::green(), row));
+    layout->addWidget(ViewStyle::symbolLabel(QStringLiteral("checkmark.circle.fill"), 16, ViewStyle::green(), row));
     auto* label = new QLabel(text, row);
     layout->addWidget(label);
     layout->addStretch(1);
@@ -145,11 +146,11 @@ WelcomeStep::WelcomeStep(std::function<void()> onStart, QWidget* parent) : QWidg
 {
     setObjectName(QStringLiteral("WelcomeStep"));
     auto* column = centredColumn(this, 20, 520);
-    auto* symbol = SettingsStyle::symbolLabel(QStringLiteral("cursorarrow.click.2"), 56, SettingsStyle::accent(), this);
+    auto* symbol = ViewStyle::symbolLabel(QStringLiteral("cursorarrow.click.2"), 56, ViewStyle::accent(), this);
     column->addLayout(centred(symbol));
     column->addWidget(textLabel(text(QStringLiteral("onboarding.welcome.title")), scaled(2.1, true), this));
     column->addWidget(textLabel(text(QStringLiteral("onboarding.welcome.subtitle")), scaled(1.2), this, true));
-    m_start = SettingsStyle::prominentButton(text(QStringLiteral("onboarding.welcome.start")), this);
+    m_start = ViewStyle::prominentButton(text(QStringLiteral("onboarding.welcome.start")), this);
     m_start->setObjectName(QStringLiteral("onboarding.welcome.start"));
     column->addLayout(centred(m_start));
     connect(m_start, &QPushButton::clicked, this, [onStart = std::move(onStart)] { onStart(); });
@@ -160,7 +161,7 @@ PresetStep::PresetStep(SettingsModel& model, std::function<void()> onChoose, QWi
     setObjectName(QStringLiteral("PresetStep"));
     auto* column = centredColumn(this, 16, 520);
     column->addWidget(textLabel(text(QStringLiteral("onboarding.preset.title")), titleFont(), this, false, false));
-    column->addWidget(textLabel(text(QStringLiteral("onboarding.preset.subtitle")), SettingsStyle::calloutFont(), this, true, false));
+    column->addWidget(textLabel(text(QStringLiteral("onboarding.preset.subtitle")), ViewStyle::calloutFont(), this, true, false));
     auto* rows = new QVBoxLayout;
     rows->setSpacing(10);
     const QHash<UsagePreset, QString> symbols{{UsagePreset::everyday, QStringLiteral("sparkles")},
@@ -179,7 +180,7 @@ PresetStep::PresetStep(SettingsModel& model, std::function<void()> onChoose, QWi
         m_rows << row;
     }
     column->addLayout(rows);
-    column->addWidget(textLabel(text(QStringLiteral("onboarding.preset.reassurance")), SettingsStyle::captionFont(), this, true, false));
+    column->addWidget(textLabel(text(QStringLiteral("onboarding.preset.reassurance")), ViewStyle::captionFont(), this, true, false));
 }
 
 QPushButton* PresetStep::row(UsagePreset preset) const
@@ -198,19 +199,19 @@ PermissionStep::PermissionStep(Permission permission, PermissionMonitor& monitor
     column->addLayout(centred(m_symbol));
     column->addWidget(textLabel(text(titleKey(permission)), titleFont(), this));
     column->addWidget(textLabel(text(explanationKey(permission)), QFont(), this));
-    column->addWidget(textLabel(text(consequenceKey(permission)), SettingsStyle::calloutFont(), this, true));
+    column->addWidget(textLabel(text(consequenceKey(permission)), ViewStyle::calloutFont(), this, true));
     m_granted = greenLabel(text(QStringLiteral("onboarding.permission.granted")), this);
     m_granted->setObjectName(QStringLiteral("onboarding.permission.granted"));
     column->addWidget(m_granted);
-    m_continue = SettingsStyle::prominentButton(text(QStringLiteral("onboarding.continue")), this);
+    m_continue = ViewStyle::prominentButton(text(QStringLiteral("onboarding.continue")), this);
     m_continue->setObjectName(QStringLiteral("onboarding.continue"));
     column->addLayout(centred(m_continue));
-    m_open = SettingsStyle::prominentButton(text(QStringLiteral("onboarding.permission.open")), this);
+    m_open = ViewStyle::prominentButton(text(QStringLiteral("onboarding.permission.open")), this);
     m_open->setObjectName(QStringLiteral("onboarding.permission.open"));
     column->addLayout(centred(m_open));
-    m_autoDetect = textLabel(text(QStringLiteral("onboarding.permission.autoDetect")), SettingsStyle::captionFont(), this, true);
+    m_autoDetect = textLabel(text(QStringLiteral("onboarding.permission.autoDetect")), ViewStyle::captionFont(), this, true);
     column->addWidget(m_autoDetect);
-    m_steps = textLabel({}, SettingsStyle::calloutFont(), this, true);
+    m_steps = textLabel({}, ViewStyle::calloutFont(), this, true);
     m_steps->setObjectName(QStringLiteral("steps"));
     m_steps->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_steps->hide();
@@ -237,7 +238,7 @@ void PermissionStep::refresh()
     const bool granted = isGranted();
     const QString symbol = granted ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("lock.open");
     m_symbol->setProperty("symbolName", symbol);
-    m_symbol->setPixmap(SettingsStyle::symbol(symbol, granted ? SettingsStyle::green() : SettingsStyle::accent()).pixmap(44));
+    m_symbol->setPixmap(ViewStyle::themedSymbol(symbol, granted ? ViewStyle::green() : ViewStyle::accent()).pixmap(44));
     m_granted->setVisible(granted);
     m_continue->setVisible(granted);
     m_open->setVisible(!granted);
@@ -251,8 +252,8 @@ TryItStep::TryItStep(const QString& sample, QWidget* parent) : QWidget(parent)
     setObjectName(QStringLiteral("TryItStep"));
     auto* column = centredColumn(this, 18, 460);
     column->addWidget(textLabel(text(QStringLiteral("onboarding.tryIt.title")), titleFont(), this, false, false));
-    column->addWidget(textLabel(text(QStringLiteral("onboarding.tryIt.instruction")), SettingsStyle::calloutFont(), this, true, false));
-    QWidget* card = SettingsStyle::card(this);
+    column->addWidget(textLabel(text(QStringLiteral("onboarding.tryIt.instruction")), ViewStyle::calloutFont(), this, true, false));
+    QWidget* card = ViewStyle::card(this);
     auto* inner = new QVBoxLayout(card);
     inner->setContentsMargins(20, 20, 20, 20);
     m_sample = new QTextEdit(card);
@@ -287,7 +288,7 @@ namespace {
 
 QWidget* privacyChoice(const QString& titleKey, const QString& captionKey, QCheckBox** toggle, QWidget* parent)
 {
-    QWidget* card = SettingsStyle::card(parent);
+    QWidget* card = ViewStyle::card(parent);
     auto* column = new QVBoxLayout(card);
     column->setContentsMargins(14, 14, 14, 14);
     column->setSpacing(6);
@@ -301,7 +302,7 @@ QWidget* privacyChoice(const QString& titleKey, const QString& captionKey, QChec
     (*toggle)->setAccessibleName(title->text());
     row->addWidget(*toggle);
     column->addLayout(row);
-    column->addWidget(textLabel(text(captionKey), SettingsStyle::captionFont(), card, true, false));
+    column->addWidget(textLabel(text(captionKey), ViewStyle::captionFont(), card, true, false));
     return card;
 }
 
@@ -312,13 +313,13 @@ PrivacyStep::PrivacyStep(SettingsModel& model, std::function<void()> onContinue,
 {
     setObjectName(QStringLiteral("PrivacyStep"));
     auto* column = centredColumn(this, 16, 460);
-    column->addLayout(centred(SettingsStyle::symbolLabel(QStringLiteral("lock.shield"), 36, SettingsStyle::accent(), this)));
+    column->addLayout(centred(ViewStyle::symbolLabel(QStringLiteral("lock.shield"), 36, ViewStyle::accent(), this)));
     column->addWidget(textLabel(text(QStringLiteral("onboarding.privacy.title")), titleFont(), this));
     column->addWidget(privacyChoice(QStringLiteral("onboarding.privacy.exclude"), QStringLiteral("onboarding.privacy.reassurance"),
                                     &m_exclude, this));
     column->addWidget(privacyChoice(QStringLiteral("settings.general.telemetry"), QStringLiteral("settings.general.telemetry.hint"),
                                     &m_reports, this));
-    m_continue = SettingsStyle::prominentButton(text(QStringLiteral("onboarding.continue")), this);
+    m_continue = ViewStyle::prominentButton(text(QStringLiteral("onboarding.continue")), this);
     m_continue->setObjectName(QStringLiteral("onboarding.continue"));
     column->addLayout(centred(m_continue));
     // Written the moment a switch moves; Continue writes nothing.
@@ -349,7 +350,7 @@ ConnectAIStep::ConnectAIStep(std::function<void(AIProviderID)> select, std::func
     setObjectName(QStringLiteral("ConnectAIStep"));
     auto* column = centredColumn(this, 14, 460);
     column->addWidget(textLabel(text(QStringLiteral("onboarding.ai.title")), titleFont(), this));
-    column->addWidget(textLabel(text(QStringLiteral("onboarding.ai.subtitle")), SettingsStyle::calloutFont(), this, true));
+    column->addWidget(textLabel(text(QStringLiteral("onboarding.ai.subtitle")), ViewStyle::calloutFont(), this, true));
     auto* cards = new QVBoxLayout;
     cards->setSpacing(10);
     struct Card {
@@ -407,21 +408,21 @@ ReadinessRow::ReadinessRow(const FeatureReadiness& feature, QWidget* parent) : Q
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(14, 9, 14, 9);
     row->setSpacing(10);
-    auto* symbol = SettingsStyle::symbolLabel(feature.symbolName, 18,
-                                              feature.isAvailable ? SettingsStyle::accent() : SettingsStyle::secondaryColor(), this);
+    auto* symbol = ViewStyle::symbolLabel(feature.symbolName, 18,
+                                          feature.isAvailable ? ViewStyle::accent() : ViewStyle::secondaryColor(), this);
     symbol->setFixedWidth(20);
     row->addWidget(symbol);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(1);
-    texts->addWidget(textLabel(text(feature.titleKey), SettingsStyle::calloutFont(), this, false, false));
-    m_reason = textLabel(reason(feature), SettingsStyle::captionFont(), this, true, false);
+    texts->addWidget(textLabel(text(feature.titleKey), ViewStyle::calloutFont(), this, false, false));
+    m_reason = textLabel(reason(feature), ViewStyle::captionFont(), this, true, false);
     m_reason->setObjectName(QStringLiteral("reason"));
     m_reason->setVisible(!feature.isAvailable);
     texts->addWidget(m_reason);
     row->addLayout(texts, 1);
     row->addSpacing(8);
     const QString status = feature.isAvailable ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("minus.circle");
-    auto* mark = SettingsStyle::symbolLabel(status, 18, feature.isAvailable ? SettingsStyle::green() : SettingsStyle::secondaryColor(), this);
+    auto* mark = ViewStyle::symbolLabel(status, 18, feature.isAvailable ? ViewStyle::green() : ViewStyle::secondaryColor(), this);
     mark->setObjectName(QStringLiteral("status"));
     row->addWidget(mark);
 }
@@ -433,14 +434,14 @@ SummaryStep::SummaryStep(std::function<void()> onFinish, std::function<void()> o
     auto* column = centredColumn(this, 16, 460);
     m_title = textLabel({}, titleFont(), this);
     column->addWidget(m_title);
-    m_subtitle = textLabel({}, SettingsStyle::calloutFont(), this, true);
+    m_subtitle = textLabel({}, ViewStyle::calloutFont(), this, true);
     column->addWidget(m_subtitle);
-    m_card = SettingsStyle::card(this);
+    m_card = ViewStyle::card(this);
     auto* rows = new QVBoxLayout(m_card);
     rows->setContentsMargins(0, 0, 0, 0);
     rows->setSpacing(0);
     column->addWidget(m_card);
-    column->addWidget(textLabel(text(QStringLiteral("onboarding.done.menuBarHint")), SettingsStyle::captionFont(), this, true));
+    column->addWidget(textLabel(text(QStringLiteral("onboarding.done.menuBarHint")), ViewStyle::captionFont(), this, true));
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(12);
     buttons->addStretch(1);
@@ -448,11 +449,11 @@ SummaryStep::SummaryStep(std::function<void()> onFinish, std::function<void()> o
     m_runAgain->setObjectName(QStringLiteral("onboarding.done.runAgain"));
     {
         // As tall as the prominent button beside it; the one made to measure is not kept.
-        std::unique_ptr<QPushButton> measure(SettingsStyle::prominentButton(text(QStringLiteral("onboarding.done.finish")), nullptr));
+        std::unique_ptr<QPushButton> measure(ViewStyle::prominentButton(text(QStringLiteral("onboarding.done.finish")), nullptr));
         m_runAgain->setMinimumHeight(measure->sizeHint().height());
     }
     buttons->addWidget(m_runAgain);
-    m_finish = SettingsStyle::prominentButton(text(QStringLiteral("onboarding.done.finish")), this);
+    m_finish = ViewStyle::prominentButton(text(QStringLiteral("onboarding.done.finish")), this);
     m_finish->setObjectName(QStringLiteral("onboarding.done.finish"));
     buttons->addWidget(m_finish);
     buttons->addStretch(1);

@@ -2,7 +2,7 @@
 
 #include "Onboarding/OnboardingSteps.h"
 #include "Selection/SelectionMonitor.h"
-#include "Settings/SettingsStyle.h"
+#include "Settings/SettingsForm.h"
 #include "Settings/WheelGuard.h"
 #include "System/PermissionMonitor.h"
 
@@ -19,7 +19,7 @@
 #include <cmath>
 #include <numbers>
 
-using SettingsStyle::text;
+using SettingsForm::text;
 
 namespace {
 

@@ -1,20 +1,13 @@
 #include "RadialCore/RadialSettings.h"
 
+#include "ContextCore/StoredDocument.h"
+
 #include <QJsonArray>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
-
-template <class E, std::size_t N>
-std::optional<E> caseNamed(const std::array<E, N>& cases, const QString& raw)
-{
-    for (E e : cases)
-        if (toRaw(e) == raw)
-            return e;
-    return std::nullopt;
-}
 
 double clampTo(double value, RadialSettings::Range range)
 {
@@ -30,33 +23,6 @@ QJsonArray sortedArray(const QSet<QString>& set)
     return QJsonArray::fromStringList(list);
 }
 
-std::optional<QSet<QString>> stringSet(const QJsonValue& value)
-{
-    auto list = Coding::stringList(value, QString());
-    if (!list)
-        return std::nullopt;
-    return QSet<QString>(list->begin(), list->end());
-}
-
-template <class E>
-std::optional<E> rawField(const QJsonObject& o, const QString& key)
-{
-    const QJsonValue v = o.value(key);
-    return v.isString() ? fromRaw<E>(v.toString()) : std::nullopt;
-}
-
-std::optional<bool> boolField(const QJsonObject& o, const QString& key)
-{
-    const QJsonValue v = o.value(key);
-    return v.isBool() ? std::optional<bool>(v.toBool()) : std::nullopt;
-}
-
-std::optional<double> numberField(const QJsonObject& o, const QString& key)
-{
-    const QJsonValue v = o.value(key);
-    return v.isDouble() ? std::optional<double>(v.toDouble()) : std::nullopt;
-}
-
 } // namespace
 
 QString toRaw(RadialShape shape)
@@ -66,7 +32,7 @@ QString toRaw(RadialShape shape)
 template <>
 std::optional<RadialShape> fromRaw<RadialShape>(const QString& raw)
 {
-    return caseNamed(radialShapeCases, raw);
+    return Coding::caseNamed(radialShapeCases, raw);
 }
 template <>
 std::span<const RadialShape> allCases<RadialShape>()
@@ -89,7 +55,7 @@ QString toRaw(RadialConfirmation confirmation)
 template <>
 std::optional<RadialConfirmation> fromRaw<RadialConfirmation>(const QString& raw)
 {
-    return caseNamed(radialConfirmationCases, raw);
+    return Coding::caseNamed(radialConfirmationCases, raw);
 }
 template <>
 std::span<const RadialConfirmation> allCases<RadialConfirmation>()
@@ -112,7 +78,7 @@ QString toRaw(RadialSource source)
 template <>
 std::optional<RadialSource> fromRaw<RadialSource>(const QString& raw)
 {
-    return caseNamed(radialSourceCases, raw);
+    return Coding::caseNamed(radialSourceCases, raw);
 }
 template <>
 std::span<const RadialSource> allCases<RadialSource>()
@@ -267,40 +233,25 @@ QJsonObject toJson(const RadialSettings& s)
 template <>
 std::expected<RadialSettings, DecodingError> fromJson<RadialSettings>(const QJsonValue& value)
 {
-    if (!value.isObject())
-        return std::unexpected(Coding::typeMismatch(QStringLiteral("an object"), QStringLiteral("RadialSettings")));
-    const QJsonObject o = value.toObject();
+    const auto object = StoredDocument::object(value, QStringLiteral("RadialSettings"));
+    if (!object)
+        return std::unexpected(object.error());
+    const QJsonObject& o = *object;
     RadialSettings s;
-    s.isEnabled = boolField(o, QStringLiteral("isEnabled")).value_or(s.isEnabled);
-    s.shape = rawField<RadialShape>(o, QStringLiteral("shape")).value_or(s.shape);
-    s.confirmation = rawField<RadialConfirmation>(o, QStringLiteral("confirmation")).value_or(s.confirmation);
-    s.source = rawField<RadialSource>(o, QStringLiteral("source")).value_or(s.source);
-    s.hasCancelItem = boolField(o, QStringLiteral("hasCancelItem")).value_or(s.hasCancelItem);
-    s.holdThreshold = numberField(o, QStringLiteral("holdThreshold")).value_or(s.holdThreshold);
-    s.movementThreshold = numberField(o, QStringLiteral("movementThreshold")).value_or(s.movementThreshold);
-    s.radius = numberField(o, QStringLiteral("radius")).value_or(s.radius);
-    if (const auto count = Coding::integer(o.value(QStringLiteral("visibleCount"))))
-        s.visibleCount = int(std::clamp<qint64>(*count, INT_MIN, INT_MAX));
-    if (auto set = stringSet(o.value(QStringLiteral("excludedApps"))))
-        s.excludedApps = std::move(*set);
-    if (auto set = stringSet(o.value(QStringLiteral("dismissedExclusions"))))
-        s.dismissedExclusions = std::move(*set);
-    if (const QJsonValue v = o.value(QStringLiteral("pinned")); v.isArray()) {
-        QList<RadialItem> items;
-        bool ok = true;
-        for (const auto& element : v.toArray()) {
-            auto item = fromJson<RadialItem>(element);
-            if (!item) {
-                ok = false;
-                break;
-            }
-            items.append(*item);
-        }
-        if (ok)
-            s.pinned = std::move(items);
-    }
-    s.fillsFromRecentApps = boolField(o, QStringLiteral("fillsFromRecentApps")).value_or(s.fillsFromRecentApps);
-    if (auto set = stringSet(o.value(QStringLiteral("suppressed"))))
-        s.suppressed = std::move(*set);
+    using StoredDocument::readIfValid;
+    readIfValid(o, QStringLiteral("isEnabled"), s.isEnabled);
+    readIfValid(o, QStringLiteral("shape"), s.shape);
+    readIfValid(o, QStringLiteral("confirmation"), s.confirmation);
+    readIfValid(o, QStringLiteral("source"), s.source);
+    readIfValid(o, QStringLiteral("hasCancelItem"), s.hasCancelItem);
+    readIfValid(o, QStringLiteral("holdThreshold"), s.holdThreshold);
+    readIfValid(o, QStringLiteral("movementThreshold"), s.movementThreshold);
+    readIfValid(o, QStringLiteral("radius"), s.radius);
+    readIfValid(o, QStringLiteral("visibleCount"), s.visibleCount);
+    readIfValid(o, QStringLiteral("excludedApps"), s.excludedApps);
+    readIfValid(o, QStringLiteral("dismissedExclusions"), s.dismissedExclusions);
+    readIfValid(o, QStringLiteral("pinned"), s.pinned);
+    readIfValid(o, QStringLiteral("fillsFromRecentApps"), s.fillsFromRecentApps);
+    readIfValid(o, QStringLiteral("suppressed"), s.suppressed);
     return s;
 }

@@ -1,25 +1,15 @@
 #include "RadialCore/RadialSettingsStore.h"
 
-#include "Platform/UserDefaults.h"
-
-#include <QJsonDocument>
+#include "ContextCore/StoredDocument.h"
 
 namespace RadialSettingsStore {
 
 RadialSettings load(const Platform::UserDefaults& defaults)
 {
-    // Always written as data; a string under the key is no document of ours.
-    const auto data = defaults.storedData(key);
-    if (!data)
+    auto stored = StoredDocument::load<RadialSettings>(defaults, key);
+    if (!stored)
         return RadialSettings();
-    QJsonParseError error;
-    const auto document = QJsonDocument::fromJson(*data, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return RadialSettings();
-    auto decoded = fromJson<RadialSettings>(document.object());
-    if (!decoded)
-        return RadialSettings();
-    RadialSettings settings = std::move(*decoded);
+    RadialSettings settings = std::move(*stored);
     for (const auto& id : RadialSettings::defaultExclusions())
         if (!settings.dismissedExclusions.contains(id))
             settings.excludedApps.insert(id);
@@ -28,7 +18,7 @@ RadialSettings load(const Platform::UserDefaults& defaults)
 
 void save(const RadialSettings& settings, Platform::UserDefaults& defaults)
 {
-    defaults.setData(key, QJsonDocument(toJson(settings.clamped())).toJson(QJsonDocument::Compact));
+    StoredDocument::write(defaults, key, toJson(settings.clamped()));
 }
 
 } // namespace RadialSettingsStore

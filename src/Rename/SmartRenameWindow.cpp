@@ -1,7 +1,7 @@
 #include "Rename/SmartRenameWindow.h"
 
-#include "AI/WidgetStyle.h"
 #include "Rename/RenameStrings.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -27,7 +27,7 @@ QFrame* divider(QWidget* parent)
     return line;
 }
 
-QWidget* statusLine(const QString& text, WidgetStyle::Status status, const QString& objectName, QWidget* parent)
+QWidget* statusLine(const QString& text, ViewStyle::Status status, const QString& objectName, QWidget* parent)
 {
     auto* row = new QWidget(parent);
     row->setObjectName(objectName);
@@ -37,7 +37,7 @@ QWidget* statusLine(const QString& text, WidgetStyle::Status status, const QStri
     auto* label = new QLabel(row);
     label->setObjectName(objectName + QStringLiteral("Text"));
     label->setWordWrap(true);
-    WidgetStyle::setStatus(icon, label, text, status);
+    ViewStyle::setStatus(icon, label, text, status);
     layout->addWidget(icon, 0, Qt::AlignTop);
     layout->addWidget(label, 1);
     return row;
@@ -85,20 +85,20 @@ SmartRenameRow::SmartRenameRow(const SmartRename::Candidate& candidate, std::fun
     names->setSpacing(2);
     auto* original = new QLabel(candidate.originalName(), this);
     original->setObjectName(QStringLiteral("original"));
-    QFont font = WidgetStyle::calloutFont();
+    QFont font = ViewStyle::calloutFont();
     font.setStrikeOut(candidate.isApplicable());
     original->setFont(font);
     original->setForegroundRole(QPalette::PlaceholderText);
     names->addWidget(original);
     if (candidate.problemKey) {
-        QWidget* problem = statusLine(RenameStrings::string(*candidate.problemKey), WidgetStyle::Status::problem,
+        QWidget* problem = statusLine(RenameStrings::string(*candidate.problemKey), ViewStyle::Status::problem,
                                       QStringLiteral("problem"), this);
-        problem->findChild<QLabel*>(QStringLiteral("problemText"))->setFont(WidgetStyle::captionFont());
+        problem->findChild<QLabel*>(QStringLiteral("problemText"))->setFont(ViewStyle::captionFont());
         names->addWidget(problem);
     } else {
         auto* resulting = new QLabel(candidate.resultingName(), this);
         resulting->setObjectName(QStringLiteral("resulting"));
-        QFont medium = WidgetStyle::calloutFont();
+        QFont medium = ViewStyle::calloutFont();
         medium.setWeight(QFont::Medium);
         resulting->setFont(medium);
         names->addWidget(resulting);
@@ -125,7 +125,7 @@ SmartRenameView::SmartRenameView(SmartRenameModel& model, std::function<void()> 
 
     auto* header = new QHBoxLayout;
     auto* icon = new QLabel(this);
-    icon->setPixmap(WidgetStyle::symbol(QStringLiteral("sparkles")).pixmap(18, 18));
+    icon->setPixmap(ViewStyle::symbol(QStringLiteral("sparkles")).pixmap(18, 18));
     auto* title = new QLabel(RenameStrings::string(QStringLiteral("rename.title")), this);
     QFont headline = title->font();
     headline.setWeight(QFont::DemiBold);
@@ -162,7 +162,7 @@ void SmartRenameView::rebuild()
 
     clear(m_content);
     if (phase.kind == Kind::failed) {
-        m_content->addWidget(statusLine(RenameStrings::string(phase.messageKey), WidgetStyle::Status::problem,
+        m_content->addWidget(statusLine(RenameStrings::string(phase.messageKey), ViewStyle::Status::problem,
                                         QStringLiteral("failure"), this));
         m_content->addStretch();
     } else if (phase.kind == Kind::applied) {
@@ -170,13 +170,13 @@ void SmartRenameView::rebuild()
         const QString done = phase.renamed == 0 ? RenameStrings::string(QStringLiteral("rename.done.none"))
             : phase.renamed == 1               ? RenameStrings::string(QStringLiteral("rename.done.one"))
                                                : RenameStrings::string(QStringLiteral("rename.done")).arg(phase.renamed);
-        m_content->addWidget(statusLine(done, phase.renamed > 0 ? WidgetStyle::Status::success : WidgetStyle::Status::note,
+        m_content->addWidget(statusLine(done, phase.renamed > 0 ? ViewStyle::Status::success : ViewStyle::Status::note,
                                         QStringLiteral("done"), this));
         if (phase.failed > 0)
             m_content->addWidget(statusLine(phase.failed == 1
                                                 ? RenameStrings::string(QStringLiteral("rename.failedCount.one"))
                                                 : RenameStrings::string(QStringLiteral("rename.failedCount")).arg(phase.failed),
-                                            WidgetStyle::Status::problem, QStringLiteral("failedCount"), this));
+                                            ViewStyle::Status::problem, QStringLiteral("failedCount"), this));
         m_content->addStretch();
     } else {
         auto* scroll = new QScrollArea(this);
@@ -225,7 +225,7 @@ void SmartRenameView::rebuild()
         auto* count = new QLabel(RenameStrings::string(QStringLiteral("rename.selectedCount")).arg(m_model.selectedCount()),
                                  m_footer);
         count->setObjectName(QStringLiteral("selectedCount"));
-        count->setFont(WidgetStyle::calloutFont());
+        count->setFont(ViewStyle::calloutFont());
         count->setForegroundRole(QPalette::PlaceholderText);
         footer->addWidget(count);
         footer->addStretch();

@@ -1,5 +1,6 @@
 #include "ScrollCore/ScrollSettings.h"
 
+#include "ContextCore/StoredDocument.h"
 #include "Platform/EventTaps.h"
 
 #include <QJsonArray>
@@ -14,50 +15,6 @@ double clampTo(double value, ScrollTuning::Range range)
     if (std::isnan(value))
         return range.lower;
     return std::min(range.upper, std::max(range.lower, value));
-}
-
-template <class E, size_t N>
-std::optional<E> caseNamed(const std::array<E, N>& cases, const QString& raw)
-{
-    for (E e : cases)
-        if (toRaw(e) == raw)
-            return e;
-    return std::nullopt;
-}
-
-std::expected<double, DecodingError> requiredNumber(const QJsonObject& object, const QString& key)
-{
-    const auto value = object.value(key);
-    if (value.isUndefined() || value.isNull())
-        return std::unexpected(Coding::missingKey(key));
-    if (!value.isDouble())
-        return std::unexpected(Coding::typeMismatch(QStringLiteral("a number"), key));
-    return value.toDouble();
-}
-
-std::expected<QJsonObject, DecodingError> object(const QJsonValue& value, const QString& typeName)
-{
-    if (!value.isObject())
-        return std::unexpected(Coding::typeMismatch(QStringLiteral("an object"), typeName));
-    return value.toObject();
-}
-
-template <class T>
-std::expected<T, DecodingError> requiredField(const QJsonObject& object, const QString& key)
-{
-    const auto value = object.value(key);
-    if (value.isUndefined() || value.isNull())
-        return std::unexpected(Coding::missingKey(key));
-    return fromJson<T>(value);
-}
-
-template <class E>
-std::expected<E, DecodingError> requiredRaw(const QJsonObject& object, const QString& key, const QString& typeName)
-{
-    const auto value = object.value(key);
-    if (value.isUndefined() || value.isNull())
-        return std::unexpected(Coding::missingKey(key));
-    return Coding::decodeStringRaw<E>(value, typeName);
 }
 
 } // namespace
@@ -80,7 +37,7 @@ QString toRaw(ScrollPreset preset)
 template <>
 std::optional<ScrollPreset> fromRaw<ScrollPreset>(const QString& raw)
 {
-    return caseNamed(scrollPresetCases, raw);
+    return Coding::caseNamed(scrollPresetCases, raw);
 }
 
 template <>
@@ -123,7 +80,7 @@ QString toRaw(ScrollModifier modifier)
 template <>
 std::optional<ScrollModifier> fromRaw<ScrollModifier>(const QString& raw)
 {
-    return caseNamed(scrollModifierCases, raw);
+    return Coding::caseNamed(scrollModifierCases, raw);
 }
 
 template <>
@@ -179,7 +136,7 @@ QString toRaw(ScrollModifierAction action)
 template <>
 std::optional<ScrollModifierAction> fromRaw<ScrollModifierAction>(const QString& raw)
 {
-    return caseNamed(scrollModifierActionCases, raw);
+    return Coding::caseNamed(scrollModifierActionCases, raw);
 }
 
 template <>
@@ -423,16 +380,16 @@ QJsonObject toJson(const ScrollSettings& settings)
 template <>
 std::expected<ScrollTuning, DecodingError> fromJson<ScrollTuning>(const QJsonValue& value)
 {
-    auto o = object(value, QStringLiteral("ScrollTuning"));
+    auto o = StoredDocument::object(value, QStringLiteral("ScrollTuning"));
     if (!o)
         return std::unexpected(o.error());
-    auto step = requiredNumber(*o, QStringLiteral("step"));
+    auto step = StoredDocument::required<double>(*o, QStringLiteral("step"));
     if (!step)
         return std::unexpected(step.error());
-    auto decay = requiredNumber(*o, QStringLiteral("decay"));
+    auto decay = StoredDocument::required<double>(*o, QStringLiteral("decay"));
     if (!decay)
         return std::unexpected(decay.error());
-    auto duration = requiredNumber(*o, QStringLiteral("maximumDuration"));
+    auto duration = StoredDocument::required<double>(*o, QStringLiteral("maximumDuration"));
     if (!duration)
         return std::unexpected(duration.error());
     return ScrollTuning{*step, *decay, *duration};
@@ -441,7 +398,7 @@ std::expected<ScrollTuning, DecodingError> fromJson<ScrollTuning>(const QJsonVal
 template <>
 std::expected<ScrollAxisSettings, DecodingError> fromJson<ScrollAxisSettings>(const QJsonValue& value)
 {
-    auto o = object(value, QStringLiteral("ScrollAxisSettings"));
+    auto o = StoredDocument::object(value, QStringLiteral("ScrollAxisSettings"));
     if (!o)
         return std::unexpected(o.error());
     auto smoothed = Coding::requiredBool(*o, QStringLiteral("isSmoothed"));
@@ -450,7 +407,7 @@ std::expected<ScrollAxisSettings, DecodingError> fromJson<ScrollAxisSettings>(co
     auto reversed = Coding::requiredBool(*o, QStringLiteral("isReversed"));
     if (!reversed)
         return std::unexpected(reversed.error());
-    auto speed = requiredNumber(*o, QStringLiteral("speed"));
+    auto speed = StoredDocument::required<double>(*o, QStringLiteral("speed"));
     if (!speed)
         return std::unexpected(speed.error());
     return ScrollAxisSettings{*smoothed, *reversed, *speed};
@@ -459,12 +416,12 @@ std::expected<ScrollAxisSettings, DecodingError> fromJson<ScrollAxisSettings>(co
 template <>
 std::expected<ScrollModifierBindings, DecodingError> fromJson<ScrollModifierBindings>(const QJsonValue& value)
 {
-    auto o = object(value, QStringLiteral("ScrollModifierBindings"));
+    auto o = StoredDocument::object(value, QStringLiteral("ScrollModifierBindings"));
     if (!o)
         return std::unexpected(o.error());
     ScrollModifierBindings bindings;
     for (ScrollModifier m : scrollModifierCases) {
-        auto action = requiredRaw<ScrollModifierAction>(*o, toRaw(m), QStringLiteral("ScrollModifierAction"));
+        auto action = StoredDocument::required<ScrollModifierAction>(*o, toRaw(m), QStringLiteral("ScrollModifierAction"));
         if (!action)
             return std::unexpected(action.error());
         bindings.action(m) = *action;
@@ -475,25 +432,20 @@ std::expected<ScrollModifierBindings, DecodingError> fromJson<ScrollModifierBind
 template <>
 std::expected<ScrollProfile, DecodingError> fromJson<ScrollProfile>(const QJsonValue& value)
 {
-    auto o = object(value, QStringLiteral("ScrollProfile"));
+    auto o = StoredDocument::object(value, QStringLiteral("ScrollProfile"));
     if (!o)
         return std::unexpected(o.error());
     ScrollProfile profile;
-    auto preset = requiredRaw<ScrollPreset>(*o, QStringLiteral("preset"), QStringLiteral("ScrollPreset"));
+    auto preset = StoredDocument::required<ScrollPreset>(*o, QStringLiteral("preset"), QStringLiteral("ScrollPreset"));
     if (!preset)
         return std::unexpected(preset.error());
     profile.preset = *preset;
-    const auto tuning = o->value(QStringLiteral("customTuning"));
-    if (!tuning.isUndefined() && !tuning.isNull()) {
-        auto custom = fromJson<ScrollTuning>(tuning);
-        if (!custom)
-            return std::unexpected(custom.error());
-        profile.customTuning = *custom;
-    }
-    auto vertical = requiredField<ScrollAxisSettings>(*o, QStringLiteral("vertical"));
+    if (auto tuning = StoredDocument::readIfPresent(*o, QStringLiteral("customTuning"), profile.customTuning); !tuning)
+        return std::unexpected(tuning.error());
+    auto vertical = StoredDocument::required<ScrollAxisSettings>(*o, QStringLiteral("vertical"));
     if (!vertical)
         return std::unexpected(vertical.error());
-    auto horizontal = requiredField<ScrollAxisSettings>(*o, QStringLiteral("horizontal"));
+    auto horizontal = StoredDocument::required<ScrollAxisSettings>(*o, QStringLiteral("horizontal"));
     if (!horizontal)
         return std::unexpected(horizontal.error());
     profile.vertical = *vertical;
@@ -509,7 +461,7 @@ std::expected<ScrollAppMode, DecodingError> fromJson<ScrollAppMode>(const QJsonV
         return std::unexpected(found.error());
     if (found->name == u"off")
         return ScrollAppMode::off();
-    auto profile = requiredField<ScrollProfile>(found->payload, OneKeyJson::unlabelled);
+    auto profile = StoredDocument::required<ScrollProfile>(found->payload, OneKeyJson::unlabelled);
     if (!profile)
         return std::unexpected(profile.error());
     return ScrollAppMode::customised(*profile);
@@ -518,13 +470,13 @@ std::expected<ScrollAppMode, DecodingError> fromJson<ScrollAppMode>(const QJsonV
 template <>
 std::expected<ScrollAppSettings, DecodingError> fromJson<ScrollAppSettings>(const QJsonValue& value)
 {
-    auto o = object(value, QStringLiteral("ScrollAppSettings"));
+    auto o = StoredDocument::object(value, QStringLiteral("ScrollAppSettings"));
     if (!o)
         return std::unexpected(o.error());
     auto id = Coding::requiredString(*o, QStringLiteral("bundleIdentifier"));
     if (!id)
         return std::unexpected(id.error());
-    auto mode = requiredField<ScrollAppMode>(*o, QStringLiteral("mode"));
+    auto mode = StoredDocument::required<ScrollAppMode>(*o, QStringLiteral("mode"));
     if (!mode)
         return std::unexpected(mode.error());
     return ScrollAppSettings{*id, *mode};
@@ -533,85 +485,31 @@ std::expected<ScrollAppSettings, DecodingError> fromJson<ScrollAppSettings>(cons
 template <>
 std::expected<ScrollSettings, DecodingError> fromJson<ScrollSettings>(const QJsonValue& value)
 {
-    auto root = object(value, QStringLiteral("ScrollSettings"));
+    auto root = StoredDocument::object(value, QStringLiteral("ScrollSettings"));
     if (!root)
         return std::unexpected(root.error());
-    const auto present = [&](const char* key) {
-        const auto v = root->value(QLatin1String(key));
-        return !v.isUndefined() && !v.isNull();
-    };
+    // Every key is optional; one that is there must read.
     ScrollSettings settings;
-    if (present("isEnabled")) {
-        auto enabled = Coding::requiredBool(*root, QStringLiteral("isEnabled"));
-        if (!enabled)
-            return std::unexpected(enabled.error());
-        settings.isEnabled = *enabled;
-    }
-    if (present("modifiers")) {
-        auto modifiers = fromJson<ScrollModifierBindings>(root->value(QStringLiteral("modifiers")));
-        if (!modifiers)
-            return std::unexpected(modifiers.error());
-        settings.modifiers = *modifiers;
-    }
-    if (present("dismissedDefaults")) {
-        auto dismissed = Coding::stringList(root->value(QStringLiteral("dismissedDefaults")),
-                                            QStringLiteral("dismissedDefaults"));
-        if (!dismissed)
-            return std::unexpected(dismissed.error());
-        settings.dismissedDefaults = QSet<QString>(dismissed->begin(), dismissed->end());
-    }
-    if (present("global")) {
-        auto global = fromJson<ScrollProfile>(root->value(QStringLiteral("global")));
-        if (!global)
-            return std::unexpected(global.error());
-        settings.global = *global;
-        if (present("apps")) {
-            const auto apps = root->value(QStringLiteral("apps"));
-            if (!apps.isArray())
-                return std::unexpected(Coding::typeMismatch(QStringLiteral("an array"), QStringLiteral("apps")));
-            for (const auto& element : apps.toArray()) {
-                auto app = fromJson<ScrollAppSettings>(element);
-                if (!app)
-                    return std::unexpected(app.error());
-                settings.apps.append(*app);
-            }
-        }
+    StoredDocument::Reader fields(*root);
+    fields.ifPresent(QStringLiteral("isEnabled"), settings.isEnabled)
+        .ifPresent(QStringLiteral("modifiers"), settings.modifiers)
+        .ifPresent(QStringLiteral("dismissedDefaults"), settings.dismissedDefaults);
+    if (fields.has(QStringLiteral("global"))) {
+        fields.ifPresent(QStringLiteral("global"), settings.global).ifPresent(QStringLiteral("apps"), settings.apps);
+        if (fields.error())
+            return std::unexpected(*fields.error());
         return settings;
     }
 
     // The older flat layout: the profile's fields at the top and a plain exclusion list.
-    ScrollProfile& profile = settings.global;
-    if (present("preset")) {
-        auto preset = requiredRaw<ScrollPreset>(*root, QStringLiteral("preset"), QStringLiteral("ScrollPreset"));
-        if (!preset)
-            return std::unexpected(preset.error());
-        profile.preset = *preset;
-    }
-    if (present("customTuning")) {
-        auto tuning = fromJson<ScrollTuning>(root->value(QStringLiteral("customTuning")));
-        if (!tuning)
-            return std::unexpected(tuning.error());
-        profile.customTuning = *tuning;
-    }
-    if (present("vertical")) {
-        auto axis = fromJson<ScrollAxisSettings>(root->value(QStringLiteral("vertical")));
-        if (!axis)
-            return std::unexpected(axis.error());
-        profile.vertical = *axis;
-    }
-    if (present("horizontal")) {
-        auto axis = fromJson<ScrollAxisSettings>(root->value(QStringLiteral("horizontal")));
-        if (!axis)
-            return std::unexpected(axis.error());
-        profile.horizontal = *axis;
-    }
     QSet<QString> excluded;
-    if (present("excludedApps")) {
-        auto list = Coding::stringList(root->value(QStringLiteral("excludedApps")), QStringLiteral("excludedApps"));
-        if (!list)
-            return std::unexpected(list.error());
-        excluded = QSet<QString>(list->begin(), list->end());
-    }
+    fields.ifPresent(QStringLiteral("preset"), settings.global.preset, QStringLiteral("ScrollPreset"))
+        .ifPresent(QStringLiteral("customTuning"), settings.global.customTuning)
+        .ifPresent(QStringLiteral("vertical"), settings.global.vertical)
+        .ifPresent(QStringLiteral("horizontal"), settings.global.horizontal)
+        .ifPresent(QStringLiteral("excludedApps"), excluded);
+    if (fields.error())
+        return std::unexpected(*fields.error());
     for (const auto& id : excluded)
         settings.apps.append({id, ScrollAppMode::off()});
     sortByIdentifier(settings.apps);

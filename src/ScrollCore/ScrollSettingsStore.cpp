@@ -1,8 +1,6 @@
 #include "ScrollCore/ScrollSettingsStore.h"
 
-#include "Platform/UserDefaults.h"
-
-#include <QJsonDocument>
+#include "ContextCore/StoredDocument.h"
 
 #include <cmath>
 
@@ -39,15 +37,7 @@ bool finite(const ScrollSettings& settings)
 
 ScrollSettings load(const Platform::UserDefaults& defaults)
 {
-    // Always written as data; a string under the key is no document of ours.
-    const auto data = defaults.storedData(key);
-    if (!data)
-        return ScrollSettings::defaults();
-    QJsonParseError error;
-    const auto document = QJsonDocument::fromJson(*data, &error);
-    if (error.error != QJsonParseError::NoError)
-        return ScrollSettings::defaults();
-    auto decoded = fromJson<ScrollSettings>(document.isObject() ? QJsonValue(document.object()) : QJsonValue());
+    auto decoded = StoredDocument::load<ScrollSettings>(defaults, key);
     if (!decoded)
         return ScrollSettings::defaults();
     ScrollSettings settings = std::move(*decoded);
@@ -65,7 +55,7 @@ void save(const ScrollSettings& settings, Platform::UserDefaults& defaults)
 {
     if (!finite(settings))
         return;
-    defaults.setData(key, QJsonDocument(toJson(settings)).toJson(QJsonDocument::Compact));
+    StoredDocument::write(defaults, key, toJson(settings));
 }
 
 } // namespace ScrollSettingsStore

@@ -1,7 +1,8 @@
 #include "Selection/AIResultView.h"
 
 #include "Selection/SelectionStrings.h"
-#include "AI/SymbolIcons.h"
+#include "ViewStyle/SymbolIcons.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -209,11 +210,7 @@ AIResultView::AIResultView(AIRun* run, bool canReplace, Actions actions, Lookup 
     auto* divider = new QFrame;
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Plain);
-    QPalette dp = divider->palette();
-    QColor dc = dp.color(QPalette::WindowText);
-    dc.setAlphaF(0.15);
-    dp.setColor(QPalette::WindowText, dc);
-    divider->setPalette(dp);
+    ViewStyle::fade(divider, 0.15);
     stack->addWidget(divider);
 
     auto* buttons = new QHBoxLayout;

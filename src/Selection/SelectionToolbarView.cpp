@@ -2,7 +2,8 @@
 
 #include "ActionCore/ActionCoreStrings.h"
 #include "Selection/SelectionStrings.h"
-#include "AI/SymbolIcons.h"
+#include "ViewStyle/SymbolIcons.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QEnterEvent>
 #include <QFrame>
@@ -23,11 +24,7 @@ QFrame* verticalRule(int height)
     rule->setFrameShape(QFrame::VLine);
     rule->setFrameShadow(QFrame::Plain);
     rule->setFixedSize(1, height);
-    QPalette p = rule->palette();
-    QColor c = p.color(QPalette::WindowText);
-    c.setAlphaF(0.18);
-    p.setColor(QPalette::WindowText, c);
-    rule->setPalette(p);
+    ViewStyle::fade(rule, 0.18);
     return rule;
 }
 
@@ -237,12 +234,8 @@ SelectionResultView::SelectionResultView(const QString& text, QWidget* parent)
     QFont caption = copied->font();
     caption.setPixelSize(11);
     copied->setFont(caption);
-    QPalette secondary = copied->palette();
-    QColor c = secondary.color(QPalette::WindowText);
-    c.setAlphaF(0.6);
-    secondary.setColor(QPalette::WindowText, c);
-    copied->setPalette(secondary);
-    copiedIcon->setPalette(secondary);
+    ViewStyle::fade(copied, 0.6);
+    copiedIcon->setPalette(copied->palette());
     auto* label = new QHBoxLayout;
     label->setSpacing(4);
     label->addWidget(copiedIcon, 0, Qt::AlignVCenter);

@@ -5,8 +5,9 @@
 #include "LocalActions/Finder/FinderActionCatalog.h"
 #include "LocalActions/LocalActionsStrings.h"
 #include "Settings/NewFileSettingsView.h"
-#include "Settings/SettingsStyle.h"
+#include "Settings/SettingsForm.h"
 #include "Settings/SubPagePicker.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -18,7 +19,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-using SettingsStyle::text;
+using SettingsForm::text;
 
 FinderActionRow::FinderActionRow(SettingsModel& model, ActionDefinition action, QWidget* parent)
     : QWidget(parent), m_model(model), m_action(std::move(action))
@@ -59,17 +60,17 @@ void FinderActionRow::refresh()
     m_pin->setEnabled(pinned || menu.canPromoteMore());
     const QString symbol = pinned ? QStringLiteral("pin.fill") : QStringLiteral("pin");
     m_pin->setProperty("symbolName", symbol);
-    m_pin->setIcon(SettingsStyle::symbol(symbol, pinned ? SettingsStyle::accent() : SettingsStyle::secondaryColor()));
+    m_pin->setIcon(ViewStyle::themedSymbol(symbol, pinned ? ViewStyle::accent() : ViewStyle::secondaryColor()));
     m_pin->setChecked(pinned);
 }
 
 FinderMenuPage::FinderMenuPage(SettingsModel& model, QWidget* parent) : QScrollArea(parent), m_model(model)
 {
-    QVBoxLayout* column = SettingsStyle::preparePage(this, QStringLiteral("FinderMenuPage"));
+    QVBoxLayout* column = ViewStyle::preparePage(this, QStringLiteral("FinderMenuPage"));
     QWidget* content = widget();
 
     // 1: grouped in one submenu or flat
-    auto* body = SettingsStyle::addSection(column, QStringLiteral("settings.finder.mechanisms"), {});
+    auto* body = SettingsForm::addSection(column, QStringLiteral("settings.finder.mechanisms"), {});
     auto* layoutRow = new QHBoxLayout;
     layoutRow->addWidget(new QLabel(text(QStringLiteral("settings.finder.layout")), content), 0, Qt::AlignTop);
     layoutRow->addStretch(1);
@@ -97,7 +98,7 @@ FinderMenuPage::FinderMenuPage(SettingsModel& model, QWidget* parent) : QScrollA
     });
 
     // 2: the terminal
-    body = SettingsStyle::addSection(column, {}, {});
+    body = SettingsForm::addSection(column, {}, {});
     auto* terminalRow = new QHBoxLayout;
     terminalRow->addWidget(new QLabel(text(QStringLiteral("settings.finder.terminal")), content));
     terminalRow->addStretch(1);
@@ -112,9 +113,9 @@ FinderMenuPage::FinderMenuPage(SettingsModel& model, QWidget* parent) : QScrollA
             [this](int index) { setTerminal(m_terminal->itemData(index).toString()); });
 
     // 3: the actions
-    body = SettingsStyle::addSection(column, QStringLiteral("settings.finder.actions"), QStringLiteral("settings.finder.actions.hint"),
-                                     nullptr,
-                                     text(QStringLiteral("settings.finder.actions.hint")).arg(FinderMenuPreferences::maximumPromotedActions));
+    body = SettingsForm::addSection(column, QStringLiteral("settings.finder.actions"), QStringLiteral("settings.finder.actions.hint"),
+                                    nullptr,
+                                    text(QStringLiteral("settings.finder.actions.hint")).arg(FinderMenuPreferences::maximumPromotedActions));
     for (const ActionDefinition& action : FinderActionCatalog::all()) {
         auto* row = new FinderActionRow(model, action, content);
         m_rows << row;

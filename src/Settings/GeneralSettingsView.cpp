@@ -3,9 +3,10 @@
 #include "Platform/LoginItem.h"
 #include "Settings/ManualLink.h"
 #include "Settings/PermissionAccess.h"
-#include "Settings/SettingsStyle.h"
+#include "Settings/SettingsForm.h"
 #include "System/LaunchAtLogin.h"
 #include "System/PermissionMonitor.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,7 +16,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-using SettingsStyle::text;
+using SettingsForm::text;
 
 PermissionRow::PermissionRow(Permission permission, PermissionMonitor& monitor, Platform::Permissions& platform,
                              QWidget* parent)
@@ -29,7 +30,7 @@ PermissionRow::PermissionRow(Permission permission, PermissionMonitor& monitor, 
     auto* title = new QLabel(text(titleKey(permission)), this);
     title->setWordWrap(true);
     row->addWidget(title, 1);
-    m_granted = SettingsStyle::symbolLabel(QStringLiteral("checkmark.circle.fill"), 18, SettingsStyle::green(), this);
+    m_granted = ViewStyle::symbolLabel(QStringLiteral("checkmark.circle.fill"), 18, ViewStyle::green(), this);
     m_granted->setToolTip(text(QStringLiteral("permission.granted")));
     m_granted->setAccessibleName(m_granted->toolTip());
     row->addWidget(m_granted);
@@ -37,7 +38,7 @@ PermissionRow::PermissionRow(Permission permission, PermissionMonitor& monitor, 
     m_grant->setObjectName(QStringLiteral("permission.grant"));
     row->addWidget(m_grant);
     column->addLayout(row);
-    m_steps = SettingsStyle::secondary({}, this);
+    m_steps = ViewStyle::secondary({}, this);
     m_steps->setObjectName(QStringLiteral("steps"));
     m_steps->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_steps->hide();
@@ -67,14 +68,14 @@ GeneralSettingsView::GeneralSettingsView(SettingsModel& model, Hosted hosted, QW
     , m_language(currentInterfaceLanguage(*model.services().userDefaults, {}))
     , m_launchLanguage(m_language)
 {
-    QVBoxLayout* column = SettingsStyle::preparePage(this, QStringLiteral("GeneralSettingsView"));
+    QVBoxLayout* column = ViewStyle::preparePage(this, QStringLiteral("GeneralSettingsView"));
     QWidget* content = widget();
 
     // 1: permissions
-    auto* body = SettingsStyle::addSection(
+    auto* body = SettingsForm::addSection(
         column, {}, QStringLiteral("settings.general.permissions.hint"),
-        SettingsStyle::header(QStringLiteral("settings.general.permissions"), new ManualLink(ManualLink::Topic::permissions),
-                              content));
+        SettingsForm::header(QStringLiteral("settings.general.permissions"), new ManualLink(ManualLink::Topic::permissions),
+                             content));
     for (Permission p : askedPermissions()) {
         auto* row = new PermissionRow(p, model.permissions(), *model.services().permissions, content);
         m_rows.insert(int(p), row);
@@ -82,13 +83,13 @@ GeneralSettingsView::GeneralSettingsView(SettingsModel& model, Hosted hosted, QW
     }
 
     // 2: start-up
-    body = SettingsStyle::addSection(column, QStringLiteral("settings.general.startup"), {});
+    body = SettingsForm::addSection(column, QStringLiteral("settings.general.startup"), {});
     m_launchAtLogin = new QCheckBox(text(QStringLiteral("settings.general.launchAtLogin")), content);
     m_launchAtLogin->setObjectName(QStringLiteral("settings.general.launchAtLogin"));
     body->addWidget(m_launchAtLogin);
-    m_loginBlocked = SettingsStyle::labelWithSymbol(text(QStringLiteral("settings.general.launchAtLogin.blocked")),
-                                                    QStringLiteral("exclamationmark.triangle"), SettingsStyle::secondaryColor(),
-                                                    content);
+    m_loginBlocked = ViewStyle::labelWithSymbol(text(QStringLiteral("settings.general.launchAtLogin.blocked")),
+                                                QStringLiteral("exclamationmark.triangle"), ViewStyle::secondaryColor(),
+                                                content);
     m_loginBlocked->setObjectName(QStringLiteral("settings.general.launchAtLogin.blocked"));
     body->addWidget(m_loginBlocked);
     connect(m_launchAtLogin, &QCheckBox::toggled, this, &GeneralSettingsView::setLaunchAtLogin);
@@ -121,8 +122,8 @@ GeneralSettingsView::GeneralSettingsView(SettingsModel& model, Hosted hosted, QW
         if (const auto l = interfaceLanguageFromRaw(m_languagePicker->itemData(index).toString()))
             chooseLanguage(*l);
     });
-    m_restart = SettingsStyle::labelWithSymbol(text(QStringLiteral("settings.general.language.restart")),
-                                               QStringLiteral("arrow.clockwise"), SettingsStyle::secondaryColor(), content);
+    m_restart = ViewStyle::labelWithSymbol(text(QStringLiteral("settings.general.language.restart")),
+                                           QStringLiteral("arrow.clockwise"), ViewStyle::secondaryColor(), content);
     m_restart->setObjectName(QStringLiteral("settings.general.language.restart"));
     body->addWidget(m_restart);
 
@@ -134,8 +135,8 @@ GeneralSettingsView::GeneralSettingsView(SettingsModel& model, Hosted hosted, QW
     }
 
     // 4: usage reports
-    body = SettingsStyle::addSection(column, QStringLiteral("settings.general.telemetry.section"),
-                                     QStringLiteral("settings.general.telemetry.hint"));
+    body = SettingsForm::addSection(column, QStringLiteral("settings.general.telemetry.section"),
+                                    QStringLiteral("settings.general.telemetry.hint"));
     m_telemetry = new QCheckBox(text(QStringLiteral("settings.general.telemetry")), content);
     m_telemetry->setObjectName(QStringLiteral("settings.general.telemetry"));
     body->addWidget(m_telemetry);

@@ -1,8 +1,8 @@
 #include "Settings/ManualLink.h"
 
-#include "Settings/SettingsStyle.h"
 #include "System/AppStrings.h"
 #include "System/ProductSite.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QDesktopServices>
 #include <QIcon>
@@ -11,7 +11,7 @@ ManualLink::ManualLink(Topic topic, QWidget* parent) : QToolButton(parent), m_to
 {
     setObjectName(QStringLiteral("manual.") + toRaw(topic));
     setProperty("symbolName", QStringLiteral("questionmark.circle"));
-    setIcon(SettingsStyle::symbol(QStringLiteral("questionmark.circle"), SettingsStyle::secondaryColor()));
+    setIcon(ViewStyle::themedSymbol(QStringLiteral("questionmark.circle"), ViewStyle::secondaryColor()));
     setToolTip(AppStrings::string(QStringLiteral("settings.help")));
     setAccessibleName(toolTip());
     setAutoRaise(true);

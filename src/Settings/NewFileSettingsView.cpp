@@ -2,8 +2,9 @@
 
 #include "LocalActions/Files/FileNameVariables.h"
 #include "LocalActions/LocalActionsStrings.h"
-#include "Settings/SettingsStyle.h"
+#include "Settings/SettingsForm.h"
 #include "Settings/ShortcutRecorder.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QCalendar>
 #include <QCheckBox>
@@ -19,7 +20,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-using SettingsStyle::text;
+using SettingsForm::text;
 
 namespace {
 
@@ -35,12 +36,12 @@ QStringList pickFiles(QWidget* parent)
 NewFileSettingsView::NewFileSettingsView(SettingsModel& model, Chooser chooser, QWidget* parent)
     : QScrollArea(parent), m_model(model), m_chooser(chooser ? std::move(chooser) : Chooser(pickFiles))
 {
-    QVBoxLayout* column = SettingsStyle::preparePage(this, QStringLiteral("NewFileSettingsView"));
+    QVBoxLayout* column = ViewStyle::preparePage(this, QStringLiteral("NewFileSettingsView"));
     QWidget* content = widget();
 
     // 1: naming
-    auto* body = SettingsStyle::addSection(column, QStringLiteral("settings.newFile.naming"), QStringLiteral("settings.newFile.preview"),
-                                           nullptr, QStringLiteral(" "));
+    auto* body = SettingsForm::addSection(column, QStringLiteral("settings.newFile.naming"), QStringLiteral("settings.newFile.preview"),
+                                          nullptr, QStringLiteral(" "));
     m_preview = content->findChild<QLabel*>(QStringLiteral("settings.newFile.preview"));
     auto* presetRow = new QHBoxLayout;
     presetRow->addWidget(new QLabel(text(QStringLiteral("settings.newFile.preset")), content));
@@ -66,7 +67,7 @@ NewFileSettingsView::NewFileSettingsView(SettingsModel& model, Chooser chooser, 
     body->addLayout(patternRow);
     connect(m_pattern, &QLineEdit::textEdited, this, &NewFileSettingsView::setPattern);
 
-    auto* variablesLabel = SettingsStyle::secondary(text(QStringLiteral("settings.newFile.variables")), content, 0.95);
+    auto* variablesLabel = ViewStyle::secondary(text(QStringLiteral("settings.newFile.variables")), content, 0.95);
     body->addWidget(variablesLabel);
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(6);
@@ -78,7 +79,7 @@ NewFileSettingsView::NewFileSettingsView(SettingsModel& model, Chooser chooser, 
         button->setObjectName(placeholder);
         button->setFlat(true);
         button->setCursor(Qt::PointingHandCursor);
-        button->setFont(SettingsStyle::calloutFont());
+        button->setFont(ViewStyle::calloutFont());
         button->setStyleSheet(QStringLiteral("QPushButton { text-align: left; padding: 2px 6px; border: none; }"
                                              "QPushButton:hover { background: palette(alternate-base); border-radius: 4px; }"));
         connect(button, &QPushButton::clicked, this,
@@ -90,7 +91,7 @@ NewFileSettingsView::NewFileSettingsView(SettingsModel& model, Chooser chooser, 
     body->addLayout(grid);
 
     // 2: grouping
-    body = SettingsStyle::addSection(column, {}, QStringLiteral("settings.newFile.grouped.hint"));
+    body = SettingsForm::addSection(column, {}, QStringLiteral("settings.newFile.grouped.hint"));
     m_grouped = new QCheckBox(text(QStringLiteral("settings.newFile.grouped")), content);
     m_grouped->setObjectName(QStringLiteral("settings.newFile.grouped"));
     body->addWidget(m_grouped);
@@ -101,7 +102,7 @@ NewFileSettingsView::NewFileSettingsView(SettingsModel& model, Chooser chooser, 
     });
 
     // 3: the shortcut
-    body = SettingsStyle::addSection(column, {}, QStringLiteral("settings.newFile.shortcut.hint"));
+    body = SettingsForm::addSection(column, {}, QStringLiteral("settings.newFile.shortcut.hint"));
     auto* shortcutRow = new QHBoxLayout;
     shortcutRow->addWidget(new QLabel(text(QStringLiteral("settings.newFile.shortcut")), content));
     shortcutRow->addStretch(1);
@@ -113,10 +114,10 @@ NewFileSettingsView::NewFileSettingsView(SettingsModel& model, Chooser chooser, 
     body->addLayout(shortcutRow);
 
     // 4: the templates
-    m_templates = SettingsStyle::addSection(column, QStringLiteral("settings.newFile.templates"), {});
+    m_templates = SettingsForm::addSection(column, QStringLiteral("settings.newFile.templates"), {});
 
     // 5: importing
-    body = SettingsStyle::addSection(column, {}, QStringLiteral("settings.newFile.addTemplate.hint"));
+    body = SettingsForm::addSection(column, {}, QStringLiteral("settings.newFile.addTemplate.hint"));
     auto* buttons = new QHBoxLayout;
     m_add = new QPushButton(text(QStringLiteral("settings.newFile.addTemplate")), content);
     m_add->setObjectName(QStringLiteral("settings.newFile.addTemplate"));
@@ -134,7 +135,7 @@ NewFileSettingsView::NewFileSettingsView(SettingsModel& model, Chooser chooser, 
     m_problems->setWordWrap(true);
     m_problems->setTextFormat(Qt::PlainText);
     QPalette warning = m_problems->palette();
-    warning.setColor(QPalette::WindowText, SettingsStyle::orange());
+    warning.setColor(QPalette::WindowText, ViewStyle::orange());
     m_problems->setPalette(warning);
     m_problems->hide();
     body->addWidget(m_problems);
@@ -235,7 +236,7 @@ void NewFileSettingsView::rebuildTemplates()
             auto* layout = new QHBoxLayout(row);
             layout->setContentsMargins(0, 0, 0, 0);
             layout->setSpacing(8);
-            auto* symbol = SettingsStyle::symbolLabel(t.symbolName, 16, SettingsStyle::secondaryColor(), row);
+            auto* symbol = ViewStyle::symbolLabel(t.symbolName, 16, ViewStyle::secondaryColor(), row);
             symbol->setFixedWidth(22);
             layout->addWidget(symbol);
             // A built-in title is looked up; the user's own is shown as it stands.
@@ -246,7 +247,7 @@ void NewFileSettingsView::rebuildTemplates()
             auto* extension = new QLabel(u'.' + t.fileExtension, row);
             extension->setObjectName(QStringLiteral("extension"));
             QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-            mono.setPointSizeF(SettingsStyle::captionFont().pointSizeF());
+            mono.setPointSizeF(ViewStyle::captionFont().pointSizeF());
             extension->setFont(mono);
             extension->setForegroundRole(QPalette::PlaceholderText);
             layout->addWidget(extension);

@@ -3,6 +3,7 @@
 #include "Platform/Desktop/DesktopEntry.h"
 #include "Settings/ScrollControls.h"
 #include "Settings/SettingsForm.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -154,7 +155,7 @@ RadialSettingsView::RadialSettingsView(Model& model, Environment environment, QW
     };
 
     // 1: the switch
-    auto* body = addSection(page, content, nullptr, QStringLiteral("settings.radial.enable.hint"));
+    auto* body = addSection(page, {}, QStringLiteral("settings.radial.enable.hint"));
     m_enable = new QCheckBox(text(QStringLiteral("settings.radial.enable")), content);
     m_enable->setObjectName(QStringLiteral("settings.radial.enable"));
     body->addWidget(m_enable);
@@ -163,7 +164,7 @@ RadialSettingsView::RadialSettingsView(Model& model, Environment environment, QW
     connect(m_enable, &QCheckBox::toggled, this, change([](RadialSettings& s, bool on) { s.isEnabled = on; }));
 
     // 2: the ring
-    body = addSection(page, content, headerLabel(QStringLiteral("settings.radial.shape.section"), content), {});
+    body = addSection(page, {}, {}, headerLabel(QStringLiteral("settings.radial.shape.section"), content));
     auto* segments = new QWidget(content);
     auto* segmentRow = new QHBoxLayout(segments);
     segmentRow->setContentsMargins(0, 0, 0, 0);
@@ -223,8 +224,8 @@ RadialSettingsView::RadialSettingsView(Model& model, Environment environment, QW
             change([](RadialSettings& s, int v) { s.radius = double(v) / radiusScale; }));
 
     // 3: the items
-    body = addSection(page, content, headerLabel(QStringLiteral("settings.radial.items"), content),
-                      QStringLiteral("settings.radial.items.hint"));
+    body = addSection(page, {}, QStringLiteral("settings.radial.items.hint"),
+                      headerLabel(QStringLiteral("settings.radial.items"), content));
     m_fill = new QCheckBox(text(QStringLiteral("settings.radial.fillFromRecent")), content);
     m_fill->setObjectName(QStringLiteral("settings.radial.fillFromRecent"));
     body->addWidget(m_fill);
@@ -252,8 +253,8 @@ RadialSettingsView::RadialSettingsView(Model& model, Environment environment, QW
     });
 
     // 4: applications left alone
-    m_excludedLayout = addSection(page, content, headerLabel(QStringLiteral("settings.radial.excluded"), content),
-                                  QStringLiteral("settings.radial.excluded.hint"));
+    m_excludedLayout = addSection(page, {}, QStringLiteral("settings.radial.excluded.hint"),
+                                  headerLabel(QStringLiteral("settings.radial.excluded"), content));
     m_addExcluded = new QPushButton(text(QStringLiteral("settings.radial.excluded.add")), content);
     m_addExcluded->setObjectName(QStringLiteral("settings.radial.excluded.add"));
     connect(m_addExcluded, &QPushButton::clicked, this, [this] {
@@ -261,8 +262,8 @@ RadialSettingsView::RadialSettingsView(Model& model, Environment environment, QW
     });
 
     // 5: the hold time, tucked away
-    body = addSection(page, content, nullptr, QStringLiteral("settings.radial.hold.hint"));
-    m_advanced = disclosure(text(QStringLiteral("settings.radial.advanced")), content);
+    body = addSection(page, {}, QStringLiteral("settings.radial.hold.hint"));
+    m_advanced = ViewStyle::disclosure(text(QStringLiteral("settings.radial.advanced")), content);
     m_advanced->setObjectName(QStringLiteral("settings.radial.advanced"));
     body->addWidget(m_advanced, 0, Qt::AlignLeft);
     auto* advancedBox = new QWidget(content);
@@ -419,7 +420,7 @@ void RadialSettingsView::rebuildLists()
     }
     if (!missing.isEmpty()) {
         m_notInstalledToggle =
-            disclosure(text(QStringLiteral("settings.radial.excluded.notInstalled")).arg(missing.size()), parent);
+            ViewStyle::disclosure(text(QStringLiteral("settings.radial.excluded.notInstalled")).arg(missing.size()), parent);
         m_notInstalledToggle->setObjectName(QStringLiteral("settings.radial.excluded.notInstalled"));
         m_notInstalledToggle->setForegroundRole(QPalette::PlaceholderText);
         m_notInstalledBox = new QWidget(parent);

@@ -4,6 +4,7 @@
 #include "Settings/ManualLink.h"
 #include "Settings/SettingsForm.h"
 #include "System/AppStrings.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -46,7 +47,7 @@ ScrollSettingsView::ScrollSettingsView(Model& model, Environment environment, QW
     page->setContentsMargins(20, 16, 20, 16);
 
     // 1: the switch
-    auto* body = addSection(page, content, nullptr, QStringLiteral("settings.scroll.enable.hint"));
+    auto* body = addSection(page, {}, QStringLiteral("settings.scroll.enable.hint"));
     m_enable = new QCheckBox(text(QStringLiteral("settings.scroll.enable")), content);
     m_enable->setObjectName(QStringLiteral("settings.scroll.enable"));
     body->addWidget(m_enable);
@@ -65,7 +66,7 @@ ScrollSettingsView::ScrollSettingsView(Model& model, Environment environment, QW
                                             s.global = p;
                                             write(s);
                                         }};
-    body = addSection(page, content, headerLabel(QStringLiteral("settings.scroll.feel"), content), {});
+    body = addSection(page, {}, {}, headerLabel(QStringLiteral("settings.scroll.feel"), content));
     m_feel = new FeelControls(global, content);
     body->addWidget(m_feel);
 
@@ -75,12 +76,12 @@ ScrollSettingsView::ScrollSettingsView(Model& model, Environment environment, QW
     axesRow->addWidget(headerLabel(QStringLiteral("settings.scroll.axes"), axesHeader));
     axesRow->addWidget(new ManualLink(ManualLink::Topic::scroll, axesHeader));
     axesRow->addStretch(1);
-    body = addSection(page, content, axesHeader, QStringLiteral("settings.scroll.reverse.hint"));
+    body = addSection(page, {}, QStringLiteral("settings.scroll.reverse.hint"), axesHeader);
     m_axes = new AxisControls(global, content);
     body->addWidget(m_axes);
 
     // 4: modifiers
-    body = addSection(page, content, headerLabel(QStringLiteral("settings.scroll.modifiers"), content), {});
+    body = addSection(page, {}, {}, headerLabel(QStringLiteral("settings.scroll.modifiers"), content));
     for (ScrollModifier modifier : scrollModifierCases) {
         auto* row = new ModifierRow(modifier,
                                     {[this, modifier] { return m_model.scrollSettings().modifiers.action(modifier); },
@@ -94,8 +95,8 @@ ScrollSettingsView::ScrollSettingsView(Model& model, Environment environment, QW
     }
 
     // 5: applications
-    m_appsLayout = addSection(page, content, headerLabel(QStringLiteral("settings.scroll.apps"), content),
-                              QStringLiteral("settings.scroll.apps.hint"));
+    m_appsLayout = addSection(page, {}, QStringLiteral("settings.scroll.apps.hint"),
+                              headerLabel(QStringLiteral("settings.scroll.apps"), content));
     m_add = new QPushButton(text(QStringLiteral("settings.scroll.apps.add")), content);
     m_add->setObjectName(QStringLiteral("settings.scroll.apps.add"));
     connect(m_add, &QPushButton::clicked, this, [this] { addApplications(m_environment.chooseApplications(this)); });
@@ -204,7 +205,7 @@ void ScrollSettingsView::rebuildApps()
         }
         if (!missing.isEmpty()) {
             m_notInstalledToggle =
-                disclosure(text(QStringLiteral("settings.scroll.apps.notInstalled")).arg(missing.size()), parent);
+                ViewStyle::disclosure(text(QStringLiteral("settings.scroll.apps.notInstalled")).arg(missing.size()), parent);
             m_notInstalledToggle->setObjectName(QStringLiteral("settings.scroll.apps.notInstalled"));
             m_notInstalledToggle->setForegroundRole(QPalette::PlaceholderText);
             m_notInstalledBox = new QWidget(parent);
@@ -303,7 +304,7 @@ AppRow::AppRow(ScrollSettingsView::Model& model, ScrollAppEntry app, bool expand
 
     if (!m_app.isCustom())
         return;
-    m_ownToggle = disclosure(text(QStringLiteral("settings.scroll.apps.itsOwn")), this);
+    m_ownToggle = ViewStyle::disclosure(text(QStringLiteral("settings.scroll.apps.itsOwn")), this);
     m_ownToggle->setObjectName(QStringLiteral("settings.scroll.apps.itsOwn"));
     m_ownToggle->setForegroundRole(QPalette::PlaceholderText);
     layout->addWidget(m_ownToggle, 0, Qt::AlignLeft);

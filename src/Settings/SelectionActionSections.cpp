@@ -7,7 +7,8 @@
 #include "ContextCore/TranslationService.h"
 #include "Platform/UserDefaults.h"
 #include "Selection/CurrencyPreference.h"
-#include "Settings/SettingsStyle.h"
+#include "Settings/SettingsForm.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,7 +25,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-using SettingsStyle::text;
+using SettingsForm::text;
 
 namespace {
 
@@ -75,12 +76,12 @@ void SelectionActionSettings::addPicker(const QString& labelKey, const QString& 
 {
     auto* row = new QHBoxLayout;
     auto* label = new QLabel(text(labelKey), this);
-    label->setFont(SettingsStyle::calloutFont());
+    label->setFont(ViewStyle::calloutFont());
     row->addWidget(label);
     row->addStretch(1);
     auto* picker = new QComboBox(this);
     picker->setObjectName(key);
-    picker->setFont(SettingsStyle::calloutFont());
+    picker->setFont(ViewStyle::calloutFont());
     for (const auto& [name, value] : options)
         picker->addItem(name, value);
     // A stored value that matches no option stays stored, and no option is shown as chosen.
@@ -125,13 +126,13 @@ SelectionActionRow::SelectionActionRow(SettingsModel& model, ActionDefinition ac
     column->setSpacing(4);
     auto* row = new QHBoxLayout;
     row->setSpacing(8);
-    auto* symbol = SettingsStyle::symbolLabel(m_action.symbolName, 16, SettingsStyle::secondaryColor(), this);
+    auto* symbol = ViewStyle::symbolLabel(m_action.symbolName, 16, ViewStyle::secondaryColor(), this);
     symbol->setFixedWidth(22);
     row->addWidget(symbol);
     m_title = new QLabel(title(m_action.titleKey), this);
     row->addWidget(m_title);
     if (m_action.requiresAI) {
-        m_aiMark = SettingsStyle::symbolLabel(QStringLiteral("sparkles"), 12, SettingsStyle::accent(), this);
+        m_aiMark = ViewStyle::symbolLabel(QStringLiteral("sparkles"), 12, ViewStyle::accent(), this);
         row->addWidget(m_aiMark);
     }
     row->addStretch(1);
@@ -140,7 +141,7 @@ SelectionActionRow::SelectionActionRow(SettingsModel& model, ActionDefinition ac
         b->setObjectName(name);
         b->setAutoRaise(true);
         b->setProperty("symbolName", symbolName);
-        b->setIcon(SettingsStyle::symbol(symbolName, SettingsStyle::secondaryColor()));
+        b->setIcon(ViewStyle::themedSymbol(symbolName, ViewStyle::secondaryColor()));
         return b;
     };
     m_up = button(QStringLiteral("chevron.up"), QStringLiteral("up"));
@@ -205,14 +206,14 @@ SelectionActionSections::SelectionActionSections(SettingsModel& model, QWidget* 
     const QString hint = text(QStringLiteral("settings.selectionActions.hint"))
                              .arg(ActionArranger::maxPrimaryActions)
                              .arg(ActionArranger::maxAIActions);
-    QVBoxLayout* body = SettingsStyle::addSection(column, QStringLiteral("settings.selectionActions.order"),
-                                                  QStringLiteral("settings.selectionActions.hint"), nullptr, hint);
+    QVBoxLayout* body = SettingsForm::addSection(column, QStringLiteral("settings.selectionActions.order"),
+                                                 QStringLiteral("settings.selectionActions.hint"), nullptr, hint);
     m_hint = findChild<QLabel*>(QStringLiteral("settings.selectionActions.hint"));
     m_list = body->parentWidget();
     m_listLayout = body;
     m_listLayout->setSpacing(2);
 
-    body = SettingsStyle::addSection(column, {}, {});
+    body = SettingsForm::addSection(column, {}, {});
     m_showAI = new QCheckBox(text(QStringLiteral("settings.selectionActions.showAI")), this);
     m_showAI->setObjectName(QStringLiteral("settings.selectionActions.showAI"));
     body->addWidget(m_showAI);

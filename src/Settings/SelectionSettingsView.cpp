@@ -4,8 +4,9 @@
 #include "Platform/UserDefaults.h"
 #include "Settings/ApplicationChooser.h"
 #include "Settings/SelectionActionSections.h"
-#include "Settings/SettingsStyle.h"
+#include "Settings/SettingsForm.h"
 #include "Settings/SubPagePicker.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -14,14 +15,13 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-using SettingsStyle::text;
-
+using SettingsForm::text;
 
 SelectionToolbarPage::SelectionToolbarPage(SettingsModel& model, QWidget* parent) : QScrollArea(parent), m_model(model)
 {
-    QVBoxLayout* column = SettingsStyle::preparePage(this, QStringLiteral("SelectionToolbarPage"));
+    QVBoxLayout* column = ViewStyle::preparePage(this, QStringLiteral("SelectionToolbarPage"));
     QWidget* content = widget();
-    auto* body = SettingsStyle::addSection(column, {}, {});
+    auto* body = SettingsForm::addSection(column, {}, {});
     m_autoShow = new QCheckBox(text(QStringLiteral("settings.selection.autoShow")), content);
     m_autoShow->setObjectName(QStringLiteral("settings.selection.autoShow"));
     body->addWidget(m_autoShow);
@@ -53,7 +53,7 @@ ExcludedAppRow::ExcludedAppRow(const QString& bundleID, const QString& name, std
     m_name = new QLabel(name, this);
     m_name->setTextFormat(Qt::PlainText);
     row->addWidget(m_name, 1);
-    m_remove = SettingsStyle::linkButton(text(QStringLiteral("settings.selection.excluded.remove")), this);
+    m_remove = ViewStyle::linkButton(text(QStringLiteral("settings.selection.excluded.remove")), this);
     m_remove->setObjectName(QStringLiteral("settings.selection.excluded.remove"));
     row->addWidget(m_remove);
     connect(m_remove, &QPushButton::clicked, this, [onRemove = std::move(onRemove)] { onRemove(); });
@@ -72,21 +72,21 @@ SelectionExcludedPage::SelectionExcludedPage(SettingsModel& model, Chooser choos
             return ApplicationChooser::choose(p, text(QStringLiteral("settings.selection.excluded.add")),
                                               text(QStringLiteral("settings.selection.excluded.chooser")));
         };
-    QVBoxLayout* column = SettingsStyle::preparePage(this, QStringLiteral("SelectionExcludedPage"));
+    QVBoxLayout* column = ViewStyle::preparePage(this, QStringLiteral("SelectionExcludedPage"));
     QWidget* content = widget();
 
-    auto* body = SettingsStyle::addSection(column, {}, QStringLiteral("settings.selection.excluded.passwordApps.hint"));
+    auto* body = SettingsForm::addSection(column, {}, QStringLiteral("settings.selection.excluded.passwordApps.hint"));
     m_passwordApps = new QCheckBox(text(QStringLiteral("settings.selection.excluded.passwordApps")), content);
     m_passwordApps->setObjectName(QStringLiteral("settings.selection.excluded.passwordApps"));
     body->addWidget(m_passwordApps);
     connect(m_passwordApps, &QCheckBox::toggled, this, [this](bool on) { m_model.setExcludesPasswordApps(on); });
 
-    body = SettingsStyle::addSection(column, QStringLiteral("settings.selection.excluded"),
-                                     QStringLiteral("settings.selection.excludedHint"));
+    body = SettingsForm::addSection(column, QStringLiteral("settings.selection.excluded"),
+                                    QStringLiteral("settings.selection.excludedHint"));
     m_list = new QVBoxLayout;
     m_list->setSpacing(6);
     body->addLayout(m_list);
-    m_empty = SettingsStyle::secondary(text(QStringLiteral("settings.selection.excluded.empty")), content, 1.0);
+    m_empty = ViewStyle::secondary(text(QStringLiteral("settings.selection.excluded.empty")), content, 1.0);
     m_empty->setObjectName(QStringLiteral("settings.selection.excluded.empty"));
     body->addWidget(m_empty);
     auto* addRow = new QHBoxLayout;

@@ -1,11 +1,10 @@
 #include "Settings/SettingsForm.h"
 
 #include "System/AppStrings.h"
+#include "ViewStyle/ViewStyle.h"
 
-#include <QFrame>
 #include <QLabel>
 #include <QPushButton>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace SettingsForm {
@@ -13,6 +12,13 @@ namespace SettingsForm {
 QString text(const QString& key)
 {
     return AppStrings::string(key);
+}
+
+QWidget* header(const QString& key, QWidget* beside, QWidget* parent)
+{
+    QWidget* row = ViewStyle::headerRow(text(key), beside, parent);
+    row->findChild<QLabel*>()->setObjectName(key);
+    return row;
 }
 
 QLabel* headerLabel(const QString& key, QWidget* parent)
@@ -24,60 +30,30 @@ QLabel* headerLabel(const QString& key, QWidget* parent)
     return label;
 }
 
-QLabel* footerLabel(const QString& key, QWidget* parent)
+QVBoxLayout* addSection(QVBoxLayout* column, const QString& headerKey, const QString& footerKey, QWidget* headerWidget,
+                        const QString& footerText)
 {
-    auto* label = new QLabel(text(key), parent);
-    label->setWordWrap(true);
-    label->setForegroundRole(QPalette::PlaceholderText);
-    QFont font = label->font();
-    font.setPointSizeF(font.pointSizeF() * 0.9);
-    label->setFont(font);
-    return label;
-}
-
-QVBoxLayout* addSection(QVBoxLayout* page, QWidget* parent, QWidget* header, const QString& footerKey)
-{
-    auto* section = new QVBoxLayout;
-    section->setSpacing(4);
-    if (header)
-        section->addWidget(header);
-    auto* frame = new QFrame(parent);
-    frame->setFrameShape(QFrame::StyledPanel);
-    frame->setAutoFillBackground(true);
-    frame->setBackgroundRole(QPalette::Base);
-    auto* body = new QVBoxLayout(frame);
-    body->setContentsMargins(12, 10, 12, 10);
-    body->setSpacing(8);
-    section->addWidget(frame);
-    if (!footerKey.isEmpty())
-        section->addWidget(footerLabel(footerKey, parent));
-    page->addLayout(section);
-    page->addSpacing(14);
-    return body;
+    if (!headerWidget && !headerKey.isEmpty())
+        headerWidget = header(headerKey, nullptr, column->parentWidget());
+    const QString footer = footerText.isEmpty() && !footerKey.isEmpty() ? text(footerKey) : footerText;
+    return ViewStyle::addSection(column, headerWidget, footer, footerKey);
 }
 
 QPushButton* linkButton(const QString& key, QWidget* parent)
 {
-    auto* button = new QPushButton(text(key), parent);
+    QPushButton* button = ViewStyle::linkButton(text(key), parent);
     button->setObjectName(key);
-    button->setFlat(true);
-    button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(QStringLiteral("QPushButton { color: palette(link); padding: 0 2px; }"));
     return button;
 }
 
-QToolButton* disclosure(const QString& label, QWidget* parent)
+QWidget* unavailable(QWidget* parent)
 {
-    auto* toggle = new QToolButton(parent);
-    toggle->setText(label);
-    toggle->setCheckable(true);
-    toggle->setAutoRaise(true);
-    toggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    toggle->setArrowType(Qt::RightArrow);
-    toggle->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 1px 0; }"));
-    QObject::connect(toggle, &QToolButton::toggled, toggle,
-                     [toggle](bool open) { toggle->setArrowType(open ? Qt::DownArrow : Qt::RightArrow); });
-    return toggle;
+    const QString key = QStringLiteral("settings.page.unavailable");
+    QLabel* label = ViewStyle::secondary(text(key), parent, 1.0);
+    label->setObjectName(key);
+    label->setAlignment(Qt::AlignCenter);
+    label->setContentsMargins(40, 40, 40, 40);
+    return label;
 }
 
 } // namespace SettingsForm

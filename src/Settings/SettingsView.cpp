@@ -1,13 +1,14 @@
 #include "Settings/SettingsView.h"
 
-#include "Settings/SettingsStyle.h"
+#include "Settings/SettingsForm.h"
 #include "Settings/WheelGuard.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-using SettingsStyle::text;
+using SettingsForm::text;
 
 SettingsView::SettingsView(SettingsModel& model, Hosted hosted, QWidget* parent) : QWidget(parent)
 {
@@ -23,7 +24,7 @@ SettingsView::SettingsView(SettingsModel& model, Hosted hosted, QWidget* parent)
     layout->addWidget(m_tabs);
 
     auto add = [this](QWidget* page, const QString& key, const QString& symbol) {
-        const int index = m_tabs->addTab(page, SettingsStyle::symbol(symbol), text(key));
+        const int index = m_tabs->addTab(page, ViewStyle::themedSymbol(symbol), text(key));
         m_tabs->tabBar()->setTabData(index, key);
     };
     m_general = new GeneralSettingsView(model, hosted.general, m_tabs);
@@ -32,9 +33,9 @@ SettingsView::SettingsView(SettingsModel& model, Hosted hosted, QWidget* parent)
     add(m_finder, QStringLiteral("settings.finder"), QStringLiteral("folder"));
     m_selection = new SelectionSettingsView(model, hosted.selection, m_tabs);
     add(m_selection, QStringLiteral("settings.selection"), QStringLiteral("text.cursor"));
-    QWidget* scroll = hosted.scroll ? hosted.scroll(m_tabs) : SettingsStyle::unavailable(m_tabs);
+    QWidget* scroll = hosted.scroll ? hosted.scroll(m_tabs) : SettingsForm::unavailable(m_tabs);
     add(scroll, QStringLiteral("settings.scroll"), QStringLiteral("computermouse"));
-    QWidget* radial = hosted.radial ? hosted.radial(m_tabs) : SettingsStyle::unavailable(m_tabs);
+    QWidget* radial = hosted.radial ? hosted.radial(m_tabs) : SettingsForm::unavailable(m_tabs);
     add(radial, QStringLiteral("settings.radial"), QStringLiteral("circle.grid.cross"));
     m_tabs->setCurrentIndex(0);
 

@@ -1,6 +1,7 @@
 #include "Settings/ShortcutRecorder.h"
 
-#include "Settings/SettingsStyle.h"
+#include "Settings/SettingsForm.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -9,7 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-using SettingsStyle::text;
+using SettingsForm::text;
 
 ShortcutRecorder::ShortcutRecorder(Binding binding, QWidget* parent) : QWidget(parent), m_binding(std::move(binding))
 {
@@ -22,18 +23,18 @@ ShortcutRecorder::ShortcutRecorder(Binding binding, QWidget* parent) : QWidget(p
     m_main->setMinimumWidth(96);
     m_main->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     row->addWidget(m_main);
-    m_clear = SettingsStyle::linkButton(text(QStringLiteral("settings.shortcut.clear")), this);
+    m_clear = ViewStyle::linkButton(text(QStringLiteral("settings.shortcut.clear")), this);
     m_clear->setObjectName(QStringLiteral("settings.shortcut.clear"));
     row->addWidget(m_clear);
     m_refused = new QWidget(this);
     auto* warning = new QHBoxLayout(m_refused);
     warning->setContentsMargins(0, 0, 0, 0);
     warning->setSpacing(4);
-    warning->addWidget(SettingsStyle::symbolLabel(QStringLiteral("exclamationmark.triangle"), 14, SettingsStyle::orange(), m_refused));
+    warning->addWidget(ViewStyle::symbolLabel(QStringLiteral("exclamationmark.triangle"), 14, ViewStyle::orange(), m_refused));
     auto* taken = new QLabel(text(QStringLiteral("settings.shortcut.taken")), m_refused);
-    taken->setFont(SettingsStyle::calloutFont());
+    taken->setFont(ViewStyle::calloutFont());
     QPalette palette = taken->palette();
-    palette.setColor(QPalette::WindowText, SettingsStyle::orange());
+    palette.setColor(QPalette::WindowText, ViewStyle::orange());
     taken->setPalette(palette);
     warning->addWidget(taken);
     m_refused->setObjectName(QStringLiteral("settings.shortcut.taken"));

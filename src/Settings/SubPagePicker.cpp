@@ -1,6 +1,6 @@
 #include "Settings/SubPagePicker.h"
 
-#include "Settings/SettingsStyle.h"
+#include "Settings/SettingsForm.h"
 
 #include <QButtonGroup>
 #include <QHBoxLayout>
@@ -81,7 +81,7 @@ void SubPageHost::setPageIndex(int index)
     m_index = index;
     QWidget* next = m_build(index, this);
     if (!next)
-        next = SettingsStyle::unavailable(this);
+        next = SettingsForm::unavailable(this);
     if (m_current) {
         delete m_layout->replaceWidget(m_current, next); // the layout's item of the old page
         delete m_current;

@@ -38,9 +38,4 @@ QUrl manualURL(const QString& anchor, const QString& segment)
     return url;
 }
 
-QUrl libraryURL(const QString& segment)
-{
-    return QUrl(root + u'/' + segment + QStringLiteral("/library"));
-}
-
 } // namespace ProductSite

@@ -20,7 +20,5 @@ QString currentLanguageSegment();
 
 // The manual's chapter: "<root>/<segment>/docs#<anchor>".
 QUrl manualURL(const QString& anchor, const QString& segment = currentLanguageSegment());
-// The online action library: "<root>/<segment>/library".
-QUrl libraryURL(const QString& segment = currentLanguageSegment());
 
 } // namespace ProductSite

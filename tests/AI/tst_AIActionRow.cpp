@@ -1,6 +1,6 @@
 #include "AI/AIActionRow.h"
-#include "AI/SymbolIcons.h"
-#include "AI/WidgetStyle.h"
+#include "ViewStyle/SymbolIcons.h"
+#include "ViewStyle/ViewStyle.h"
 
 #include <QLabel>
 #include <QStandardPaths>
@@ -199,7 +199,7 @@ void AIActionRowTest::theSymbolIsTheToolbarsIcon()
     const QPixmap shown = row.findChild<QLabel*>("symbol")->pixmap();
     QCOMPARE(pixels(shown), pixels(themed.pixmap(16, 16)));
     // Not the stand-in dot of a symbol nobody knows.
-    QVERIFY(pixels(shown) != pixels(WidgetStyle::symbol("no.such.symbol").pixmap(16, 16)));
+    QVERIFY(pixels(shown) != pixels(ViewStyle::symbol("no.such.symbol").pixmap(16, 16)));
 }
 
 QTEST_MAIN(AIActionRowTest)

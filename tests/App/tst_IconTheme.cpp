@@ -1,9 +1,9 @@
 #include "AppFixture.h"
 
-#include "AI/SymbolIcons.h"
 #include "App/CorvishApp.h"
 #include "Platform/IconTheme.h"
 #include "Radial/RadialApplications.h"
+#include "ViewStyle/SymbolIcons.h"
 
 #include <QFile>
 #include <QIcon>

@@ -10,6 +10,7 @@
 #include "Settings/SelectionSettingsView.h"
 #include "Settings/SettingsView.h"
 #include "Settings/SubPagePicker.h"
+#include "System/LibraryLink.h"
 #include "System/ProductSite.h"
 #include "Updates/AboutSections.h"
 
@@ -546,7 +547,7 @@ void SettingsPagesTest::manualLinks()
     QFETCH(QString, segment);
     QCOMPARE(ProductSite::languageSegment(language, system), segment);
     QCOMPARE(ProductSite::manualURL("ai", segment).toString(), ProductSite::root + "/" + segment + "/docs#ai");
-    QCOMPARE(ProductSite::libraryURL(segment).toString(), ProductSite::root + "/" + segment + "/library");
+    QCOMPARE(LibraryLink::url(segment).toString(), ProductSite::root + "/" + segment + "/library");
 }
 
 void SettingsPagesTest::subPagePickerShowsTitlesVerbatim()

@@ -1,4 +1,4 @@
-#include "AI/SymbolIcons.h"
+#include "ViewStyle/SymbolIcons.h"
 
 #include "Platform/IconTheme.h"
 
