@@ -37,6 +37,7 @@ private slots:
     void stalenessAtThePress();
     void resultDisappearsAndARepeatRestartsItsTime();
     void hoverShowsTheHintOnlyWhileTheToolbarIsUp();
+    void onTwoScreensTheToolbarGoesWhereTheSelectionShows();
 };
 
 void SelectionMonitorTest::gate_data()
@@ -56,6 +57,7 @@ void SelectionMonitorTest::gate_data()
     QTest::newRow("file listing") << "fileListing" << false << "Press landed on a file listing; not text";
     QTest::newRow("window chrome") << "chrome" << false << "Drag began on AXWindow; not text";
     QTest::newRow("graphics surface") << "canvas" << false << "Press landed on a graphics surface; not text";
+    QTest::newRow("a text view's viewport") << "viewport" << true << "Mouse-up in org.example.editor; capturing";
     QTest::newRow("blocked application") << "blocked" << false << "";
     QTest::newRow("remote desktop") << "remote" << false << "";
     QTest::newRow("no press seen, double click") << "noPressDouble" << true << "";
@@ -101,6 +103,11 @@ void SelectionMonitorTest::gate()
     } else if (setup == "canvas") {
         f.ax().setAttributeNames(f.app->textElement(), {"AXRole", "AXFrame"});
         f.ax().setAttribute(f.app->textElement(), "AXRole", QString("AXImage"));
+        f.select(inText, end);
+    } else if (setup == "viewport") {
+        // What lies at the point is a part of the text view that holds no text itself.
+        const auto viewport = f.ax().addElement({{"AXRole", "AXGroup"}}, QRectF(100, 130, 600, 370), f.app->textElement());
+        f.ax().setAttributeNames(viewport, {"AXRole", "AXFrame"});
         f.select(inText, end);
     } else if (setup == "blocked") {
         f.monitor->setBlocklist({"org.example.editor"});
@@ -393,6 +400,27 @@ void SelectionMonitorTest::hoverShowsTheHintOnlyWhileTheToolbarIsUp()
     QVERIFY(!f.monitor->panel().hint().isVisible());
     f.input().postGlobal({.type = keyDown});
     QVERIFY(!f.monitor->panel().isVisible());
+}
+
+void SelectionMonitorTest::onTwoScreensTheToolbarGoesWhereTheSelectionShows()
+{
+    // A field at the left edge of the right screen, its text scrolled: the selection's rectangle
+    // reaches past the field's left edge into the left screen.
+    SimulatedTextApplication::Options editor;
+    editor.windowFrame = QRectF(1440, 100, 600, 400);
+    MonitorFixture f("alpha beta gamma", "beta", editor);
+    const ScreenInfo left{QRectF(0, 0, 1440, 900), QRectF(0, 0, 1440, 875)};
+    const ScreenInfo right{QRectF(1440, 0, 1440, 900), QRectF(1440, 0, 1440, 875)};
+    f.screens().setScreens({left, right});
+    f.ax().setAttribute(f.app->textElement(), "AXFrame", QRectF(1440, 130, 600, 370));
+    f.app->setSelectionBounds(QRectF(1140, 150, 360, 20)); // 1140 – 1500, of which 1440 – 1500 shows
+    const QPointF inField(1460, 740);
+    f.select(inField, inField + QPointF(40, 0));
+    QVERIFY(f.waitForToolbar());
+    const QRectF bar = f.monitor->panel().screenFrame();
+    QVERIFY2(right.visibleFrame.contains(bar), qPrintable(QStringLiteral("toolbar at %1, %2").arg(bar.x()).arg(bar.y())));
+    // Beside what the user sees highlighted.
+    QVERIFY(bar.left() <= 1500 && bar.right() >= 1440);
 }
 
 QTEST_MAIN(SelectionMonitorTest)

@@ -145,8 +145,11 @@ std::expected<QVariant, Accessibility::Failure> SimulatedAccessibility::read(con
     if (auto failure = readFailure(element, name))
         return std::unexpected(*failure);
     const Node& node = m_nodes[element.path];
-    if (!node.attributes.contains(name))
+    if (!node.attributes.contains(name)) {
+        if (name == QLatin1String(parentAttribute) && !node.parent.isNull())
+            return QVariant::fromValue(node.parent);
         return std::unexpected(Failure::noValue);
+    }
     return node.attributes.value(name);
 }
 
