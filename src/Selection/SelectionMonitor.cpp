@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 using Platform::InputEvent;
 
@@ -206,6 +207,10 @@ void SelectionMonitor::handleActivation(const Platform::ApplicationInfo& app)
 {
     if (app.processID != 0 && app.processID == QCoreApplication::applicationPid())
         return;
+    if (m_focusReturnsTo && app.processID == *m_focusReturnsTo) {
+        m_focusReturnsTo.reset();
+        return;
+    }
     // A press in a window behind others activates it, and the window manager may say so only
     // after a quick drag has ended: that is the selection's own application, not a switch away.
     if (app.processID != 0 && m_gesturePress) {
@@ -316,6 +321,7 @@ void SelectionMonitor::settled()
 
 void SelectionMonitor::dismiss()
 {
+    m_focusReturnsTo.reset();
     m_captureTimer.stop();
     m_resultTimer.stop();
     cancelAITask();
@@ -503,6 +509,9 @@ void SelectionMonitor::cancelAITask()
         m_scriptTask->deleteLater();
         m_scriptTask.clear();
     }
+    // Nobody waits for its result any more: the script ends now, not at its time limit.
+    if (m_scriptStop)
+        std::exchange(m_scriptStop, nullptr)->request();
 }
 
 void SelectionMonitor::reportModelRequest(TelemetryEvent::Outcome outcome)
@@ -570,14 +579,23 @@ void SelectionMonitor::runScript(const ScriptAction& script, const AIActionTempl
                                  const ContextSnapshot& snapshot)
 {
     if (!ScriptApprovals(m_services.userDefaults).isApproved(script)) {
+        const auto element = m_currentElement;
+        const auto front = m_services.workspace->frontmostApplication();
+        const qint64 owner = front ? front->processID : 0;
         dismiss();
         if (!m_scriptApproval)
             return;
         QPointer<SelectionMonitor> self(this);
-        m_scriptApproval(title(actionTemplate), script, [self, script, actionTemplate, snapshot] {
+        m_scriptApproval(title(actionTemplate), script, [self, script, actionTemplate, snapshot, element, owner] {
             if (!self)
                 return;
             ScriptApprovals(self->m_services.userDefaults).approve(script);
+            // Allowing finishes the press: the same selection, its result shown, and the focus
+            // going back to its application is no switch away from it.
+            self->m_currentSnapshot = snapshot;
+            self->m_currentElement = element;
+            if (owner != 0)
+                self->m_focusReturnsTo = owner;
             self->runScript(script, actionTemplate, snapshot);
         });
         return;
@@ -590,11 +608,13 @@ void SelectionMonitor::runScript(const ScriptAction& script, const AIActionTempl
                               JavaScriptRunner(QCoreApplication::applicationFilePath()));
     auto* watcher = new QFutureWatcher<ScriptRunner::Outcome>(this);
     m_scriptTask = watcher;
+    m_scriptStop = std::make_shared<ChildProcess::Stop>();
     QPointer<AIRun> target(run);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, target] {
         const ScriptRunner::Outcome outcome = watcher->result();
         watcher->deleteLater();
         m_scriptTask.clear();
+        m_scriptStop.reset();
         if (!target)
             return;
         if (outcome && outcome->succeeded()) {
@@ -611,7 +631,7 @@ void SelectionMonitor::runScript(const ScriptAction& script, const AIActionTempl
         const AIError failure = AIError::invalidResponse();
         target->finish(failure.messageKey(), failure.isRetryable());
     });
-    watcher->setFuture(runner.run(script, snapshot.selectedText, {}, std::nullopt));
+    watcher->setFuture(runner.run(script, snapshot.selectedText, {}, std::nullopt, m_scriptStop));
 }
 
 void SelectionMonitor::showAIPanel(AIRun* run, const AIActionTemplate& actionTemplate, const ContextSnapshot& snapshot)

@@ -6,6 +6,7 @@
 #include "ContextCore/ScriptAction.h"
 #include "ContextCore/SearchEngine.h"
 #include "ContextCore/TranslationService.h"
+#include "LocalActions/ChildProcess.h"
 #include "Platform/Services.h"
 #include "SecurityCore/PrivacyLog.h"
 #include "AIProviders/AIActionTemplate.h"
@@ -202,4 +203,8 @@ private:
     QString m_streamProvider;
     QDateTime m_streamStarted;
     QPointer<QObject> m_scriptTask;
+    std::shared_ptr<ChildProcess::Stop> m_scriptStop; // ends the script once its result is not awaited
+    // After a script was allowed: the application the window manager gives the focus back to when
+    // the approval window closes. That activation belongs to the press; it is no switch away.
+    std::optional<qint64> m_focusReturnsTo;
 };
