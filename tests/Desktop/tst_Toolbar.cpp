@@ -141,15 +141,22 @@ class tst_Toolbar : public QObject {
     bool press(const QString& actionID)
     {
         auto* button = m_monitor->panel().findChild<QAbstractButton*>(actionID);
-        if (!button || !button->isVisible())
-            return false;
-        // Where the window really is on screen, which Qt may learn a moment later.
-        const auto panel = DesktopFixture::clientGeometry(m_monitor->panel().winId());
-        if (!panel)
-            return false;
-        const QPoint middle = panel->topLeft() + button->mapTo(&m_monitor->panel(), button->rect().center());
-        return DesktopFixture::xdotool({QStringLiteral("mousemove"), QString::number(middle.x()), QString::number(middle.y()),
+        return button && button->isVisible() && click(button);
+    }
+
+    static bool clickAt(QPoint point)
+    {
+        return DesktopFixture::xdotool({QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
                                         QStringLiteral("click"), QStringLiteral("1")});
+    }
+
+    // Clicks a button of one of this application's windows where it is on screen, which Qt may
+    // learn a moment later.
+    bool click(QWidget* button)
+    {
+        QWidget* window = button ? button->window() : nullptr;
+        const auto frame = window ? DesktopFixture::clientGeometry(window->winId()) : std::nullopt;
+        return frame && clickAt(frame->topLeft() + button->mapTo(window, button->rect().center()));
     }
 
     // Reads a selection target without blocking our event loop (we may be the one serving it).
@@ -267,18 +274,6 @@ class tst_Toolbar : public QObject {
     {
         const auto front = m_services.workspace->frontmostApplication();
         return front && front->processID == pid;
-    }
-
-    // Clicks a button of one of this application's windows where it is on screen.
-    bool click(QWidget* button)
-    {
-        QWidget* window = button ? button->window() : nullptr;
-        const auto frame = window ? DesktopFixture::clientGeometry(window->winId()) : std::nullopt;
-        if (!frame)
-            return false;
-        const QPoint middle = frame->topLeft() + button->mapTo(window, button->rect().center());
-        return DesktopFixture::xdotool({QStringLiteral("mousemove"), QString::number(middle.x()), QString::number(middle.y()),
-                                        QStringLiteral("click"), QStringLiteral("1")});
     }
 
     static constexpr uint roleText = 61;
@@ -561,8 +556,7 @@ private slots:
         QVERIFY(m_monitor->panel().isVisible());
 
         // A press there is a press in the GTK window: it dismisses.
-        QVERIFY(DesktopFixture::xdotool({QStringLiteral("mousemove"), QString::number(field->center().x()),
-                                         QString::number(field->center().y()), QStringLiteral("click"), QStringLiteral("1")}));
+        QVERIFY(clickAt(field->center()));
         QTRY_VERIFY_WITH_TIMEOUT(!m_monitor->panel().isVisible(), 5000);
         // And a selection there shows the toolbar.
         QVERIFY(dragAcrossText(*entry));
@@ -667,8 +661,7 @@ private slots:
         QVERIFY(script > 0 && ::kill(script, 0) == 0);
         const auto field = m_atspi->extents(*entry);
         QVERIFY(field);
-        QVERIFY(DesktopFixture::xdotool({QStringLiteral("mousemove"), QString::number(field->center().x()),
-                                         QString::number(field->center().y()), QStringLiteral("click"), QStringLiteral("1")}));
+        QVERIFY(clickAt(field->center()));
         QTRY_VERIFY_WITH_TIMEOUT(!m_monitor->panel().isVisible(), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(::kill(script, 0) != 0, 5000);
     }
