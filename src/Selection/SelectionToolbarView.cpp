@@ -225,13 +225,13 @@ SelectionToolbarView::SelectionToolbarView(QList<ActionDefinition> actions, QLis
                     onAction(action);
             });
         }
+        m_more->setMenu(menu);
+        row->addWidget(m_more, 0, Qt::AlignVCenter);
         // The open menu covers where the hint would be: the pointer has left the button for it.
         connect(menu, &QMenu::aboutToShow, this, [onHover, more = m_more] {
             if (onHover)
                 onHover(std::nullopt, frameInToolbar(more));
         });
-        m_more->setMenu(menu);
-        row->addWidget(m_more, 0, Qt::AlignVCenter);
     }
 }
 

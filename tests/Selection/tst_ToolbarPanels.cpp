@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QTest>
+#include <QTimer>
 
 using namespace Platform;
 using Shape = ToolbarPanel::Shape;
@@ -326,14 +327,26 @@ void ToolbarPanelsTest::theOverflowActionsAreInTheAccessibilityTree()
     QVERIFY(menu);
     QCOMPARE(menu->object(), view.moreButton()->menu());
     QCOMPARE(more->indexOfChild(menu), 0);
-    QStringList items;
-    for (int i = 0; i < menu->childCount(); ++i)
-        items << menu->child(i)->text(QAccessible::Name);
-    QCOMPARE(items, (QStringList{"Title x", "Title y"}));
-    // And can open it.
+    // It opens the menu, and there finds each action by its title (the items may be made only
+    // when the menu opens).
     QAccessibleActionInterface* actions = more->actionInterface();
     QVERIFY(actions);
     QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::showMenuAction()));
+    QMenu* shown = view.moreButton()->menu();
+    QStringList items;
+    QTimer reader; // the menu runs a loop of its own while it is open
+    connect(&reader, &QTimer::timeout, shown, [&] {
+        if (!shown->isVisible())
+            return;
+        QAccessibleInterface* open = more->child(0);
+        for (int i = 0; open && i < open->childCount(); ++i)
+            items << open->child(i)->text(QAccessible::Name);
+        shown->close();
+    });
+    reader.start(10);
+    actions->doAction(QAccessibleActionInterface::showMenuAction());
+    QTRY_VERIFY(!items.isEmpty());
+    QCOMPARE(items, (QStringList{"Title x", "Title y"}));
     // A button without a menu is left as it was.
     SelectionToolbarView plain({action("a")}, {}, {}, {}, {});
     QAccessibleInterface* button = QAccessible::queryAccessibleInterface(plain.buttons().first());
