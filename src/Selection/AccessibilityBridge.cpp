@@ -53,15 +53,20 @@ std::optional<QString> string(Accessibility& ax, const Element& element, const Q
     return *s;
 }
 
-SelectionEvidence selectionEvidence(Accessibility& ax, const std::optional<Element>& element)
+SelectionRead readSelection(Accessibility& ax, const std::optional<Element>& element)
 {
     if (!element)
-        return SelectionEvidence::unknown;
+        return {};
     if (auto text = string(ax, *element, name(Accessibility::selectedTextAttribute)))
-        return text->isEmpty() ? SelectionEvidence::empty : SelectionEvidence::nonEmpty;
+        return {text, text->isEmpty() ? SelectionEvidence::empty : SelectionEvidence::nonEmpty};
     if (auto range = ax.rangeAttribute(*element, name(Accessibility::selectedTextRangeAttribute)))
-        return range->length >= 1 ? SelectionEvidence::nonEmpty : SelectionEvidence::empty;
-    return SelectionEvidence::unknown;
+        return {std::nullopt, range->length >= 1 ? SelectionEvidence::nonEmpty : SelectionEvidence::empty};
+    return {};
+}
+
+SelectionEvidence selectionEvidence(Accessibility& ax, const std::optional<Element>& element)
+{
+    return readSelection(ax, element).evidence;
 }
 
 bool advertisesTextAttributes(Accessibility& ax, const Element& element)
@@ -108,8 +113,10 @@ ElementDescription elementDescription(Accessibility& ax, std::optional<double> p
         return {};
     const Element element = textElement(ax, *found, topLeft).value_or(*found);
     ElementDescription d;
-    d.exposesSelectedText = ax.stringAttribute(element, name(Accessibility::selectedTextAttribute)).has_value();
-    d.evidence = selectionEvidence(ax, element);
+    const SelectionRead selection = readSelection(ax, element);
+    d.exposesSelectedText = selection.text.has_value();
+    d.selectedText = selection.text;
+    d.evidence = selection.evidence;
     d.role = string(ax, element, name(Accessibility::roleAttribute));
     d.advertisesTextAttributes = advertisesTextAttributes(ax, element);
     d.elementFound = true;

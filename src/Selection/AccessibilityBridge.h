@@ -18,6 +18,7 @@ using Element = Platform::AccessibilityElement;
 struct ElementDescription {
     std::optional<QString> role;
     bool exposesSelectedText = false;
+    std::optional<QString> selectedText; // as read for the evidence; none when it cannot be read
     SelectionGate::SelectionEvidence evidence = SelectionGate::SelectionEvidence::unknown;
     bool advertisesTextAttributes = false;
     bool elementFound = false;
@@ -29,6 +30,14 @@ struct ElementDescription {
 std::optional<Element> focusedElement(Platform::Accessibility& ax);
 std::optional<Element> copyElement(Platform::Accessibility& ax, const Element& element, const QString& attribute);
 std::optional<QString> string(Platform::Accessibility& ax, const Element& element, const QString& attribute);
+// The selected text of an element as one read gives it, and the evidence of a selection it
+// makes (the range is asked only when the text cannot be read): a selection may be megabytes
+// long, so it is read once where it is needed more than once.
+struct SelectionRead {
+    std::optional<QString> text;
+    SelectionGate::SelectionEvidence evidence = SelectionGate::SelectionEvidence::unknown;
+};
+SelectionRead readSelection(Platform::Accessibility& ax, const std::optional<Element>& element);
 SelectionGate::SelectionEvidence selectionEvidence(Platform::Accessibility& ax, const std::optional<Element>& element);
 bool advertisesTextAttributes(Platform::Accessibility& ax, const Element& element);
 // The element that holds the text the user pressed on: `element` (found at the point, top-left

@@ -302,21 +302,30 @@ void SelectionMonitor::handleMouseUp(const InputEvent& event)
 
 void SelectionMonitor::settled()
 {
+    std::optional<std::pair<AccessibilityBridge::Element, QString>> read;
     if (m_captureDown) {
         // The element found under the press at the mouse-up is asked again for its selection; only
         // when none was found then is the point looked up again.
-        const auto evidence = m_capturePressed
-            ? AccessibilityBridge::selectionEvidence(*m_services.accessibility, m_capturePressed)
-            : AccessibilityBridge::elementDescription(*m_services.accessibility,
-                                                      ScreenGeometry::primaryHeight(*m_services.screens), *m_captureDown)
-                  .evidence;
-        if (evidence == SelectionGate::SelectionEvidence::empty) {
+        std::optional<AccessibilityBridge::Element> element = m_capturePressed;
+        AccessibilityBridge::SelectionRead selection;
+        if (m_capturePressed) {
+            selection = AccessibilityBridge::readSelection(*m_services.accessibility, m_capturePressed);
+        } else {
+            const auto d = AccessibilityBridge::elementDescription(
+                *m_services.accessibility, ScreenGeometry::primaryHeight(*m_services.screens), *m_captureDown);
+            element = d.element;
+            selection = {d.selectedText, d.evidence};
+        }
+        if (selection.evidence == SelectionGate::SelectionEvidence::empty) {
             m_logger.info(QStringLiteral("Nothing selected under the press; no copy sent"));
             dismiss();
             return;
         }
+        // The capture takes it from here rather than reading it once more.
+        if (element && selection.text)
+            read.emplace(*element, *selection.text);
     }
-    captureAndPresent();
+    captureAndPresent(std::move(read));
 }
 
 void SelectionMonitor::dismiss()
@@ -335,10 +344,12 @@ void SelectionMonitor::dismiss()
 
 // MARK: presentation
 
-void SelectionMonitor::captureAndPresent()
+void SelectionMonitor::captureAndPresent(std::optional<std::pair<AccessibilityBridge::Element, QString>> selectedText)
 {
     QPointer<SelectionMonitor> self(this);
-    SelectionCapture::Gesture gesture{.selectionBufferAtPress = m_selectionBufferAtPress, .window = std::nullopt};
+    SelectionCapture::Gesture gesture{.selectionBufferAtPress = m_selectionBufferAtPress,
+                                      .window = std::nullopt,
+                                      .selectedText = std::move(selectedText)};
     if (m_gesturePress)
         if (const auto pressed = DraggedWindow::window(*m_services.windowList, ScreenGeometry::primaryHeight(*m_services.screens),
                                                        *m_gesturePress))

@@ -142,7 +142,8 @@ private:
     void handleMouseUp(const Platform::InputEvent& event);
     void handleActivation(const Platform::ApplicationInfo& app);
     void settled();
-    void captureAndPresent();
+    // `selectedText`: an element's selected text, just read.
+    void captureAndPresent(std::optional<std::pair<Platform::AccessibilityElement, QString>> selectedText = {});
     void accept(std::optional<SelectionCapture::Result> result);
     void presentResult(const QString& text);
     void runAI(const ActionDefinition& action, const ContextSnapshot& snapshot);

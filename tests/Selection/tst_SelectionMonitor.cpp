@@ -25,6 +25,8 @@ private slots:
     void anEmptySelectionUnderThePressSendsNoCopy();
     void theSettleCountsFromTheMouseUp();
     void theSettleAsksThePressedElementAgain();
+    void theSettledSelectionIsWhatIsCaptured_data();
+    void theSettledSelectionIsWhatIsCaptured();
     void pressesInsideTheToolbarDoNotDismissIt();
     void activationOfThisApplicationDoesNotDismiss();
     void activationOfTheWindowDraggedInDoesNotDismiss();
@@ -209,6 +211,39 @@ void SelectionMonitorTest::theSettleAsksThePressedElementAgain()
     QTRY_VERIFY(!f.monitor->isCapturePending());
     QVERIFY(f.log.contains("Nothing selected under the press; no copy sent"));
     QVERIFY(!f.monitor->panel().isVisible());
+}
+
+void SelectionMonitorTest::theSettledSelectionIsWhatIsCaptured_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("captured");
+    QTest::addColumn<int>("reads"); // of the selected text, from the press to the toolbar
+    // A selection may be megabytes long, and each read of it one long call: it is read at the
+    // mouse-up to see there is text, and once it has settled; the capture takes that read.
+    QTest::newRow("the pressed element") << "pressed" << "beta" << 2;
+    QTest::newRow("grown while it settles") << "grown" << "beta gamma" << 2;
+    // Another element has the focus: its own selection is read.
+    QTest::newRow("focus elsewhere") << "focusElsewhere" << "typed" << 3;
+}
+
+void SelectionMonitorTest::theSettledSelectionIsWhatIsCaptured()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, captured);
+    QFETCH(int, reads);
+    MonitorFixture f;
+    if (setup == "focusElsewhere") {
+        const auto other = f.ax().addElement({{"AXRole", "AXTextField"}}, {}, f.app->windowElement());
+        f.ax().setText(other, "typed", {0, 5});
+        f.ax().setFocused(other);
+    }
+    f.select(inText, inText + QPointF(80, 0));
+    QVERIFY(f.monitor->isCapturePending());
+    if (setup == "grown")
+        f.app->setText("alpha beta gamma", {6, 10});
+    QVERIFY(f.waitForToolbar());
+    QCOMPARE(f.monitor->currentSnapshot()->selectedText, std::optional(captured));
+    QCOMPARE(f.ax().reads.value("AXSelectedText"), reads);
 }
 
 void SelectionMonitorTest::pressesInsideTheToolbarDoNotDismissIt()

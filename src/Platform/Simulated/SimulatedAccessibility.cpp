@@ -142,6 +142,7 @@ std::optional<Accessibility::Failure> SimulatedAccessibility::readFailure(const 
 std::expected<QVariant, Accessibility::Failure> SimulatedAccessibility::read(const AccessibilityElement& element, const QString& name)
 {
     ++calls;
+    ++reads[name];
     if (auto failure = readFailure(element, name))
         return std::unexpected(*failure);
     const Node& node = m_nodes[element.path];

@@ -78,6 +78,7 @@ public:
     };
     QList<Write> writes;
     int calls = 0; // every query and write, answered or failed
+    QHash<QString, int> reads; // the reads of each attribute, answered or failed
 
 private:
     struct Node {
