@@ -5,7 +5,7 @@ BUILD_TYPE ?= RelWithDebInfo
 # The build's own make runs are not announced folder by folder.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: run test deps configure build clean
+.PHONY: run test test-sanitized deps configure build clean
 
 deps:
 	@scripts/install-deps
@@ -20,6 +20,14 @@ build: configure
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel $(JOBS) --timeout 300
+
+# The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer, in a build folder of
+# its own: any finding, a leak included, fails the test it happened in.
+SANITIZED_DIR ?= build-sanitized
+test-sanitized: deps
+	cmake -S . -B $(SANITIZED_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAMBREL_SANITIZE=ON
+	cmake --build $(SANITIZED_DIR) --parallel $(JOBS)
+	cd $(SANITIZED_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel $(JOBS) --timeout 600
 
 # Only the application is built for running, its output kept in a log unless it fails. The
 # application itself picks the offscreen platform when no display answers, and says so.

@@ -1,18 +1,23 @@
 // Moving and copying 10,000 small files selected one by one, as a paste does, next to mv and cp -a
 // given the same 10,000 names in the same run, on tmpfs (/dev/shm) and on the disk that holds
-// the build folder (ext4 here). The argument picks the volume: 0 tmpfs, 1 disk. The disk's
-// write-back of one run can fall on the next, so compare medians of interleaved runs:
+// the build folder (ext4 here). The argument picks the volume: 0 tmpfs, 1 disk. copyFiles and
+// moveFiles run in this process; copyFilesAsProgram is measured as cp is, the whole operation
+// from the list of paths: this program started again with --copy-once and the same names, which
+// it turns into the URLs a paste hands over. The disk's write-back of one run can fall on the
+// next, so compare medians of interleaved runs:
 //   bench_Transfer --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
 
 #include "LocalActions/TransferOperation.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -98,6 +103,23 @@ void moveFiles(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * fileCount);
 }
 
+QString self;
+
+// The same list of names for both programs, expanded by the shell.
+void copyFilesAsProgram(benchmark::State& state)
+{
+    auto& f = folders(state);
+    for (auto _ : state) {
+        state.PauseTiming();
+        f.emptyDestination();
+        state.ResumeTiming();
+        if (Folders::shell(QStringLiteral("'%1' --copy-once '%2' '%3'/*").arg(self, f.to, f.from)) != 0)
+            state.SkipWithError("copy incomplete");
+    }
+    f.emptyDestination();
+    state.SetItemsProcessed(state.iterations() * fileCount);
+}
+
 void copyWithCp(benchmark::State& state)
 {
     auto& f = folders(state);
@@ -105,7 +127,7 @@ void copyWithCp(benchmark::State& state)
         state.PauseTiming();
         f.emptyDestination();
         state.ResumeTiming();
-        if (Folders::shell(QStringLiteral("cd '%1' && cp -a -- * '%2/'").arg(f.from, f.to)) != 0)
+        if (Folders::shell(QStringLiteral("cp -a -- '%1'/* '%2/'").arg(f.from, f.to)) != 0)
             state.SkipWithError("cp failed");
     }
     f.emptyDestination();
@@ -127,7 +149,33 @@ void moveWithMv(benchmark::State& state)
 
 } // namespace
 
+// A paste as one program: the paths given, copied into the folder; 0 when every item arrived.
+int copyOnce(int argc, char** argv)
+{
+    QList<QUrl> sources;
+    sources.reserve(argc - 3);
+    for (int i = 3; i < argc; ++i)
+        sources << QUrl::fromLocalFile(QFile::decodeName(argv[i]));
+    const auto result = TransferOperation().perform(TransferOperation::Mode::copy, sources,
+                                                    QUrl::fromLocalFile(QFile::decodeName(argv[2])),
+                                                    ConflictResolution::keepBoth);
+    return result.isCompleteSuccess() ? 0 : 1;
+}
+
 BENCHMARK(copyFiles)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+BENCHMARK(copyFilesAsProgram)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
 BENCHMARK(copyWithCp)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
 BENCHMARK(moveFiles)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
 BENCHMARK(moveWithMv)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+
+int main(int argc, char** argv)
+{
+    if (argc >= 3 && std::strcmp(argv[1], "--copy-once") == 0)
+        return copyOnce(argc, argv);
+    self = QFile::decodeName(argv[0]);
+    self = QFileInfo(self).absoluteFilePath();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

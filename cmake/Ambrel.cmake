@@ -20,6 +20,17 @@ function(ambrel_module name)
   endif()
 endfunction()
 
+# An application a test starts asks its version service on a closed loopback port (discard,
+# where nothing listens): no test reaches anything outside the machine.
+set(AMBREL_TEST_ENVIRONMENT "AMBREL_UPDATE_ENDPOINT=http://127.0.0.1:9/api/version")
+# Under the sanitizers (AMBREL_SANITIZE) a finding ends the test with a failure, leaks included;
+# what the system's libraries keep for the life of a process is listed in the suppressions.
+if(AMBREL_SANITIZE)
+  string(APPEND AMBREL_TEST_ENVIRONMENT ";ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1:detect_stack_use_after_return=0"
+         ";UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+         ";LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/sanitizers/leaks.supp:print_suppressions=0")
+endif()
+
 # ambrel_test(<name> SOURCES ... [LIBS ...])
 # One QtTest executable registered with CTest. Tests run offscreen with a private home, data and
 # config folder so that nothing touches the real user's files.
@@ -33,7 +44,7 @@ function(ambrel_test name)
   add_test(NAME ${name} COMMAND ${name})
   set(sandbox ${CMAKE_CURRENT_BINARY_DIR}/${name}.home)
   set_tests_properties(${name} PROPERTIES ENVIRONMENT
-    "QT_QPA_PLATFORM=offscreen;HOME=${sandbox};XDG_DATA_HOME=${sandbox}/data;XDG_CONFIG_HOME=${sandbox}/config;XDG_CACHE_HOME=${sandbox}/cache;AMBREL_PLATFORM=simulated")
+    "QT_QPA_PLATFORM=offscreen;HOME=${sandbox};XDG_DATA_HOME=${sandbox}/data;XDG_CONFIG_HOME=${sandbox}/config;XDG_CACHE_HOME=${sandbox}/cache;AMBREL_PLATFORM=simulated;${AMBREL_TEST_ENVIRONMENT}")
 endfunction()
 
 # ambrel_module_tests(<Module> [LIBS ...] [SOURCES ...])
@@ -58,5 +69,5 @@ function(ambrel_x_test name)
   add_test(NAME ${name} COMMAND ${PROJECT_SOURCE_DIR}/tests/XSession/x-session -- ${ARG_COMMAND})
   set(sandbox ${CMAKE_CURRENT_BINARY_DIR}/${name}.home)
   set_tests_properties(${name} PROPERTIES LABELS desktop ENVIRONMENT
-    "HOME=${sandbox};XDG_DATA_HOME=${sandbox}/data;XDG_CONFIG_HOME=${sandbox}/config;XDG_CACHE_HOME=${sandbox}/cache;AMBREL_TEST_SOURCE_DIR=${CMAKE_CURRENT_SOURCE_DIR};AMBREL_BINARY_DIR=${PROJECT_BINARY_DIR};${ARG_ENVIRONMENT}")
+    "HOME=${sandbox};XDG_DATA_HOME=${sandbox}/data;XDG_CONFIG_HOME=${sandbox}/config;XDG_CACHE_HOME=${sandbox}/cache;AMBREL_TEST_SOURCE_DIR=${CMAKE_CURRENT_SOURCE_DIR};AMBREL_BINARY_DIR=${PROJECT_BINARY_DIR};${AMBREL_TEST_ENVIRONMENT};${ARG_ENVIRONMENT}")
 endfunction()

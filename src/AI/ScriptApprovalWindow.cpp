@@ -15,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -73,6 +74,26 @@ QWidget* symbolLabel(const QStringList& iconNames, const QString& text, const QF
 
 const QColor orange(0xc2, 0x5e, 0x00);
 
+// A command that may take several lines. Lines end only at the blanks between its words: a
+// hyphen, where text may otherwise go on to the next line, is shown as one that never ends a
+// line, and whatever is copied from the view is the command as written.
+class CommandView final : public QPlainTextEdit {
+public:
+    static constexpr QChar keptHyphen{0x2011};
+
+    explicit CommandView(const QString& command)
+        : QPlainTextEdit(QString(command).replace(u'-', keptHyphen))
+    {
+    }
+
+protected:
+    QMimeData* createMimeDataFromSelection() const override
+    {
+        auto* data = new QMimeData;
+        data->setText(textCursor().selectedText().replace(keptHyphen, u'-'));
+        return data;
+    }
+};
 } // namespace
 
 ScriptApprovalView::ScriptApprovalView(const QString& title, const ScriptAction& script,
@@ -135,14 +156,15 @@ ScriptApprovalView::ScriptApprovalView(const QString& title, const ScriptAction&
                                            AIStrings::string(QStringLiteral("script.missingTools")).arg(missing.join(u", ")),
                                            callout, orange, QStringLiteral("missingToolsLabel")));
         auto* commandRow = new QHBoxLayout;
-        // A command can be longer than the row (an installer's address): it wraps anywhere, never cut.
-        auto* command = new QPlainTextEdit(ToolInstaller::installCommand(missing));
+        // A command can be longer than the row: it goes on at the blanks between its words, never
+        // inside one (a word wider than the row scrolls sideways rather than being cut).
+        auto* command = new CommandView(ToolInstaller::installCommand(missing));
         command->setObjectName(QStringLiteral("installCommand"));
         command->setReadOnly(true);
         command->setFont(mono);
         command->setFrameShape(QFrame::NoFrame);
-        command->setWordWrapMode(QTextOption::WrapAnywhere);
-        command->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        command->setWordWrapMode(QTextOption::WordWrap);
+        command->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         command->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         command->viewport()->setAutoFillBackground(false);
         command->document()->setDocumentMargin(0);
@@ -168,11 +190,14 @@ ScriptApprovalView::ScriptApprovalView(const QString& title, const ScriptAction&
         auto fit = [command] {
             const QRectF laidOut = command->document()->documentLayout()->blockBoundingRect(command->document()->firstBlock());
             const int height = std::max(int(std::ceil(laidOut.height())), QFontMetrics(command->font()).lineSpacing());
-            command->setFixedHeight(height + 2 * command->frameWidth());
+            const QScrollBar* sideways = command->horizontalScrollBar();
+            const int bar = sideways->maximum() > 0 ? sideways->sizeHint().height() : 0;
+            command->setFixedHeight(height + bar + 2 * command->frameWidth());
         };
         connect(command->document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, command, fit);
         // A new width re-wraps the lines without a size change of the document being announced.
         connect(command->verticalScrollBar(), &QScrollBar::rangeChanged, command, fit);
+        connect(command->horizontalScrollBar(), &QScrollBar::rangeChanged, command, fit);
         fit();
         toolsLayout->addLayout(commandRow);
         stack->addWidget(tools);

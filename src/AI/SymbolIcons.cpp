@@ -3,6 +3,8 @@
 #include "Platform/IconTheme.h"
 
 #include <QHash>
+#include <QIcon>
+#include <QStringList>
 
 namespace SymbolIcons {
 
@@ -78,12 +80,31 @@ Entry entry(const QString& symbolName)
 
 QIcon icon(const QString& symbolName)
 {
-    Platform::IconTheme::settle();
-    for (const QString& name : entry(symbolName).iconNames) {
-        if (QIcon::hasThemeIcon(name))
-            return QIcon::fromTheme(name);
+    // Looked up once per theme: a toolbar of thousands of imported actions asks for the same few
+    // symbols again and again. (Views only, so on the main thread.)
+    static QHash<QString, QIcon> found;
+    static QStringList foundIn;
+    const auto theme = [] {
+        return QStringList{QIcon::themeName(), QIcon::fallbackThemeName()} + QIcon::themeSearchPaths();
+    };
+    if (theme() == foundIn) {
+        if (const auto known = found.constFind(symbolName); known != found.cend())
+            return *known;
     }
-    return {};
+    Platform::IconTheme::settle();
+    if (theme() != foundIn) {
+        found.clear();
+        foundIn = theme();
+    }
+    QIcon icon;
+    for (const QString& name : entry(symbolName).iconNames) {
+        if (QIcon::hasThemeIcon(name)) {
+            icon = QIcon::fromTheme(name);
+            break;
+        }
+    }
+    found.insert(symbolName, icon);
+    return icon;
 }
 
 QString glyph(const QString& symbolName)

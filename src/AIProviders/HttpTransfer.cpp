@@ -140,6 +140,20 @@ std::optional<int> httpStatus(const QNetworkReply* reply)
     return status.toInt();
 }
 
+bool endedShortOfItsLength(const QNetworkReply* reply, qint64 bodyBytes)
+{
+    // Chunks frame the body whatever a Content-Length beside them says; the stack drops the
+    // length itself when it decompresses, so a length still there counts the bytes we read.
+    if (!reply || reply->hasRawHeader("Transfer-Encoding") || reply->operation() == QNetworkAccessManager::HeadOperation)
+        return false;
+    const std::optional<int> status = httpStatus(reply);
+    if (status && (*status == 204 || *status == 304 || (*status >= 100 && *status < 200)))
+        return false;
+    bool ok = false;
+    const qint64 announced = reply->rawHeader("Content-Length").trimmed().toLongLong(&ok);
+    return ok && announced >= 0 && bodyBytes < announced;
+}
+
 BufferedRequest::BufferedRequest(QObject* owner)
     : QObject(owner)
 {
@@ -186,6 +200,12 @@ void BufferedRequest::start(QNetworkAccessManager* manager, const QNetworkReques
         }
         self->m_body += reply->read(self->m_maximum + 1 - self->m_body.size());
         outcome.bodyTooLarge = self->m_body.size() > self->m_maximum;
+        if (!outcome.bodyTooLarge && endedShortOfItsLength(reply, self->m_body.size())) {
+            outcome.transportError = TransportError{TransportError::Code::networkConnectionLost,
+                                                    int(QNetworkReply::RemoteHostClosedError)};
+            self->conclude(outcome);
+            return;
+        }
         outcome.headers = reply->rawHeaderPairs();
         outcome.body = self->m_body;
         self->conclude(outcome);

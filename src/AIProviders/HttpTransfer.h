@@ -117,3 +117,9 @@ private:
 void abandonReply(QNetworkReply* reply, std::initializer_list<const QObject*> receivers);
 // The status of a reply's head, when it has one.
 std::optional<int> httpStatus(const QNetworkReply* reply);
+// Whether a reply that came to its end without an error brought fewer bytes of body than its
+// head announced. Qt can end a reply whose connection the server cut without any error (seen with
+// Qt 6.4 now and then, for sized and chunked bodies alike), so such a body is a lost connection,
+// whatever error code the reply ends with. Only a sized body can be checked: through
+// QNetworkReply the end of a chunked one looks the same whether its last chunk came or not.
+bool endedShortOfItsLength(const QNetworkReply* reply, qint64 bodyBytes);

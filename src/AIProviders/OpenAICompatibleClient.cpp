@@ -108,9 +108,12 @@ void AIStream::onReadyRead()
         if (m_errorBody.size() > OpenAICompatibleClient::errorBodyLimit)
             concludeFailed(OpenAICompatibleClient::map(m_status, m_errorBody, m_provider, m_reply->rawHeaderPairs()));
         return;
-    case Phase::lines:
-        readLines(m_reply->readAll(), false);
+    case Phase::lines: {
+        const QByteArray bytes = m_reply->readAll();
+        m_bodyBytes += bytes.size();
+        readLines(bytes, false);
         return;
+    }
     }
 }
 
@@ -134,17 +137,23 @@ void AIStream::onFinished()
             return;
         }
         m_errorBody += m_reply->read(OpenAICompatibleClient::errorBodyLimit + 1 - m_errorBody.size());
+        if (endedShortOfItsLength(m_reply, m_errorBody.size()))
+            return failCutShort(false);
         concludeFailed(OpenAICompatibleClient::map(m_status, m_errorBody, m_provider, m_reply->rawHeaderPairs()));
         return;
     case Phase::lines: {
         QPointer<AIStream> self(this);
-        readLines(m_reply->readAll(), false);
+        const QByteArray bytes = m_reply->readAll();
+        m_bodyBytes += bytes.size();
+        readLines(bytes, false);
         if (!self || m_phase != Phase::lines)
             return;
         if (error != QNetworkReply::NoError) {
             failWithTransport(TransportError::fromNetworkError(error), m_heardFromServer);
             return;
         }
+        if (endedShortOfItsLength(m_reply, m_bodyBytes))
+            return failCutShort(m_heardFromServer);
         readLines(QByteArray(), true);
         if (self && m_phase == Phase::lines)
             concludeFinished();
@@ -208,6 +217,12 @@ void AIStream::failWithTransport(const TransportError& error, bool sawAnyRespons
     concludeFailed(mapped);
 }
 
+void AIStream::failCutShort(bool sawAnyResponse)
+{
+    failWithTransport(TransportError{TransportError::Code::networkConnectionLost, int(QNetworkReply::RemoteHostClosedError)},
+                      sawAnyResponse);
+}
+
 void AIStream::concludeFinished()
 {
     if (m_state != State::running)
@@ -267,7 +282,9 @@ QNetworkRequest OpenAICompatibleClient::makeRequest(const QUrl& url, const QStri
 {
     QNetworkRequest request(url);
     prepareRequest(request);
-    request.setRawHeader("Authorization", "Bearer " + apiKey.toUtf8());
+    // Without a key (a local server) there is nothing to authorise with: no empty "Bearer ".
+    if (!apiKey.isEmpty())
+        request.setRawHeader("Authorization", "Bearer " + apiKey.toUtf8());
     request.setRawHeader("Content-Type", "application/json");
     if (provider == AIProviderID::openRouter) {
         request.setRawHeader("HTTP-Referer", m_attribution.referrer.toUtf8());

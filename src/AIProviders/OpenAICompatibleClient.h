@@ -52,6 +52,8 @@ private:
     void onExpired();
     void readLines(const QByteArray& bytes, bool atEnd);
     void failWithTransport(const TransportError& error, bool sawAnyResponse);
+    // The body ended before its framing said it would: a lost connection.
+    void failCutShort(bool sawAnyResponse);
     void concludeFinished();
     void concludeFailed(const AIError& error);
     void tearDown();
@@ -66,6 +68,7 @@ private:
     Phase m_phase = Phase::awaitingHead;
     int m_status = 0;
     QByteArray m_errorBody;
+    qint64 m_bodyBytes = 0; // of a reply read as lines
     SSELineReader m_lines;
     bool m_heardFromServer = false;
     State m_state = State::running;

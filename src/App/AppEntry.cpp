@@ -9,6 +9,7 @@
 #include "Platform/Services.h"
 #include "SecurityCore/ModuleStrings.h"
 #include "SecurityCore/PrivacyLog.h"
+#include "System/InterfaceLanguage.h"
 
 #include <QApplication>
 #include <QStandardPaths>
@@ -23,6 +24,7 @@ extern "C" __attribute__((visibility("default"))) int ambrelRunApplication(AppLa
 {
     Platform::Services services = Platform::makeServicesFromEnvironment();
     ModuleStrings::setUserDefaults(services.userDefaults);
+    loadToolkitTranslations(ModuleStrings::currentLanguage());
     if (qEnvironmentVariable("AMBREL_PLATFORM") != u"simulated") {
         // So that opened plug-in files and "corvish" addresses reach this executable.
         const auto entry = Platform::DesktopApplicationEntry(

@@ -536,8 +536,10 @@ void AppModel::setFinderMenuEnabled(bool enabled)
     setMenuPreferences(menu);
 }
 
-void AppModel::setScrollSettings(const ScrollSettings& settings)
+void AppModel::setScrollSettings(const ScrollSettings& given)
 {
+    // A copy first: `given` may be our own value, which the exchange below empties.
+    const ScrollSettings settings = given;
     const bool changed = settings != m_scrollSettings;
     const ScrollSettings previous = std::exchange(m_scrollSettings, settings);
     ScrollSettingsStore::save(settings, *m_services.userDefaults);
@@ -610,8 +612,10 @@ RadialMenuController& AppModel::radial()
     return *m_radial;
 }
 
-void AppModel::setRadialSettings(const RadialSettings& settings)
+void AppModel::setRadialSettings(const RadialSettings& given)
 {
+    // A copy first: `given` may be our own value, which the exchange below empties.
+    const RadialSettings settings = given;
     const bool changed = settings != m_radialSettings;
     const RadialSettings previous = std::exchange(m_radialSettings, settings);
     RadialSettingsStore::save(settings, *m_services.userDefaults);
@@ -719,7 +723,9 @@ QList<ActionDefinition> AppModel::allSelectionActions() const
 
 QList<SettingsModel::TemplateImportFailure> AppModel::importTemplates(const QStringList& paths)
 {
-    const TemplateImport importer(TemplateImport::folderIn(m_services.folders.appData));
+    // "Templates" in the data home; those imported into the application's own folder before keep
+    // their paths and go on working.
+    const TemplateImport importer(TemplateImport::folderIn(m_services.folders.dataHome()));
     QList<TemplateImportFailure> failures;
     for (const QString& path : paths) {
         const auto imported = importer.import(path);
@@ -732,6 +738,15 @@ QList<SettingsModel::TemplateImportFailure> AppModel::importTemplates(const QStr
         setMenuPreferences(menu);
     }
     return failures;
+}
+
+bool AppModel::smoothScrollingRunsHere() const
+{
+    // What the engine found when it tried, else what the taps say is missing here (the session,
+    // the device for pixel scrolls).
+    if (m_scroll->startFailure() == Platform::EventTaps::StartFailure::unavailable)
+        return false;
+    return m_services.eventTaps->limitation().isEmpty();
 }
 
 bool AppModel::aiHasStoredKey() const
@@ -780,11 +795,16 @@ void AppModel::syncSelectionMonitor()
     else
         m_selectionMonitor->stop();
     const bool running = m_selectionMonitor->isEnabled();
-    m_logger.info(QStringLiteral("selection toolbar wanted=%1 running=%2 accessibility=%3 setting=%4")
-                      .arg(int(m_selectionWanted))
-                      .arg(int(running))
-                      .arg(int(accessibility))
-                      .arg(int(setting)));
+    const QString state = QStringLiteral("selection toolbar wanted=%1 running=%2 accessibility=%3 setting=%4")
+                              .arg(int(m_selectionWanted))
+                              .arg(int(running))
+                              .arg(int(accessibility))
+                              .arg(int(setting));
+    // Said once per change: the permission poll of an open welcome window syncs every second.
+    if (state == m_selectionStateLogged)
+        return;
+    m_selectionStateLogged = state;
+    m_logger.info(state);
 }
 
 void AppModel::publishCustomFinderActions(FinderMenuPreferences& menu) const

@@ -170,6 +170,7 @@ public:
     QList<TemplateImportFailure> importTemplates(const QStringList& paths) override;
     // What the onboarding reads of the AI settings, and its reports.
     bool aiHasStoredKey() const override;
+    bool smoothScrollingRunsHere() const override;
     AIProviderID aiProviderID() const override;
     void selectAIProvider(AIProviderID provider) override;
     void sendTelemetry(const TelemetryEvent& event) override { telemetry().send(event); }
@@ -256,6 +257,7 @@ private:
     std::unique_ptr<SelectionMonitor> m_selectionMonitor;
     SelectionSettings m_selection;
     bool m_selectionWanted = false;
+    QString m_selectionStateLogged; // the last state the toolbar's sync logged
     QString m_menuBarSymbol;
     std::unique_ptr<SettingsNotifier> m_settingsNotifier;
 };

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QScreen>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
@@ -20,6 +21,8 @@
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -165,8 +168,10 @@ void CorvishApp::show(QSystemTrayIcon* shown)
         m_tray->setToolTip(QStringLiteral("Ambrel"));
         m_tray->setContextMenu(m_menu.get());
         connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::Trigger)
-                m_menu->popup(QCursor::pos());
+            // A quick click after the one that closed the menu comes as the second of a double
+            // click: it opens the menu all the same.
+            if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+                openTrayMenu();
         });
         m_tray->show();
         return;
@@ -192,9 +197,41 @@ void CorvishApp::reopen()
         m_window->raise();
         m_window->activateWindow();
     } else if (m_tray) {
-        const QRect area = m_tray->geometry();
-        m_menu->popup(area.isValid() ? area.bottomLeft() : QCursor::pos());
+        openTrayMenu();
     }
+}
+
+void CorvishApp::openTrayMenu()
+{
+    if (m_menu->isVisible())
+        return;
+    const QRect icon = m_tray->geometry();
+    if (!icon.isValid() || icon.isEmpty()) {
+        m_menu->popup(QCursor::pos());
+        return;
+    }
+    const QScreen* screen = QGuiApplication::screenAt(icon.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    m_menu->ensurePolished();
+    m_menu->popup(trayMenuPosition(icon, m_menu->sizeHint(), screen->geometry()));
+}
+
+QPoint CorvishApp::trayMenuPosition(const QRect& icon, const QSize& menu, const QRect& screen)
+{
+    const auto within = [](int value, int low, int high) { return std::max(low, std::min(value, high)); };
+    // Along the panel the menu starts at the icon's edge and stays on the screen.
+    const int x = within(icon.left(), screen.left(), screen.right() + 1 - menu.width());
+    const int y = within(icon.top(), screen.top(), screen.bottom() + 1 - menu.height());
+    if (screen.bottom() - icon.bottom() >= menu.height())
+        return {x, icon.bottom() + 1};
+    if (icon.top() - screen.top() >= menu.height())
+        return {x, icon.top() - menu.height()};
+    if (screen.right() - icon.right() >= menu.width())
+        return {icon.right() + 1, y};
+    if (icon.left() - screen.left() >= menu.width())
+        return {icon.left() - menu.width(), y};
+    return {x, icon.bottom() + 1};
 }
 
 void CorvishApp::updateIcon()

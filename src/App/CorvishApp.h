@@ -39,14 +39,20 @@ public:
     OnboardingView* onboardingWindow() const { return m_onboarding; }
 
     QMenu* menu() const { return m_menu.get(); }
+    QSystemTrayIcon* trayIcon() const { return m_tray; }
     MenuBarView* menuBarView() const { return m_view.get(); }
     bool usesTray() const;
     QWidget* fallbackWindow() const { return m_window; }
 
     static QString applicationVersion();
 
+    // Where a tray icon's menu of this size opens: beside the icon and clear of it (below it when
+    // there is room, else above, else to its right, else to its left), inside the screen.
+    static QPoint trayMenuPosition(const QRect& icon, const QSize& menu, const QRect& screen);
+
 private:
     void updateIcon();
+    void openTrayMenu();
 
     AppModel& m_model;
     std::unique_ptr<QMenu> m_menu;

@@ -12,6 +12,9 @@
 #include <QCoreApplication>
 #include <QFutureWatcher>
 #include <QPointer>
+#include <QThread>
+
+#include <malloc.h>
 #include "LocalActions/LocalActionsStrings.h"
 #include "Telemetry/TelemetryClient.h"
 
@@ -29,6 +32,12 @@ FinderActionHandler::~FinderActionHandler()
 {
     if (m_observer)
         m_services.notifications->removeObserver(*m_observer);
+    // A cut or paste under way finishes; its request is released there or, if this process ends
+    // first, performed at the next start.
+    if (m_worker) {
+        m_worker->wait();
+        delete m_worker;
+    }
 }
 
 void FinderActionHandler::startListening()
@@ -45,43 +54,175 @@ void FinderActionHandler::startListening()
 
 void FinderActionHandler::drainQueue()
 {
-    // An alert runs its own event loop, where the next notification may arrive: that one is
-    // served after the requests in hand, so requests keep their order and never interleave.
-    if (m_draining) {
-        m_drainAgain = true;
-        return;
-    }
-    m_draining = true;
-    do {
-        m_drainAgain = false;
-        bool dropped = false;
-        const QList<FinderActionRequest> requests = FinderActionHandoff::drain(
-            m_services.folders, {}, [&dropped](const FinderActionHandoff::DroppedRequest&) { dropped = true; });
-        for (const FinderActionRequest& request : requests)
-            perform(request);
-        // A lost request (a cut among them) must never pass unnoticed: the next paste would act
-        // on an older cut.
-        if (dropped)
-            alert(QStringLiteral("finder.error.requestUnreadable"));
-    } while (m_drainAgain);
-    m_draining = false;
+    // An alert runs its own event loop, where the next notification may arrive: the queue is read
+    // again once the requests in hand are done, so requests keep their order and never interleave.
+    m_drainAgain = true;
+    serve();
 }
 
-void FinderActionHandler::perform(const FinderActionRequest& request)
+void FinderActionHandler::serve()
+{
+    if (m_busy)
+        return;
+    if (!m_pending.isEmpty())
+        return performNext();
+    if (m_dropped) {
+        // A lost request (a cut among them) must never pass unnoticed: the next paste would act
+        // on an older cut.
+        m_dropped = false;
+        m_busy = true;
+        alert(QStringLiteral("finder.error.requestUnreadable"));
+        return done();
+    }
+    if (!m_drainAgain)
+        return;
+    m_drainAgain = false;
+    m_busy = true;
+    auto taken = std::make_shared<QList<Pending>>();
+    offMain([taken, folders = m_services.folders] {
+        QList<FinderActionHandoff::DroppedRequest> lost;
+        auto claimed = FinderActionHandoff::claim(folders, {}, [&](const FinderActionHandoff::DroppedRequest& dropped) {
+            lost << dropped;
+        });
+        for (qsizetype i = 0; i <= claimed.size(); ++i) {
+            for (const auto& dropped : std::as_const(lost))
+                if (dropped.position == i)
+                    taken->append(Pending{std::nullopt, dropped.wasInHand});
+            if (i < claimed.size())
+                taken->append(Pending{std::move(claimed[i])});
+        }
+    },
+            [this, taken] {
+                m_pending = std::move(*taken);
+                done();
+            });
+}
+
+void FinderActionHandler::done()
+{
+    m_busy = false;
+    // Later, not in the call of whatever finished: a long queue never deepens the stack.
+    QMetaObject::invokeMethod(this, &FinderActionHandler::serve, Qt::QueuedConnection);
+}
+
+void FinderActionHandler::offMain(std::function<void()> work, std::function<void()> then)
+{
+    QThread* worker = QThread::create(std::move(work));
+    m_worker = worker;
+    connect(worker, &QThread::finished, this, [this, worker, then = std::move(then)] {
+        worker->wait();
+        delete worker;
+        m_worker = nullptr;
+        then();
+    });
+    worker->start();
+}
+
+namespace {
+
+// Memory freed after a request naming a great many files goes back to the system, not only to
+// the allocator, which would keep it for the rest of the process's life.
+void giveBackMemory()
+{
+    ::malloc_trim(0);
+}
+
+bool touchesOnlyFiles(const ActionDefinition& action)
+{
+    return action.id == FinderActionCatalog::cut().id || action.id == FinderActionCatalog::paste().id;
+}
+
+} // namespace
+
+void FinderActionHandler::performNext()
+{
+    m_busy = true;
+    Pending next = m_pending.takeFirst();
+    if (!next.claimed) {
+        // A request read by processes that ended before performing it may have been a cut: the
+        // cut pending before it is void, or a later paste would move the older cut's files in
+        // its place. The user is told once the requests read with it are done.
+        if (next.lostInHand)
+            CutPasteboard::shared(m_services.pasteboards, m_services.clock).clear();
+        m_dropped = true;
+        return done();
+    }
+    auto claimed = std::make_shared<FinderActionHandoff::ClaimedRequest>(std::move(*next.claimed));
+    sendTelemetry(claimed->request);
+    const std::optional<BuiltIn> action = performOrPrepare(claimed->request);
+    if (!action) {
+        FinderActionHandoff::release(*claimed);
+        return done();
+    }
+    const bool large = claimed->request.selectedPaths.size() > largeRequest;
+    // The executor off the main thread sees the time the request was taken, as one on it would.
+    Platform::Services services = m_services;
+    services.clock = std::make_shared<Platform::ManualClock>(m_services.clock->now());
+    struct Work {
+        std::optional<ContextSnapshot> snapshot;
+        std::optional<FinderActionExecutor::Outcome> outcome;
+    };
+    auto work = std::make_shared<Work>();
+    const bool onlyFiles = touchesOnlyFiles(action->definition);
+    offMain([claimed, work, services, action = *action, onlyFiles] {
+        ContextSnapshot snapshot = ContextSnapshotBuilder::make(claimed->request, services.clock->now());
+        if (!onlyFiles) {
+            work->snapshot = std::move(snapshot);
+            return;
+        }
+        // From here on the selection lives in the snapshot alone.
+        claimed->request.selectedPaths = {};
+        FinderActionExecutor executor(CutPasteboard::shared(services.pasteboards, services.clock), services);
+        work->outcome = executor.perform(action.definition, snapshot, action.fileTemplate, claimed->request.terminalBundleID,
+                                         claimed->request.baseName);
+        FinderActionHandoff::release(*claimed);
+        // The request's memory goes here, off the main thread, and back to the system: a cut or
+        // a paste may have named a great many files, whatever the request's own size.
+        snapshot = {};
+        claimed->request = {};
+        giveBackMemory();
+    },
+            [this, claimed, work, action = *action, large] {
+                if (!work->outcome) {
+                    // Everything else acts on this thread (the clipboard, the workspace).
+                    work->outcome = execute(action, *work->snapshot, claimed->request);
+                    FinderActionHandoff::release(*claimed);
+                    work->snapshot.reset();
+                    claimed->request = {};
+                    if (large)
+                        giveBackMemory();
+                }
+                report(*work->outcome);
+                done();
+            });
+}
+
+void FinderActionHandler::sendTelemetry(const FinderActionRequest& request)
 {
     if (m_telemetry) {
         const bool custom = FinderActionCatalog::isCustom(request.actionID);
         m_telemetry->send(TelemetryEvent::actionRun(custom ? TelemetryEvent::customAction : request.actionID,
                                                     TelemetryEvent::EntryPoint::finder));
     }
+}
+
+void FinderActionHandler::perform(const FinderActionRequest& request)
+{
+    sendTelemetry(request);
+    if (const auto action = performOrPrepare(request))
+        report(execute(*action, ContextSnapshotBuilder::make(request, m_services.clock->now()), request));
+}
+
+std::optional<FinderActionHandler::BuiltIn> FinderActionHandler::performOrPrepare(const FinderActionRequest& request)
+{
     if (FinderActionCatalog::isCustom(request.actionID)) {
         const auto action = m_hooks.customAction ? m_hooks.customAction(request.actionID) : std::nullopt;
         if (!action) {
             m_logger.info(QStringLiteral("No custom action is known for this request"));
-            return;
+            return std::nullopt;
         }
         performCustom(*action, request);
-        return;
+        return std::nullopt;
     }
     std::optional<ActionDefinition> definition;
     for (const ActionDefinition& d : FinderActionCatalog::all()) {
@@ -91,7 +232,13 @@ void FinderActionHandler::perform(const FinderActionRequest& request)
         }
     }
     if (!definition)
-        return;
+        return std::nullopt;
+
+    if (definition->id == FinderActionCatalog::smartRename().id) {
+        if (m_hooks.smartRename && !request.selectedPaths.isEmpty())
+            m_hooks.smartRename(request.selectedURLs());
+        return std::nullopt;
+    }
 
     std::optional<FileTemplate> fileTemplate;
     if (request.templateID) {
@@ -103,16 +250,14 @@ void FinderActionHandler::perform(const FinderActionRequest& request)
             }
         }
     }
+    return BuiltIn{*definition, fileTemplate};
+}
 
-    if (definition->id == FinderActionCatalog::smartRename().id) {
-        if (m_hooks.smartRename && !request.selectedPaths.isEmpty())
-            m_hooks.smartRename(request.selectedURLs());
-        return;
-    }
-
-    const ContextSnapshot snapshot = ContextSnapshotBuilder::make(request, m_services.clock->now());
+FinderActionExecutor::Outcome FinderActionHandler::execute(const BuiltIn& action, const ContextSnapshot& snapshot,
+                                                           const FinderActionRequest& request) const
+{
     FinderActionExecutor executor(CutPasteboard::shared(m_services.pasteboards, m_services.clock), m_services);
-    report(executor.perform(*definition, snapshot, fileTemplate, request.terminalBundleID, request.baseName));
+    return executor.perform(action.definition, snapshot, action.fileTemplate, request.terminalBundleID, request.baseName);
 }
 
 void FinderActionHandler::performCustom(const AIActionTemplate& action, const FinderActionRequest& request)

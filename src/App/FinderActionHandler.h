@@ -4,6 +4,7 @@
 #include "ContextCore/ContextSnapshot.h"
 #include "App/AlertPresenter.h"
 #include "LocalActions/FinderActionExecutor.h"
+#include "LocalActions/FinderActionHandoff.h"
 #include "LocalActions/FinderActionRequest.h"
 #include "Platform/Services.h"
 #include "SecurityCore/PrivacyLog.h"
@@ -11,6 +12,7 @@
 #include <QObject>
 #include <QPointer>
 
+class QThread;
 class TelemetryClient;
 
 #include <functional>
@@ -18,7 +20,10 @@ class TelemetryClient;
 #include <optional>
 
 // The receiving end of the file-manager extension: on each of its notifications it drains the
-// request queue and performs every request, oldest first, showing the outcome.
+// request queue and performs every request, oldest first, one at a time, showing the outcome.
+// Reading the queue, the selection of a request and the work of a cut or a paste run off the main
+// thread, so that a request naming a great many files never holds up the rest of the application;
+// a request's file leaves the queue only once the request has been handed over in full.
 class FinderActionHandler : public QObject {
     Q_OBJECT
 public:
@@ -42,22 +47,54 @@ public:
     void startListening();
     // Where every request is reported before it is performed; none reports nothing.
     void setTelemetry(TelemetryClient* telemetry) { m_telemetry = telemetry; }
+    // Reads the queue once the requests in hand are done, and performs what it finds.
     void drainQueue();
+    // One request, at once, on this thread.
     void perform(const FinderActionRequest& request);
+    // No request in hand and no read of the queue under way.
+    bool isIdle() const { return !m_busy && m_pending.isEmpty() && !m_drainAgain && !m_dropped; }
+    // Requests whose queue file held more selected paths than this give their memory back to the
+    // system once performed.
+    inline static constexpr qsizetype largeRequest = 10000;
 
     // What the user sees of an executor's outcome.
     void report(const FinderActionExecutor::Outcome& outcome);
 
 private:
+    // What a built-in action needs beside the request.
+    struct BuiltIn {
+        ActionDefinition definition;
+        std::optional<FileTemplate> fileTemplate;
+    };
+
     void alert(const QString& key);
     void performCustom(const AIActionTemplate& action, const FinderActionRequest& request);
+    void sendTelemetry(const FinderActionRequest& request);
+    // Performs a custom action or smart rename at once; for a built-in action answers what
+    // performing it needs (none for every other request).
+    std::optional<BuiltIn> performOrPrepare(const FinderActionRequest& request);
+    FinderActionExecutor::Outcome execute(const BuiltIn& action, const ContextSnapshot& snapshot,
+                                          const FinderActionRequest& request) const;
+    void serve();
+    void performNext();
+    void done();
+    // Runs `work` on a thread of its own, then `then` on this one; one at a time.
+    void offMain(std::function<void()> work, std::function<void()> then);
 
     Platform::Services m_services;
     std::shared_ptr<AlertPresenter> m_alerts;
     Hooks m_hooks;
     PrivacyLog::Logger m_logger;
     std::optional<Platform::DistributedNotifications::Token> m_observer;
-    bool m_draining = false;
-    bool m_drainAgain = false;
+    bool m_busy = false;       // a request in hand, or the queue being read
+    bool m_drainAgain = false; // the queue has news since it was read last
+    bool m_dropped = false;    // the last read lost a request: the user is told after the rest
+    // In queue order, with the places of requests that could not be read.
+    struct Pending {
+        std::optional<FinderActionHandoff::ClaimedRequest> claimed; // none: a request was lost here
+        bool lostInHand = false; // the lost one had been read, and may have been a cut
+    };
+    QList<Pending> m_pending;
+    QThread* m_worker = nullptr;
     QPointer<TelemetryClient> m_telemetry;
 };

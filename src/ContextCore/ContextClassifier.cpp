@@ -70,14 +70,15 @@ ContextKind classifyText(const QString& text, bool isEditable, bool isSecure)
 
 bool isURL(const QString& text)
 {
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
+    // Looked at in place first: most selections hold a blank, and may be megabytes long.
+    const QStringView view = QStringView(text).trimmed();
+    if (view.isEmpty())
         return false;
-    for (QChar c : trimmed) {
+    for (QChar c : view) {
         if (c.isSpace())
             return false;
     }
-    const QUrl url(trimmed, QUrl::TolerantMode);
+    const QUrl url(view.toString(), QUrl::TolerantMode);
     if (!url.isValid())
         return false;
     const QString scheme = url.scheme().toLower();

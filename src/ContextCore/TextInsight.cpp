@@ -279,6 +279,10 @@ const QStringList& knownCodes()
 
 std::optional<double> arithmeticResult(const QString& text)
 {
+    // Every allowed character is one code unit, so a longer text can hold no expression: it is
+    // turned away before it is split into characters (a selection may be megabytes long).
+    if (QStringView(text).trimmed().size() > 120)
+        return std::nullopt;
     const QString trimmed = text.trimmed();
     const QStringList characters = TextMetrics::characters(trimmed);
     if (characters.size() < 3 || characters.size() > 120)
@@ -306,6 +310,9 @@ std::optional<double> arithmeticResult(const QString& text)
 
 std::optional<Money> money(const QString& text)
 {
+    // An amount is short: beyond 40 characters of 16 code units each there is nothing to count.
+    if (QStringView(text).trimmed().size() > 40 * 16)
+        return std::nullopt;
     const QString trimmed = text.trimmed();
     if (TextMetrics::characterCount(trimmed) > 40)
         return std::nullopt;

@@ -60,11 +60,14 @@ void CutPasteboard::write(const QList<QUrl>& urls)
     if (urls.isEmpty())
         return;
     const QString stamp = QString::number(secondsSince1970(m_clock->now()), 'g', QLocale::FloatingPointShortest);
+    // One text of the type for all items: a cut may name hundreds of thousands of files.
+    static const QString fileURLType = QString::fromLatin1(Platform::Pasteboard::typeFileURL);
     QList<Platform::PasteboardItem> items;
+    items.reserve(urls.size());
     for (const QUrl& url : urls) {
         Platform::PasteboardItem item;
-        item.setData(QString::fromLatin1(Platform::Pasteboard::typeFileURL), url.toEncoded());
-        items.append(item);
+        item.representations.append({fileURLType, url.toEncoded()});
+        items.append(std::move(item));
     }
     items.first().setData(timestampType, stamp.toUtf8());
     board()->writeItems(items);

@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QStandardPaths>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <functional>
@@ -18,6 +19,7 @@
 #include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -72,15 +74,22 @@ int writeAll(int fd, const char* data, qint64 size)
     return 0;
 }
 
-int copyContents(int in, int out)
+// Copies the rest of `in`; `size` is its size when opened, so a file copied whole needs no further
+// call to learn that it has ended (one that grew meanwhile is copied as it was).
+int copyContents(int in, int out, off_t size)
 {
     // In-kernel copy first; plain reads and writes where the file systems cannot do it.
+    off_t copied = 0;
     for (;;) {
         const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
         if (n == 0)
             return 0;
-        if (n > 0)
+        if (n > 0) {
+            copied += n;
+            if (size > 0 && copied >= size)
+                return 0;
             continue;
+        }
         if (errno == EINTR)
             continue;
         if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)
@@ -153,13 +162,12 @@ int removeTree(const QByteArray& path)
 
 using FileCopied = std::function<void(const QByteArray& path)>;
 
-// Copies `from` to the free name `to`; `created` tells whether `to` now exists because of us.
-int copyTree(const QByteArray& from, const QByteArray& to, bool& created, const FileCopied& copied)
+// Copies `from`, whose status is `st`, to the free name `to`; `created` tells whether `to` now
+// exists because of us.
+int copyTree(const QByteArray& from, const struct stat& st, const QByteArray& to, bool& created,
+             const FileCopied& copied)
 {
     created = false;
-    struct stat st;
-    if (::lstat(from.constData(), &st) != 0)
-        return lastError();
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
 
     if (S_ISLNK(st.st_mode)) {
@@ -188,8 +196,14 @@ int copyTree(const QByteArray& from, const QByteArray& to, bool& created, const 
             const QByteArray name(entry->d_name);
             if (name == "." || name == "..")
                 continue;
+            const QByteArray child = from + '/' + name;
+            struct stat childStatus;
+            if (::lstat(child.constData(), &childStatus) != 0) {
+                result = lastError();
+                break;
+            }
             bool childCreated = false;
-            if (const int e = copyTree(from + '/' + name, to + '/' + name, childCreated, copied)) {
+            if (const int e = copyTree(child, childStatus, to + '/' + name, childCreated, copied)) {
                 result = e;
                 break;
             }
@@ -213,7 +227,7 @@ int copyTree(const QByteArray& from, const QByteArray& to, bool& created, const 
     if (!out.valid())
         return lastError();
     created = true;
-    if (const int e = copyContents(in.get(), out.get()))
+    if (const int e = copyContents(in.get(), out.get(), st.st_size))
         return e;
     if (copied)
         copied(to);
@@ -248,25 +262,54 @@ int renameNoReplace(const QByteArray& from, const QByteArray& to)
     return ::rename(from.constData(), to.constData()) == 0 ? 0 : lastError();
 }
 
-QByteArray besideTarget(const QByteArray& to, const QString& name)
+// This process's number, asked of the system once: a child made by fork asks again.
+std::atomic<pid_t> cachedProcess{0};
+
+pid_t ownProcess()
 {
-    return to.left(to.lastIndexOf('/') + 1) + QFile::encodeName(name);
+    static const bool forgottenAtFork =
+        ::pthread_atfork(nullptr, nullptr, [] { cachedProcess.store(0, std::memory_order_relaxed); }) == 0;
+    pid_t pid = forgottenAtFork ? cachedProcess.load(std::memory_order_relaxed) : 0;
+    if (pid == 0) {
+        pid = ::getpid();
+        if (forgottenAtFork)
+            cachedProcess.store(pid, std::memory_order_relaxed);
+    }
+    return pid;
+}
+
+// Appends a new temporary name of this process, PartialCopies::prefix, the process number, '-'
+// and 8 upper-case hex digits.
+void appendTemporaryName(QByteArray& path)
+{
+    char name[64];
+    const int length = std::snprintf(name, sizeof name, "%s%lld-%08X", PartialCopies::prefix,
+                                     static_cast<long long>(ownProcess()),
+                                     unsigned(QRandomGenerator::global()->generate()));
+    path.append(name, length);
 }
 
 // Copies under a temporary name beside `to`, then renames the whole copy into place: a process
 // killed part-way leaves only the temporary, never a part under the real name.
-int copyIntoPlace(const QByteArray& from, const QByteArray& to, const FileCopied& copied)
+int copyIntoPlace(const QByteArray& from, const struct stat& st, const QByteArray& to, const FileCopied& copied)
 {
-    const QByteArray temporary = besideTarget(to, PartialCopies::temporaryName());
+    const qsizetype folder = to.lastIndexOf('/') + 1;
+    QByteArray temporary;
+    temporary.reserve(folder + 48);
+    temporary.append(to.constData(), folder);
+    appendTemporaryName(temporary);
     bool created = false;
     errno = 0;
-    int e = copyTree(from, temporary, created, copied);
+    int e = copyTree(from, st, temporary, created, copied);
     if (!e)
         e = renameNoReplace(temporary, to);
     if (e && (created || e == EEXIST))
         removeTree(temporary);
     return e;
 }
+
+// Files from this size on are tested for a clash before they are copied.
+constexpr off_t clashTestedFrom = 64 * 1024;
 
 bool isInside(const QString& path, const QString& folder)
 {
@@ -280,13 +323,16 @@ std::optional<QString> checkedLocalPath(const QUrl& url)
     const QString path = url.toLocalFile();
     if (!PathNames::isUsable(path))
         return std::nullopt;
-    return QDir::cleanPath(path);
+    // Most paths arrive clean: those are kept as they are, without a copy.
+    const bool clean = (path.size() == 1 || !path.endsWith(u'/')) && !path.contains(u"//") && !path.contains(u"/./")
+                       && !path.contains(u"/../");
+    return clean ? path : QDir::cleanPath(path);
 }
 
 std::optional<QString> checkedSourcePath(const QUrl& url)
 {
     std::optional<QString> path = checkedLocalPath(url);
-    if (path && PathNames::lastComponent(*path) == u"/")
+    if (path && *path == u"/")
         return std::nullopt;
     return path;
 }
@@ -358,16 +404,18 @@ FileResult DiskFileOperations::copyItem(const QString& from, const QString& to)
 {
     const QByteArray source = native(from);
     const QByteArray target = native(to);
-    // A clash is known before anything is copied, so a large file is never copied in vain.
     struct stat st;
-    if (::lstat(target.constData(), &st) == 0)
-        return std::unexpected(FileError{EEXIST});
     if (::lstat(source.constData(), &st) != 0)
         return std::unexpected(FileError{lastError(ENOENT)});
+    // A clash is known before a folder or a large file is copied, so neither is copied in vain; a
+    // small file learns of it from the rename that would put it in place, which never replaces.
+    struct stat taken;
+    if ((!S_ISREG(st.st_mode) || st.st_size >= clashTestedFrom) && ::lstat(target.constData(), &taken) == 0)
+        return std::unexpected(FileError{EEXIST});
     // A folder copied into itself would never end.
     if (S_ISDIR(st.st_mode) && isInside(canonicalPath(QFileInfo(to).absolutePath()), canonicalPath(from)))
         return std::unexpected(FileError{EINVAL});
-    if (const int e = copyIntoPlace(source, target, [this](const QByteArray& p) { fileContentsCopied(p); }))
+    if (const int e = copyIntoPlace(source, st, target, [this](const QByteArray& p) { fileContentsCopied(p); }))
         return std::unexpected(FileError{e});
     return {};
 }
@@ -384,13 +432,13 @@ FileResult DiskFileOperations::moveItem(const QString& from, const QString& to)
         return std::unexpected(FileError{lastError(ENOENT)});
     if (S_ISDIR(st.st_mode) && isInside(canonicalPath(QFileInfo(to).absolutePath()), canonicalPath(from)))
         return std::unexpected(FileError{EINVAL});
-    if (::lstat(target.constData(), &st) == 0)
+    if (struct stat taken; ::lstat(target.constData(), &taken) == 0)
         return std::unexpected(FileError{EEXIST});
     // Another volume: the source goes only once its copy is whole and in place. A source that
     // cannot go is not copied at all, or every try would leave one more copy behind.
     if (!removable(source))
         return std::unexpected(FileError{EACCES});
-    if (const int copyError = copyIntoPlace(source, target, [this](const QByteArray& p) { fileContentsCopied(p); }))
+    if (const int copyError = copyIntoPlace(source, st, target, [this](const QByteArray& p) { fileContentsCopied(p); }))
         return std::unexpected(FileError{copyError});
     bool removedAny = false;
     const RemoveEntry remove = [this](const QByteArray& path, bool folder) { return removeEntry(path, folder); };
@@ -523,9 +571,9 @@ bool running(pid_t pid)
 
 QString temporaryName()
 {
-    const quint32 random = QRandomGenerator::global()->generate();
-    return QLatin1StringView(prefix) + QString::number(::getpid()) + u'-'
-           + QStringLiteral("%1").arg(random, 8, 16, QChar(u'0')).toUpper();
+    QByteArray name;
+    appendTemporaryName(name);
+    return QString::fromLatin1(name);
 }
 
 bool isLeftover(const QString& name)

@@ -35,9 +35,12 @@ FinderActionExecutor::Outcome FinderActionExecutor::perform(const ActionDefiniti
     if (id == FinderActionCatalog::cut().id) {
         // Only what could be moved is recorded: never the root, nor a path unfit to act on.
         QList<QUrl> items;
+        items.reserve(snapshot.selectedFileURLs.size());
         for (const QUrl& url : snapshot.selectedFileURLs)
             if (const auto path = checkedSourcePath(url))
-                items.append(QUrl::fromLocalFile(*path));
+                // The selection's own URL where its path is clean already: a cut of many files
+                // is not copied once more.
+                items.append(*path == url.toLocalFile() ? url : QUrl::fromLocalFile(*path));
         if (items.isEmpty())
             return NothingToDo{};
         m_cutBoard.write(items);

@@ -32,6 +32,44 @@ PrivacyLog::Logger log()
     return PrivacyLog::logger(QStringLiteral("FinderHandoff"));
 }
 
+const QString claimed = QString::fromLatin1(claimedSuffix);
+const QString retried = QString::fromLatin1(retriedSuffix);
+
+// The request file's own name, without the suffix of a claim; empty for any other name.
+QString requestName(const QString& name)
+{
+    if (name.endsWith(suffix))
+        return name;
+    for (const QString& mark : {claimed, retried})
+        if (name.endsWith(mark) && name.chopped(mark.size()).endsWith(suffix))
+            return name.chopped(mark.size());
+    return {};
+}
+
+// One request file of `size` bytes; none, with the reason, when it holds none.
+std::optional<FinderActionRequest> read(const QString& path, qint64 size, QString& reason)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        reason = QStringLiteral("cannot be opened");
+        return std::nullopt;
+    }
+    auto request = FinderActionRequest::decode(file.read(size + 1));
+    if (!request)
+        reason = QStringLiteral("not a request");
+    return request;
+}
+
+// Deletes a file taken from the queue; one that stays is never taken again by this process.
+// Called with the handled set locked.
+void removeHandled(const QString& path, const RemoveFile& remove)
+{
+    if (remove ? remove(path) : QFile::remove(path))
+        handled().remove(path);
+    else
+        log().error(QStringLiteral("Could not delete a queued request; this process will not take it again"));
+}
+
 } // namespace
 
 QString fileName(const QDateTime& now, const QUuid& id)
@@ -69,62 +107,80 @@ void signal(Platform::DistributedNotifications& notifications)
     notifications.post(QString::fromLatin1(notificationName));
 }
 
-QList<FinderActionRequest> drain(const Platform::Folders& folders, const RemoveFile& remove,
-                                 const ReportDropped& dropped)
+QList<ClaimedRequest> claim(const Platform::Folders& folders, const RemoveFile& remove, const ReportDropped& dropped)
 {
     const QDir dir(queueDirectory(folders));
-    QList<FinderActionRequest> requests;
+    QList<ClaimedRequest> requests;
     if (!dir.exists())
         return requests;
 
-    QStringList names = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                      QDir::NoSort);
-    std::sort(names.begin(), names.end()); // by code unit: the time stamps are ASCII digits
+    // By the request's own name (code units: the time stamps are ASCII digits), so that a claim
+    // left behind keeps its place among the requests written after it.
+    QList<std::pair<QString, QString>> queued; // request name, name in the folder
+    for (const QString& name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                             QDir::NoSort))
+        if (const QString own = requestName(name); !own.isEmpty())
+            queued.append({own, name});
+    std::sort(queued.begin(), queued.end());
 
     QMutexLocker lock(&handledMutex);
     QSet<QString> present;
-    for (const QString& name : std::as_const(names))
-        present.insert(PathNames::join(dir.path(), name));
+    for (const auto& entry : std::as_const(queued))
+        present.insert(PathNames::join(dir.path(), entry.second));
     for (auto it = handled().begin(); it != handled().end();)
         it = present.contains(*it) ? std::next(it) : handled().erase(it);
 
-    for (const QString& name : std::as_const(names)) {
-        if (!name.endsWith(suffix))
-            continue;
+    for (const auto& [own, name] : std::as_const(queued)) {
         const QString path = PathNames::join(dir.path(), name);
         if (handled().contains(path))
             continue;
-        handled().insert(path);
 
         // Only a plain file of request size is read: a pipe would block the drain for ever, a link
         // to a device would never end.
-        std::optional<FinderActionRequest> request;
         const QFileInfo info(path);
         const qint64 size = info.isSymLink() ? 0 : info.size();
         QString reason;
-        QFile file(path);
-        if (info.isSymLink() || !info.isFile())
+        QString taken = path;
+        std::optional<FinderActionRequest> request;
+        if (info.isSymLink() || !info.isFile()) {
             reason = QStringLiteral("not a regular file");
-        else if (size > maximumRequestSize)
+        } else if (size > maximumRequestSize) {
             reason = QStringLiteral("larger than %1 bytes").arg(maximumRequestSize);
-        else if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-            reason = QStringLiteral("cannot be opened");
-        else if (!(request = FinderActionRequest::decode(file.read(size + 1))))
-            reason = QStringLiteral("not a request");
-        file.close();
-        if (request) {
-            requests << *request;
+        } else if (name.endsWith(retried)) {
+            reason = QStringLiteral("left in hand by two processes in a row");
         } else {
-            log().warning(QStringLiteral("Dropped a queued request that could not be read (%1 bytes): %2").arg(size).arg(reason));
-            if (dropped)
-                dropped(DroppedRequest{size, reason});
+            // A name that is taken already (it should not be) leaves the file where it lies.
+            const QString claimedPath = PathNames::join(dir.path(), own + (name == own ? claimed : retried));
+            if (QFile::rename(path, claimedPath))
+                taken = claimedPath;
+            request = read(taken, size, reason);
         }
+        handled().insert(taken);
+        if (request) {
+            requests.append({std::move(*request), taken});
+            continue;
+        }
+        log().warning(QStringLiteral("Dropped a queued request that could not be read (%1 bytes): %2").arg(size).arg(reason));
+        if (dropped)
+            dropped(DroppedRequest{size, reason, requests.size(), name.endsWith(retried)});
+        removeHandled(taken, remove);
+    }
+    return requests;
+}
 
-        const bool removed = remove ? remove(path) : QFile::remove(path);
-        if (removed)
-            handled().remove(path);
-        else
-            log().error(QStringLiteral("Could not delete a queued request; it will not be performed again"));
+void release(const ClaimedRequest& claimed, const RemoveFile& remove)
+{
+    QMutexLocker lock(&handledMutex);
+    removeHandled(claimed.path, remove);
+}
+
+QList<FinderActionRequest> drain(const Platform::Folders& folders, const RemoveFile& remove,
+                                 const ReportDropped& dropped)
+{
+    QList<FinderActionRequest> requests;
+    for (ClaimedRequest& claimed : claim(folders, remove, dropped)) {
+        release(claimed, remove);
+        requests.append(std::move(claimed.request));
     }
     return requests;
 }

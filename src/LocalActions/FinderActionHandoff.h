@@ -55,14 +55,34 @@ using RemoveFile = std::function<bool(const QString& path)>;
 struct DroppedRequest {
     qint64 size = 0;
     QString reason;
+    qsizetype position = 0; // how many of the requests returned stood before it in the queue
+    bool wasInHand = false; // read, and left unperformed by two processes that ended with it
     bool operator==(const DroppedRequest&) const = default;
 };
 using ReportDropped = std::function<void(const DroppedRequest&)>;
 
-// The queued requests, oldest first. Every ".json" file read is deleted, whether it decoded or
-// not; other names are left alone; a missing folder gives nothing. A file is handled at most once
-// per process: one that cannot be deleted is logged once and never returned again. Each file that
-// gives no request is logged and handed to `dropped`.
+// A request taken from the queue. Its file stays, renamed "<name>.json.claimed", until the
+// request has been handed over in full and released: a process that dies in between finds it at
+// its next start and performs it then, in its place in the queue. A claim that a process left
+// behind is taken once more as "<name>.json.retried"; one that outlived that second process too
+// is dropped, so that a request that ends the process cannot do so at every start.
+struct ClaimedRequest {
+    FinderActionRequest request;
+    QString path; // its file in the queue folder
+};
+inline constexpr auto claimedSuffix = ".claimed";
+inline constexpr auto retriedSuffix = ".retried";
+
+// The queued requests, oldest first, each file kept under its claimed name. Every file that gives
+// no request is deleted, logged and handed to `dropped`; names other than those of requests are
+// left alone; a missing folder gives nothing. A file is taken at most once per process: one that
+// cannot be deleted later is never returned again.
+QList<ClaimedRequest> claim(const Platform::Folders& folders, const RemoveFile& remove = {},
+                            const ReportDropped& dropped = {});
+// The request has been handed over: its file goes. A file that cannot be deleted is logged.
+void release(const ClaimedRequest& claimed, const RemoveFile& remove = {});
+
+// claim() and release() at once: the queued requests, oldest first, their files gone.
 QList<FinderActionRequest> drain(const Platform::Folders& folders, const RemoveFile& remove = {},
                                  const ReportDropped& dropped = {});
 

@@ -12,8 +12,10 @@
 #include <QImageWriter>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -68,6 +70,8 @@ std::optional<QImage> readFirstImage(const QString& path, bool applyOrientation)
     return HeifCodec::read(contents, applyOrientation);
 }
 
+constexpr int dotsPerMeter72 = 2835; // 72 dots per inch
+
 // The pixels and their colour space alone: a decoded image carries the source's text chunks and
 // comments, which the writers would copy. The result reads the same pixel memory, without a copy,
 // so `image` must outlive it.
@@ -80,6 +84,9 @@ QImage withoutMetadata(const QImage& image)
         || image.format() == QImage::Format_MonoLSB)
         bare.setColorTable(image.colorTable());
     bare.setColorSpace(image.colorSpace());
+    // 72 dots per inch, as the streamed road writes: a new image would take the screen's.
+    bare.setDotsPerMeterX(dotsPerMeter72);
+    bare.setDotsPerMeterY(dotsPerMeter72);
     return bare;
 }
 
@@ -136,31 +143,34 @@ ImageConverter::ImageConverter(QList<ImageFormat> writable)
 
 QList<ImageFormat> ImageConverter::writableFormats()
 {
-    // The plug-ins and encoders a process can load do not change while it runs: asked once.
-    static const QList<ImageFormat> formats = [] {
-        const QList<QByteArray> qtWritable = QImageWriter::supportedImageFormats();
-        QList<ImageFormat> found;
-        for (ImageFormat format : imageFormatCases) {
-            const bool available =
-                format == ImageFormat::heic ? HeifCodec::canEncode() : qtWritable.contains(qtFormat(format));
-            if (available)
-                found.append(format);
-        }
-        return found;
-    }();
-    return formats;
+    QList<ImageFormat> found;
+    for (ImageFormat format : imageFormatCases)
+        if (canWrite(format))
+            found.append(format);
+    return found;
 }
 
 bool ImageConverter::canWrite(ImageFormat format)
 {
-    return writableFormats().contains(format);
-}
-
-bool ImageConverter::writes(ImageFormat format) const
-{
-    if (m_writable && !m_writable->contains(format))
+    // The plug-ins and encoders a process can load do not change while it runs: each format is
+    // asked about once, and alone, so that a conversion to jpeg loads neither every image plug-in
+    // (listing Qt's writable formats loads them all) nor the HEIC encoders.
+    static std::mutex mutex;
+    static std::array<std::optional<bool>, imageFormatCases.size()> known;
+    const auto index = size_t(std::find(imageFormatCases.begin(), imageFormatCases.end(), format) - imageFormatCases.begin());
+    if (index >= known.size())
         return false;
-    return canWrite(format);
+    std::lock_guard lock(mutex);
+    if (!known[index]) {
+        if (format == ImageFormat::heic) {
+            known[index] = HeifCodec::canEncode();
+        } else {
+            QBuffer buffer;
+            buffer.open(QIODevice::WriteOnly);
+            known[index] = QImageWriter(&buffer, qtFormat(format)).canWrite();
+        }
+    }
+    return *known[index];
 }
 
 std::optional<ImageFormat> ImageConverter::formatForExtension(const QString& path)
@@ -176,10 +186,12 @@ std::expected<QUrl, ImageConverter::ConversionError>
 ImageConverter::convert(const QUrl& source, ImageFormat format, qint64 quality, std::optional<qint64> maxPixels,
                         FileOperations& fileOperations) const
 {
-    if (!writes(format))
+    if (m_writable && !m_writable->contains(format))
         return std::unexpected(FormatUnavailable{format});
-
-    const QString path = source.toLocalFile();
+    // Only an absolute path has a folder to write beside: a relative one would put the output
+    // wherever the current folder, or none ("/"), happens to lead.
+    const std::optional<QString> checked = checkedLocalPath(source);
+    const QString path = checked.value_or(QString());
     const QString folder = path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
     auto store = [&](const QByteArray& bytes) -> std::expected<QUrl, ConversionError> {
         const QUrl output = FileNaming::uniqueURL(QUrl::fromLocalFile(folder),
@@ -193,10 +205,15 @@ ImageConverter::convert(const QUrl& source, ImageFormat format, qint64 quality, 
         return output;
     };
     // The commonest conversion streams, without the whole image in memory; what it does not take
-    // goes the general road below.
-    if (format == ImageFormat::jpeg && !maxPixels)
+    // goes the general road below. The stream has a JPEG encoder of its own, so it needs no answer
+    // from the platform's (asking loads every image plug-in).
+    if (checked && format == ImageFormat::jpeg && !maxPixels)
         if (const auto bytes = PngToJpeg::convert(path, percentOf(quality)))
             return store(*bytes);
+    if (!canWrite(format))
+        return std::unexpected(FormatUnavailable{format});
+    if (!checked)
+        return std::unexpected(Unreadable{});
 
     auto image = readFirstImage(path, maxPixels.has_value());
     if (!image)

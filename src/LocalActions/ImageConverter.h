@@ -51,7 +51,8 @@ public:
     // Only the first image of the file is used. With `maxPixels` the image's orientation is
     // applied and its longer side brought down to at most that many pixels; without, the pixels
     // are taken as stored. Lossy formats are written at quality / 100, kept within 0.01 and 1.0.
-    // No metadata of the source is copied.
+    // No metadata of the source is copied. A source that is not an absolute local path is
+    // unreadable.
     std::expected<QUrl, ConversionError> convert(const QUrl& source, ImageFormat format, qint64 quality,
                                                  std::optional<qint64> maxPixels,
                                                  FileOperations& fileOperations) const;
@@ -60,8 +61,6 @@ public:
     RunResult run(const FileOperation& operation, const QList<QUrl>& files, FileOperations& fileOperations) const;
 
 private:
-    bool writes(ImageFormat format) const;
-
     std::optional<QList<ImageFormat>> m_writable;
     PrivacyLog::Logger m_logger;
 };

@@ -2,17 +2,22 @@
 
 #include <QColorSpace>
 #include <QFile>
+#include <QPointF>
 
 #include <algorithm>
+#include <array>
 #include <condition_variable>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include <jpeglib.h>
+#include <jerror.h>
+#include <sys/mman.h>
 #include <png.h>
 
 namespace PngToJpeg {
@@ -26,7 +31,10 @@ struct Layout {
     png_uint_32 width = 0;
     png_uint_32 height = 0;
     int components = 0; // 1 grey, 3 RGB
-    bool srgb = false;
+    // A palette of greys only is written as grey, as Qt writes it: the rows are read as indices
+    // and looked up here.
+    bool greyPalette = false;
+    std::array<unsigned char, 256> greys{};
 };
 
 // Bands of rows handed from the decoding thread to the encoding one.
@@ -52,6 +60,13 @@ void pngError(png_structp png, png_const_charp)
 
 void pngWarning(png_structp, png_const_charp) {}
 
+// A point Qt takes for a chromaticity: x within 0 and 1, y above 0 and at most 1, together at
+// most 1.
+bool validChromaticity(const double (&xy)[2])
+{
+    return xy[0] >= 0.0 && xy[0] <= 1.0 && xy[1] > 0.0 && xy[1] <= 1.0 && xy[0] + xy[1] <= 1.0;
+}
+
 // Reads the header and sets up the transformations; false when this road does not take the file.
 // Runs under the caller's setjmp.
 bool prepare(png_structp png, png_infop info, Layout& layout)
@@ -61,12 +76,6 @@ bool prepare(png_structp png, png_infop info, Layout& layout)
     png_get_IHDR(png, info, &layout.width, &layout.height, &depth, &colour, &interlace, nullptr, nullptr);
     if (interlace != PNG_INTERLACE_NONE || layout.width == 0 || layout.height == 0 || layout.width > 65500
         || layout.height > 65500)
-        return false;
-    // Colour information other than sRGB (a profile, or gamma and primaries of their own; beside
-    // an sRGB chunk they only repeat it) is left to the general road.
-    layout.srgb = png_get_valid(png, info, PNG_INFO_sRGB);
-    if (png_get_valid(png, info, PNG_INFO_iCCP)
-        || (!layout.srgb && (png_get_valid(png, info, PNG_INFO_cHRM) || png_get_valid(png, info, PNG_INFO_gAMA))))
         return false;
     const bool transparency = png_get_valid(png, info, PNG_INFO_tRNS);
     switch (colour) {
@@ -84,12 +93,26 @@ bool prepare(png_structp png, png_infop info, Layout& layout)
             png_set_tRNS_to_alpha(png);
         layout.components = 3;
         break;
-    case PNG_COLOR_TYPE_PALETTE:
+    case PNG_COLOR_TYPE_PALETTE: {
+        png_colorp palette = nullptr;
+        int entries = 0;
+        if (!png_get_PLTE(png, info, &palette, &entries) || entries < 1 || entries > 256)
+            return false;
+        layout.greyPalette = std::all_of(palette, palette + entries,
+                                         [](const png_color& c) { return c.red == c.green && c.green == c.blue; });
+        if (layout.greyPalette) {
+            for (int i = 0; i < entries; ++i)
+                layout.greys[size_t(i)] = palette[i].red;
+            png_set_packing(png);
+            layout.components = 1;
+            break;
+        }
         png_set_palette_to_rgb(png);
         if (transparency)
             png_set_tRNS_to_alpha(png);
         layout.components = 3;
         break;
+    }
     default:
         return false;
     }
@@ -99,9 +122,47 @@ bool prepare(png_structp png, png_infop info, Layout& layout)
     return png_get_rowbytes(png, info) == png_size_t(layout.width) * png_size_t(layout.components);
 }
 
+// The colour profile the general road writes for the file, decided as Qt's PNG reader decides the
+// image's colour space: an embedded profile first, then the sRGB chunk, then gamma with the
+// primaries of the cHRM chunk (sRGB's where it has none, or none that make a colour space); no
+// gamma, no profile. The pixels are never corrected, on either road. Empty for none; nothing for
+// a profile Qt cannot read, which the general road decides about itself. Qt writes no profile into
+// a grey JPEG. Getters only: nothing here jumps.
+std::optional<QByteArray> colourProfile(png_structp png, png_infop info, const Layout& layout)
+{
+    if (png_get_valid(png, info, PNG_INFO_iCCP)) {
+        png_charp name = nullptr;
+        int compression = 0;
+        png_bytep data = nullptr;
+        png_uint_32 length = 0;
+        if (!png_get_iCCP(png, info, &name, &compression, &data, &length) || !data)
+            return std::nullopt;
+        const QColorSpace embedded =
+            QColorSpace::fromIccProfile(QByteArray(reinterpret_cast<const char*>(data), qsizetype(length)));
+        if (!embedded.isValid())
+            return std::nullopt;
+        return layout.components == 1 ? QByteArray() : embedded.iccProfile();
+    }
+    if (layout.components == 1)
+        return QByteArray();
+    if (png_get_valid(png, info, PNG_INFO_sRGB))
+        return QColorSpace(QColorSpace::SRgb).iccProfile();
+    double fileGamma = 0;
+    if (!png_get_gAMA(png, info, &fileGamma) || !(float(fileGamma) > 0.0f))
+        return QByteArray();
+    const float gamma = 1.0f / float(fileGamma);
+    double white[2], red[2], green[2], blue[2];
+    if (png_get_cHRM(png, info, &white[0], &white[1], &red[0], &red[1], &green[0], &green[1], &blue[0], &blue[1])
+        && validChromaticity(white) && validChromaticity(red) && validChromaticity(green) && validChromaticity(blue))
+        return QColorSpace(QPointF(white[0], white[1]), QPointF(red[0], red[1]), QPointF(green[0], green[1]),
+                           QPointF(blue[0], blue[1]), QColorSpace::TransferFunction::Gamma, gamma)
+            .iccProfile();
+    return QColorSpace(QColorSpace::Primaries::SRgb, QColorSpace::TransferFunction::Gamma, gamma).iccProfile();
+}
+
 // Decodes every row into the bands; on a damaged file marks them failed. Plain data only between
 // the jump and its target.
-void decodeRows(png_structp png, Bands& bands, png_uint_32 height)
+void decodeRows(png_structp png, Bands& bands, const Layout& layout)
 {
     auto* error = static_cast<PngError*>(png_get_error_ptr(png));
     if (setjmp(error->jump)) {
@@ -110,6 +171,7 @@ void decodeRows(png_structp png, Bands& bands, png_uint_32 height)
         bands.changed.notify_all();
         return;
     }
+    const png_uint_32 height = layout.height;
     const int total = int((height + bandRows - 1) / bandRows);
     for (int band = 0; band < total; ++band) {
         unsigned char* buffer;
@@ -122,8 +184,13 @@ void decodeRows(png_structp png, Bands& bands, png_uint_32 height)
         }
         const int rows = int(std::min<png_uint_32>(bandRows, height - png_uint_32(band) * bandRows));
         const size_t stride = bands.buffers[0].size() / bandRows;
-        for (int r = 0; r < rows; ++r)
-            png_read_row(png, buffer + size_t(r) * stride, nullptr);
+        for (int r = 0; r < rows; ++r) {
+            unsigned char* row = buffer + size_t(r) * stride;
+            png_read_row(png, row, nullptr);
+            if (layout.greyPalette)
+                for (png_uint_32 x = 0; x < layout.width; ++x)
+                    row[x] = layout.greys[row[x]];
+        }
         std::lock_guard lock(bands.mutex);
         bands.rows[size_t(band % bandCount)] = rows;
         bands.produced = band + 1;
@@ -141,9 +208,34 @@ void jpegError(j_common_ptr info)
     std::longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1);
 }
 
+// The coefficients of the whole image, which the encoder keeps for its optimised Huffman tables,
+// in memory mapped and filled in one step: faulting in the tens of thousands of pages one at a
+// time costs more than encoding them. These stand in for the library's own whole-image block
+// arrays, through its memory manager's methods; every other allocation stays the library's.
+struct BlockArray {
+    JDIMENSION blocksPerRow = 0;
+    JDIMENSION rowCount = 0;
+    JBLOCKARRAY rows = nullptr; // the row pointers, followed by the blocks
+    void* memory = MAP_FAILED;
+    size_t size = 0;
+};
+
+struct BlockArrays {
+    BlockArray arrays[MAX_COMPONENTS];
+    int count = 0;
+    void (*realizeOthers)(j_common_ptr) = nullptr;
+    ~BlockArrays()
+    {
+        for (int i = 0; i < count; ++i)
+            if (arrays[i].memory != MAP_FAILED)
+                ::munmap(arrays[i].memory, arrays[i].size);
+    }
+};
+
 struct Encoder {
     jpeg_compress_struct info{};
     JpegError error{};
+    BlockArrays blocks;
     unsigned char* output = nullptr;
     unsigned long size = 0;
     bool created = false;
@@ -155,6 +247,53 @@ struct Encoder {
     }
 };
 
+BlockArrays& blockArraysOf(j_common_ptr info)
+{
+    return static_cast<Encoder*>(info->client_data)->blocks;
+}
+
+jvirt_barray_ptr requestBlocks(j_common_ptr info, int pool, boolean, JDIMENSION blocksPerRow, JDIMENSION rowCount,
+                               JDIMENSION)
+{
+    BlockArrays& all = blockArraysOf(info);
+    if (pool != JPOOL_IMAGE)
+        ERREXIT1(info, JERR_BAD_POOL_ID, pool);
+    if (all.count == MAX_COMPONENTS)
+        ERREXIT(info, JERR_OUT_OF_MEMORY);
+    BlockArray& array = all.arrays[all.count++];
+    array.blocksPerRow = blocksPerRow;
+    array.rowCount = rowCount;
+    return reinterpret_cast<jvirt_barray_ptr>(&array);
+}
+
+void realizeArrays(j_common_ptr info)
+{
+    BlockArrays& all = blockArraysOf(info);
+    all.realizeOthers(info);
+    for (int i = 0; i < all.count; ++i) {
+        BlockArray& array = all.arrays[i];
+        // Fresh anonymous memory is zero, as an array asked for pre-zeroed must be.
+        const size_t pointers = (size_t(array.rowCount) * sizeof(JBLOCKROW) + 63) / 64 * 64;
+        array.size = pointers + size_t(array.rowCount) * array.blocksPerRow * sizeof(JBLOCK);
+        array.memory = ::mmap(nullptr, array.size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE,
+                              -1, 0);
+        if (array.memory == MAP_FAILED)
+            ERREXIT(info, JERR_OUT_OF_MEMORY);
+        auto* bytes = static_cast<unsigned char*>(array.memory);
+        array.rows = reinterpret_cast<JBLOCKARRAY>(bytes);
+        for (JDIMENSION row = 0; row < array.rowCount; ++row)
+            array.rows[row] = reinterpret_cast<JBLOCKROW>(bytes + pointers + size_t(row) * array.blocksPerRow * sizeof(JBLOCK));
+    }
+}
+
+JBLOCKARRAY accessBlocks(j_common_ptr info, jvirt_barray_ptr handle, JDIMENSION start, JDIMENSION count, boolean)
+{
+    const BlockArray& array = *reinterpret_cast<const BlockArray*>(handle);
+    if (!array.rows || start > array.rowCount || count > array.rowCount - start)
+        ERREXIT(info, JERR_BAD_VIRTUAL_ACCESS);
+    return array.rows + start;
+}
+
 // Encodes the bands as they come; false on a failure of either side. Plain data only between the
 // jump and its target.
 bool encodeRows(Encoder& e, Bands& bands, const Layout& layout, int quality, const QByteArray& profile)
@@ -165,6 +304,11 @@ bool encodeRows(Encoder& e, Bands& bands, const Layout& layout, int quality, con
         return false;
     jpeg_create_compress(&e.info);
     e.created = true;
+    e.info.client_data = &e;
+    e.blocks.realizeOthers = e.info.mem->realize_virt_arrays;
+    e.info.mem->request_virt_barray = requestBlocks;
+    e.info.mem->realize_virt_arrays = realizeArrays;
+    e.info.mem->access_virt_barray = accessBlocks;
     jpeg_mem_dest(&e.info, &e.output, &e.size);
     e.info.image_width = layout.width;
     e.info.image_height = layout.height;
@@ -233,17 +377,19 @@ std::optional<QByteArray> convert(const QString& path, int quality)
         png_set_sig_bytes(png, 8);
         takes = prepare(png, info, layout);
     }
+    std::optional<QByteArray> profile;
+    if (takes)
+        profile = colourProfile(png, info, layout);
     std::optional<QByteArray> result;
-    if (takes) {
+    if (profile) {
         Bands bands;
         bands.buffers.assign(bandCount, std::vector<unsigned char>(size_t(bandRows) * layout.width * layout.components));
         bands.rows.assign(bandCount, 0);
-        const QByteArray profile = layout.srgb ? QColorSpace(QColorSpace::SRgb).iccProfile() : QByteArray();
-        std::thread decoder([&] { decodeRows(png, bands, layout.height); });
+        std::thread decoder([&] { decodeRows(png, bands, layout); });
         bool encoded;
         {
             Encoder encoder;
-            encoded = encodeRows(encoder, bands, layout, std::clamp(quality, 1, 100), profile);
+            encoded = encodeRows(encoder, bands, layout, std::clamp(quality, 1, 100), *profile);
             if (encoded)
                 result = QByteArray(reinterpret_cast<const char*>(encoder.output), qsizetype(encoder.size));
         }

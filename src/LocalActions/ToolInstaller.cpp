@@ -27,14 +27,14 @@ QString installCommand(const QStringList& tools)
 
 QString installCommand(const QStringList& tools, bool homebrewInstalled)
 {
-    if (!homebrewInstalled)
-        return QStringLiteral(
-            "/bin/bash -c \"$(curl -fsSL https://raw.githubusercontent.com/Homebrew/install/HEAD/install.sh)\"");
     QStringList valid;
     for (const QString& tool : tools)
         if (ScriptRunner::isValidToolName(tool))
             valid.append(tool);
-    return QStringLiteral("brew install ") + valid.join(QLatin1Char(' '));
+    // On this system the tools come from its own packages: a package is mostly named after the
+    // command it installs.
+    const QString installer = homebrewInstalled ? QStringLiteral("brew install ") : QStringLiteral("sudo apt install ");
+    return installer + valid.join(QLatin1Char(' '));
 }
 
 } // namespace ToolInstaller

@@ -11,8 +11,9 @@ namespace ToolInstaller {
 bool isHomebrewInstalled();
 bool isHomebrewInstalled(const std::function<bool(const QString& path)>& isExecutableFile);
 
-// "brew install " and the valid tool names joined by blanks when Homebrew is there; otherwise the
-// command that installs Homebrew itself. A name that is not a valid tool name is never included.
+// "brew install " and the valid tool names joined by blanks when Homebrew is there; otherwise
+// the same after "sudo apt install ", the system's own package command. A name that is not a
+// valid tool name is never included.
 QString installCommand(const QStringList& tools);
 QString installCommand(const QStringList& tools, bool homebrewInstalled);
 

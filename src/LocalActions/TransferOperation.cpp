@@ -38,24 +38,20 @@ TransferOperation::TransferOperation(std::shared_ptr<FileOperations> fileOperati
 {
 }
 
-namespace {
-
-QString parentOf(const QString& cleanPath)
+const QString& TransferOperation::canonicalParent(const QString& sourcePath, ParentFolders& known) const
 {
-    const qsizetype slash = cleanPath.lastIndexOf(u'/');
-    return slash <= 0 ? QStringLiteral("/") : cleanPath.left(slash);
-}
-
-} // namespace
-
-QString TransferOperation::canonicalParent(const QString& sourcePath, QHash<QString, QString>& known) const
-{
-    // Items of one batch mostly share a folder: resolve each folder once.
-    const QString parent = parentOf(sourcePath);
-    auto it = known.constFind(parent);
-    if (it == known.constEnd())
-        it = known.insert(parent, m_fileOperations->canonicalPath(parent));
-    return *it;
+    // Items of one batch mostly share a folder: resolve each folder once, and look again only when
+    // the folder changes.
+    const qsizetype slash = sourcePath.lastIndexOf(u'/');
+    const QStringView parent = slash <= 0 ? QStringView(u"/") : QStringView(sourcePath).left(slash);
+    if (parent == known.lastFolder)
+        return known.lastCanonical;
+    known.lastFolder = parent.toString();
+    auto it = known.resolved.constFind(known.lastFolder);
+    if (it == known.resolved.constEnd())
+        it = known.resolved.insert(known.lastFolder, m_fileOperations->canonicalPath(known.lastFolder));
+    known.lastCanonical = *it;
+    return known.lastCanonical;
 }
 
 void TransferOperation::fail(TransferResult& result, const QUrl& source) const
@@ -81,10 +77,11 @@ TransferResult TransferOperation::perform(Mode mode, const QList<QUrl>& sources,
         PartialCopies::note(m_journal, *folderPath);
         m_fileOperations->removeLeftovers(*folderPath);
     }
+    const QString folderPrefix = folderPath ? PathNames::join(*folderPath, QString()) : QString();
     const auto transfer = [&](const QString& from, const QString& to) {
         return mode == Mode::move ? m_fileOperations->moveItem(from, to) : m_fileOperations->copyItem(from, to);
     };
-    QHash<QString, QString> canonicalParents;
+    ParentFolders canonicalParents;
     result.moved.reserve(sources.size());
     for (const QUrl& source : sources) {
         // A missing source and a clash are both left to the operation, which never replaces: the
@@ -100,8 +97,11 @@ TransferResult TransferOperation::perform(Mode mode, const QList<QUrl>& sources,
             continue;
         }
         const QString& sourcePath = *checkedSource;
-        const QString name = PathNames::lastComponent(sourcePath);
-        QString destination = PathNames::join(*folderPath, name);
+        // The source's path is clean and not the root: its name follows the last slash.
+        const QStringView name = QStringView(sourcePath).mid(sourcePath.lastIndexOf(u'/') + 1);
+        QString destination;
+        destination.reserve(folderPrefix.size() + name.size());
+        destination.append(folderPrefix).append(name);
 
         // An item moved into the folder it already lies in is where it should be. Renaming it
         // ("keep both") or trashing it as its own clash ("replace") would only harm it; a copy
@@ -134,8 +134,8 @@ TransferResult TransferOperation::perform(Mode mode, const QList<QUrl>& sources,
         if (clash) {
             switch (resolution) {
             case ConflictResolution::keepBoth:
-                destination = FileNaming::uniqueURL(QUrl::fromLocalFile(*folderPath), PathNames::baseName(name),
-                                                    PathNames::extension(name), *m_fileOperations)
+                destination = FileNaming::uniqueURL(QUrl::fromLocalFile(*folderPath), PathNames::baseName(name.toString()),
+                                                    PathNames::extension(name.toString()), *m_fileOperations)
                                   .toLocalFile();
                 done = transfer(sourcePath, destination);
                 break;

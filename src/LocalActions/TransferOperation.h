@@ -66,7 +66,12 @@ public:
     QList<QUrl> conflicts(const QList<QUrl>& sources, const QUrl& destinationFolder) const;
 
 private:
-    QString canonicalParent(const QString& sourcePath, QHash<QString, QString>& known) const;
+    struct ParentFolders {
+        QHash<QString, QString> resolved; // each folder as given, with its canonical path
+        QString lastFolder;
+        QString lastCanonical;
+    };
+    const QString& canonicalParent(const QString& sourcePath, ParentFolders& known) const;
     void fail(TransferResult& result, const QUrl& source) const;
 
     std::shared_ptr<FileOperations> m_fileOperations;

@@ -124,12 +124,19 @@ QList<FeatureReadiness> OnboardingModel::features() const
     const bool accessibility = isGranted(Permission::accessibility);
     // The key first; the provider only when no key is stored.
     const bool ai = m_app.aiHasStoredKey() || !AIProviderDescriptor::descriptor(m_app.aiProviderID()).requiresAPIKey();
+    // Ready only where it can run: Accessibility is not all it needs.
+    FeatureReadiness scroll{QStringLiteral("scroll"), QStringLiteral("ready.scroll"), QStringLiteral("computermouse"),
+                            accessibility, Permission::accessibility};
+    if (accessibility && !m_app.smoothScrollingRunsHere()) {
+        scroll.isAvailable = false;
+        scroll.blockedBy.reset();
+        scroll.unavailableHereKey = QStringLiteral("ready.scroll.unavailable");
+    }
     return {
         {QStringLiteral("finder"), QStringLiteral("ready.finder"), QStringLiteral("folder"), finder, Permission::finderExtension},
         {QStringLiteral("selection"), QStringLiteral("ready.selection"), QStringLiteral("text.cursor"), accessibility,
          Permission::accessibility},
-        {QStringLiteral("scroll"), QStringLiteral("ready.scroll"), QStringLiteral("computermouse"), accessibility,
-         Permission::accessibility},
+        scroll,
         {QStringLiteral("ai"), QStringLiteral("ready.ai"), QStringLiteral("sparkles"), ai, std::nullopt},
     };
 }

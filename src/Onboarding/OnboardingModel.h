@@ -21,6 +21,8 @@ struct FeatureReadiness {
     QString symbolName;
     bool isAvailable = false;
     std::optional<Permission> blockedBy; // none: it waits for a usable AI provider instead
+    // Set when no permission helps: the feature cannot run on this system (its reason's key).
+    QString unavailableHereKey;
     bool operator==(const FeatureReadiness&) const = default;
 };
 
@@ -38,6 +40,8 @@ public:
         virtual void sendTelemetry(const TelemetryEvent& event) = 0;
         virtual bool aiHasStoredKey() const = 0;
         virtual AIProviderID aiProviderID() const = 0;
+        // Whether smooth scrolling can run on this system at all (its session, its devices).
+        virtual bool smoothScrollingRunsHere() const = 0;
         virtual void setHasCompletedOnboarding(bool done) = 0;
         virtual void applyLaunchAtLoginDefaultIfNeeded() = 0;
     };

@@ -394,6 +394,8 @@ QString ReadinessRow::reason(const FeatureReadiness& feature)
 {
     if (feature.isAvailable)
         return {};
+    if (!feature.unavailableHereKey.isEmpty())
+        return text(feature.unavailableHereKey);
     if (feature.blockedBy)
         return text(QStringLiteral("ready.needsPermission")).arg(text(systemNameKey(*feature.blockedBy)));
     return text(QStringLiteral("ready.needsAI"));

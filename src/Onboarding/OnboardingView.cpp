@@ -3,6 +3,7 @@
 #include "Onboarding/OnboardingSteps.h"
 #include "Selection/SelectionMonitor.h"
 #include "Settings/SettingsStyle.h"
+#include "Settings/WheelGuard.h"
 #include "System/PermissionMonitor.h"
 
 #include <QGraphicsOpacityEffect>
@@ -54,6 +55,7 @@ OnboardingView::OnboardingView(Model& model, QWidget* parent) : QWidget(parent),
 {
     setObjectName(QStringLiteral("onboarding"));
     setWindowTitle(text(QStringLiteral("window.onboarding")));
+    WheelGuard::protect(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -154,7 +156,8 @@ bool OnboardingView::isCurrentPermissionGranted() const
 
 void OnboardingView::permissionsChanged(const QMap<Permission, bool>& previous, const QMap<Permission, bool>& current)
 {
-    if (!isVisible())
+    // The window polls every second; only a change is news.
+    if (!isVisible() || previous == current)
         return;
     for (auto it = current.begin(); it != current.end(); ++it)
         if (it.value() && !previous.value(it.key(), false))

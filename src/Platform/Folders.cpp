@@ -1,6 +1,7 @@
 #include "Platform/Folders.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace Platform {
@@ -13,6 +14,11 @@ Folders Folders::standard()
         .extensionContainer = dataHome + QStringLiteral("/com.corvish.app.FinderExtension"),
         .configHome = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
     };
+}
+
+QString Folders::dataHome() const
+{
+    return QFileInfo(appData).absolutePath();
 }
 
 Folders Folders::under(const QString& root)

@@ -69,4 +69,12 @@ std::optional<QByteArray> UserDefaults::dataValue(const QString& key) const
     return std::nullopt;
 }
 
+std::optional<QByteArray> UserDefaults::storedData(const QString& key) const
+{
+    const auto v = rawValue(key);
+    if (!v || v->type != Type::Data)
+        return std::nullopt;
+    return v->value.toByteArray();
+}
+
 } // namespace Platform

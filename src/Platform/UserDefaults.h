@@ -43,6 +43,8 @@ public:
     std::optional<QString> stringValue(const QString& key) const;
     std::optional<QStringList> stringListValue(const QString& key) const;
     std::optional<QByteArray> dataValue(const QString& key) const;
+    // Only what was stored as data: a string under the key reads as absent.
+    std::optional<QByteArray> storedData(const QString& key) const;
 
     void setBool(const QString& key, bool v) { setRawValue(key, {Type::Bool, v}); }
     void setInt(const QString& key, qint64 v) { setRawValue(key, {Type::Int, QVariant::fromValue(v)}); }

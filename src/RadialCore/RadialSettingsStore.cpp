@@ -8,7 +8,8 @@ namespace RadialSettingsStore {
 
 RadialSettings load(const Platform::UserDefaults& defaults)
 {
-    const auto data = defaults.dataValue(key);
+    // Always written as data; a string under the key is no document of ours.
+    const auto data = defaults.storedData(key);
     if (!data)
         return RadialSettings();
     QJsonParseError error;

@@ -166,10 +166,16 @@ void SmartRenameView::rebuild()
                                         QStringLiteral("failure"), this));
         m_content->addStretch();
     } else if (phase.kind == Kind::applied) {
-        m_content->addWidget(statusLine(RenameStrings::string(QStringLiteral("rename.done")).arg(phase.renamed),
-                                        WidgetStyle::Status::success, QStringLiteral("done"), this));
+        // One, many and none read differently; nothing renamed is no success to mark.
+        const QString done = phase.renamed == 0 ? RenameStrings::string(QStringLiteral("rename.done.none"))
+            : phase.renamed == 1               ? RenameStrings::string(QStringLiteral("rename.done.one"))
+                                               : RenameStrings::string(QStringLiteral("rename.done")).arg(phase.renamed);
+        m_content->addWidget(statusLine(done, phase.renamed > 0 ? WidgetStyle::Status::success : WidgetStyle::Status::note,
+                                        QStringLiteral("done"), this));
         if (phase.failed > 0)
-            m_content->addWidget(statusLine(RenameStrings::string(QStringLiteral("rename.failedCount")).arg(phase.failed),
+            m_content->addWidget(statusLine(phase.failed == 1
+                                                ? RenameStrings::string(QStringLiteral("rename.failedCount.one"))
+                                                : RenameStrings::string(QStringLiteral("rename.failedCount")).arg(phase.failed),
                                             WidgetStyle::Status::problem, QStringLiteral("failedCount"), this));
         m_content->addStretch();
     } else {

@@ -39,7 +39,8 @@ bool finite(const ScrollSettings& settings)
 
 ScrollSettings load(const Platform::UserDefaults& defaults)
 {
-    const auto data = defaults.dataValue(key);
+    // Always written as data; a string under the key is no document of ours.
+    const auto data = defaults.storedData(key);
     if (!data)
         return ScrollSettings::defaults();
     QJsonParseError error;

@@ -1,6 +1,5 @@
 #include "Selection/AIResultView.h"
 
-#include "SecurityCore/TextMetrics.h"
 #include "Selection/SelectionStrings.h"
 #include "AI/SymbolIcons.h"
 
@@ -9,9 +8,13 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QScrollArea>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTextBoundaryFinder>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 constexpr int cardWidth = 420;
@@ -105,7 +108,42 @@ QPushButton* smallButton(const QString& key, const QString& name, const std::fun
     });
     return b;
 }
+// More than `limit` user-perceived characters, counting no further than needed (a streaming
+// reply is measured again at every piece). A text of more than 16 units per character is long.
+bool longerThan(QStringView text, qsizetype limit)
+{
+    if (text.size() <= limit)
+        return false;
+    if (text.size() > 16 * limit)
+        return true;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data(), text.size());
+    qsizetype n = 0;
+    while (finder.toNextBoundary() != -1)
+        if (++n > limit)
+            return true;
+    return false;
+}
+
+// Nothing but white space: no text to write back.
+bool isBlank(const QString& text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSpace(); });
+}
 } // namespace
+
+QString AIResultView::shownText(const QString& output)
+{
+    if (output.size() <= displayLimit)
+        return output;
+    // The last character boundary at or before the limit, found in a short window around it.
+    const qsizetype windowStart = displayLimit - 64;
+    const QStringView window = QStringView(output).mid(windowStart, 128);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, window.data(), window.size());
+    qsizetype cut = 0;
+    while (finder.toNextBoundary() != -1 && finder.position() <= displayLimit - windowStart)
+        cut = finder.position();
+    return output.left(windowStart + cut) + QChar(0x2026);
+}
 
 AIResultView::AIResultView(AIRun* run, bool canReplace, Actions actions, Lookup failureText, QWidget* parent)
     : QWidget(parent)
@@ -136,17 +174,23 @@ AIResultView::AIResultView(AIRun* run, bool canReplace, Actions actions, Lookup 
     m_inline = outputLabel();
     m_inline->setObjectName(QStringLiteral("output"));
     stack->addWidget(m_inline);
-    m_scroll = new QScrollArea;
+    // A text view lays out only the lines in sight, so a long output costs no more than a short
+    // one; a word wider than the card goes on on the next line instead of being cut.
+    m_scroll = new QPlainTextEdit;
     m_scroll->setObjectName(QStringLiteral("scroll"));
-    m_scroll->setWidgetResizable(true);
+    m_scroll->setReadOnly(true);
+    m_scroll->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_scroll->setFocusPolicy(Qt::NoFocus);
+    m_scroll->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     m_scroll->setFixedHeight(220);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_scrolled = outputLabel();
-    m_scroll->setWidget(m_scrolled);
+    m_scroll->document()->setDocumentMargin(0);
     m_scroll->viewport()->setAutoFillBackground(false);
-    m_scrolled->setAutoFillBackground(false);
+    QPalette clear = m_scroll->palette();
+    clear.setColor(QPalette::Base, Qt::transparent);
+    m_scroll->setPalette(clear);
     stack->addWidget(m_scroll);
 
     m_failure = new QWidget;
@@ -201,11 +245,17 @@ void AIResultView::refresh()
     m_failure->setVisible(failure.has_value());
     if (failure)
         m_failureLabel->setText(m_failureText ? m_failureText(*failure) : *failure);
-    const bool scrolls = !failure && TextMetrics::characterCount(output) > inlineLimit;
+    // Counted on what is shown: an output past the display limit scrolls in any case.
+    const bool scrolls = !failure && (output.size() > displayLimit || longerThan(output, inlineLimit));
     m_inline->setVisible(!failure && !scrolls);
     m_scroll->setVisible(scrolls);
-    (scrolls ? m_scrolled : m_inline)->setText(output);
-    const bool writable = m_canReplace && !streaming && !failure;
+    const QString shown = failure ? QString() : shownText(output);
+    if (scrolls)
+        showScrolled(shown);
+    else
+        m_inline->setText(shown);
+    // Writing back nothing would only delete the selection.
+    const bool writable = m_canReplace && !streaming && !failure && !isBlank(output);
     m_replace->setVisible(writable);
     m_append->setVisible(writable);
     m_copy->setVisible(!failure);
@@ -214,6 +264,25 @@ void AIResultView::refresh()
     m_close->setVisible(true);
     layout()->invalidate();
     updateGeometry();
+}
+
+void AIResultView::showScrolled(const QString& text)
+{
+    // A streaming reply grows at its end: only the new part is added, so the reader keeps their
+    // place and the text is not laid out again from the start.
+    if (!m_scrolledText.isEmpty() && text.size() > m_scrolledText.size() && text.startsWith(m_scrolledText)) {
+        QTextCursor end(m_scroll->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(text.mid(m_scrolledText.size()));
+    } else if (text != m_scrolledText) {
+        m_scroll->setPlainText(text);
+    }
+    m_scrolledText = text;
+}
+
+QString AIResultView::scrolledText() const
+{
+    return m_scroll->toPlainText();
 }
 
 int AIResultView::heightForWidth(int) const

@@ -8,8 +8,8 @@
 #include <functional>
 
 class QLabel;
+class QPlainTextEdit;
 class QPushButton;
-class QScrollArea;
 
 // The card that shows an AI or script run: a header with its title and a spinner while it runs,
 // the output (scrolling once it is long) or the failure, and the buttons Replace, Append, Copy,
@@ -29,6 +29,13 @@ public:
 
     // Outputs longer than this many user-perceived characters scroll.
     static constexpr qsizetype inlineLimit = 320;
+    // At most this many UTF-16 units of an output are laid out, then an ellipsis: a card cannot
+    // show more, and laying out megabytes of wrapped text would stall the whole application. The
+    // run keeps the whole output for Copy, Replace and Append.
+    static constexpr qsizetype displayLimit = 64 * 1024;
+    // What the card shows of an output: all of it, or its first characters up to the limit and
+    // an ellipsis (never cutting a character in two).
+    static QString shownText(const QString& output);
 
     // `failureText` turns a failure key into its text.
     AIResultView(AIRun* run, bool canReplace, Actions actions, Lookup failureText, QWidget* parent = nullptr);
@@ -40,18 +47,20 @@ public:
     // What is shown now, for tests and accessibility.
     bool isSpinnerShown() const;
     bool isScrolling() const;
+    QString scrolledText() const; // what the scrolling form holds
     QPushButton* button(const QString& name) const; // "replace", "append", "copy", "retry", "close"
 
 private:
     void refresh();
+    void showScrolled(const QString& text);
 
     QPointer<AIRun> m_run;
     bool m_canReplace = false;
     Lookup m_failureText;
     QWidget* m_spinner = nullptr;
     QLabel* m_inline = nullptr;
-    QScrollArea* m_scroll = nullptr;
-    QLabel* m_scrolled = nullptr;
+    QPlainTextEdit* m_scroll = nullptr;
+    QString m_scrolledText; // what m_scroll was given, to tell an addition from a new text
     QWidget* m_failure = nullptr;
     QLabel* m_failureLabel = nullptr;
     QPushButton* m_replace = nullptr;

@@ -30,6 +30,24 @@
 
 using Platform::InputEvent;
 
+namespace {
+// The text of a failed script run: a script is not a provider, so its failures say what the
+// script did.
+QString scriptFailureKey(const ScriptRunner::Outcome& outcome)
+{
+    if (outcome) // 128 and more: ended by a signal, the time limit's among them
+        return outcome->exitCode >= 128 ? QStringLiteral("script.error.stopped") : QStringLiteral("script.error.failed");
+    const ScriptRunner::RunError& error = outcome.error();
+    if (std::holds_alternative<ScriptRunner::MissingTools>(error))
+        return QStringLiteral("script.error.missingTools");
+    if (std::holds_alternative<ScriptRunner::TimedOut>(error))
+        return QStringLiteral("script.error.timedOut");
+    if (std::holds_alternative<ScriptRunner::NotApproved>(error))
+        return QStringLiteral("script.error.notApproved");
+    return QStringLiteral("script.error.launchFailed");
+}
+} // namespace
+
 const QSet<QString>& SelectionMonitor::defaultBlocklist()
 {
     static const QSet<QString> set{"com.apple.keychainaccess", "com.agilebits.onepassword7", "com.1password.1password",
@@ -371,7 +389,8 @@ void SelectionMonitor::accept(std::optional<SelectionCapture::Result> result)
     if (!result)
         return dismiss();
     const ContextSnapshot& s = result->snapshot;
-    if (s.isSecure || s.kind == ContextKind::secureText || !s.selectedText || s.selectedText->trimmed().isEmpty())
+    // Looked at in place: a selection may be megabytes long.
+    if (s.isSecure || s.kind == ContextKind::secureText || !s.selectedText || QStringView(*s.selectedText).trimmed().isEmpty())
         return dismiss();
     m_currentSnapshot = s;
     m_currentElement = result->element;
@@ -388,9 +407,14 @@ QRectF SelectionMonitor::anchor() const
 void SelectionMonitor::present(const ContextSnapshot& snapshot)
 {
     QList<ActionDefinition> candidates = TextActionCatalog::availableActions(snapshot);
+    // The titles of the AI actions, looked up once for the whole toolbar: thousands of imported
+    // actions would make a search through every template for each button and menu item slow.
+    QHash<QString, QString> aiTitles;
     for (const AIActionTemplate& t : templates()) {
         if (t.scope == ActionScope::text)
             candidates << t.actionDefinition();
+        if (!aiTitles.contains(t.id)) // the first template with an identifier names it
+            aiTitles.insert(t.id, title(t));
     }
     const ArrangedActions arranged = ActionArranger::arrange(candidates, snapshot, m_actionPreferences, true);
     if (arranged.primary.isEmpty()) {
@@ -402,7 +426,11 @@ void SelectionMonitor::present(const ContextSnapshot& snapshot)
     QPointer<SelectionMonitor> self(this);
     auto* view = new SelectionToolbarView(
         arranged.primary, arranged.overflow,
-        [self](const ActionDefinition& a) { return self ? self->displayTitle(a) : a.titleKey; },
+        [aiTitles = std::move(aiTitles)](const ActionDefinition& a) {
+            if (!a.requiresAI)
+                return ActionCoreStrings::string(a.titleKey);
+            return aiTitles.value(a.id, a.titleKey);
+        },
         [self](const std::optional<QString>& title, const QRectF& frame) {
             if (!self)
                 return;
@@ -574,7 +602,16 @@ void SelectionMonitor::runAI(const ActionDefinition& action, const ContextSnapsh
     });
     connect(m_stream.get(), &AIStream::finished, this, [this, target] {
         if (target) {
-            target->setOutput(ModelReply::cleaned(target->output()));
+            const QString reply = ModelReply::cleaned(target->output());
+            // A reply without text is no answer (a bare end marker, a page that is not a stream):
+            // shown as unreadable, with Retry, and never offered for writing back.
+            if (reply.trimmed().isEmpty()) {
+                target->setOutput(QString());
+                target->finish(AIError::invalidResponse().messageKey(), true);
+                reportModelRequest(TelemetryEvent::Outcome::failed);
+                return;
+            }
+            target->setOutput(reply);
             target->setStreaming(false);
         }
         reportModelRequest(TelemetryEvent::Outcome::succeeded);
@@ -639,8 +676,7 @@ void SelectionMonitor::runScript(const ScriptAction& script, const AIActionTempl
             target->setOutput(outcome->errorOutput);
         else if (const auto* missing = std::get_if<ScriptRunner::MissingTools>(&outcome.error()))
             target->setOutput(missing->names.join(QStringLiteral(", ")));
-        const AIError failure = AIError::invalidResponse();
-        target->finish(failure.messageKey(), failure.isRetryable());
+        target->finish(scriptFailureKey(outcome), false);
     });
     watcher->setFuture(runner.run(script, snapshot.selectedText, {}, std::nullopt, m_scriptStop));
 }
@@ -675,8 +711,9 @@ void SelectionMonitor::showAIPanel(AIRun* run, const AIActionTemplate& actionTem
                 self->dismiss();
         },
     };
-    auto* view = new AIResultView(run, canReplace, std::move(actions),
-                                  [](const QString& key) { return AIProvidersStrings::string(key); });
+    auto* view = new AIResultView(run, canReplace, std::move(actions), [](const QString& key) {
+        return key.startsWith(QLatin1String("script.")) ? SelectionStrings::string(key) : AIProvidersStrings::string(key);
+    });
     m_panel->show(view, snapshot.anchorRect.value_or(QRectF()), m_lastMouseUp, ToolbarPanel::Shape::card);
 }
 

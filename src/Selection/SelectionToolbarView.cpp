@@ -14,6 +14,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <utility>
+
 namespace {
 constexpr int symbolSize = 16;
 
@@ -217,14 +219,22 @@ SelectionToolbarView::SelectionToolbarView(QList<ActionDefinition> actions, QLis
             m_more->setIcon(more);
         m_more->setIconSize(QSize(symbolSize, symbolSize));
         auto* menu = new QMenu(m_more);
-        for (const ActionDefinition& action : overflow) {
-            QAction* item = menu->addAction(SymbolIcons::icon(action.symbolName), title ? title(action) : action.titleKey);
-            item->setObjectName(action.id);
-            connect(item, &QAction::triggered, this, [onAction, action] {
-                if (onAction)
-                    onAction(action);
-            });
-        }
+        // The overflow may hold thousands of imported actions: its items are made when the menu
+        // first opens, not for every toolbar shown, with one connection for them all.
+        m_menuItems = [menu, overflow, title] {
+            for (qsizetype i = 0; i < overflow.size(); ++i) {
+                const ActionDefinition& action = overflow.at(i);
+                QAction* item = menu->addAction(SymbolIcons::icon(action.symbolName), title ? title(action) : action.titleKey);
+                item->setObjectName(action.id);
+                item->setData(QVariant::fromValue(i));
+            }
+        };
+        connect(menu, &QMenu::aboutToShow, this, [this] { overflowMenu(); });
+        connect(menu, &QMenu::triggered, this, [onAction, overflow](QAction* item) {
+            const qsizetype i = item->data().value<qsizetype>();
+            if (onAction && i >= 0 && i < overflow.size())
+                onAction(overflow.at(i));
+        });
         m_more->setMenu(menu);
         row->addWidget(m_more, 0, Qt::AlignVCenter);
         // The open menu covers where the hint would be: the pointer has left the button for it.
@@ -233,6 +243,15 @@ SelectionToolbarView::SelectionToolbarView(QList<ActionDefinition> actions, QLis
                 onHover(std::nullopt, frameInToolbar(more));
         });
     }
+}
+
+QMenu* SelectionToolbarView::overflowMenu()
+{
+    if (!m_more)
+        return nullptr;
+    if (m_menuItems)
+        std::exchange(m_menuItems, {})();
+    return m_more->menu();
 }
 
 SelectionResultView::SelectionResultView(const QString& text, QWidget* parent)

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QList>
+#include <QMenu>
 #include <QRectF>
 #include <QToolButton>
 #include <QWidget>
@@ -28,10 +29,14 @@ public:
     // without overflow).
     QList<QAbstractButton*> buttons() const { return m_buttons; }
     QToolButton* moreButton() const { return m_more; }
+    // The "more" button's menu with its items, made now if it has not been opened yet (null
+    // without overflow).
+    QMenu* overflowMenu();
 
 private:
     QList<QAbstractButton*> m_buttons;
     QToolButton* m_more = nullptr;
+    std::function<void()> m_menuItems; // makes the menu's items; empty once it has
 };
 
 // One icon-only button of the row: its symbol, a rounded highlight while hovered.

@@ -174,16 +174,39 @@ QSizeF ToolbarPanel::proposal(Shape shape)
 
 QSize ToolbarPanel::measure(QWidget* content, Shape shape)
 {
-    const QSize bound = proposal(shape).toSize();
+    // The shape's size is what is offered, not a limit: a view fixed to its ideal size (the
+    // toolbar, a text result, the 420-wide card) gets exactly that size. Only a view that wraps
+    // and would be wider takes the proposed width, and the height it needs there.
     content->ensurePolished();
     if (content->layout())
         content->layout()->activate();
-    QSize hint = content->sizeHint();
-    const int width = qMin(hint.width(), bound.width());
-    int height = hint.height();
-    if (content->hasHeightForWidth())
-        height = content->heightForWidth(width);
-    return QSize(width, qMin(height, bound.height()));
+    const QSize hint = content->sizeHint();
+    if (!content->hasHeightForWidth())
+        return hint;
+    const int width = qMin(hint.width(), int(proposal(shape).width()));
+    return QSize(width, content->heightForWidth(width));
+}
+
+QSize ToolbarPanel::keptOnScreen(const QSize& size, const QRectF& near, const std::optional<QPointF>& fallback) const
+{
+    // 8 points inside every edge of the visible frame the panel goes to, as its placement keeps it.
+    const QRectF visible = visibleFrame(near, fallback);
+    if (visible.isEmpty())
+        return size;
+    return size.boundedTo(QSize(qMax(1, int(visible.width()) - 16), qMax(1, int(visible.height()) - 16)));
+}
+
+QRectF ToolbarPanel::anchorFor(const QRectF& near, const std::optional<QPointF>& fallback)
+{
+    if (near.width() == 0 && near.height() == 0)
+        return QRectF(fallback.value_or(near.topLeft()), QSizeF(0, 0));
+    return near;
+}
+
+QRectF ToolbarPanel::visibleFrame(const QRectF& near, const std::optional<QPointF>& fallback) const
+{
+    return ToolbarPlacement::screenFrame(anchorFor(near, fallback), PanelGeometry::visibleFrames(*m_screens),
+                                         PanelGeometry::fallbackVisibleFrame(*m_screens));
 }
 
 double ToolbarPanel::cornerRadius() const
@@ -193,7 +216,7 @@ double ToolbarPanel::cornerRadius() const
 
 void ToolbarPanel::show(QWidget* content, const QRectF& near, const std::optional<QPointF>& fallback, Shape shape)
 {
-    const QSize size = measure(content, shape);
+    const QSize size = keptOnScreen(measure(content, shape), near, fallback);
     if (size.width() <= 0 || size.height() <= 0) {
         m_logger.error(QStringLiteral("Toolbar measured as empty; not showing"));
         delete content;
@@ -219,11 +242,8 @@ void ToolbarPanel::show(QWidget* content, const QRectF& near, const std::optiona
 
 void ToolbarPanel::position(const QRectF& near, const std::optional<QPointF>& fallback)
 {
-    QRectF anchor = near;
-    if (near.width() == 0 && near.height() == 0)
-        anchor = QRectF(fallback.value_or(near.topLeft()), QSizeF(0, 0));
-    const QRectF visible = ToolbarPlacement::screenFrame(anchor, PanelGeometry::visibleFrames(*m_screens),
-                                                         PanelGeometry::fallbackVisibleFrame(*m_screens));
+    const QRectF anchor = anchorFor(near, fallback);
+    const QRectF visible = visibleFrame(near, fallback);
     const QPointF origin = ToolbarPlacement::origin(anchor, m_frame.size(), visible);
     m_frame.moveTopLeft(origin); // QRectF's top-left is the minimum corner: the bottom left here
     setGeometry(PanelGeometry::toWindowGeometry(m_frame, *m_screens));
@@ -250,7 +270,7 @@ bool ToolbarPanel::event(QEvent* event)
 
 void ToolbarPanel::fit()
 {
-    const QSize size = measure(m_content, m_shape);
+    const QSize size = keptOnScreen(measure(m_content, m_shape), m_near, m_fallback);
     if (size.width() <= 0 || size.height() <= 0 || size == this->size())
         return;
     setFixedSize(size);

@@ -55,16 +55,16 @@ class ToolbarPanel : public QWidget {
     Q_OBJECT
 public:
     enum class Shape {
-        capsule, // the toolbar and a text result: 600 × 44 at most, fully rounded ends
-        card,    // the AI run card: 600 × 460 at most, corners of 14
+        capsule, // the toolbar and a text result: 600 × 44 offered, fully rounded ends
+        card,    // the AI run card: 600 × 460 offered, corners of 14
     };
 
     explicit ToolbarPanel(std::shared_ptr<Platform::Screens> screens, QWidget* parent = nullptr);
     ~ToolbarPanel() override;
 
     static QSizeF proposal(Shape shape);
-    // The size a view gets: its size hint (height for its width when it wraps), bounded by the
-    // shape's proposal.
+    // The size a view gets: its ideal size; a view that wraps is laid out no wider than the
+    // shape's proposal, at the height it needs there. (The panel then keeps it on screen.)
     static QSize measure(QWidget* content, Shape shape);
 
     // Takes the view. `near` is the selection's anchor (screen coordinates; the zero rectangle
@@ -89,6 +89,10 @@ protected:
 private:
     void position(const QRectF& near, const std::optional<QPointF>& fallback);
     void fit();
+    // A measured size, cut to the visible frame the panel goes to.
+    QSize keptOnScreen(const QSize& size, const QRectF& near, const std::optional<QPointF>& fallback) const;
+    static QRectF anchorFor(const QRectF& near, const std::optional<QPointF>& fallback);
+    QRectF visibleFrame(const QRectF& near, const std::optional<QPointF>& fallback) const;
 
     std::shared_ptr<Platform::Screens> m_screens;
     std::unique_ptr<ToolbarHintPanel> m_hint;

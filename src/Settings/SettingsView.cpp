@@ -1,6 +1,7 @@
 #include "Settings/SettingsView.h"
 
 #include "Settings/SettingsStyle.h"
+#include "Settings/WheelGuard.h"
 
 #include <QTabBar>
 #include <QTabWidget>
@@ -11,6 +12,8 @@ using SettingsStyle::text;
 SettingsView::SettingsView(SettingsModel& model, Hosted hosted, QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("SettingsView"));
+    // The pages scroll with the wheel; their pickers, sliders and steppers change only with focus.
+    WheelGuard::protect(this);
     setWindowTitle(text(QStringLiteral("window.settings")));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);

@@ -52,7 +52,10 @@ ShortcutRecorder::ShortcutRecorder(Binding binding, QWidget* parent) : QWidget(p
 
 ShortcutRecorder::~ShortcutRecorder()
 {
-    stopRecording();
+    // The binding's owner may be gone already (a page deletes its children after its own
+    // members): only the filter goes, nothing is called back.
+    if (m_recording)
+        qApp->removeEventFilter(this);
 }
 
 QString ShortcutRecorder::label() const
@@ -88,7 +91,16 @@ void ShortcutRecorder::stopRecording()
         return;
     qApp->removeEventFilter(this);
     m_recording = false;
+    // Hidden, the label waits for the next show: a hide may come from the owner's destruction,
+    // when the binding must not be called.
+    if (isVisible())
+        refresh();
+}
+
+void ShortcutRecorder::showEvent(QShowEvent* event)
+{
     refresh();
+    QWidget::showEvent(event);
 }
 
 void ShortcutRecorder::hideEvent(QHideEvent* event)

@@ -83,7 +83,7 @@ void SubPageHost::setPageIndex(int index)
     if (!next)
         next = SettingsStyle::unavailable(this);
     if (m_current) {
-        m_layout->replaceWidget(m_current, next);
+        delete m_layout->replaceWidget(m_current, next); // the layout's item of the old page
         delete m_current;
     } else {
         m_layout->addWidget(next, 1);

@@ -2,6 +2,12 @@
 
 #include "Platform/UserDefaults.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+#include <memory>
+
 QString toRaw(InterfaceLanguage language)
 {
     switch (language) {
@@ -38,3 +44,28 @@ void applyInterfaceLanguage(Platform::UserDefaults& defaults, InterfaceLanguage 
     else
         defaults.setStringList(interfaceLanguagesKey, {toRaw(language)});
 }
+
+bool loadToolkitTranslations(const QString& language)
+{
+    // Main thread only, like the application object it is installed on.
+    static std::unique_ptr<QTranslator> loaded;
+    if (loaded) {
+        QCoreApplication::removeTranslator(loaded.get());
+        loaded.reset();
+    }
+    QLocale locale;
+    if (language == u"zh-Hans")
+        locale = QLocale(QLocale::Chinese, QLocale::SimplifiedHanScript, QLocale::China);
+    else if (language == u"zh-Hant")
+        locale = QLocale(QLocale::Chinese, QLocale::TraditionalHanScript, QLocale::Taiwan);
+    else
+        return false; // Qt's own texts are English
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    QCoreApplication::installTranslator(translator.get());
+    loaded = std::move(translator);
+    return true;
+}
+

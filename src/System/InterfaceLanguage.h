@@ -41,3 +41,9 @@ InterfaceLanguage currentInterfaceLanguage(const Platform::UserDefaults& default
                                            const QStringList& systemLanguages = QLocale::system().uiLanguages());
 // `system` removes the stored list; any other language stores a list of its raw value alone.
 void applyInterfaceLanguage(Platform::UserDefaults& defaults, InterfaceLanguage language);
+
+// Loads Qt's own texts (the standard buttons of dialogs, "OK" and "Cancel") in one of the tables'
+// languages ("en", "zh-Hans", "zh-Hant", as ModuleStrings::currentLanguage() gives), replacing
+// what an earlier call loaded. False when there is nothing to load: English, or Qt's translations
+// are not installed.
+bool loadToolkitTranslations(const QString& language);

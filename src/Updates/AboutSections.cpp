@@ -306,7 +306,12 @@ UpdateSection::UpdateSection(UpdateChecker& checker, UpdateInstaller& installer,
     m_upToDate = secondaryLabel(text("about.update.upToDate"), nullptr);
     m_upToDate->setObjectName(QStringLiteral("upToDate"));
     m_upToDate->setWordWrap(false);
-    layout->addWidget(row(this, {m_check, m_spinner, m_upToDate}));
+    m_checkFailed = secondaryLabel(text("about.update.checkFailed"), nullptr);
+    m_checkFailed->setObjectName(QStringLiteral("checkFailed"));
+    QPalette orange = m_checkFailed->palette();
+    orange.setColor(QPalette::WindowText, QColor(0xc8, 0x6a, 0x00));
+    m_checkFailed->setPalette(orange);
+    layout->addWidget(row(this, {m_check, m_spinner, m_upToDate, m_checkFailed}));
 
     auto* rule = new QFrame(this);
     rule->setFrameShape(QFrame::HLine);
@@ -329,6 +334,7 @@ UpdateSection::UpdateSection(UpdateChecker& checker, UpdateInstaller& installer,
     });
     connect(&m_checker, &UpdateChecker::availableChanged, this, &UpdateSection::refresh);
     connect(&m_checker, &UpdateChecker::blockedBySystemChanged, this, &UpdateSection::refresh);
+    connect(&m_checker, &UpdateChecker::lastOutcomeChanged, this, &UpdateSection::refresh);
     refresh();
 }
 
@@ -351,7 +357,10 @@ void UpdateSection::refresh()
     }
     m_check->setEnabled(!m_isChecking);
     m_spinner->setVisible(m_isChecking);
-    m_upToDate->setVisible(!m_isChecking && !available && !blocked);
+    // Up to date only on an answer; a check that failed says so (what was known before stays).
+    const UpdateChecker::Outcome outcome = m_checker.lastOutcome();
+    m_upToDate->setVisible(!m_isChecking && outcome == UpdateChecker::Outcome::succeeded && !available && !blocked);
+    m_checkFailed->setVisible(!m_isChecking && outcome == UpdateChecker::Outcome::failed);
 }
 
 AboutSections::AboutSections(UpdateChecker& checker, UpdateInstaller& installer, const QString& version,

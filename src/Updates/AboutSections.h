@@ -67,6 +67,7 @@ private:
     QPushButton* m_check;
     QProgressBar* m_spinner;
     QLabel* m_upToDate;
+    QLabel* m_checkFailed;
 };
 
 class AboutSections : public QWidget {

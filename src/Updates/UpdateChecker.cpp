@@ -42,6 +42,7 @@ void UpdateChecker::check(const QDateTime& now, std::function<void()> done)
     // Stored first, so that a check that fails still counts.
     m_defaults->setString(lastCheckKey, now.toUTC().toString(Qt::ISODateWithMs));
     if (!m_session) {
+        setLastOutcome(Outcome::failed);
         if (done)
             done();
         emit checkFinished();
@@ -61,6 +62,7 @@ void UpdateChecker::check(const QDateTime& now, std::function<void()> done)
         if (!self)
             return;
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        bool answered = false;
         if (reply->error() == QNetworkReply::NoError && status == 200) {
             const QByteArray body = reply->read(UpdateReply::maxBodySize + 1);
             const UpdateReply::Verdict verdict = UpdateReply::decide(body, self->m_currentVersion, self->m_systemVersion);
@@ -70,7 +72,9 @@ void UpdateChecker::check(const QDateTime& now, std::function<void()> done)
                 self->publish(a->release, std::nullopt);
             else if (const auto* b = std::get_if<UpdateReply::NeedsNewerSystem>(&verdict))
                 self->publish(std::nullopt, b->release);
+            answered = !std::holds_alternative<UpdateReply::Malformed>(verdict);
         }
+        self->setLastOutcome(answered ? Outcome::succeeded : Outcome::failed);
         if (done)
             done();
         if (self)
@@ -88,4 +92,12 @@ void UpdateChecker::publish(const std::optional<UpdateRelease>& available, const
         m_blockedBySystem = blocked;
         emit blockedBySystemChanged();
     }
+}
+
+void UpdateChecker::setLastOutcome(Outcome outcome)
+{
+    if (outcome == m_lastOutcome)
+        return;
+    m_lastOutcome = outcome;
+    emit lastOutcomeChanged();
 }

@@ -20,7 +20,8 @@ class UserDefaults;
 
 // Asks the product web site whether a newer release exists and publishes the answer: the
 // release this system can install, or the one that needs a newer operating system. It never
-// downloads or shows anything itself. Every failure is silent and keeps what was published.
+// downloads or shows anything itself. A failure keeps what was published; it is only told as
+// the outcome of the check, so that nobody reads it as an answer.
 // Main thread only.
 class UpdateChecker : public QObject {
     Q_OBJECT
@@ -29,6 +30,9 @@ public:
     static constexpr qint64 checkInterval = 259200; // seconds: three days
     static constexpr std::chrono::milliseconds defaultTimeout{15000};
 
+    // How the check that ended last went: none ended yet, an answer was read, or it failed.
+    enum class Outcome { none, succeeded, failed };
+
     UpdateChecker(QUrl endpoint, QNetworkAccessManager* session, std::shared_ptr<Platform::UserDefaults> defaults,
                   QString currentVersion, QString systemVersion, QObject* parent = nullptr);
 
@@ -36,6 +40,7 @@ public:
     const std::optional<UpdateRelease>& blockedBySystem() const { return m_blockedBySystem; }
     const QUrl& endpoint() const { return m_endpoint; }
     const QString& currentVersion() const { return m_currentVersion; }
+    Outcome lastOutcome() const { return m_lastOutcome; }
 
     // The automatic check: runs one unless the stored last check is less than three days
     // before `now` (a stored time after `now` also suppresses it). False when none was started.
@@ -52,11 +57,13 @@ public:
 signals:
     void availableChanged();
     void blockedBySystemChanged();
+    void lastOutcomeChanged();
     // A check ended, whatever its outcome.
     void checkFinished();
 
 private:
     void publish(const std::optional<UpdateRelease>& available, const std::optional<UpdateRelease>& blocked);
+    void setLastOutcome(Outcome outcome);
 
     QUrl m_endpoint;
     QPointer<QNetworkAccessManager> m_session;
@@ -66,4 +73,5 @@ private:
     std::optional<UpdateRelease> m_available;
     std::optional<UpdateRelease> m_blockedBySystem;
     std::chrono::milliseconds m_timeout = defaultTimeout;
+    Outcome m_lastOutcome = Outcome::none;
 };

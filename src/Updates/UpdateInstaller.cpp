@@ -362,8 +362,11 @@ void UpdateInstaller::relaunch()
         return refuse();
 
     const QString scriptPath = m_options.temporaryFolder + QStringLiteral("/ambrel-swap-") + newUUID() + QStringLiteral(".sh");
+    // QSaveFile's commit() can answer true when its last flush failed (a full disk, a file-size
+    // limit): the script counts only once every byte was written and flushed.
+    const QByteArray text = swapScript(*m_staged).toUtf8();
     QSaveFile script(scriptPath);
-    if (!script.open(QIODevice::WriteOnly) || script.write(swapScript(*m_staged).toUtf8()) < 0 || !script.commit())
+    if (!script.open(QIODevice::WriteOnly) || script.write(text) != text.size() || !script.flush() || !script.commit())
         return refuse();
     if (!QFile::setPermissions(scriptPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
                                                QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther))

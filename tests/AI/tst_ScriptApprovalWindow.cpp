@@ -1,6 +1,7 @@
 // The window that asks before a script first runs: what it shows for each language and for
 // missing tools, and that only Allow in the window shown now calls back.
 #include "AI/ScriptApprovalWindow.h"
+#include "LocalActions/ScriptRunner.h"
 #include "LocalActions/ToolInstaller.h"
 #include "Platform/Simulated/SimulatedPasteboards.h"
 #include "Platform/Simulated/SimulatedUserDefaults.h"
@@ -8,6 +9,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -61,6 +63,12 @@ void ScriptApprovalWindowTest::contents_data()
         << ScriptLanguage::shell << QStringList{"sh", "ambrel-missing-a", "ambrel-missing-b"} << "Shell Script"
         << "Tools it needs that are not installed: ambrel-missing-a, ambrel-missing-b";
     QTest::newRow("AppleScript") << ScriptLanguage::appleScript << QStringList{} << "AppleScript" << "";
+    // A command longer than its row: it goes on over several lines.
+    QStringList many;
+    for (char c = 'a'; c <= 'h'; ++c)
+        many << QStringLiteral("ambrel-missing-tool-%1").arg(QLatin1Char(c));
+    QTest::newRow("shell, many missing") << ScriptLanguage::shell << many << "Shell Script"
+                                         << "Tools it needs that are not installed: " + many.join(", ");
 }
 
 void ScriptApprovalWindowTest::contents()
@@ -86,7 +94,13 @@ void ScriptApprovalWindowTest::contents()
         // One command for both missing tools; the found one is not in it.
         auto* command = w->findChild<QPlainTextEdit*>("installCommand");
         QVERIFY(command && command->isReadOnly());
-        QCOMPARE(command->toPlainText(), ToolInstaller::installCommand({"ambrel-missing-a", "ambrel-missing-b"}));
+        const QString expected = ToolInstaller::installCommand(ScriptRunner::missingTools(script(language, tools)));
+        // Shown with hyphens that never end a line; copied as written.
+        QCOMPARE(QString(command->toPlainText()).replace(QChar(0x2011), u'-'), expected);
+        command->selectAll();
+        command->copy();
+        QCOMPARE(QApplication::clipboard()->text(), expected);
+        QVERIFY(!expected.contains("curl"));
         // Shown whole, however long: every laid-out line lies inside what the row shows.
         QVERIFY(QTest::qWaitForWindowExposed(w));
         QApplication::processEvents();
@@ -97,6 +111,10 @@ void ScriptApprovalWindowTest::contents()
                  "the command is cut off below");
         for (int i = 0; i < lines->lineCount(); ++i)
             QVERIFY2(lines->lineAt(i).naturalTextWidth() <= command->viewport()->width(), "the command is cut off at the side");
+        // A line ends between two words, never inside one: what is read off it still works.
+        const QString text = command->toPlainText();
+        for (int i = 1; i < lines->lineCount(); ++i)
+            QVERIFY2(text.at(lines->lineAt(i).textStart() - 1) == u' ', qPrintable(text.mid(lines->lineAt(i).textStart() - 8, 16)));
     }
     QVERIFY(w->findChild<QAbstractButton*>("allow"));
     QVERIFY(w->findChild<QAbstractButton*>("cancel"));
@@ -110,7 +128,9 @@ void ScriptApprovalWindowTest::copyCommandPutsTheInstallLineOnThePasteboard()
     approval.present("Tool", script(ScriptLanguage::shell, {"ambrel-missing-a"}), [] {});
     auto* view = static_cast<ScriptApprovalView*>(approval.window());
     view->copyCommandButton()->click();
-    QCOMPARE(boards->general()->string().value_or(""), view->findChild<QPlainTextEdit*>("installCommand")->toPlainText());
+    QCOMPARE(boards->general()->string().value_or(""), ToolInstaller::installCommand({"ambrel-missing-a"}));
+    QCOMPARE(boards->general()->string().value_or(""),
+             view->findChild<QPlainTextEdit*>("installCommand")->toPlainText().replace(QChar(0x2011), u'-'));
     QCOMPARE(boards->general()->items().size(), 1);
 }
 

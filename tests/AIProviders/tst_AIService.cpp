@@ -99,7 +99,7 @@ void AIServiceTest::localServerNeedsNoKey()
     collect(stream->get(), c);
     QTRY_VERIFY(c.over());
     QCOMPARE(c.pieces, QStringList{"ok"});
-    QCOMPARE(server.lastRequest().header("Authorization"), std::optional<QByteArray>("Bearer "));
+    QVERIFY(!server.lastRequest().hasHeader("Authorization"));
 }
 
 void AIServiceTest::unusableKeys_data()

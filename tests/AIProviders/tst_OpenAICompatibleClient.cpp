@@ -1,7 +1,7 @@
 #include "AIProviders/OpenAICompatibleClient.h"
 #include "ChatEvents.h"
+#include "CutHidingManager.h"
 #include "LoopbackHttpServer.h"
-#include "RefusingPort.h"
 #include "RefusingPort.h"
 #include "SecurityCore/PrivacyLog.h"
 
@@ -56,6 +56,19 @@ void read(AIStream* stream, Reading& r, const Server* server = nullptr)
     });
 }
 
+// One reply of a fresh server streamed through the client, read to its end.
+Reading readReply(const OpenAICompatibleClient& client, const Response& response)
+{
+    Server server;
+    server.respond(response);
+    auto stream = client.streamCompletion(configurationFor(server), "k", "s", "u");
+    Reading r;
+    read(stream.get(), r);
+    // The caller checks that it ended.
+    static_cast<void>(QTest::qWaitFor([&r] { return r.over(); }, 10000));
+    return r;
+}
+
 } // namespace
 
 class OpenAICompatibleClientTest : public QObject {
@@ -79,6 +92,8 @@ private slots:
     void closedPort();
     void closedMidLine();
     void floodWithoutLineBreaks();
+    void bodyEndingShortOfItsFraming_data();
+    void bodyEndingShortOfItsFraming();
     void headersPerProvider_data();
     void headersPerProvider();
     void keyThatWouldBreakTheHeader_data();
@@ -87,6 +102,7 @@ private slots:
     void modelList_data();
     void modelList();
     void modelListTransportFailureIsPassedOn();
+    void modelListCutShortIsALostConnection();
     void modelListOwnerGoneMeansNoCallback();
     void secretsNeverReachTheLog();
 
@@ -96,13 +112,20 @@ private:
         return OpenAICompatibleClient(m_manager, OpenAICompatibleClient::AppAttribution{"https://ref.test/", "Corvish"},
                                       timeouts);
     }
+    // One whose replies never report the connection's end as an error (see CutHidingManager).
+    OpenAICompatibleClient clientBlindToCuts() const
+    {
+        return OpenAICompatibleClient(m_blindManager, OpenAICompatibleClient::AppAttribution{"https://ref.test/", "Corvish"});
+    }
 
     std::shared_ptr<QNetworkAccessManager> m_manager;
+    std::shared_ptr<QNetworkAccessManager> m_blindManager;
 };
 
 void OpenAICompatibleClientTest::init()
 {
     m_manager = OpenAICompatibleClient::makeSession();
+    m_blindManager = std::make_shared<CutHidingManager>();
 }
 
 void OpenAICompatibleClientTest::eachPieceArrivesBeforeTheNextChunkIsSent()
@@ -159,12 +182,8 @@ void OpenAICompatibleClientTest::streamsThatEndWithoutPieces_data()
 void OpenAICompatibleClientTest::streamsThatEndWithoutPieces()
 {
     QFETCH(Response, response);
-    Server server;
-    server.respond(response);
-    auto stream = client().streamCompletion(configurationFor(server), "k", "s", "u");
-    Reading r;
-    read(stream.get(), r);
-    QTRY_VERIFY(r.over());
+    const Reading r = readReply(client(), response);
+    QVERIFY(r.over());
     QVERIFY(r.finished);
     QCOMPARE(r.pieces, QStringList{});
     QCOMPARE(r.ends, 1);
@@ -394,6 +413,48 @@ void OpenAICompatibleClientTest::floodWithoutLineBreaks()
     QVERIFY(r.error && *r.error == AIError::invalidResponse());
 }
 
+void OpenAICompatibleClientTest::bodyEndingShortOfItsFraming_data()
+{
+    QTest::addColumn<Response>("response");
+    QTest::addColumn<QStringList>("pieces");
+    QTest::addColumn<QString>("error"); // empty: the stream finishes
+    const QByteArray body = piece("kept") + piece("lost") + done;
+    QTest::newRow("sized, cut after a line")
+        << Response::cutOff(body, piece("kept").size(), "text/event-stream") << QStringList{"kept"}
+        << AIError::networkUnavailable().description();
+    QTest::newRow("sized, cut inside a line")
+        << Response::cutOff(body, piece("kept").size() + 20, "text/event-stream") << QStringList{"kept"}
+        << AIError::networkUnavailable().description();
+    Response errorCut = Response::cutOff(R"({"error":{"message":"maximum context length exceeded"}})", 12);
+    errorCut.status = 400;
+    QTest::newRow("sized error body cut") << errorCut << QStringList{} << AIError::networkUnavailable().description();
+    // Whole bodies are never taken for cut ones.
+    QTest::newRow("sized, whole") << Response::sized(200, body, "text/event-stream") << QStringList{"kept", "lost"}
+                                  << QString();
+    QTest::newRow("sized, whole, no end marker")
+        << Response::sized(200, piece("kept") + piece("lost"), "text/event-stream") << QStringList{"kept", "lost"}
+        << QString();
+    // Chunks frame the body; a Content-Length beside them means nothing.
+    QTest::newRow("chunked with a length of its own")
+        << Response::events({piece("kept"), piece("lost")}).header("Content-Length", "4096")
+        << QStringList{"kept", "lost"} << QString();
+}
+
+void OpenAICompatibleClientTest::bodyEndingShortOfItsFraming()
+{
+    // A reply that the network stack ends without an error is still a lost connection when its
+    // body is shorter than its head said: never a complete reply.
+    QFETCH(Response, response);
+    QFETCH(QStringList, pieces);
+    QFETCH(QString, error);
+    const Reading r = readReply(clientBlindToCuts(), response);
+    QVERIFY(r.over());
+    QCOMPARE(r.ends, 1);
+    QCOMPARE(r.pieces, pieces);
+    QCOMPARE(r.error ? r.error->description() : QString(), error);
+    QCOMPARE(r.finished, error.isEmpty());
+}
+
 void OpenAICompatibleClientTest::headersPerProvider_data()
 {
     QTest::addColumn<AIProviderID>("provider");
@@ -423,7 +484,9 @@ void OpenAICompatibleClientTest::headersPerProvider()
     QTRY_VERIFY(listed);
     QCOMPARE(server.requests().size(), 2);
     for (const auto& request : server.requests()) {
-        QCOMPARE(request.header("Authorization"), std::optional<QByteArray>("Bearer " + key.toUtf8()));
+        // No key, no header (an empty "Bearer " is no credential).
+        QCOMPARE(request.header("Authorization"),
+                 key.isEmpty() ? std::nullopt : std::optional<QByteArray>("Bearer " + key.toUtf8()));
         QCOMPARE(request.header("Content-Type"), std::optional<QByteArray>("application/json"));
         QCOMPARE(request.hasHeader("HTTP-Referer"), attribution);
         QCOMPARE(request.hasHeader("X-Title"), attribution);
@@ -543,6 +606,26 @@ void OpenAICompatibleClientTest::modelListTransportFailureIsPassedOn()
     client(HttpTimeouts{200ms, 200ms, 5s}).fetchModels(configurationFor(server), "k", this, [&](const auto& r) { result = r; });
     QTRY_VERIFY(result);
     QCOMPARE(std::get<TransportError>(result->error()).code, TransportError::Code::timedOut);
+}
+
+void OpenAICompatibleClientTest::modelListCutShortIsALostConnection()
+{
+    const QByteArray list = R"({"data":[{"id":"a-model"},{"id":"b-model"}]})";
+    for (const bool cut : {true, false}) {
+        Server server;
+        server.respond(cut ? Response::cutOff(list, 20, "application/json") : Response::sized(200, list, "application/json"));
+        std::optional<OpenAICompatibleClient::ModelListResult> result;
+        clientBlindToCuts().fetchModels(configurationFor(server), "k", this, [&](const auto& r) { result = r; });
+        QTRY_VERIFY(result);
+        if (cut) {
+            QVERIFY(!result->has_value());
+            QVERIFY(std::holds_alternative<TransportError>(result->error()));
+            QCOMPARE(std::get<TransportError>(result->error()).code, TransportError::Code::networkConnectionLost);
+        } else {
+            QVERIFY(result->has_value());
+            QCOMPARE((*result)->size(), 2);
+        }
+    }
 }
 
 void OpenAICompatibleClientTest::modelListOwnerGoneMeansNoCallback()

@@ -2,6 +2,7 @@
 
 #include "App/AlertPresenter.h"
 #include "App/AppModel.h"
+#include "RefusingPort.h"
 #include "LocalActions/FinderActionRequest.h"
 #include "Platform/Services.h"
 #include "Platform/Simulated/SimulatedFinderWindows.h"
@@ -41,6 +42,9 @@ struct AppFixture {
     QTemporaryDir root;
     Platform::Services services = Platform::makeSimulatedServices(Platform::Folders::under(root.path()));
     std::shared_ptr<RecordingAlerts> alerts = std::make_shared<RecordingAlerts>();
+    // Nothing a test does may leave the machine: the version service and the usage-report service
+    // are a loopback port that refuses every connection.
+    RefusingPort closedPort;
 
     Platform::SimulatedUserDefaults& defaults() { return static_cast<Platform::SimulatedUserDefaults&>(*services.userDefaults); }
     Platform::SimulatedPermissions& permissions() { return static_cast<Platform::SimulatedPermissions&>(*services.permissions); }
@@ -54,10 +58,21 @@ struct AppFixture {
     std::unique_ptr<AppModel> makeModel(QUrl signInKeyExchange = {})
     {
         ModuleStrings::setUserDefaults(services.userDefaults);
-        return std::make_unique<AppModel>(services,
-                                          AppModel::Hooks{.alertSound = [a = alerts] { a->alertSound(); },
-                                                          .signInKeyExchange = std::move(signInKeyExchange)},
-                                          std::make_unique<ManualPollTimer>());
+        AppModel::Hooks hooks = offline(AppModel::Hooks{.alertSound = [a = alerts] { a->alertSound(); },
+                                                         .signInKeyExchange = std::move(signInKeyExchange)});
+        return std::make_unique<AppModel>(services, std::move(hooks), std::make_unique<ManualPollTimer>());
+    }
+
+    // The hooks with every service of the model that is not given a server of the test's own
+    // pointed at the closed port.
+    AppModel::Hooks offline(AppModel::Hooks hooks) const
+    {
+        const QString closed = QStringLiteral("http://127.0.0.1:%1").arg(closedPort.port());
+        if (hooks.telemetryService.isEmpty())
+            hooks.telemetryService = closed;
+        if (hooks.updateEndpoint.isEmpty())
+            hooks.updateEndpoint = QUrl(closed + QStringLiteral("/api/version"));
+        return hooks;
     }
 
     QString sharedFile() const { return services.folders.extensionContainer + QStringLiteral("/finder-menu-preferences.json"); }

@@ -4,9 +4,14 @@
 
 #include "LocalActions/LocalActionsStrings.h"
 #include "LocalActions/SharedPreferencesStore.h"
+#include "RadialCore/RadialSettingsStore.h"
+#include "ScrollCore/ScrollSettingsStore.h"
 #include "SecurityCore/PathNames.h"
 
 #include <QDir>
+#include <QHostAddress>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QFile>
 #include <QJsonDocument>
 #include <QSignalSpy>
@@ -36,10 +41,12 @@ private slots:
     void newFileShortcutFromKeyboard();
     void newFileActionFailures();
     void scrollSwitchKeepsTheRestOfTheDocument();
+    void ownSettingsAssignedBackStayWhole();
     void launchAtLoginDefault_data();
     void launchAtLoginDefault();
     void launchApplication();
     void menuBarSymbolFollowsPermissions();
+    void nothingLeavesTheMachine();
 };
 
 void AppModelTest::firstStartWithEmptyDefaults()
@@ -144,7 +151,7 @@ void AppModelTest::aiReadiness()
     auto keychain = std::make_shared<CountingKeychain>(f.services.keychain);
     f.services.keychain = keychain;
     ModuleStrings::setUserDefaults(f.services.userDefaults);
-    auto model = std::make_unique<AppModel>(f.services, AppModel::Hooks{.finishesStartLater = finishedLater},
+    auto model = std::make_unique<AppModel>(f.services, f.offline(AppModel::Hooks{.finishesStartLater = finishedLater}),
                                             std::make_unique<ManualPollTimer>());
     if (finishedLater) {
         // Built and shown without a look at the keychain; the extension's file is still to come.
@@ -377,9 +384,15 @@ void AppModelTest::selectionToolbarFollowsSettingAndAccessibility()
     QVERIFY(model->selectionToolbarWanted());
     QVERIFY(capture.contains("selection toolbar wanted=1 running=1 accessibility=1 setting=1"));
     QVERIFY(model->selectionMonitor().isEnabled());
+    // A sync that changes nothing says nothing.
+    const qsizetype lines = capture.entries().size();
+    model->syncSelectionMonitor();
+    model->syncSelectionMonitor();
+    QCOMPARE(capture.entries().size(), lines);
     f.defaults().setBool("selection.autoShow", false);
     model->syncSelectionMonitor();
     QVERIFY(!model->selectionToolbarWanted());
+    QVERIFY(capture.contains("selection toolbar wanted=0 running=0 accessibility=1 setting=0"));
     QVERIFY(!model->selectionMonitor().isEnabled());
     // The menu's switch writes the setting and re-syncs.
     f.defaults().setBool("selection.autoShow", true);
@@ -494,6 +507,38 @@ void AppModelTest::scrollSwitchKeepsTheRestOfTheDocument()
     QCOMPARE(spy.size(), 1);
 }
 
+// A page may hand the model back the value it read from it: nothing of it may be lost.
+void AppModelTest::ownSettingsAssignedBackStayWhole()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+
+    ScrollSettings scroll = model->scrollSettings();
+    scroll.isEnabled = true;
+    scroll.apps = {{QStringLiteral("org.example.editor"), ScrollAppMode::off()}};
+    scroll.dismissedDefaults = {QStringLiteral("org.example.game")};
+    model->setScrollSettings(scroll);
+    model->setScrollSettings(model->scrollSettings());
+    QCOMPARE(model->scrollSettings(), scroll);
+    QCOMPARE(model->scroll().settings(), scroll);
+    const ScrollSettings written = ScrollSettingsStore::load(f.defaults());
+    QVERIFY(std::ranges::any_of(written.apps, [](const ScrollAppSettings& a) { return a.bundleIdentifier == u"org.example.editor"; }));
+    QCOMPARE(written.dismissedDefaults, scroll.dismissedDefaults);
+
+    RadialSettings radial = model->radialSettings();
+    radial.pin({QStringLiteral("org.example.mail"), QStringLiteral("Mail"), false});
+    radial.exclude(QStringLiteral("org.example.paint"));
+    radial.remove(QStringLiteral("org.example.chat"));
+    model->setRadialSettings(radial);
+    model->setRadialSettings(model->radialSettings());
+    QCOMPARE(model->radialSettings(), radial);
+    QCOMPARE(model->radial().settings(), radial);
+    const RadialSettings stored = RadialSettingsStore::load(f.defaults());
+    QCOMPARE(stored.pinned, radial.pinned);
+    QCOMPARE(stored.excludedApps, radial.excludedApps);
+    QCOMPARE(stored.suppressed, radial.suppressed);
+}
+
 void AppModelTest::launchAtLoginDefault_data()
 {
     QTest::addColumn<int>("status");
@@ -553,6 +598,22 @@ void AppModelTest::menuBarSymbolFollowsPermissions()
     model->permissions().refresh();
     QCOMPARE(model->menuBarSymbol(), QStringLiteral("cursorarrow.click.2"));
     QCOMPARE(spy.size(), 2);
+}
+
+void AppModelTest::nothingLeavesTheMachine()
+{
+    // What the model sends at start, the due update check and the usage reports, goes to this
+    // machine only in the tests.
+    AppFixture f;
+    f.defaults().setBool("telemetry.enabled", true);
+    auto model = f.makeModel();
+    QStringList hosts;
+    connect(&model->network(), &QNetworkAccessManager::finished, this,
+            [&](QNetworkReply* reply) { hosts << reply->url().host(); });
+    model->telemetry().flush();
+    QTRY_COMPARE(hosts.size(), 2);
+    for (const QString& host : std::as_const(hosts))
+        QVERIFY2(QHostAddress(host).isLoopback(), qPrintable(host));
 }
 
 QTEST_MAIN(AppModelTest)

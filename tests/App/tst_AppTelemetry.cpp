@@ -25,8 +25,8 @@ struct TelemetryFixture : AppFixture {
     {
         ModuleStrings::setUserDefaults(services.userDefaults);
         return std::make_unique<AppModel>(services,
-                                          AppModel::Hooks{.alertSound = {}, .telemetryService = server.base(),
-                                                          .finishesStartLater = finishesStartLater},
+                                          offline(AppModel::Hooks{.alertSound = {}, .telemetryService = server.base(),
+                                                                  .finishesStartLater = finishesStartLater}),
                                           std::make_unique<ManualPollTimer>());
     }
 

@@ -4,6 +4,7 @@
 #include "Launch/TrayIcon.h"
 #include "Settings/GeneralSettingsView.h"
 #include "Settings/ManualLink.h"
+#include "System/InterfaceLanguage.h"
 
 #include <QFrame>
 #include <QGroupBox>
@@ -11,7 +12,9 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSystemTrayIcon>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 
 class CorvishAppTest : public QObject {
     Q_OBJECT
@@ -23,6 +26,9 @@ private slots:
     void closingTheWindowKeepsItReachable();
     void aSwitchThatCouldNotBeSavedShowsWhatIsStored();
     void theAISectionsLookLikeThePagesOwn();
+    void trayMenuOpensBesideItsIcon_data();
+    void trayMenuOpensBesideItsIcon();
+    void alertButtonsInTheInterfaceLanguage();
 };
 
 namespace {
@@ -181,6 +187,53 @@ void CorvishAppTest::theAISectionsLookLikeThePagesOwn()
     QVERIFY(test);
     QVERIFY(!ai->findChild<QWidget*>("connectionStatus")->isVisible());
     QCOMPARE(test->width(), test->sizeHint().width());
+}
+
+void CorvishAppTest::trayMenuOpensBesideItsIcon_data()
+{
+    QTest::addColumn<QRect>("icon");
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QPoint>("expected");
+    const QRect wide(0, 0, 1600, 900);
+    const QRect low(0, 0, 1600, 200);
+    // The menu is 519 by 180.
+    QTest::newRow("panel at the top, icon at the right end") << QRect(1577, 1, 22, 26) << wide << QPoint(1081, 27);
+    QTest::newRow("panel at the top, icon at the left end") << QRect(0, 0, 24, 24) << wide << QPoint(0, 24);
+    QTest::newRow("panel at the bottom") << QRect(800, 870, 22, 26) << wide << QPoint(800, 690);
+    QTest::newRow("no room above or below: to its right") << QRect(2, 90, 22, 26) << low << QPoint(24, 20);
+    QTest::newRow("no room but to its left") << QRect(1577, 90, 22, 26) << low << QPoint(1058, 20);
+    QTest::newRow("second screen to the right") << QRect(1777, 1, 22, 26) << QRect(1600, 0, 1280, 1024)
+                                                << QPoint(1777, 27);
+}
+
+void CorvishAppTest::trayMenuOpensBesideItsIcon()
+{
+    QFETCH(QRect, icon);
+    QFETCH(QRect, screen);
+    QFETCH(QPoint, expected);
+    const QSize menu(519, 180);
+    const QPoint at = CorvishApp::trayMenuPosition(icon, menu, screen);
+    QCOMPARE(at, expected);
+    QVERIFY(!QRect(at, menu).intersects(icon));
+    QVERIFY(screen.contains(QRect(at, menu)));
+}
+
+// Qt's own standard buttons follow the interface language too.
+void CorvishAppTest::alertButtonsInTheInterfaceLanguage()
+{
+    QVERIFY(loadToolkitTranslations(QStringLiteral("zh-Hans")));
+    QString ok;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            ok = box->button(QMessageBox::Ok)->text();
+            box->accept();
+        }
+    });
+    poll.start(10);
+    DesktopAlertPresenter().showAlert(QStringLiteral("Ambrel"));
+    loadToolkitTranslations(QStringLiteral("en"));
+    QCOMPARE(ok, QString::fromUtf8("确定"));
 }
 
 QTEST_MAIN(CorvishAppTest)

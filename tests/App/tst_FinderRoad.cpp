@@ -91,6 +91,7 @@ void FinderRoadTest::requestsQueuedBeforeStartRunOldestFirst()
     AppDelegate delegate(*model, f.alerts);
     delegate.applicationDidFinishLaunching(); // drains at once, without a notification
     // The later request (copy name) ran last, so its text is what the pasteboard holds.
+    QTRY_VERIFY(delegate.finderActionHandler()->isIdle());
     QCOMPARE(f.services.pasteboards->general()->string(), std::optional(QStringLiteral("b.txt")));
     QCOMPARE(f.services.pasteboards->general()->changeCount(), 2);
 }
@@ -102,6 +103,7 @@ void FinderRoadTest::outcomesReachTheUser()
     auto model = f.makeModel();
     AppDelegate delegate(*model, f.alerts);
     delegate.startListening();
+    QTRY_VERIFY(delegate.finderActionHandler()->isIdle()); // the queue as it was at start is read
     // No terminal installed: the executor's reason key, in the user's language.
     FinderActionHandoff::enqueue(request("finder.openInTerminal", {}, folder.path()), f.services.folders);
     FinderActionHandoff::signal(*f.services.notifications);
@@ -148,6 +150,7 @@ void FinderRoadTest::aNotificationDuringAnAlertWaitsForTheDrainInHand()
     auto alerts = std::make_shared<LoopingAlerts>();
     FinderActionHandler handler(f.services, alerts);
     handler.startListening();
+    QTRY_VERIFY(handler.isIdle()); // the queue as it was at start is read
     const QDateTime t0 = QDateTime::currentDateTimeUtc();
     // First request fails (no terminal) and shows an alert; the second copies a name.
     FinderActionHandoff::enqueue(request("finder.openInTerminal", {}, folder.path()), f.services.folders, t0);
@@ -173,6 +176,7 @@ void FinderRoadTest::requestsWithNothingToPerform()
     auto model = f.makeModel();
     AppDelegate delegate(*model, f.alerts);
     delegate.startListening();
+    QTRY_VERIFY(delegate.finderActionHandler()->isIdle()); // the queue as it was at start is read
     FinderActionHandoff::enqueue(request("finder.smartRename", {}, folder.path()), f.services.folders);
     FinderActionHandoff::enqueue(request("custom.resize", {folder.filePath("a.txt")}, folder.path()), f.services.folders);
     FinderActionHandoff::signal(*f.services.notifications);
@@ -191,6 +195,7 @@ void FinderRoadTest::anUnreadableRequestIsNeverSilent()
     auto model = f.makeModel();
     AppDelegate delegate(*model, f.alerts);
     delegate.startListening();
+    QTRY_VERIFY(delegate.finderActionHandler()->isIdle()); // the queue as it was at start is read
     // A cut of a few files, then a cut that cannot be read (say, cut short): the user must learn
     // that the second cut was lost, or the next paste would move the files of the first.
     const QDateTime t0 = QDateTime::currentDateTimeUtc();
@@ -238,6 +243,7 @@ void FinderRoadTest::namesWithAColonAreOrdinaryNames()
     auto model = f.makeModel();
     AppDelegate delegate(*model, f.alerts);
     delegate.startListening();
+    QTRY_VERIFY(delegate.finderActionHandler()->isIdle()); // the queue as it was at start is read
     const auto run = [&](const FinderActionRequest& r) {
         QVERIFY(FinderActionHandoff::enqueue(r, f.services.folders));
         FinderActionHandoff::signal(*f.services.notifications);
@@ -277,6 +283,7 @@ void FinderRoadTest::unfitPathsNeverReachTheFiles()
     auto model = f.makeModel();
     AppDelegate delegate(*model, f.alerts);
     delegate.startListening();
+    QTRY_VERIFY(delegate.finderActionHandler()->isIdle()); // the queue as it was at start is read
     QVERIFY(FinderActionHandoff::enqueue(request("finder.cut", {folder.filePath("a.txt")}, folder.path()), f.services.folders));
     for (int i = 0; i < 30; ++i)
         QVERIFY(FinderActionHandoff::enqueue(request("finder.copyPath", {QStringLiteral("/x") + QString(4, QChar(0)) + ".t"}, std::nullopt),

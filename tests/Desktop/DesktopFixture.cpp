@@ -4,6 +4,12 @@
 #include <QRegularExpression>
 #include <QTest>
 
+namespace {
+// How long a program may take to start, say it is ready or finish: an upper bound only, which a
+// machine loaded twice over still keeps.
+constexpr int patienceMs = 60000;
+} // namespace
+
 DesktopFixture::~DesktopFixture()
 {
     stopAll();
@@ -16,12 +22,12 @@ QProcess* DesktopFixture::start(const QString& program, const QStringList& argum
     process->setProcessEnvironment(environment.isEmpty() ? QProcessEnvironment::systemEnvironment() : environment);
     process->setProcessChannelMode(QProcess::SeparateChannels);
     process->start(program, arguments);
-    if (!process->waitForStarted(10000))
+    if (!process->waitForStarted(patienceMs))
         return nullptr;
     QProcess* raw = process.get();
     m_processes.push_back(std::move(process));
     if (!readyLine.isEmpty()) {
-        const QDeadlineTimer deadline(10000);
+        const QDeadlineTimer deadline(patienceMs);
         while (!deadline.hasExpired()) {
             if (raw->canReadLine()) {
                 if (raw->readLine().trimmed() == readyLine)
@@ -66,7 +72,7 @@ QByteArray DesktopFixture::output(QProcess* process)
 
 bool DesktopFixture::waitForLine(QProcess* process, const QByteArray& line)
 {
-    const QDeadlineTimer deadline(10000);
+    const QDeadlineTimer deadline(patienceMs);
     while (!deadline.hasExpired()) {
         if (output(process).split('\n').contains(line))
             return true;
@@ -95,7 +101,7 @@ QByteArray DesktopFixture::run(const QString& program, const QStringList& argume
 {
     QProcess process;
     process.start(program, arguments);
-    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+    if (!process.waitForFinished(patienceMs) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         qWarning("%s %s failed: %s", qPrintable(program), qPrintable(arguments.join(u' ')),
                  process.readAllStandardError().constData());
         process.kill();

@@ -20,7 +20,7 @@ class DesktopFixture {
 public:
     ~DesktopFixture();
 
-    // Starts a program; with a ready line, waits until it prints that line (at most 10 s).
+    // Starts a program; with a ready line, waits until it prints that line (at most 60 s).
     QProcess* start(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment = {},
                     const QByteArray& readyLine = {});
     // The Qt target application with accessibility on, once its window is up; `environment` is
@@ -29,12 +29,12 @@ public:
     // The GTK entry (or, with `textView`, a multi-line text view), once its window is up.
     QProcess* startGtkEntry(const QString& text, bool textView = false);
     void stopAll();
-    // Waits (at most 10 s) until the program has printed this line; all it printed so far is
+    // Waits (at most 60 s) until the program has printed this line; all it printed so far is
     // kept in output().
     bool waitForLine(QProcess* process, const QByteArray& line);
     QByteArray output(QProcess* process);
 
-    // Runs a tool to its end (at most 10 s); its standard output, or a null array when it failed.
+    // Runs a tool to its end (at most 60 s); its standard output, or a null array when it failed.
     static QByteArray run(const QString& program, const QStringList& arguments);
     static bool xdotool(const QStringList& arguments);
     // Where the window manager shows the contents of the window with this title (xwininfo), in

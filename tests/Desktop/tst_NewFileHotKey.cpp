@@ -4,6 +4,7 @@
 #include "DesktopFixture.h"
 
 #include "App/AppModel.h"
+#include "RefusingPort.h"
 #include "Platform/Services.h"
 #include "SecurityCore/ModuleStrings.h"
 
@@ -18,6 +19,7 @@ class tst_NewFileHotKey : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_root;
+    RefusingPort m_closedPort; // the model's version service: nothing leaves the machine
     Services m_services;
     std::unique_ptr<AppModel> m_model;
     DesktopFixture m_fixture;
@@ -72,7 +74,10 @@ private slots:
         QVERIFY(QDir().mkpath(m_folder));
         m_services = makeDesktopServices(Folders::under(m_root.path()));
         ModuleStrings::setUserDefaults(m_services.userDefaults);
-        m_model = std::make_unique<AppModel>(m_services, AppModel::Hooks{.alertSound = [this] { ++m_alerts; }});
+        const QString closed = QStringLiteral("http://127.0.0.1:%1").arg(m_closedPort.port());
+        m_model = std::make_unique<AppModel>(m_services, AppModel::Hooks{.alertSound = [this] { ++m_alerts; },
+                                                                         .telemetryService = closed,
+                                                                         .updateEndpoint = QUrl(closed + "/api/version")});
         m_model->setNewFileShortcut(m_shortcut);
         QVERIFY2(!m_model->newFileShortcutRefused(), "the X server refused the grab");
 
@@ -104,6 +109,9 @@ private slots:
     void theFileManagersFrontWindowGetsTheFile()
     {
         QVERIFY(activate(QString::fromUtf8("Shown folder Überblick"), m_fileManager->processId()));
+        // A file manager just started may take longer than the shortcut waits: the shortcut is
+        // pressed once it answers which folder its front window shows.
+        QTRY_COMPARE_WITH_TIMEOUT(m_services.finderWindows->frontWindowPath().value_or(QString()), m_folder, 30000);
         const int alerts = m_alerts;
         QVERIFY(pressShortcut());
         QCOMPARE(m_alerts, alerts);

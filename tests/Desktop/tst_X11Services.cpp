@@ -325,6 +325,34 @@ private slots:
 
         QVERIFY(!workspace.activate(QStringLiteral("org.example.NotRunning")));
     }
+
+    // An application whose every window is minimised still runs (the ring offers it), and
+    // activating it brings its window back on screen and to the front.
+    void minimisedApplicationIsRunningAndComesBack()
+    {
+        DesktopWorkspace workspace({m_apps.path()}, m_x);
+        EwmhWindows windows(m_x);
+        const qint64 classy = startTerminal(QStringLiteral("ClassyTerm"));
+        const qint64 termy = startTerminal(QStringLiteral("Termy"));
+        QTRY_VERIFY(windowOf(classy) && windowOf(termy));
+        const auto window = windowOf(classy);
+        QVERIFY(DesktopFixture::xdotool({QStringLiteral("windowminimize"), QString::number(window)}));
+        QTRY_VERIFY(!windows.client(window));
+        QTRY_VERIFY(m_x->windowProperty(m_x->root(), "_NET_ACTIVE_WINDOW").value_or(0) != window);
+        const auto running = [&](const QString& id) {
+            for (const auto& app : workspace.runningApplications())
+                if (app.bundleIdentifier == id)
+                    return app.processID;
+            return qint64(0);
+        };
+        QCOMPARE(running(QStringLiteral("org.example.Classy")), classy);
+        QCOMPARE(running(QStringLiteral("org.example.Termy")), termy);
+
+        QVERIFY(workspace.activate(QStringLiteral("org.example.Classy")));
+        QTRY_VERIFY(windows.client(window));
+        QTRY_COMPARE(m_x->windowProperty(m_x->root(), "_NET_ACTIVE_WINDOW").value_or(0), window);
+        QTRY_COMPARE(workspace.frontmostApplication().value_or(ApplicationInfo()).processID, classy);
+    }
 };
 
 QTEST_MAIN(tst_X11Services)

@@ -171,6 +171,27 @@ private:
     DiskFileOperations m_disk;
 };
 
+// The disk to read from; files to be created are only noted, never written.
+class DiskNotingCreates final : public FileOperations {
+public:
+    QStringList created;
+    bool exists(const QString& path) const override { return m_disk.exists(path); }
+    bool isDirectory(const QString& path) const override { return m_disk.isDirectory(path); }
+    bool isFile(const QString& path) const override { return m_disk.isFile(path); }
+    QString canonicalPath(const QString& path) const override { return m_disk.canonicalPath(path); }
+    FileResult createFile(const QString& path, const QByteArray&) override
+    {
+        created << path;
+        return {};
+    }
+    FileResult copyItem(const QString&, const QString&) override { return std::unexpected(FileError{EROFS}); }
+    FileResult moveItem(const QString&, const QString&) override { return std::unexpected(FileError{EROFS}); }
+    FileResult trashItem(const QString&) override { return std::unexpected(FileError{EROFS}); }
+
+private:
+    DiskFileOperations m_disk;
+};
+
 QString describe(const std::expected<QUrl, ImageConverter::ConversionError>& result)
 {
     if (result)
@@ -213,6 +234,8 @@ private slots:
     void failsAloneInABatch();
     void refusesAFormatItCannotWrite();
     void reportsAFailedWrite();
+    void refusesARelativePath_data();
+    void refusesARelativePath();
     void tellsFormatsByExtension_data();
     void tellsFormatsByExtension();
 
@@ -497,6 +520,10 @@ void ImageConverterTest::refusesAFormatItCannotWrite()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"a.png", "b.jpg"}));
     // Formats it still writes are not affected.
     QVERIFY(withoutWebp.convert(files.first(), ImageFormat::jpeg, 80, std::nullopt, m_disk));
+    // Nor does the streamed PNG to JPEG, with an encoder of its own, write what may not be.
+    const ImageConverter withoutJpeg({ImageFormat::png, ImageFormat::heic, ImageFormat::tiff, ImageFormat::webp});
+    QCOMPARE(describe(withoutJpeg.convert(files.first(), ImageFormat::jpeg, 80, std::nullopt, m_disk)),
+             QStringLiteral("formatUnavailable:jpeg"));
 }
 
 void ImageConverterTest::reportsAFailedWrite()
@@ -515,6 +542,42 @@ void ImageConverterTest::reportsAFailedWrite()
              QStringLiteral("Encoding failed for ") + PrivacyLog::redact(QUrl::fromLocalFile(path)));
     QVERIFY(!entries.first().message.contains(QLatin1String("Secret")));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"Secret Plans.jpg"});
+}
+
+// A path that is not absolute names no folder to write into: the file is refused, however the
+// current folder would resolve it, and nothing is written (an output once landed in "/").
+void ImageConverterTest::refusesARelativePath_data()
+{
+    QTest::addColumn<QUrl>("source");
+    QTest::addColumn<ImageFormat>("format");
+    QTest::addColumn<int>("maxPixels"); // 0 for none
+
+    QTest::newRow("a bare name, png to jpeg") << QUrl::fromLocalFile("photo.png") << ImageFormat::jpeg << 0;
+    QTest::newRow("a bare name, png to png") << QUrl::fromLocalFile("photo.png") << ImageFormat::png << 0;
+    QTest::newRow("a bare name, resized") << QUrl::fromLocalFile("photo.png") << ImageFormat::png << 16;
+    QTest::newRow("through the current folder") << QUrl::fromLocalFile("./photo.png") << ImageFormat::jpeg << 0;
+    QTest::newRow("through a folder") << QUrl::fromLocalFile("sub/photo.png") << ImageFormat::tiff << 0;
+    QTest::newRow("a URL without a scheme") << QUrl("photo.png") << ImageFormat::jpeg << 0;
+}
+
+void ImageConverterTest::refusesARelativePath()
+{
+    QFETCH(QUrl, source);
+    QFETCH(ImageFormat, format);
+    QFETCH(int, maxPixels);
+
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    write(dir.filePath(QStringLiteral("photo.png")), encodedSample(ImageFormat::png));
+    write(dir.filePath(QStringLiteral("sub/photo.png")), encodedSample(ImageFormat::png));
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    DiskNotingCreates disk;
+    const auto result = ImageConverter().convert(source, format, 80,
+                                                 maxPixels ? std::optional<qint64>(maxPixels) : std::nullopt, disk);
+    QVERIFY(QDir::setCurrent(before));
+    QCOMPARE(disk.created.join(u','), QString());
+    QCOMPARE(describe(result), QStringLiteral("unreadable"));
 }
 
 void ImageConverterTest::tellsFormatsByExtension_data()

@@ -427,16 +427,17 @@ void ScriptRunnerTest::buildsTheInstallCommand_data()
     QTest::addColumn<bool>("homebrew");
     QTest::addColumn<QString>("command");
 
-    const QString installer = QStringLiteral(
-        "/bin/bash -c \"$(curl -fsSL https://raw.githubusercontent.com/Homebrew/install/HEAD/install.sh)\"");
     QTest::newRow("two tools") << QStringList{"jq", "ffmpeg"} << true << "brew install jq ffmpeg";
     QTest::newRow("no tools") << QStringList() << true << "brew install ";
     QTest::newRow("name characters") << QStringList{"python@3.12", "g++", "node_js", "a-b"} << true
                                      << "brew install python@3.12 g++ node_js a-b";
     QTest::newRow("injections left out")
         << QStringList{"jq", "jq; curl x | sh", "../x", "$(reboot)", "`id`", "a b", "-y"} << true << "brew install jq";
-    QTest::newRow("no homebrew") << QStringList{"jq"} << false << installer;
-    QTest::newRow("no homebrew, no tools") << QStringList() << false << installer;
+    // Without Homebrew, the system's own packages: never an installer fetched from the web.
+    QTest::newRow("no homebrew") << QStringList{"jq", "ffmpeg"} << false << "sudo apt install jq ffmpeg";
+    QTest::newRow("no homebrew, no tools") << QStringList() << false << "sudo apt install ";
+    QTest::newRow("no homebrew, injections left out")
+        << QStringList{"jq", "jq; curl x | sh", "$(reboot)", "-y"} << false << "sudo apt install jq";
 }
 
 void ScriptRunnerTest::buildsTheInstallCommand()

@@ -151,6 +151,15 @@ private:
     int m_left;
 };
 
+// The disk, counting the files whose contents it copied.
+class CountingDisk final : public DiskFileOperations {
+public:
+    int copiedFiles = 0;
+
+protected:
+    void fileContentsCopied(const QByteArray&) override { ++copiedFiles; }
+};
+
 // Runs `work` in a child process; answers the child's number once it was killed.
 pid_t killedWhile(const std::function<void()>& work)
 {
@@ -688,6 +697,41 @@ private slots:
         QCOMPARE(root.tree(), (QStringList{"F/", "F/x=F/x", "G/", "a=a", "b=b"}));
         QCOMPARE(disk.createFile(root.path("a"), "new").error().code, EEXIST);
         QCOMPARE(root.tree(), (QStringList{"F/", "F/x=F/x", "G/", "a=a", "b=b"}));
+    }
+
+    // A copy onto a taken name fails without touching what is there and leaves no temporary,
+    // whatever is in the way; a folder or a large file is not even copied first.
+    void diskCopyLearnsOfAClash_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("onto");
+        QTest::addColumn<bool>("copiedFirst"); // whether copying the contents first is allowed
+        QTest::newRow("small file onto a file") << "a" << "b" << true;
+        QTest::newRow("small file onto a folder") << "a" << "G" << true;
+        QTest::newRow("small file onto a dangling link") << "a" << "L" << true;
+        QTest::newRow("large file onto a file") << "large.bin" << "b" << false;
+        QTest::newRow("folder onto a file") << "F" << "b" << false;
+    }
+    void diskCopyLearnsOfAClash()
+    {
+        QFETCH(QString, item);
+        QFETCH(QString, onto);
+        QFETCH(bool, copiedFirst);
+        Root root;
+        root.lay({"a", "b", "F/x", "G/"});
+        QVERIFY(QFile::link(root.path("nowhere"), root.path("L")));
+        QFile large(root.path("large.bin"));
+        QVERIFY(large.open(QIODevice::WriteOnly));
+        QCOMPARE(large.write(QByteArray(1 << 20, 'x')), qint64(1 << 20));
+        large.close();
+        const QStringList before = root.tree();
+        CountingDisk disk;
+        const auto copied = disk.copyItem(root.path(item), root.path(onto));
+        QVERIFY(!copied);
+        QCOMPARE(copied.error().code, EEXIST);
+        QCOMPARE(root.tree(), before);
+        if (!copiedFirst)
+            QCOMPARE(disk.copiedFiles, 0);
     }
 
     void diskCopyKeepsLinksAndModes()

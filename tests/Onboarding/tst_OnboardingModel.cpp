@@ -19,6 +19,7 @@ public:
     QStringList events;
     bool hasKey = false;
     AIProviderID provider = AIProviderID::openRouter;
+    bool scrollRuns = true;
     bool completed = false;
     int launchDefaults = 0;
 
@@ -33,6 +34,7 @@ public:
     }
     bool aiHasStoredKey() const override { return hasKey; }
     AIProviderID aiProviderID() const override { return provider; }
+    bool smoothScrollingRunsHere() const override { return scrollRuns; }
     void setHasCompletedOnboarding(bool done) override { completed = done; }
     void applyLaunchAtLoginDefaultIfNeeded() override { ++launchDefaults; }
 
@@ -232,13 +234,21 @@ void OnboardingModelTest::readiness_data()
     QTest::addColumn<bool>("accessibility");
     QTest::addColumn<bool>("key");
     QTest::addColumn<AIProviderID>("provider");
+    QTest::addColumn<bool>("scrollRuns");
     QTest::addColumn<QList<bool>>("available");
-    QTest::newRow("nothing") << false << false << false << AIProviderID::openRouter << QList<bool>{false, false, false, false};
-    QTest::newRow("Ollama needs no key") << false << false << false << AIProviderID::ollama << QList<bool>{false, false, false, true};
-    QTest::newRow("a key, whatever the provider") << true << false << true << AIProviderID::alibabaBailian
+    QTest::newRow("nothing") << false << false << false << AIProviderID::openRouter << true
+                             << QList<bool>{false, false, false, false};
+    QTest::newRow("Ollama needs no key") << false << false << false << AIProviderID::ollama << true
+                                         << QList<bool>{false, false, false, true};
+    QTest::newRow("a key, whatever the provider") << true << false << true << AIProviderID::alibabaBailian << true
                                                   << QList<bool>{true, false, false, true};
-    QTest::newRow("accessibility serves two") << false << true << false << AIProviderID::openAICompatible
+    QTest::newRow("accessibility serves two") << false << true << false << AIProviderID::openAICompatible << true
                                               << QList<bool>{false, true, true, false};
+    // Smooth scrolling that cannot run here is not ready, whatever is granted.
+    QTest::newRow("accessibility, no smooth scrolling here") << true << true << true << AIProviderID::openRouter << false
+                                                             << QList<bool>{true, true, false, true};
+    QTest::newRow("neither") << false << false << false << AIProviderID::openRouter << false
+                             << QList<bool>{false, false, false, false};
 }
 
 void OnboardingModelTest::readiness()
@@ -247,10 +257,12 @@ void OnboardingModelTest::readiness()
     QFETCH(bool, accessibility);
     QFETCH(bool, key);
     QFETCH(AIProviderID, provider);
+    QFETCH(bool, scrollRuns);
     QFETCH(QList<bool>, available);
     FakeApplication app;
     app.hasKey = key;
     app.provider = provider;
+    app.scrollRuns = scrollRuns;
     OnboardingModel model(app);
     // Before any look, a permission without entry counts as not granted.
     app.monitor.setGranted({});
@@ -267,7 +279,10 @@ void OnboardingModelTest::readiness()
     QCOMPARE(ids, (QStringList{"finder", "selection", "scroll", "ai"}));
     QCOMPARE(got, available);
     QCOMPARE(rows[0].blockedBy, std::optional(Permission::finderExtension));
-    QCOMPARE(rows[2].blockedBy, std::optional(Permission::accessibility));
+    // Without Accessibility it is what the row waits for; with it, only this system stands in the way.
+    QCOMPARE(rows[2].blockedBy, accessibility && !scrollRuns ? std::nullopt : std::optional(Permission::accessibility));
+    QCOMPARE(rows[2].unavailableHereKey,
+             accessibility && !scrollRuns ? QStringLiteral("ready.scroll.unavailable") : QString());
     QCOMPARE(rows[3].blockedBy, std::nullopt);
 }
 

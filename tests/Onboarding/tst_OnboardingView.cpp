@@ -3,6 +3,8 @@
 #include "App/CorvishApp.h"
 #include "Onboarding/OnboardingSteps.h"
 #include "Onboarding/OnboardingView.h"
+#include "Platform/Simulated/SimulatedEventTaps.h"
+#include "SecurityCore/PrivacyLog.h"
 #include "System/AppStrings.h"
 
 #include <QApplication>
@@ -25,9 +27,11 @@ private slots:
     void stepsCrossFade();
     void menuOpensAtTheMissingPermission();
     void grantedPermissionsAreReportedOnce();
+    void anUnchangedPollSyncsNothing();
     void permissionStepGrantsOrShowsTheSteps();
     void privacySwitchesStartFromTheModel();
     void summaryFollowsTheSystem();
+    void summaryWithoutSmoothScrollingHere();
     void cardTitlesStayOnOneLine_data();
     void cardTitlesStayOnOneLine();
 };
@@ -256,6 +260,36 @@ void OnboardingViewTest::grantedPermissionsAreReportedOnce()
     QCOMPARE(pendingTypes(*model).count("Permission.granted accessibility"), 2);
 }
 
+void OnboardingViewTest::anUnchangedPollSyncsNothing()
+{
+    AppFixture f;
+    f.permissions().setAccessibilityTrusted(true);
+    auto model = f.makeModel();
+    OnboardingView view(*model);
+    view.show();
+    QVERIFY(model->selectionMonitor().isEnabled());
+    // The window polls the permissions every second; a poll that finds them as they were is no
+    // reason to touch the toolbar or to say anything.
+    PrivacyLog::Capture capture;
+    for (int poll = 0; poll < 5; ++poll)
+        model->permissions().refresh();
+    const auto syncLines = [&capture] {
+        int n = 0;
+        for (const auto& entry : capture.entries())
+            n += entry.message.startsWith(QLatin1String("selection toolbar wanted="));
+        return n;
+    };
+    QCOMPARE(syncLines(), 0);
+    QVERIFY(model->selectionMonitor().isEnabled());
+    // A poll that finds a change still syncs, and says so once.
+    f.permissions().setAccessibilityTrusted(false);
+    for (int poll = 0; poll < 3; ++poll)
+        model->permissions().refresh();
+    QVERIFY(!model->selectionMonitor().isEnabled());
+    QCOMPARE(syncLines(), 1);
+    QVERIFY(capture.contains(QStringLiteral("selection toolbar wanted=0 running=0 accessibility=0 setting=1")));
+}
+
 void OnboardingViewTest::permissionStepGrantsOrShowsTheSteps()
 {
     AppFixture f;
@@ -325,6 +359,30 @@ void OnboardingViewTest::summaryFollowsTheSystem()
     QCOMPARE(view.flow()->step(), Step::done);
     QVERIFY(summary->runAgainButton()->isHidden());
     QCOMPARE(summary->title()->text(), AppStrings::string("onboarding.done.title"));
+}
+
+// Everything granted, but no device for smooth scrolling: the summary agrees with the tray menu.
+void OnboardingViewTest::summaryWithoutSmoothScrollingHere()
+{
+    AppFixture f;
+    f.permissions().setAccessibilityTrusted(true);
+    f.permissions().setFinderExtensionEnabled(true);
+    static_cast<Platform::SimulatedEventTaps&>(*f.services.eventTaps).setPixelScrolling(false);
+    auto model = f.makeModel();
+    model->selectAIProvider(AIProviderID::ollama);
+    model->setScrollEnabled(true);
+    CorvishApp app(*model);
+    QVERIFY(menuItem(app.menu(), "menu.scroll.unavailable"));
+    app.openOnboarding();
+    OnboardingView* view = app.onboardingWindow();
+    view->flow()->setStep(Step::done);
+    auto* summary = page<SummaryStep>(view);
+    QCOMPARE(summary->title()->text(), AppStrings::string("onboarding.done.partial.title"));
+    QVERIFY(!summary->runAgainButton()->isHidden());
+    QCOMPARE(summary->rows()[2]->objectName(), QStringLiteral("scroll"));
+    QVERIFY(summary->rows()[2]->reasonLabel()->isVisibleTo(summary));
+    QCOMPARE(summary->rows()[2]->reasonLabel()->text(), AppStrings::string("ready.scroll.unavailable"));
+    QVERIFY(!summary->rows()[1]->reasonLabel()->isVisibleTo(summary));
 }
 
 void OnboardingViewTest::cardTitlesStayOnOneLine_data()

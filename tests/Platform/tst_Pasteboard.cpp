@@ -2,7 +2,11 @@
 #include "Platform/Simulated/SimulatedPasteboards.h"
 
 #include <QClipboard>
+#include <QFile>
 #include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -36,6 +40,7 @@ private slots:
     void saveAndRestore_data();
     void saveAndRestore();
     void namedFilePasteboardIsSharedBetweenInstances();
+    void namedFilePasteboardKeepsItsStoredForm();
     void clipboardKeepsTypesOfTheFirstItem();
 };
 
@@ -86,6 +91,40 @@ void PasteboardTest::namedFilePasteboardIsSharedBetweenInstances()
     QCOMPARE(two.named("com.corvish.cut")->items(), sampleItems());
     QCOMPARE(two.named("com.corvish.cut")->changeCount(), one.named("com.corvish.cut")->changeCount());
     QVERIFY(two.named("other")->items().isEmpty());
+}
+
+// Other processes, and earlier versions, read and write the same file: it stays the JSON document
+// it always was, whatever the types hold.
+void PasteboardTest::namedFilePasteboardKeepsItsStoredForm()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("board.json");
+    QList<PasteboardItem> items = sampleItems();
+    items << item({{QString::fromUtf8("odd \"type\" \\ \t é \u2028"), "x"}}) << PasteboardItem();
+    // As an earlier version wrote it.
+    auto document = [&](qint64 changeCount) {
+        QJsonArray array;
+        for (const auto& i : items) {
+            QJsonArray reps;
+            for (const auto& [type, bytes] : i.representations)
+                reps.append(QJsonObject{{"type", type}, {"data", QString::fromLatin1(bytes.toBase64())}});
+            array.append(reps);
+        }
+        return QJsonDocument(QJsonObject{{"changeCount", changeCount}, {"items", array}}).toJson(QJsonDocument::Compact);
+    };
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(document(41));
+    }
+    Platform::FilePasteboard board(path);
+    QCOMPARE(board.changeCount(), 41);
+    QCOMPARE(board.items(), items);
+    QCOMPARE(board.writeItems(items), 42);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), document(42));
+    QCOMPARE(board.items(), items);
 }
 
 void PasteboardTest::clipboardKeepsTypesOfTheFirstItem()

@@ -119,6 +119,16 @@ private slots:
         }
     }
 
+    // The document is stored as data; no version wrote it as a string, so a string there is not read.
+    void aStoredStringIsNoDocument()
+    {
+        Platform::SimulatedUserDefaults defaults;
+        defaults.setString(RadialSettingsStore::key, QStringLiteral(R"({"isEnabled":true,"radius":150})"));
+        QCOMPARE(RadialSettingsStore::load(defaults), RadialSettings());
+        defaults.setData(RadialSettingsStore::key, QByteArray(R"({"isEnabled":true,"radius":150})"));
+        QCOMPARE(RadialSettingsStore::load(defaults).radius, 150.0);
+    }
+
     void loadMergesDefaultExclusions()
     {
         RadialSettings s = loadFrom(R"({"excludedApps":[]})");

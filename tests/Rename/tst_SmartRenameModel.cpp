@@ -58,6 +58,8 @@ private slots:
     void noFilesIsReadyAtOnce();
 
     void windowFollowsTheRun();
+    void windowSummaryCounts_data();
+    void windowSummaryCounts();
     void aSecondRequestReplacesTheWindow();
 
 private:
@@ -241,6 +243,63 @@ void SmartRenameModelTest::windowFollowsTheRun()
     button("undo")->click();
     QCOMPARE(names(*m_dir), (QStringList{"one.txt", "two.txt"}));
     QVERIFY(!window.window());
+}
+
+void SmartRenameModelTest::windowSummaryCounts_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("goneBeforeApplying");
+    QTest::addColumn<QString>("done");
+    QTest::addColumn<bool>("successMark");
+    QTest::addColumn<QString>("failed"); // empty: no line
+    QTest::newRow("one renamed") << QStringList{"alpha.txt"} << QStringList{} << "Renamed 1 item." << true << "";
+    QTest::newRow("two renamed") << QStringList{"alpha.txt", "beta.txt"} << QStringList{} << "Renamed 2 items." << true << "";
+    QTest::newRow("none renamed, one failed") << QStringList{"alpha.txt"} << QStringList{"alpha.txt"}
+                                              << "No items were renamed." << false << "1 item could not be renamed.";
+    QTest::newRow("one renamed, two failed") << QStringList{"alpha.txt", "beta.txt", "gamma.txt"}
+                                             << QStringList{"beta.txt", "gamma.txt"} << "Renamed 1 item." << true
+                                             << "2 items could not be renamed.";
+}
+
+void SmartRenameModelTest::windowSummaryCounts()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, goneBeforeApplying);
+    QFETCH(QString, done);
+    QFETCH(bool, successMark);
+    QFETCH(QString, failed);
+    AIViewModel& ai = m_fixture.connectedTo(*m_server);
+    m_server->setHandler(answers({{"alpha", AIFixture::reply({"Eins"})},
+                                  {"beta", AIFixture::reply({"Zwei"})},
+                                  {"gamma", AIFixture::reply({"Drei"})}}));
+    QList<QUrl> urls;
+    for (const QString& name : files)
+        urls << makeFile(*m_dir, name);
+    SmartRenameWindow window;
+    window.present(urls, ai);
+    QTRY_COMPARE(window.model()->phase().kind, Kind::ready);
+    QTRY_COMPARE(window.model()->selectedCount(), files.size());
+    for (const QString& name : goneBeforeApplying)
+        QVERIFY(QFile::remove(m_dir->filePath(name)));
+    QDialog* dialog = window.window();
+    QTRY_VERIFY(dialog->findChild<QPushButton*>("apply") && dialog->findChild<QPushButton*>("apply")->isEnabled());
+    dialog->findChild<QPushButton*>("apply")->click();
+    QTRY_COMPARE(window.model()->phase().kind, Kind::applied);
+    QTRY_VERIFY(dialog->findChild<QWidget*>("done"));
+    QWidget* line = dialog->findChild<QWidget*>("done");
+    QCOMPARE(line->findChild<QLabel*>("doneText")->text(), done);
+    // The line's first label is its mark: shown for a success only.
+    QLabel* mark = line->findChildren<QLabel*>().first();
+    QVERIFY(mark->objectName().isEmpty());
+    QCOMPARE(!mark->isHidden(), successMark);
+    QWidget* failedLine = dialog->findChild<QWidget*>("failedCount");
+    QCOMPARE(bool(failedLine), !failed.isEmpty());
+    if (failedLine)
+        QCOMPARE(failedLine->findChild<QLabel*>("failedCountText")->text(), failed);
+    if (const QString folder = qEnvironmentVariable("AMBREL_SCREENSHOT_DIR"); !folder.isEmpty()) {
+        QTRY_VERIFY(line->isVisible());
+        dialog->grab().save(folder + QStringLiteral("/rename-") + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-').remove(u',') + QStringLiteral(".png"));
+    }
 }
 
 void SmartRenameModelTest::aSecondRequestReplacesTheWindow()

@@ -51,6 +51,7 @@ private slots:
     void load_data();
     void load();
     void nonFiniteSettingsAreNotSaved();
+    void aStoredStringIsNoDocument();
 };
 
 void TestScrollSettings::effectiveTuning_data()
@@ -258,6 +259,18 @@ void TestScrollSettings::nonFiniteSettingsAreNotSaved()
     ScrollSettingsStore::save(bad, defaults);
     QCOMPARE(defaults.dataValue(ScrollSettingsStore::key), stored);
     QCOMPARE(ScrollSettingsStore::load(defaults).global, good.global);
+}
+
+// The document is stored as data; no version wrote it as a string, so a string there is not read.
+void TestScrollSettings::aStoredStringIsNoDocument()
+{
+    const QString document = QStringLiteral(R"({"isEnabled":true,"global":{"preset":"smooth",%1}})").arg(axes);
+    Platform::SimulatedUserDefaults defaults;
+    defaults.setString(ScrollSettingsStore::key, document);
+    QCOMPARE(ScrollSettingsStore::load(defaults), ScrollSettings::defaults());
+    // The same text as data is a document.
+    defaults.setData(ScrollSettingsStore::key, document.toUtf8());
+    QVERIFY(ScrollSettingsStore::load(defaults).isEnabled);
 }
 
 QTEST_GUILESS_MAIN(TestScrollSettings)

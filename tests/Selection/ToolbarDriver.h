@@ -56,7 +56,7 @@ inline QStringList actions(SelectionMonitor& monitor)
     for (auto* b : view->buttons())
         ids << b->objectName();
     if (view->moreButton())
-        for (QAction* item : view->moreButton()->menu()->actions())
+        for (QAction* item : view->overflowMenu()->actions())
             ids << item->objectName();
     return ids;
 }
@@ -73,7 +73,7 @@ inline bool press(SelectionMonitor& monitor, const QString& id)
             return true;
         }
     if (view->moreButton())
-        for (QAction* item : view->moreButton()->menu()->actions())
+        for (QAction* item : view->overflowMenu()->actions())
             if (item->objectName() == id) {
                 item->trigger();
                 return true;

@@ -18,6 +18,9 @@ private slots:
     void longOutputScrolls_data();
     void longOutputScrolls();
     void buttonsCallTheirFunctions();
+    void aHugeOutputIsShownAsABoundedPrefix();
+    void thePrefixNeverCutsACharacter_data();
+    void thePrefixNeverCutsACharacter();
     void theCardFollowsTheRunAsItStreams();
 };
 
@@ -66,6 +69,9 @@ void AIResultViewTest::buttonsFollowTheState_data()
     QTest::newRow("streaming, replaceable") << "streaming" << true << "copy close" << false << true;
     QTest::newRow("finished, replaceable") << "finished" << true << "replace append copy close" << true << false;
     QTest::newRow("finished, read-only") << "finished" << false << "copy close" << true << false;
+    // Nothing to write back: Replace would only delete the selection.
+    QTest::newRow("finished empty, replaceable") << "empty" << true << "copy close" << true << false;
+    QTest::newRow("finished blank, replaceable") << "blank" << true << "copy close" << true << false;
     QTest::newRow("failed, retryable") << "retryable" << true << "retry close" << false << false;
     QTest::newRow("failed, final") << "failed" << true << "close" << false << false;
 }
@@ -79,7 +85,9 @@ void AIResultViewTest::buttonsFollowTheState()
     QFETCH(bool, spinner);
     AIRun run("Polish");
     run.setOutput("Some text that was written");
-    if (state == "finished")
+    if (state == "empty" || state == "blank")
+        run.setOutput(state == "empty" ? "" : " \n\t ");
+    if (state == "finished" || state == "empty" || state == "blank")
         run.setStreaming(false);
     else if (state == "retryable")
         run.finish("ai.error.timedOut", true);
@@ -103,7 +111,7 @@ void AIResultViewTest::buttonsFollowTheState()
         QVERIFY(!view.isScrolling());
     } else {
         QVERIFY(!failure->isVisibleTo(&view));
-        QCOMPARE(output->text(), QString("Some text that was written"));
+        QCOMPARE(output->text(), run.output());
     }
     QCOMPARE(view.button("close")->text(), QString("Close"));
     QCOMPARE(view.sizeHint().width(), 420);
@@ -134,6 +142,48 @@ void AIResultViewTest::longOutputScrolls()
     }
 }
 
+void AIResultViewTest::aHugeOutputIsShownAsABoundedPrefix()
+{
+    // What the script runner keeps of a script that printed 100 MB: its first 4 MiB, in lines.
+    const QString line = QStringLiteral("0123456789 abcdefghij klmnopqrstuvwxyz ").repeated(2) + u'\n';
+    QString output;
+    while (output.size() < 4 * 1024 * 1024)
+        output += line;
+    AIRun run("Dump");
+    run.setOutput(output);
+    run.setStreaming(false);
+    AIResultView view(&run, true, {}, {});
+    QVERIFY(view.isScrolling());
+    const QString shown = view.scrolledText();
+    // Only a card's worth is laid out; the run keeps every character for Copy and Replace.
+    QVERIFY2(shown.size() <= AIResultView::displayLimit + 1, qPrintable(QString::number(shown.size())));
+    QVERIFY(shown.endsWith(QChar(0x2026)));
+    QVERIFY(output.startsWith(shown.chopped(1)));
+    QCOMPARE(run.output(), output);
+    QVERIFY(view.button("replace")->isVisibleTo(&view));
+    QVERIFY(view.sizeHint().height() < 460);
+}
+
+void AIResultViewTest::thePrefixNeverCutsACharacter_data()
+{
+    const qsizetype limit = AIResultView::displayLimit;
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("shown");
+    const QString before(limit - 1, u'a');
+    QTest::newRow("at the limit") << QString(limit, u'a') << QString(limit, u'a');
+    QTest::newRow("one past") << QString(limit + 1, u'a') << QString(limit, u'a') + QChar(0x2026);
+    // A character of two units, and one of a letter and its accent, across the limit.
+    QTest::newRow("surrogate pair") << before + QStringLiteral("\U0001F600 tail") << before + QChar(0x2026);
+    QTest::newRow("combining accent") << before + QStringLiteral("e\u0301 tail") << before + QChar(0x2026);
+}
+
+void AIResultViewTest::thePrefixNeverCutsACharacter()
+{
+    QFETCH(QString, output);
+    QFETCH(QString, shown);
+    QCOMPARE(AIResultView::shownText(output), shown);
+}
+
 void AIResultViewTest::buttonsCallTheirFunctions()
 {
     AIRun run("Polish");
@@ -160,6 +210,9 @@ void AIResultViewTest::theCardFollowsTheRunAsItStreams()
     QCOMPARE(view.findChild<QLabel*>("output")->text(), QString("```\nBonjour"));
     run.appendOutput(QString(400, u'a'));
     QVERIFY(view.isScrolling());
+    QCOMPARE(view.scrolledText(), "```\nBonjour" + QString(400, u'a'));
+    run.appendOutput(" et la suite");
+    QCOMPARE(view.scrolledText(), "```\nBonjour" + QString(400, u'a') + " et la suite");
     QVERIFY(view.sizeHint().height() > emptyHeight);
     run.setOutput("Bonjour");
     run.setStreaming(false);

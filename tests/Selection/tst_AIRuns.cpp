@@ -5,8 +5,10 @@
 #include "MonitorFixture.h"
 #include "ToolbarDriver.h"
 
+#include "AIProviders/AIProvidersStrings.h"
 #include "ContextCore/ScriptApprovals.h"
 #include "Selection/AIResultView.h"
+#include "Selection/SelectionStrings.h"
 #include "Telemetry/TelemetryClient.h"
 
 #include <QFileInfo>
@@ -24,6 +26,7 @@
 #include <csignal>
 
 using Response = LoopbackHttpServer::Response;
+Q_DECLARE_METATYPE(LoopbackHttpServer::Response)
 
 namespace {
 
@@ -124,11 +127,14 @@ class AIRunsTest : public QObject {
 private slots:
     void initTestCase() { qRegisterMetaType<AIError>(); }
     void theToolbarOffersTheAIActions();
+    void thousandsOfImportedActionsWaitInTheMenuUntilItOpens();
     void aReplyStreamsRawAndIsCleanedAtTheEnd();
     void aNewerRunCancelsTheLiveOne();
     void failuresAreShownWithRetryWhereItHelps_data();
     void failuresAreShownWithRetryWhereItHelps();
     void aFailedLocalRequestIsReportedUnderItsProvider();
+    void anEmptyReplyIsAnErrorWithRetryAndNeverReplaces_data();
+    void anEmptyReplyIsAnErrorWithRetryAndNeverReplaces();
     void aBuiltInWinsOverACustomActionWithItsIdentifier();
     void onlyPromptsGoToTheModel();
     void theOutputLanguageFillsThePrompt_data();
@@ -167,6 +173,34 @@ void AIRunsTest::theToolbarOffersTheAIActions()
     for (auto* b : qobject_cast<SelectionToolbarView*>(f.monitor->panel().content())->buttons())
         QVERIFY(b->objectName().startsWith("text."));
     QCOMPARE(f.monitor->displayTitle(AIActionTemplate::polish().actionDefinition()), AIActionTemplate::polish().titleKey);
+}
+
+void AIRunsTest::thousandsOfImportedActionsWaitInTheMenuUntilItOpens()
+{
+    // An action library of 2,000 prompts: the toolbar is built for its row, not for its menu,
+    // whose items are made when the user opens it; then every one is there, titled as written.
+    RunFixture f;
+    QList<AIActionTemplate> imported;
+    for (int i = 0; i < 2000; ++i)
+        imported << customPrompt(QStringLiteral("ai.custom.%1").arg(i, 4, 10, QLatin1Char('0')),
+                                 QStringLiteral("Imported %1").arg(i), "{{selection}}");
+    f.addCustom(imported);
+    QVERIFY(f.showToolbar());
+    auto* view = qobject_cast<SelectionToolbarView*>(f.monitor->panel().content());
+    QVERIFY(view && view->moreButton());
+    QMenu* menu = view->moreButton()->menu();
+    QVERIFY(menu->actions().isEmpty());
+    menu->popup(QPoint(200, 200));
+    QTRY_VERIFY(menu->isVisible());
+    QStringList titles;
+    for (QAction* item : menu->actions())
+        if (item->objectName().startsWith("ai.custom."))
+            titles << item->text();
+    // The row's AI actions are built-in ones: every imported action is in the menu, in order.
+    QCOMPARE(titles.size(), 2000);
+    QCOMPARE(titles.first(), QString("Imported 0"));
+    QCOMPARE(titles.last(), QString("Imported 1999"));
+    menu->hide();
 }
 
 void AIRunsTest::aReplyStreamsRawAndIsCleanedAtTheEnd()
@@ -256,6 +290,44 @@ void AIRunsTest::failuresAreShownWithRetryWhereItHelps()
     QTRY_VERIFY(!again->isStreaming());
     QCOMPARE(again->output(), QString("Fine now."));
     QCOMPARE(f.server.requests().size(), 2);
+}
+
+void AIRunsTest::anEmptyReplyIsAnErrorWithRetryAndNeverReplaces_data()
+{
+    QTest::addColumn<Response>("reply");
+    QTest::newRow("only the end marker") << AIFixture::reply({});
+    QTest::newRow("a web page") << Response::withStatus(200, "<html><body>Gateway</body></html>", "text/html");
+    QTest::newRow("blank pieces") << AIFixture::reply({"\n", "  "});
+    QTest::newRow("an empty code fence") << AIFixture::reply({"```\n", "```"});
+}
+
+void AIRunsTest::anEmptyReplyIsAnErrorWithRetryAndNeverReplaces()
+{
+    QFETCH(Response, reply);
+    RunFixture f("say Polished now", "Polished", {.editable = true});
+    f.server.respond(reply);
+    f.server.respond(AIFixture::reply({"Shiny"}));
+    QVERIFY(f.showToolbar());
+    f.press(AIActionTemplate::polish());
+    AIRun* run = f.monitor->currentRun();
+    QTRY_VERIFY(!run->isStreaming());
+    QCOMPARE(run->failureKey(), std::optional<QString>("ai.error.invalidResponse"));
+    QVERIFY(run->canRetry());
+    for (const char* absent : {"replace", "append", "copy"})
+        QVERIFY2(!f.offers(absent), absent);
+    QVERIFY(f.offers("retry"));
+    QCOMPARE(f.card()->findChild<QLabel*>("failure")->text(),
+             AIProvidersStrings::string(QStringLiteral("ai.error.invalidResponse")));
+    QCOMPARE(f.app->text(), QString("say Polished now"));
+    f.card()->button("retry")->click();
+    QTRY_VERIFY(!f.monitor->currentRun()->isStreaming());
+    QCOMPARE(f.monitor->currentRun()->output(), QString("Shiny"));
+    QVERIFY(f.offers("replace"));
+    QStringList outcomes;
+    for (const QJsonObject& s : f.reported())
+        if (s.value("type") == "Model.request")
+            outcomes << s.value("payload").toObject().value("outcome").toString();
+    QCOMPARE(outcomes, (QStringList{"failed", "succeeded"}));
 }
 
 void AIRunsTest::aFailedLocalRequestIsReportedUnderItsProvider()
@@ -436,8 +508,12 @@ void AIRunsTest::failedScriptsShowTheFailureWithoutRetry_data()
     QTest::addColumn<QString>("source");
     QTest::addColumn<QStringList>("tools");
     QTest::addColumn<QString>("kept");
-    QTest::newRow("exit status 1") << "echo broken >&2; exit 1" << QStringList{} << "broken";
-    QTest::newRow("a missing tool") << "nosuchtool-ambrel" << QStringList{"nosuchtool-ambrel", "sh"} << "nosuchtool-ambrel";
+    QTest::addColumn<QString>("key");
+    QTest::newRow("exit status 1") << "echo broken >&2; exit 1" << QStringList{} << "broken" << "script.error.failed";
+    QTest::newRow("a missing tool") << "nosuchtool-ambrel" << QStringList{"nosuchtool-ambrel", "sh"} << "nosuchtool-ambrel"
+                                    << "script.error.missingTools";
+    QTest::newRow("ended by a signal") << "echo going >&2; kill -TERM $$" << QStringList{} << "going"
+                                       << "script.error.stopped";
 }
 
 void AIRunsTest::failedScriptsShowTheFailureWithoutRetry()
@@ -445,6 +521,7 @@ void AIRunsTest::failedScriptsShowTheFailureWithoutRetry()
     QFETCH(QString, source);
     QFETCH(QStringList, tools);
     QFETCH(QString, kept);
+    QFETCH(QString, key);
     RunFixture f;
     const auto action = shellAction(source, tools);
     ScriptApprovals(f.services.userDefaults).approve(std::get<ScriptAction>(action.kind.value));
@@ -454,10 +531,15 @@ void AIRunsTest::failedScriptsShowTheFailureWithoutRetry()
     AIRun* run = f.monitor->currentRun();
     QVERIFY(run);
     QTRY_VERIFY_WITH_TIMEOUT(!run->isStreaming(), 10000);
-    QCOMPARE(run->failureKey(), std::optional<QString>("ai.error.invalidResponse"));
+    QCOMPARE(run->failureKey(), std::optional<QString>(key));
     QVERIFY(!run->canRetry());
     QVERIFY(!f.offers("retry"));
     QCOMPARE(run->output(), kept);
+    // The script's own words, in the card: not a provider's reply that could not be read.
+    const QString shown = f.card()->findChild<QLabel*>("failure")->text();
+    QCOMPARE(shown, SelectionStrings::string(key));
+    QVERIFY(shown != key);
+    QVERIFY(shown != AIProvidersStrings::string(QStringLiteral("ai.error.invalidResponse")));
 }
 
 void AIRunsTest::allowingFinishesThePressWithItsResult()

@@ -6,6 +6,7 @@
 #include "Selection/SelectionToolbarView.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
@@ -13,6 +14,28 @@
 
 using namespace Platform;
 using namespace std::chrono_literals;
+
+namespace {
+// Starts the kernel's high-water mark of this process's memory again from what it holds now.
+void resetPeakResident()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+}
+
+// The most memory this process has held since the last reset, in KiB.
+qint64 peakResidentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+} // namespace
 
 class SelectionMonitorTest : public QObject {
     Q_OBJECT
@@ -35,6 +58,7 @@ private slots:
     void refusedSelectionsShowNothing_data();
     void refusedSelectionsShowNothing();
     void pressRunsTheTextAction();
+    void aHugeSelectionIsCapturedWholeAndCheaply();
     void stalenessAtThePress_data();
     void stalenessAtThePress();
     void resultDisappearsAndARepeatRestartsItsTime();
@@ -382,6 +406,29 @@ void SelectionMonitorTest::pressRunsTheTextAction()
     f.board().setString("mine");
     f.monitor->run(TextActionCatalog::copy());
     QCOMPARE(f.board().string().value_or(""), QString("mine"));
+}
+
+void SelectionMonitorTest::aHugeSelectionIsCapturedWholeAndCheaply()
+{
+    // Ten million characters of prose selected: the toolbar comes, and the way there holds no
+    // more than a few copies of the text at once (it is 20 MB in memory), never one object per
+    // character. Copy copies every character.
+    const QString words = QStringLiteral("lorem ipsum dolor sit amet ");
+    QString text = words.repeated(10'000'000 / words.size() + 1);
+    text.truncate(10'000'000);
+    MonitorFixture f(text, text);
+    resetPeakResident();
+    const qint64 before = peakResidentKiB();
+    QVERIFY(before > 0);
+    f.select(inText, inText + QPointF(80, 0));
+    QVERIFY(QTest::qWaitFor([&f] { return f.showsToolbar(); }, 20000));
+    const qint64 grown = peakResidentKiB() - before;
+    QVERIFY2(grown < 8 * 20 * 1024, qPrintable(QStringLiteral("peak grew by %1 MiB").arg(grown / 1024)));
+    QCOMPARE(f.monitor->currentSnapshot()->selectedText->size(), text.size());
+    QVERIFY(!f.shownActions().contains("text.calculate"));
+    f.monitor->run(TextActionCatalog::copy());
+    QCOMPARE(f.board().string().value_or(QString()).size(), 10'000'000);
+    QVERIFY(f.board().string() == text);
 }
 
 void SelectionMonitorTest::stalenessAtThePress_data()

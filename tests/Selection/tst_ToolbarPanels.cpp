@@ -99,9 +99,13 @@ void ToolbarPanelsTest::sizeFollowsTheViewWithinTheProposal_data()
     QTest::addColumn<double>("radius");
     QTest::newRow("toolbar") << Shape::capsule << QSize(312, 44) << QSize(312, 44) << 22.0;
     QTest::newRow("short toolbar") << Shape::capsule << QSize(200, 36) << QSize(200, 36) << 18.0;
-    QTest::newRow("too wide") << Shape::capsule << QSize(900, 60) << QSize(600, 44) << 22.0;
+    // The proposal is no limit: a wide result gets its whole width.
+    QTest::newRow("wider than the proposal") << Shape::capsule << QSize(910, 60) << QSize(910, 60) << 30.0;
     QTest::newRow("card") << Shape::card << QSize(420, 180) << QSize(420, 180) << 14.0;
-    QTest::newRow("tall card") << Shape::card << QSize(420, 900) << QSize(420, 460) << 14.0;
+    QTest::newRow("taller than the proposal") << Shape::card << QSize(420, 600) << QSize(420, 600) << 14.0;
+    // Only the screen is: 8 inside each edge of the visible frame, 1440 × 875.
+    QTest::newRow("wider than the screen") << Shape::capsule << QSize(2000, 44) << QSize(1424, 44) << 22.0;
+    QTest::newRow("taller than the screen") << Shape::card << QSize(420, 900) << QSize(420, 859) << 14.0;
 }
 
 void ToolbarPanelsTest::sizeFollowsTheViewWithinTheProposal()
@@ -258,7 +262,7 @@ void ToolbarPanelsTest::toolbarRow()
     QCOMPARE(view.findChildren<QFrame*>().size() != 0, !overflow.isEmpty()); // the divider
     if (view.moreButton()) {
         QStringList items;
-        for (auto* a : view.moreButton()->menu()->actions())
+        for (auto* a : view.overflowMenu()->actions())
             items << a->text();
         QStringList expected;
         for (const auto& id : overflow)
@@ -293,9 +297,22 @@ void ToolbarPanelsTest::menuItemRunsItsOwnAction()
     QStringList pressed;
     SelectionToolbarView view({action("a")}, {action("x"), action("y")}, {}, {},
                               [&](const ActionDefinition& a) { pressed << a.id; });
-    view.moreButton()->menu()->actions().at(1)->trigger();
+    view.overflowMenu()->actions().at(1)->trigger();
     view.buttons().first()->click();
     QCOMPARE(pressed, (QStringList{"y", "a"}));
+    // Opened by the user, the menu holds every item in order, each running its own action.
+    SelectionToolbarView opened({action("a")}, {action("x"), action("y"), action("z")}, {}, {},
+                                [&](const ActionDefinition& a) { pressed << a.id; });
+    QMenu* menu = opened.moreButton()->menu();
+    menu->popup(QPoint(100, 100));
+    QTRY_VERIFY(menu->isVisible());
+    QStringList items;
+    for (QAction* item : menu->actions())
+        items << item->objectName();
+    QCOMPARE(items, (QStringList{"x", "y", "z"}));
+    menu->actions().at(2)->trigger();
+    QCOMPARE(pressed.last(), QString("z"));
+    menu->hide();
 }
 
 void ToolbarPanelsTest::theMoreHintGoesWhenItsMenuOpens()
@@ -362,6 +379,21 @@ void ToolbarPanelsTest::resultGrowsWideRatherThanWrapping()
     QCOMPARE(shortOne.findChild<QLabel*>("copied")->text(), QString("Copied"));
     QVERIFY(longOne.sizeHint().width() > shortOne.sizeHint().width() + 1000);
     QCOMPARE(longOne.sizeHint().height(), shortOne.sizeHint().height());
+
+    // In the panel, a result wider than the capsule's 600 shows whole, "Copied" mark included.
+    ToolbarPanel panel(screens());
+    auto* wide = new SelectionResultView("= " + QString(100, u'9'));
+    const QSize ideal = wide->sizeHint();
+    QVERIFY2(ideal.width() > 600 && ideal.width() < 1424, qPrintable(QString::number(ideal.width())));
+    panel.show(wide, QRectF(400, 400, 100, 20), std::nullopt, Shape::capsule);
+    QCOMPARE(panel.size(), ideal);
+    QCOMPARE(wide->size(), ideal);
+    const auto* copied = wide->findChild<QLabel*>("copied");
+    QVERIFY(copied->mapTo(&panel, QPoint(copied->width(), 0)).x() <= panel.width());
+    const auto* text = wide->findChild<QLabel*>("text");
+    QCOMPARE(text->width(), text->sizeHint().width());
+    // And it stays on screen: its frame inside the visible frame.
+    QVERIFY(QRectF(0, 0, 1440, 875).contains(panel.screenFrame()));
 }
 
 QTEST_MAIN(ToolbarPanelsTest)

@@ -2,6 +2,8 @@
 
 #include "LocalActions/FileNameVariables.h"
 #include "LocalActions/LocalActionsStrings.h"
+#include "LocalActions/SharedPreferencesStore.h"
+#include "Settings/FinderSettingsView.h"
 #include "Settings/NewFileSettingsView.h"
 #include "Settings/ShortcutRecorder.h"
 #include "System/AppStrings.h"
@@ -23,10 +25,12 @@ private slots:
     void patternAndPresets();
     void variablesAppend();
     void templatesImportAndRemove();
+    void templatesImportedEarlierStillWork();
     void templateSwitchesReachTheExtension();
     void recorderCombinations_data();
     void recorderCombinations();
     void recorderClearRefusalAndHiding();
+    void recorderGoesWhileRecording();
 };
 
 namespace {
@@ -136,7 +140,8 @@ void NewFileSettingsTest::templatesImportAndRemove()
     QCOMPARE(custom[1].titleKey, QStringLiteral("notes"));
     QCOMPARE(custom[1].fileExtension, QString());
     QCOMPARE(custom[2].titleKey, QStringLiteral("Budget"));
-    const QString folder = f.services.folders.appData + "/Templates";
+    // The data home's templates folder, not one inside the application's own.
+    const QString folder = QDir::cleanPath(f.root.path()) + "/Templates";
     QCOMPARE(std::get<FileTemplate::File>(custom[0].source).path, folder + "/Report.docx");
     QFile copy(folder + "/Report.docx");
     QVERIFY(copy.open(QIODevice::ReadOnly));
@@ -156,6 +161,56 @@ void NewFileSettingsTest::templatesImportAndRemove()
     QTRY_COMPARE(page.templateRows().size(), builtIns);
     QVERIFY(page.removeCustomButton()->isHidden());
     QVERIFY(QFile::exists(folder + "/Report.docx"));
+}
+
+// Templates imported into the application's own folder by earlier versions keep making files,
+// and a new import of the same name goes to the data home without touching the earlier copy.
+void NewFileSettingsTest::templatesImportedEarlierStillWork()
+{
+    AppFixture f;
+    const QString earlierFolder = f.services.folders.appData + "/Templates";
+    QVERIFY(QDir().mkpath(earlierFolder));
+    const QString earlier = earlierFolder + "/Letter.txt";
+    {
+        QFile file(earlier);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("Dear reader");
+    }
+    FinderMenuPreferences stored;
+    for (const FileTemplate& t : FileTemplate::builtIns())
+        stored.disabledTemplateIDs.insert(t.id);
+    FileTemplate old;
+    old.id = "template.custom.EARLIER";
+    old.titleKey = "Letter";
+    old.fileExtension = "txt";
+    old.symbolName = "doc";
+    old.source = FileTemplate::File{earlier};
+    stored.customTemplates = {old};
+    stored.save(f.defaults(), SharedPreferencesStore(f.services.folders));
+    auto model = f.makeModel();
+    QCOMPARE(model->menuPreferences().customTemplates, QList<FileTemplate>{old});
+
+    QTemporaryDir front;
+    f.workspace().setFrontmost(Platform::ApplicationInfo{.bundleIdentifier = "com.apple.finder"});
+    f.finderWindows().setFrontWindowPath(front.path());
+    model->createFileInFrontmostFinderWindow();
+    QCOMPARE(f.workspace().revealed.size(), 1);
+    QFile made(f.workspace().revealed.first().toLocalFile());
+    QVERIFY(made.open(QIODevice::ReadOnly));
+    QCOMPARE(made.readAll(), QByteArray("Dear reader"));
+
+    QTemporaryDir picked;
+    const QStringList chosen{write(picked, "Letter.txt", "New letter")};
+    NewFileSettingsView page(*model, [&](QWidget*) { return chosen; });
+    page.addButton()->click();
+    const auto& custom = model->menuPreferences().customTemplates;
+    QCOMPARE(custom.size(), 2);
+    QCOMPARE(custom[0], old);
+    const QString copy = std::get<FileTemplate::File>(custom[1].source).path;
+    QCOMPARE(copy, QDir::cleanPath(f.root.path()) + "/Templates/Letter.txt");
+    QFile earlierCopy(earlier);
+    QVERIFY(earlierCopy.open(QIODevice::ReadOnly));
+    QCOMPARE(earlierCopy.readAll(), QByteArray("Dear reader"));
 }
 
 void NewFileSettingsTest::templateSwitchesReachTheExtension()
@@ -262,6 +317,65 @@ void NewFileSettingsTest::recorderClearRefusalAndHiding()
     page.patternField()->setFocus();
     QTest::keyClicks(page.patternField(), "ab");
     QCOMPARE(page.patternField()->text(), QStringLiteral("ab"));
+}
+
+// A sub-page is deleted with everything on it, also while its recorder records: the recorder must
+// not call into the page on its way out, and the application's key presses are free again.
+void NewFileSettingsTest::recorderGoesWhileRecording()
+{
+    AppFixture f;
+    auto model = f.makeModel();
+    {
+        FinderSettingsView finder(*model);
+        finder.setPage(FinderSettingsView::Page::newFile);
+        finder.show();
+        auto* page = qobject_cast<NewFileSettingsView*>(finder.currentPage());
+        QVERIFY(page);
+        page->shortcutRecorder()->mainButton()->click();
+        QVERIFY(page->shortcutRecorder()->isRecording());
+        finder.picker()->segment(int(FinderSettingsView::Page::menu))->click();
+        QVERIFY(qobject_cast<FinderMenuPage*>(finder.currentPage()));
+        finder.setPage(FinderSettingsView::Page::newFile);
+        auto* again = qobject_cast<NewFileSettingsView*>(finder.currentPage());
+        QVERIFY(again && !again->shortcutRecorder()->isRecording());
+        again->patternField()->setFocus();
+        QTest::keyClicks(again->patternField(), "ab");
+        QCOMPARE(again->patternField()->text(), QStringLiteral("ab"));
+    }
+
+    // The binding's owner is gone first, as a page's own members are before its children.
+    using C = GlobalHotKey::Combination;
+    bool ownerGone = false;
+    int callsAfterwards = 0;
+    auto binding = [&] {
+        return ShortcutRecorder::Binding{.get = [&] { callsAfterwards += ownerGone; return std::optional<C>(); },
+                                         .set = [&](const std::optional<C>&) { callsAfterwards += ownerGone; },
+                                         .wasRefused = [&] { callsAfterwards += ownerGone; return false; }};
+    };
+    auto* parent = new QWidget;
+    auto* shown = new ShortcutRecorder(binding(), parent);
+    parent->show();
+    shown->mainButton()->click();
+    QVERIFY(shown->isRecording());
+    ownerGone = true;
+    delete parent; // hides the recorder, then deletes it
+    QCOMPARE(callsAfterwards, 0);
+
+    ownerGone = false;
+    QWidget window;
+    auto* alone = new ShortcutRecorder(binding(), &window);
+    window.show();
+    alone->mainButton()->click();
+    ownerGone = true;
+    delete alone;
+    QCOMPARE(callsAfterwards, 0);
+    // Its filter went with it: a key press reaches the window again.
+    ownerGone = false;
+    auto* field = new QLineEdit(&window);
+    field->show();
+    field->setFocus();
+    QTest::keyClicks(field, "x");
+    QCOMPARE(field->text(), QStringLiteral("x"));
 }
 
 QTEST_MAIN(NewFileSettingsTest)

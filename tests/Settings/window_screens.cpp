@@ -9,6 +9,7 @@
 #include "Settings/SubPagePicker.h"
 #include "Onboarding/OnboardingSteps.h"
 #include "Onboarding/OnboardingView.h"
+#include "Platform/Simulated/SimulatedEventTaps.h"
 #include "System/PermissionMonitor.h"
 
 #include <QAbstractButton>
@@ -119,5 +120,10 @@ int main(int argc, char** argv)
     model->selectAIProvider(AIProviderID::ollama);
     guide->flow()->setStep(OnboardingStep::done);
     ok &= save(folder, steps + QStringLiteral("8-done-ready"));
+    // Everything granted, but smooth scrolling cannot run here (no writable /dev/uinput).
+    static_cast<Platform::SimulatedEventTaps&>(*f.services.eventTaps).setPixelScrolling(false);
+    guide->flow()->setStep(OnboardingStep::welcome);
+    guide->flow()->setStep(OnboardingStep::done);
+    ok &= save(folder, steps + QStringLiteral("8-done-without-smooth-scrolling"));
     return ok ? 0 : 1;
 }

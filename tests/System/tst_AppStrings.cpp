@@ -12,6 +12,8 @@ private slots:
     void everyKeyInEveryLanguage_data();
     void everyKeyInEveryLanguage();
     void formatTakesTheVersion();
+    void theRingHasOneName_data();
+    void theRingHasOneName();
 };
 
 void AppStringsTest::everyKeyInEveryLanguage_data()
@@ -44,6 +46,22 @@ void AppStringsTest::formatTakesTheVersion()
         QCOMPARE(format.count(QStringLiteral("%1")), 1);
     }
     QVERIFY(AppStrings::string(QStringLiteral("menu.quit")) != QStringLiteral("menu.quit"));
+}
+
+void AppStringsTest::theRingHasOneName_data()
+{
+    QTest::addColumn<QString>("language");
+    for (const QString& language : ModuleStrings::languages)
+        QTest::newRow(qPrintable(language)) << language;
+}
+
+// The tray menu's switch and the settings tab call the radial menu by the same name.
+void AppStringsTest::theRingHasOneName()
+{
+    QFETCH(QString, language);
+    const QString tab = ModuleStrings::lookup(QStringLiteral("System"), QStringLiteral("settings.radial"), language);
+    const QString item = ModuleStrings::lookup(QStringLiteral("System"), QStringLiteral("menu.radial"), language);
+    QVERIFY2(item.contains(tab), qPrintable(item + QStringLiteral(" / ") + tab));
 }
 
 QTEST_GUILESS_MAIN(AppStringsTest)

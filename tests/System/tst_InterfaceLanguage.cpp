@@ -17,6 +17,8 @@ private slots:
     void current();
     void storedValueThatIsNoListReadsAsSystem();
     void choiceReachesTheStringLookup();
+    void toolkitTexts_data();
+    void toolkitTexts();
 };
 
 void InterfaceLanguageTest::rawValues_data()
@@ -114,6 +116,26 @@ void InterfaceLanguageTest::choiceReachesTheStringLookup()
     applyInterfaceLanguage(*defaults, InterfaceLanguage::english);
     QCOMPARE(ModuleStrings::currentLanguage(), QStringLiteral("en"));
     ModuleStrings::setUserDefaults(nullptr);
+}
+
+void InterfaceLanguageTest::toolkitTexts_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<bool>("loaded");
+    QTest::addColumn<QString>("ok");
+    QTest::newRow("English") << "en" << false << "OK";
+    QTest::newRow("Simplified Chinese") << "zh-Hans" << true << QString::fromUtf8("确定");
+    QTest::newRow("Traditional Chinese") << "zh-Hant" << true << QString::fromUtf8("確定");
+}
+
+// The text Qt gives the standard OK button of its dialogs and alerts.
+void InterfaceLanguageTest::toolkitTexts()
+{
+    QFETCH(QString, language);
+    QFETCH(bool, loaded);
+    QFETCH(QString, ok);
+    QCOMPARE(loadToolkitTranslations(language), loaded);
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "OK"), ok);
 }
 
 QTEST_GUILESS_MAIN(InterfaceLanguageTest)

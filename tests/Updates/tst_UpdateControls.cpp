@@ -97,11 +97,13 @@ private slots:
         Fixture f;
         QCOMPARE(f.find<QLabel>("version")->text(), QStringLiteral("1.0.0"));
         QVERIFY(f.shown("check"));
-        QVERIFY(f.shown("upToDate"));
+        // Nothing was learned yet: neither an answer nor a failure is claimed.
+        QVERIFY(!f.shown("upToDate"));
+        QVERIFY(!f.shown("checkFailed"));
         QVERIFY(!f.shown("spinner"));
         QVERIFY(!f.shown("availableText"));
         QVERIFY(!f.shown("blockedText"));
-        f.screenshot("up-to-date");
+        f.screenshot("before-any-check");
     }
 
     void manualCheckInFlight()
@@ -114,11 +116,68 @@ private slots:
         QVERIFY(f.shown("spinner"));
         QVERIFY(!f.shown("upToDate"));
         f.screenshot("checking");
-        // The check fails (time-out): the row returns, nothing known, up to date again.
+        // The check fails (time-out): the row returns and says that it failed, not that all is well.
         QTRY_VERIFY_WITH_TIMEOUT(f.find<QPushButton>("check")->isEnabled(), 10000);
         QVERIFY(!f.shown("spinner"));
-        QVERIFY(f.shown("upToDate"));
+        QVERIFY(!f.shown("upToDate"));
+        QVERIFY(f.shown("checkFailed"));
+        QCOMPARE(f.find<QLabel>("checkFailed")->text(), text("about.update.checkFailed"));
         QVERIFY(f.checker.lastCheck()); // the manual check is stored as the last one
+    }
+
+    // What the row beside the button says after a check, by how the check went.
+    void afterACheck_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("upToDate");
+        QTest::addColumn<bool>("failed");
+        QTest::newRow("same version") << 200 << QByteArray("{\"version\":\"1.0.0\",\"url\":\"https://x.test/a.zip\"}") << true << false;
+        QTest::newRow("older version") << 200 << QByteArray("{\"version\":\"0.9\",\"url\":\"https://x.test/a.zip\"}") << true << false;
+        QTest::newRow("server error") << 500 << QByteArray("{}") << false << true;
+        QTest::newRow("not found") << 404 << QByteArray() << false << true;
+        QTest::newRow("no JSON") << 200 << QByteArray("<html>") << false << true;
+        QTest::newRow("no version") << 200 << QByteArray("{\"url\":\"https://x.test/a.zip\"}") << false << true;
+        QTest::newRow("newer version") << 200 << QByteArray("{\"version\":\"1.1\",\"url\":\"https://x.test/a.zip\"}") << false << false;
+    }
+
+    void afterACheck()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, upToDate);
+        QFETCH(bool, failed);
+        Fixture f;
+        f.server.route("/api/version", LoopbackHttpServer::Response::sized(status, reply, "application/json"));
+        QSignalSpy finished(&f.checker, &UpdateChecker::checkFinished);
+        f.find<QPushButton>("check")->click();
+        QVERIFY(finished.wait(10000));
+        QTRY_VERIFY(f.find<QPushButton>("check")->isEnabled());
+        QCOMPARE(f.shown("upToDate"), upToDate);
+        QCOMPARE(f.shown("checkFailed"), failed);
+        if (QByteArray(QTest::currentDataTag()) == "server error")
+            f.screenshot("check-failed");
+    }
+
+    // A failed check after one that found a release: the release stays on offer, and the row
+    // says the last check failed.
+    void failedCheckKeepsWhatWasKnown()
+    {
+        Fixture f;
+        f.offer("{\"version\":\"1.1.0\",\"url\":\"" + f.archiveURL().toUtf8() + "\"}");
+        QVERIFY(f.shown("install"));
+        QVERIFY(!f.shown("checkFailed"));
+        f.server.route("/api/version", LoopbackHttpServer::Response::sized(503, "{}"));
+        QSignalSpy finished(&f.checker, &UpdateChecker::checkFinished);
+        f.checker.check(QDateTime::currentDateTimeUtc());
+        QVERIFY(finished.wait(10000));
+        QVERIFY(f.shown("install"));
+        QVERIFY(f.shown("checkFailed"));
+        QVERIFY(!f.shown("upToDate"));
+        // The next answer clears it.
+        f.offer("{\"version\":\"1.0.0\",\"url\":\"https://x.test/a.zip\"}");
+        QVERIFY(!f.shown("checkFailed"));
+        QVERIFY(f.shown("upToDate"));
     }
 
     void offeredRelease()
@@ -285,6 +344,12 @@ private slots:
         zh.offer("{\"version\":\"1.1.0\",\"notes\":\"更快的工具栏。\",\"url\":\"" + zh.archiveURL().toUtf8() + "\"}");
         QCOMPARE(zh.find<QLabel>("availableText")->text(), QStringLiteral("Ambrel 1.1.0 已推出。"));
         zh.screenshot("available-zh-Hans");
+        zh.server.route("/api/version", LoopbackHttpServer::Response::sized(500, "{}"));
+        QSignalSpy finished(&zh.checker, &UpdateChecker::checkFinished);
+        zh.checker.check(QDateTime::currentDateTimeUtc());
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(zh.find<QLabel>("checkFailed")->text(), QStringLiteral("检查更新失败，请稍后再试。"));
+        zh.screenshot("check-failed-zh-Hans");
     }
 };
 

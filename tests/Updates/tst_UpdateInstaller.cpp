@@ -12,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using Phase = UpdateInstaller::Phase;
@@ -332,6 +335,51 @@ private slots:
         // relaunch() while not ready does nothing.
         f.installer->relaunch();
         QCOMPARE(f.installer->phase(), Phase::failed(Failure::install));
+    }
+
+    // A full disk or a file-size limit cuts the swap script short: nothing may start, and the
+    // application must not quit, or it would be gone for good.
+    void aScriptThatCannotBeWrittenWhole_data()
+    {
+        QTest::addColumn<int>("room");
+        QTest::newRow("nothing fits (full disk)") << 0;
+        QTest::newRow("cut short after 16 bytes") << 16;
+    }
+    void aScriptThatCannotBeWrittenWhole()
+    {
+        QFETCH(int, room);
+        Fixture f;
+        QVERIFY(UpdateFixtures::zipFolder(f.candidate(f.ours), f.root.filePath("a.zip")));
+        f.serve(UpdateFixtures::readFile(f.root.filePath("a.zip")));
+        f.installer->download(f.release());
+        QTRY_VERIFY_WITH_TIMEOUT(f.settled(), patience);
+        QCOMPARE(f.installer->phase(), Phase::readyToRelaunch());
+        const QString staged = *f.installer->staged();
+        const QStringList before = f.leftovers();
+
+        QSignalSpy started(f.installer.get(), &UpdateInstaller::swapStarted);
+        PrivacyLog::Capture capture;
+        {
+            // Past the limit a write fails with EFBIG instead of ending the process.
+            const auto previousSignal = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit previous {};
+            QCOMPARE(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+            rlimit limited = previous;
+            limited.rlim_cur = rlim_t(room);
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+            f.installer->relaunch();
+            ::setrlimit(RLIMIT_FSIZE, &previous);
+            std::signal(SIGXFSZ, previousSignal);
+        }
+        QCOMPARE(f.installer->phase(), Phase::failed(Failure::install));
+        QVERIFY(capture.contains(QStringLiteral("Could not start the update swap")));
+        QCOMPARE(started.size(), 0);
+        QCOMPARE(f.quits, 0);
+        QVERIFY(!processRunningWith(f.temporary + QStringLiteral("/ambrel-swap-")));
+        // No script lies about: only what was there before, the staged bundle kept.
+        QCOMPARE(f.leftovers(), before);
+        QVERIFY(QFileInfo(staged).isDir());
+        QCOMPARE(UpdateFixtures::tree(f.installed), f.installedBefore);
     }
 
     void noContentLengthKeepsTheFractionAtZero()

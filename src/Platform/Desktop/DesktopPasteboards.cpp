@@ -186,8 +186,38 @@ FilePasteboard::Contents FilePasteboard::read() const
     return c;
 }
 
+namespace {
+
+// A text as a JSON string, exactly as QJsonDocument writes it.
+QByteArray jsonString(const QString& text)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
+}
+
+// The change count from the head of a pasteboard file as written below, without reading its
+// items; none when the file does not start that way.
+std::optional<qint64> leadingChangeCount(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    static const QByteArray head = "{\"changeCount\":";
+    const QByteArray start = f.read(head.size() + 24);
+    if (!start.startsWith(head))
+        return std::nullopt;
+    const qsizetype end = start.indexOf(',', head.size());
+    bool ok = false;
+    const qint64 count = end < 0 ? 0 : start.mid(head.size(), end - head.size()).toLongLong(&ok);
+    return ok ? std::optional(count) : std::nullopt;
+}
+
+} // namespace
+
 qint64 FilePasteboard::changeCount() const
 {
+    if (const auto count = leadingChangeCount(m_path))
+        return *count;
     return read().changeCount;
 }
 
@@ -202,19 +232,44 @@ qint64 FilePasteboard::writeItems(const QList<PasteboardItem>& items)
     // Two processes writing at once must not lose a change count.
     QLockFile lock(m_path + QStringLiteral(".lock"));
     lock.lock();
-    const qint64 next = read().changeCount + 1;
-    QJsonArray itemArray;
-    for (const auto& item : items) {
-        QJsonArray reps;
-        for (const auto& [type, bytes] : item.representations)
-            reps.append(QJsonObject{{QStringLiteral("type"), type}, {QStringLiteral("data"), QString::fromLatin1(bytes.toBase64())}});
-        itemArray.append(reps);
-    }
+    const qint64 next = changeCount() + 1;
+    // Written as it goes, in the form QJsonDocument gives ({"changeCount":N,"items":[[{"data":
+    // base64,"type":text},...],...]}), without a document of the whole: a cut of many files
+    // would hold it several times over in memory.
     QSaveFile f(m_path);
     if (!f.open(QIODevice::WriteOnly))
         return next - 1;
-    f.write(QJsonDocument(QJsonObject{{QStringLiteral("changeCount"), next}, {QStringLiteral("items"), itemArray}}).toJson(QJsonDocument::Compact));
-    return f.commit() ? next : next - 1;
+    bool written = true;
+    QByteArray chunk = "{\"changeCount\":" + QByteArray::number(next) + ",\"items\":[";
+    auto flush = [&](qsizetype above) {
+        if (chunk.size() > above) {
+            written = written && f.write(chunk) == chunk.size();
+            chunk.resize(0);
+        }
+    };
+    QHash<QString, QByteArray> types; // the few types, each escaped once
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        chunk += i ? ",[" : "[";
+        const auto& representations = items[i].representations;
+        for (qsizetype j = 0; j < representations.size(); ++j) {
+            const auto& [type, bytes] = representations[j];
+            auto escaped = types.find(type);
+            if (escaped == types.end())
+                escaped = types.insert(type, jsonString(type));
+            chunk += j ? ",{\"data\":\"" : "{\"data\":\"";
+            chunk += bytes.toBase64();
+            chunk += "\",\"type\":";
+            chunk += *escaped;
+            chunk += '}';
+        }
+        chunk += ']';
+        flush(1 << 20);
+    }
+    chunk += "]}";
+    flush(0);
+    // A failed last flush can pass unseen by commit().
+    written = written && f.flush();
+    return written && f.commit() ? next : next - 1;
 }
 
 DesktopPasteboards::DesktopPasteboards(QString folder)
@@ -274,6 +329,7 @@ std::shared_ptr<Pasteboard> DesktopPasteboards::general()
 
 std::shared_ptr<Pasteboard> DesktopPasteboards::named(const QString& name)
 {
+    QMutexLocker lock(&m_namedMutex);
     auto& p = m_named[name];
     if (!p) {
         QString safe = name;

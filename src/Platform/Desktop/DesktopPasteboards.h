@@ -3,6 +3,7 @@
 #include "Platform/Pasteboard.h"
 
 #include <QHash>
+#include <QMutex>
 #include <QMimeData>
 #include <QPointer>
 
@@ -77,6 +78,7 @@ public:
 private:
     QString m_folder;
     std::shared_ptr<Pasteboard> m_general;
+    QMutex m_namedMutex; // a cut is recorded off the main thread
     QHash<QString, std::shared_ptr<Pasteboard>> m_named;
 };
 

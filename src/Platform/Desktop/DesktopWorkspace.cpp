@@ -108,7 +108,8 @@ QList<ApplicationInfo> DesktopWorkspace::runningApplications() const
     if (!m_windows)
         return out;
     QSet<qint64> seen;
-    for (const auto& client : m_windows->stacking()) {
+    // Running whatever the state of its windows: all minimised, or on another desktop, too.
+    for (const auto& client : m_windows->clients()) {
         if (client.processID == 0 || client.desktop || client.dock || seen.contains(client.processID))
             continue;
         seen.insert(client.processID);
@@ -121,14 +122,21 @@ bool DesktopWorkspace::activate(const QString& bundleIdentifier)
 {
     if (!m_windows || bundleIdentifier.isEmpty())
         return false;
-    const auto clients = m_windows->stacking();
+    // Its topmost window on screen, else its topmost minimised one, which the window manager
+    // brings back when asked to activate it.
+    const auto clients = m_windows->clients();
+    std::optional<EwmhWindows::XID> hidden;
     for (auto it = clients.crbegin(); it != clients.crend(); ++it) {
         if (it->desktop || it->dock || it->processID == 0)
             continue;
-        if (application(it->processID, it->instance, it->className).bundleIdentifier == bundleIdentifier)
+        if (application(it->processID, it->instance, it->className).bundleIdentifier != bundleIdentifier)
+            continue;
+        if (it->mapped)
             return m_windows->activate(it->window);
+        if (!hidden)
+            hidden = it->window;
     }
-    return false;
+    return hidden && m_windows->activate(*hidden);
 }
 
 ApplicationInfo DesktopWorkspace::application(qint64 processID, const QByteArray& instance,

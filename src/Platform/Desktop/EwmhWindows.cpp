@@ -166,6 +166,16 @@ void EwmhWindows::removeChangeListener(int id)
 
 QList<EwmhWindows::Client> EwmhWindows::stacking()
 {
+    return listed(true);
+}
+
+QList<EwmhWindows::Client> EwmhWindows::clients()
+{
+    return listed(false);
+}
+
+QList<EwmhWindows::Client> EwmhWindows::listed(bool mappedOnly)
+{
     Cache& cache = *m_cache;
     cache.catchUp();
     if (cache.stackingStale) {
@@ -176,7 +186,7 @@ QList<EwmhWindows::Client> EwmhWindows::stacking()
     }
     QList<Client> out;
     for (const XID window : std::as_const(cache.stacking))
-        if (auto c = kept(window, true))
+        if (auto c = kept(window, mappedOnly))
             out.append(*c);
     return out;
 }
@@ -229,6 +239,7 @@ std::optional<EwmhWindows::Client> EwmhWindows::read(XID window, bool& viewable,
     viewable = attributes.map_state == IsViewable;
     Client c;
     c.window = window;
+    c.mapped = viewable;
     if (const auto pid = m_x->cardinals(window, "_NET_WM_PID"); pid && !pid->isEmpty())
         c.processID = qint64(pid->first());
     if (const auto wmClass = m_x->bytes(window, "WM_CLASS")) {

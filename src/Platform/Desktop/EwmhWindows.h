@@ -28,6 +28,7 @@ public:
         QRect frame;            // with the decorations, top-left coordinates of the root window
         bool desktop = false;   // the desktop layer (_NET_WM_WINDOW_TYPE_DESKTOP)
         bool dock = false;      // panels and docks
+        bool mapped = false;    // on screen now: not minimised, not on another desktop
         bool operator==(const Client&) const = default;
     };
 
@@ -36,6 +37,9 @@ public:
 
     // Mapped clients from the bottom of the stack to the top.
     QList<Client> stacking();
+    // Every client the window manager manages, mapped or not (minimised, on another desktop), from
+    // the bottom of the stack to the top.
+    QList<Client> clients();
     // One window; by default only while it is mapped.
     std::optional<Client> client(XID window, bool mappedOnly = true);
     std::optional<XID> activeWindow();
@@ -56,6 +60,7 @@ public:
 
 private:
     std::optional<Client> kept(XID window, bool mappedOnly);
+    QList<Client> listed(bool mappedOnly);
     std::optional<Client> read(XID window, bool& viewable, XID& topLevel);
 
     std::shared_ptr<X11Connection> m_x;

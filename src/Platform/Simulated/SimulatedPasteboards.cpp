@@ -4,8 +4,21 @@
 
 namespace Platform {
 
+qint64 SimulatedPasteboard::changeCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_changeCount;
+}
+
+QList<PasteboardItem> SimulatedPasteboard::items() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_items;
+}
+
 qint64 SimulatedPasteboard::writeItems(const QList<PasteboardItem>& items)
 {
+    QMutexLocker lock(&m_mutex);
     if (m_refuses)
         return m_changeCount;
     m_items = items;
@@ -17,12 +30,14 @@ void SimulatedPasteboard::whenFetched(std::chrono::milliseconds timeout, QObject
     if (!m_reportsFetches)
         return Pasteboard::whenFetched(timeout, context, std::move(done));
     auto answered = std::make_shared<bool>(false);
-    m_waiters.append({context, done, answered});
-    QTimer::singleShot(timeout, Qt::PreciseTimer, context, [answered, done] {
+    auto callback = std::make_shared<std::function<void(bool)>>(std::move(done));
+    m_waiters.removeIf([](const Waiter& w) { return *w.answered; });
+    m_waiters.append({context, callback, answered});
+    QTimer::singleShot(timeout, Qt::PreciseTimer, context, [answered, callback] {
         if (*answered)
             return;
         *answered = true;
-        done(false);
+        std::exchange(*callback, nullptr)(false);
     });
 }
 
@@ -34,8 +49,9 @@ QList<PasteboardItem> SimulatedPasteboard::fetch()
             continue;
         *w.answered = true;
         // Delivered later, as the notice of another program's read would be.
-        QTimer::singleShot(0, w.context, [done = w.done] { done(true); });
+        QTimer::singleShot(0, w.context, [done = std::exchange(*w.done, nullptr)] { done(true); });
     }
+    QMutexLocker lock(&m_mutex);
     return m_items;
 }
 
@@ -62,6 +78,7 @@ std::shared_ptr<Pasteboard> SimulatedPasteboards::general()
 
 std::shared_ptr<Pasteboard> SimulatedPasteboards::named(const QString& name)
 {
+    QMutexLocker lock(&m_namedMutex);
     auto& p = m_named[name];
     if (!p)
         p = std::make_shared<SimulatedPasteboard>();

@@ -3,14 +3,16 @@
 #include "Platform/Pasteboard.h"
 
 #include <QHash>
+#include <QMutex>
 #include <QPointer>
 
 namespace Platform {
 
+// Its contents may be read and written from any thread, as a file on disk may.
 class SimulatedPasteboard final : public Pasteboard {
 public:
-    qint64 changeCount() const override { return m_changeCount; }
-    QList<PasteboardItem> items() const override { return m_items; }
+    qint64 changeCount() const override;
+    QList<PasteboardItem> items() const override;
     qint64 writeItems(const QList<PasteboardItem>& items) override;
 
     bool reportsFetches() const override { return m_reportsFetches; }
@@ -25,11 +27,13 @@ public:
 private:
     struct Waiter {
         QPointer<QObject> context;
-        std::function<void(bool)> done;
+        // Emptied once answered: what it holds (often this pasteboard) goes with the answer.
+        std::shared_ptr<std::function<void(bool)>> done;
         std::shared_ptr<bool> answered;
     };
     QList<Waiter> m_waiters;
     bool m_reportsFetches = false;
+    mutable QMutex m_mutex; // guards the contents and the change count
     QList<PasteboardItem> m_items;
     qint64 m_changeCount = 0;
     bool m_refuses = false;
@@ -61,6 +65,7 @@ private:
     qint64 m_selectionChanges = 0;
     std::optional<QString> m_selectionBuffer;
     std::shared_ptr<Pasteboard> m_general;
+    QMutex m_namedMutex;
     QHash<QString, std::shared_ptr<Pasteboard>> m_named;
 };
 
