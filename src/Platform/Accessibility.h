@@ -63,6 +63,8 @@ public:
     static constexpr auto subroleAttribute = "AXSubrole";
     static constexpr auto valueAttribute = "AXValue";
     static constexpr auto numberOfCharactersAttribute = "AXNumberOfCharacters";
+    static constexpr auto parentAttribute = "AXParent";
+    static constexpr auto frameAttribute = "AXFrame"; // the element's rectangle on screen
     static constexpr auto secureTextFieldSubrole = "AXSecureTextField";
 
     static constexpr int callTimeout = 250;

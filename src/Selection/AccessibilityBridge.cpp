@@ -2,6 +2,7 @@
 
 #include "Selection/ScreenGeometry.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace AccessibilityBridge {
@@ -17,6 +18,15 @@ QString name(const char* attribute)
 
 // Beyond any screen: an application reporting this has given garbage, not a place.
 constexpr double largestCoordinate = 1e7;
+
+// Finite, on some screen, and not of negative size (a caret, zero wide, is a place).
+bool sensible(const QRectF& r)
+{
+    for (double v : {r.x(), r.y(), r.width(), r.height()})
+        if (!std::isfinite(v) || std::abs(v) > largestCoordinate)
+            return false;
+    return r.width() >= 0 && r.height() >= 0;
+}
 } // namespace
 
 std::optional<Element> focusedElement(Accessibility& ax)
@@ -43,15 +53,20 @@ std::optional<QString> string(Accessibility& ax, const Element& element, const Q
     return *s;
 }
 
-SelectionEvidence selectionEvidence(Accessibility& ax, const std::optional<Element>& element)
+SelectionRead readSelection(Accessibility& ax, const std::optional<Element>& element)
 {
     if (!element)
-        return SelectionEvidence::unknown;
+        return {};
     if (auto text = string(ax, *element, name(Accessibility::selectedTextAttribute)))
-        return text->isEmpty() ? SelectionEvidence::empty : SelectionEvidence::nonEmpty;
+        return {text, text->isEmpty() ? SelectionEvidence::empty : SelectionEvidence::nonEmpty};
     if (auto range = ax.rangeAttribute(*element, name(Accessibility::selectedTextRangeAttribute)))
-        return range->length >= 1 ? SelectionEvidence::nonEmpty : SelectionEvidence::empty;
-    return SelectionEvidence::unknown;
+        return {std::nullopt, range->length >= 1 ? SelectionEvidence::nonEmpty : SelectionEvidence::empty};
+    return {};
+}
+
+SelectionEvidence selectionEvidence(Accessibility& ax, const std::optional<Element>& element)
+{
+    return readSelection(ax, element).evidence;
 }
 
 bool advertisesTextAttributes(Accessibility& ax, const Element& element)
@@ -62,20 +77,50 @@ bool advertisesTextAttributes(Accessibility& ax, const Element& element)
     return SelectionGate::hasTextBearingAttribute(*names);
 }
 
+std::optional<Element> textElement(Accessibility& ax, const Element& element, const QPointF& topLeftPoint)
+{
+    if (advertisesTextAttributes(ax, element))
+        return element;
+    // A text view may answer a part of itself at the point (Qt's viewport of a text edit): the
+    // text is its ancestor's. The window is where that search ends.
+    const QString window = QStringLiteral("AXWindow");
+    Element current = element;
+    for (int depth = 0; depth < maximumTextAncestorDepth; ++depth) {
+        const auto parent = copyElement(ax, current, name(Accessibility::parentAttribute));
+        if (!parent || *parent == current || string(ax, *parent, name(Accessibility::roleAttribute)) == window)
+            break;
+        if (advertisesTextAttributes(ax, *parent))
+            return *parent;
+        current = *parent;
+    }
+    // Or the element with the keyboard focus, when it is what lies there.
+    const auto focused = focusedElement(ax);
+    if (!focused || !advertisesTextAttributes(ax, *focused))
+        return std::nullopt;
+    const auto frame = ax.rectAttribute(*focused, name(Accessibility::frameAttribute));
+    if (!frame || !frame->contains(topLeftPoint))
+        return std::nullopt;
+    return *focused;
+}
+
 ElementDescription elementDescription(Accessibility& ax, std::optional<double> primaryHeight, const QPointF& point)
 {
     if (!primaryHeight)
         return {};
-    auto found = ax.elementAt(ScreenGeometry::flipped(point, *primaryHeight));
+    const QPointF topLeft = ScreenGeometry::flipped(point, *primaryHeight);
+    auto found = ax.elementAt(topLeft);
     if (!found || found->isNull())
         return {};
+    const Element element = textElement(ax, *found, topLeft).value_or(*found);
     ElementDescription d;
-    d.exposesSelectedText = ax.stringAttribute(*found, name(Accessibility::selectedTextAttribute)).has_value();
-    d.evidence = selectionEvidence(ax, *found);
-    d.role = string(ax, *found, name(Accessibility::roleAttribute));
-    d.advertisesTextAttributes = advertisesTextAttributes(ax, *found);
+    const SelectionRead selection = readSelection(ax, element);
+    d.exposesSelectedText = selection.text.has_value();
+    d.selectedText = selection.text;
+    d.evidence = selection.evidence;
+    d.role = string(ax, element, name(Accessibility::roleAttribute));
+    d.advertisesTextAttributes = advertisesTextAttributes(ax, element);
     d.elementFound = true;
-    d.element = *found;
+    d.element = element;
     return d;
 }
 
@@ -87,13 +132,18 @@ std::optional<QRectF> selectionBounds(Accessibility& ax, const Element& element,
     auto bounds = ax.boundsForRange(element, *range);
     if (!bounds)
         return std::nullopt;
-    const QRectF r = *bounds;
-    for (double v : {r.x(), r.y(), r.width(), r.height()})
-        if (!std::isfinite(v) || std::abs(v) > largestCoordinate)
-            return std::nullopt;
-    // A caret (zero width) is a place; a negative size is not.
-    if (r.width() < 0 || r.height() < 0)
+    QRectF r = *bounds;
+    if (!sensible(r))
         return std::nullopt;
+    // A scrolled field reports all of its selection, also what lies out of sight beyond its
+    // edges (perhaps over another screen): only the part it shows is where the user looks.
+    if (const auto frame = ax.rectAttribute(element, name(Accessibility::frameAttribute)); frame && sensible(*frame)) {
+        const double left = std::clamp(r.left(), frame->left(), frame->right());
+        const double right = std::clamp(r.right(), frame->left(), frame->right());
+        const double top = std::clamp(r.top(), frame->top(), frame->bottom());
+        const double bottom = std::clamp(r.bottom(), frame->top(), frame->bottom());
+        r = QRectF(QPointF(left, top), QPointF(right, bottom));
+    }
     if (!primaryHeight)
         return r;
     return ScreenGeometry::flipped(r, *primaryHeight);

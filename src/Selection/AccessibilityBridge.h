@@ -18,6 +18,7 @@ using Element = Platform::AccessibilityElement;
 struct ElementDescription {
     std::optional<QString> role;
     bool exposesSelectedText = false;
+    std::optional<QString> selectedText; // as read for the evidence; none when it cannot be read
     SelectionGate::SelectionEvidence evidence = SelectionGate::SelectionEvidence::unknown;
     bool advertisesTextAttributes = false;
     bool elementFound = false;
@@ -29,13 +30,28 @@ struct ElementDescription {
 std::optional<Element> focusedElement(Platform::Accessibility& ax);
 std::optional<Element> copyElement(Platform::Accessibility& ax, const Element& element, const QString& attribute);
 std::optional<QString> string(Platform::Accessibility& ax, const Element& element, const QString& attribute);
+// The selected text of an element as one read gives it, and the evidence of a selection it
+// makes (the range is asked only when the text cannot be read): a selection may be megabytes
+// long, so it is read once where it is needed more than once.
+struct SelectionRead {
+    std::optional<QString> text;
+    SelectionGate::SelectionEvidence evidence = SelectionGate::SelectionEvidence::unknown;
+};
+SelectionRead readSelection(Platform::Accessibility& ax, const std::optional<Element>& element);
 SelectionGate::SelectionEvidence selectionEvidence(Platform::Accessibility& ax, const std::optional<Element>& element);
 bool advertisesTextAttributes(Platform::Accessibility& ax, const Element& element);
-// The element under a point in screen coordinates; the empty description without a primary
-// screen or without an element there.
+// The element that holds the text the user pressed on: `element` (found at the point, top-left
+// coordinates) when it advertises text attributes; otherwise its nearest ancestor below the
+// window that does, or else the focused element when it does and its frame holds the point. None
+// when there is no such element (a canvas, an image).
+std::optional<Element> textElement(Platform::Accessibility& ax, const Element& element, const QPointF& topLeftPoint);
+constexpr int maximumTextAncestorDepth = 8;
+// The element under a point in screen coordinates, taken as its text element where it has one;
+// the empty description without a primary screen or without an element there.
 ElementDescription elementDescription(Platform::Accessibility& ax, std::optional<double> primaryHeight, const QPointF& point);
-// The selection's rectangle in screen coordinates (unconverted without a primary screen); none
-// when it cannot be read or is not a finite, sensible rectangle.
+// The selection's rectangle in screen coordinates (unconverted without a primary screen), cut to
+// the element's own frame where it reaches beyond it; none when it cannot be read or is not a
+// finite, sensible rectangle.
 std::optional<QRectF> selectionBounds(Platform::Accessibility& ax, const Element& element, std::optional<double> primaryHeight);
 bool isSecure(Platform::Accessibility& ax, const Element& element);
 bool isEditable(Platform::Accessibility& ax, const Element& element);

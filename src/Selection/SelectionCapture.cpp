@@ -56,16 +56,20 @@ void SelectionCapture::capture(std::optional<QPointF> fallbackAnchor, QObject* r
         return Result{s, focused};
     };
 
-    if (focused) {
-        if (auto text = AccessibilityBridge::string(ax, *focused, QString::fromLatin1(Platform::Accessibility::selectedTextAttribute));
-            text && !text->isEmpty()) {
-            m_logger.info(QStringLiteral("Captured %1 via Accessibility").arg(PrivacyLog::redact(*text)));
-            done(make(*text));
-            return;
-        }
+    auto selection = AccessibilityBridge::SelectionRead{};
+    if (focused && gesture.selectedText && gesture.selectedText->first == *focused) {
+        const QString& text = gesture.selectedText->second;
+        selection = {text, text.isEmpty() ? SelectionGate::SelectionEvidence::empty : SelectionGate::SelectionEvidence::nonEmpty};
+    } else {
+        selection = AccessibilityBridge::readSelection(ax, focused);
+    }
+    if (selection.text && !selection.text->isEmpty()) {
+        m_logger.info(QStringLiteral("Captured %1 via Accessibility").arg(PrivacyLog::redact(*selection.text)));
+        done(make(*selection.text));
+        return;
     }
 
-    if (AccessibilityBridge::selectionEvidence(ax, focused) == SelectionGate::SelectionEvidence::empty) {
+    if (selection.evidence == SelectionGate::SelectionEvidence::empty) {
         m_logger.info(QStringLiteral("Nothing selected in %1; no copy sent").arg(source));
         done(std::nullopt);
         return;

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <utility>
 
 // Reads what the user selected in another application: the focused element's selected text
 // through Accessibility first; only when that yields nothing and the element does not report an
@@ -41,6 +42,9 @@ public:
     struct Gesture {
         std::optional<qint64> selectionBufferAtPress; // the buffer's change count at the press
         std::optional<quint32> window;               // the window pressed in (window list number)
+        // The selected text of an element, read just now by the caller: not read again when that
+        // element has the focus.
+        std::optional<std::pair<Platform::AccessibilityElement, QString>> selectedText;
     };
     void capture(std::optional<QPointF> fallbackAnchor, QObject* receiver, Done done, const Gesture& gesture = {}) const;
 

@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 using Platform::InputEvent;
 
@@ -224,6 +225,10 @@ void SelectionMonitor::handleActivation(const Platform::ApplicationInfo& app)
 {
     if (app.processID != 0 && app.processID == QCoreApplication::applicationPid())
         return;
+    if (m_focusReturnsTo && app.processID == *m_focusReturnsTo) {
+        m_focusReturnsTo.reset();
+        return;
+    }
     // A press in a window behind others activates it, and the window manager may say so only
     // after a quick drag has ended: that is the selection's own application, not a switch away.
     if (app.processID != 0 && m_gesturePress) {
@@ -315,25 +320,35 @@ void SelectionMonitor::handleMouseUp(const InputEvent& event)
 
 void SelectionMonitor::settled()
 {
+    std::optional<std::pair<AccessibilityBridge::Element, QString>> read;
     if (m_captureDown) {
         // The element found under the press at the mouse-up is asked again for its selection; only
         // when none was found then is the point looked up again.
-        const auto evidence = m_capturePressed
-            ? AccessibilityBridge::selectionEvidence(*m_services.accessibility, m_capturePressed)
-            : AccessibilityBridge::elementDescription(*m_services.accessibility,
-                                                      ScreenGeometry::primaryHeight(*m_services.screens), *m_captureDown)
-                  .evidence;
-        if (evidence == SelectionGate::SelectionEvidence::empty) {
+        std::optional<AccessibilityBridge::Element> element = m_capturePressed;
+        AccessibilityBridge::SelectionRead selection;
+        if (m_capturePressed) {
+            selection = AccessibilityBridge::readSelection(*m_services.accessibility, m_capturePressed);
+        } else {
+            const auto d = AccessibilityBridge::elementDescription(
+                *m_services.accessibility, ScreenGeometry::primaryHeight(*m_services.screens), *m_captureDown);
+            element = d.element;
+            selection = {d.selectedText, d.evidence};
+        }
+        if (selection.evidence == SelectionGate::SelectionEvidence::empty) {
             m_logger.info(QStringLiteral("Nothing selected under the press; no copy sent"));
             dismiss();
             return;
         }
+        // The capture takes it from here rather than reading it once more.
+        if (element && selection.text)
+            read.emplace(*element, *selection.text);
     }
-    captureAndPresent();
+    captureAndPresent(std::move(read));
 }
 
 void SelectionMonitor::dismiss()
 {
+    m_focusReturnsTo.reset();
     m_captureTimer.stop();
     m_resultTimer.stop();
     cancelAITask();
@@ -347,10 +362,12 @@ void SelectionMonitor::dismiss()
 
 // MARK: presentation
 
-void SelectionMonitor::captureAndPresent()
+void SelectionMonitor::captureAndPresent(std::optional<std::pair<AccessibilityBridge::Element, QString>> selectedText)
 {
     QPointer<SelectionMonitor> self(this);
-    SelectionCapture::Gesture gesture{.selectionBufferAtPress = m_selectionBufferAtPress, .window = std::nullopt};
+    SelectionCapture::Gesture gesture{.selectionBufferAtPress = m_selectionBufferAtPress,
+                                      .window = std::nullopt,
+                                      .selectedText = std::move(selectedText)};
     if (m_gesturePress)
         if (const auto pressed = DraggedWindow::window(*m_services.windowList, ScreenGeometry::primaryHeight(*m_services.screens),
                                                        *m_gesturePress))
@@ -531,6 +548,9 @@ void SelectionMonitor::cancelAITask()
         m_scriptTask->deleteLater();
         m_scriptTask.clear();
     }
+    // Nobody waits for its result any more: the script ends now, not at its time limit.
+    if (m_scriptStop)
+        std::exchange(m_scriptStop, nullptr)->request();
 }
 
 void SelectionMonitor::reportModelRequest(TelemetryEvent::Outcome outcome)
@@ -607,14 +627,23 @@ void SelectionMonitor::runScript(const ScriptAction& script, const AIActionTempl
                                  const ContextSnapshot& snapshot)
 {
     if (!ScriptApprovals(m_services.userDefaults).isApproved(script)) {
+        const auto element = m_currentElement;
+        const auto front = m_services.workspace->frontmostApplication();
+        const qint64 owner = front ? front->processID : 0;
         dismiss();
         if (!m_scriptApproval)
             return;
         QPointer<SelectionMonitor> self(this);
-        m_scriptApproval(title(actionTemplate), script, [self, script, actionTemplate, snapshot] {
+        m_scriptApproval(title(actionTemplate), script, [self, script, actionTemplate, snapshot, element, owner] {
             if (!self)
                 return;
             ScriptApprovals(self->m_services.userDefaults).approve(script);
+            // Allowing finishes the press: the same selection, its result shown, and the focus
+            // going back to its application is no switch away from it.
+            self->m_currentSnapshot = snapshot;
+            self->m_currentElement = element;
+            if (owner != 0)
+                self->m_focusReturnsTo = owner;
             self->runScript(script, actionTemplate, snapshot);
         });
         return;
@@ -627,11 +656,13 @@ void SelectionMonitor::runScript(const ScriptAction& script, const AIActionTempl
                               JavaScriptRunner(QCoreApplication::applicationFilePath()));
     auto* watcher = new QFutureWatcher<ScriptRunner::Outcome>(this);
     m_scriptTask = watcher;
+    m_scriptStop = std::make_shared<ChildProcess::Stop>();
     QPointer<AIRun> target(run);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, target] {
         const ScriptRunner::Outcome outcome = watcher->result();
         watcher->deleteLater();
         m_scriptTask.clear();
+        m_scriptStop.reset();
         if (!target)
             return;
         if (outcome && outcome->succeeded()) {
@@ -647,7 +678,7 @@ void SelectionMonitor::runScript(const ScriptAction& script, const AIActionTempl
             target->setOutput(missing->names.join(QStringLiteral(", ")));
         target->finish(scriptFailureKey(outcome), false);
     });
-    watcher->setFuture(runner.run(script, snapshot.selectedText, {}, std::nullopt));
+    watcher->setFuture(runner.run(script, snapshot.selectedText, {}, std::nullopt, m_scriptStop));
 }
 
 void SelectionMonitor::showAIPanel(AIRun* run, const AIActionTemplate& actionTemplate, const ContextSnapshot& snapshot)

@@ -6,6 +6,7 @@
 #include "ContextCore/ScriptAction.h"
 #include "ContextCore/SearchEngine.h"
 #include "ContextCore/TranslationService.h"
+#include "LocalActions/Runners/ChildProcess.h"
 #include "Platform/Services.h"
 #include "SecurityCore/PrivacyLog.h"
 #include "AIProviders/AIActionTemplate.h"
@@ -141,7 +142,8 @@ private:
     void handleMouseUp(const Platform::InputEvent& event);
     void handleActivation(const Platform::ApplicationInfo& app);
     void settled();
-    void captureAndPresent();
+    // `selectedText`: an element's selected text, just read.
+    void captureAndPresent(std::optional<std::pair<Platform::AccessibilityElement, QString>> selectedText = {});
     void accept(std::optional<SelectionCapture::Result> result);
     void presentResult(const QString& text);
     void runAI(const ActionDefinition& action, const ContextSnapshot& snapshot);
@@ -202,4 +204,8 @@ private:
     QString m_streamProvider;
     QDateTime m_streamStarted;
     QPointer<QObject> m_scriptTask;
+    std::shared_ptr<ChildProcess::Stop> m_scriptStop; // ends the script once its result is not awaited
+    // After a script was allowed: the application the window manager gives the focus back to when
+    // the approval window closes. That activation belongs to the press; it is no switch away.
+    std::optional<qint64> m_focusReturnsTo;
 };

@@ -5,6 +5,8 @@
 #include "ViewStyle/SymbolIcons.h"
 #include "ViewStyle/ViewStyle.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QEnterEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -70,6 +72,44 @@ private:
     QString m_title;
     SelectionToolbarView::Hover m_onHover;
 };
+
+// The "more" button as a screen reader meets it: a menu button whose one child is its menu. A
+// pop-up menu is no child of the application in the accessibility tree, and a button that only
+// pops it up does not name it, so without this the overflow actions could not be reached.
+class MoreButtonAccessible : public QAccessibleWidget {
+public:
+    explicit MoreButtonAccessible(QToolButton* button)
+        : QAccessibleWidget(button, QAccessible::ButtonMenu)
+    {
+    }
+    int childCount() const override { return menu() ? 1 : 0; }
+    QAccessibleInterface* child(int index) const override
+    {
+        return index == 0 && menu() ? QAccessible::queryAccessibleInterface(menu()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return child && menu() && child->object() == menu() ? 0 : -1;
+    }
+    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+    void doAction(const QString& action) override
+    {
+        // Later, not inside the screen reader's call: the menu runs a loop of its own.
+        if (action == showMenuAction() || action == pressAction())
+            QMetaObject::invokeMethod(static_cast<QToolButton*>(widget()), &QToolButton::showMenu, Qt::QueuedConnection);
+    }
+
+private:
+    QMenu* menu() const { return static_cast<QToolButton*>(widget())->menu(); }
+};
+
+QAccessibleInterface* moreButtonAccessible(const QString& className, QObject* object)
+{
+    if (className != u"QToolButton")
+        return nullptr;
+    auto* button = dynamic_cast<MoreButton*>(object);
+    return button ? new MoreButtonAccessible(button) : nullptr;
+}
 } // namespace
 
 ToolbarButton::ToolbarButton(const QString& symbolName, const QString& title, SelectionToolbarView::Hover onHover,
@@ -150,6 +190,11 @@ SelectionToolbarView::SelectionToolbarView(QList<ActionDefinition> actions, QLis
         m_buttons << button;
     }
     if (!overflow.isEmpty()) {
+        static const bool accessible = [] {
+            QAccessible::installFactory(moreButtonAccessible);
+            return true;
+        }();
+        Q_UNUSED(accessible);
         auto* rule = verticalRule(16);
         row->addSpacing(2);
         row->addWidget(rule, 0, Qt::AlignVCenter);
@@ -189,6 +234,11 @@ SelectionToolbarView::SelectionToolbarView(QList<ActionDefinition> actions, QLis
         });
         m_more->setMenu(menu);
         row->addWidget(m_more, 0, Qt::AlignVCenter);
+        // The open menu covers where the hint would be: the pointer has left the button for it.
+        connect(menu, &QMenu::aboutToShow, this, [onHover, more = m_more] {
+            if (onHover)
+                onHover(std::nullopt, frameInToolbar(more));
+        });
     }
 }
 

@@ -132,7 +132,8 @@ void ToolbarHintPanel::place()
     delete m_content.data();
     m_content = view;
     install(this, view);
-    resize(size);
+    // Exactly this hint's size: the layout still holds the last hint's as the least.
+    setFixedSize(size);
     const QRectF visible = ToolbarPlacement::screenFrame(m_bar, PanelGeometry::visibleFrames(*m_screens),
                                                          PanelGeometry::fallbackVisibleFrame(*m_screens));
     const QPointF origin = ToolbarPlacement::hintOrigin(m_button, m_bar, QSizeF(size), visible);

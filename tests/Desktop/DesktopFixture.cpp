@@ -53,13 +53,15 @@ QProcess* DesktopFixture::startTargetApp(const QStringList& arguments, const QHa
     return start(QStringLiteral(AMBREL_TARGET_APP), arguments, environment, "ready");
 }
 
-QProcess* DesktopFixture::startGtkEntry(const QString& text)
+QProcess* DesktopFixture::startGtkEntry(const QString& text, bool textView)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("GTK_A11Y"), QStringLiteral("atspi"));
     environment.insert(QStringLiteral("NO_AT_BRIDGE"), QStringLiteral("0"));
-    return start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(AMBREL_TEST_SOURCE_DIR "/gtk-entry.py"), text},
-                 environment, "ready");
+    QStringList arguments{QStringLiteral(AMBREL_TEST_SOURCE_DIR "/gtk-entry.py"), text};
+    if (textView)
+        arguments << QStringLiteral("--view");
+    return start(QStringLiteral("/usr/bin/python3"), arguments, environment, "ready");
 }
 
 QByteArray DesktopFixture::output(QProcess* process)

@@ -26,8 +26,8 @@ public:
     // The Qt target application with accessibility on, once its window is up; `environment` is
     // added to ours.
     QProcess* startTargetApp(const QStringList& arguments = {}, const QHash<QString, QString>& environment = {});
-    // The GTK entry, once its window is up.
-    QProcess* startGtkEntry(const QString& text);
+    // The GTK entry (or, with `textView`, a multi-line text view), once its window is up.
+    QProcess* startGtkEntry(const QString& text, bool textView = false);
     void stopAll();
     // Waits (at most 60 s) until the program has printed this line; all it printed so far is
     // kept in output().

@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-# A GTK 3 window with one entry to select text in; prints "entry: ..." on every change.
+# A GTK 3 window to select text in: one entry ("entry: ..." printed on every change), or with
+# --view a multi-line text view ("view: ..." printed on every change).
 import sys
 
 import gi
@@ -7,14 +8,28 @@ import gi
 gi.require_version("Gtk", "3.0")
 from gi.repository import Gtk  # noqa: E402
 
-text = sys.argv[1] if len(sys.argv) > 1 else ""
-window = Gtk.Window(title="Ambrel GTK target")
-window.set_default_size(420, 80)
-window.move(100, 450)
-entry = Gtk.Entry()
-entry.set_text(text)
-entry.connect("changed", lambda e: print("entry: " + e.get_text(), flush=True))
-window.add(entry)
+arguments = sys.argv[1:]
+view = "--view" in arguments
+if view:
+    arguments.remove("--view")
+text = arguments[0] if arguments else ""
+if view:
+    window = Gtk.Window(title="Ambrel GTK text view")
+    window.set_default_size(420, 120)
+    window.move(100, 580)
+    area = Gtk.TextView()
+    area.get_buffer().set_text(text)
+    area.get_buffer().connect(
+        "changed", lambda b: print("view: " + b.get_text(b.get_start_iter(), b.get_end_iter(), False), flush=True))
+    window.add(area)
+else:
+    window = Gtk.Window(title="Ambrel GTK target")
+    window.set_default_size(420, 80)
+    window.move(100, 450)
+    entry = Gtk.Entry()
+    entry.set_text(text)
+    entry.connect("changed", lambda e: print("entry: " + e.get_text(), flush=True))
+    window.add(entry)
 window.connect("destroy", Gtk.main_quit)
 window.show_all()
 print("ready", flush=True)

@@ -3,16 +3,23 @@
 // toolbar's own windows pressed the same way, and the clipboard read back with xclip.
 #include "DesktopFixture.h"
 
+#include "AI/AIViewModel.h"
+#include "AI/ScriptApprovalWindow.h"
+#include "ContextCore/ScriptApprovals.h"
 #include "Platform/Desktop/AtSpiClient.h"
 #include "Platform/Services.h"
+#include "Platform/Simulated/SimulatedKeychain.h"
+#include "Selection/AIResultView.h"
 #include "Selection/SelectionMonitor.h"
 #include "Selection/SelectionToolbarView.h"
 #include "Selection/TextWriteBack.h"
 
 #include <QAbstractButton>
+#include <QPushButton>
 #include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -57,6 +64,7 @@ class tst_Toolbar : public QObject {
     QProcess* m_gtk = nullptr;
     QProcess* m_xterm = nullptr;
     QProcess* m_blank = nullptr;
+    QProcess* m_gtkView = nullptr;
     qint64 m_xtermChild = 0;
     qsizetype m_logFrom = 0;
     int m_presentations = 0;
@@ -133,15 +141,22 @@ class tst_Toolbar : public QObject {
     bool press(const QString& actionID)
     {
         auto* button = m_monitor->panel().findChild<QAbstractButton*>(actionID);
-        if (!button || !button->isVisible())
-            return false;
-        // Where the window really is on screen, which Qt may learn a moment later.
-        const auto panel = DesktopFixture::clientGeometry(m_monitor->panel().winId());
-        if (!panel)
-            return false;
-        const QPoint middle = panel->topLeft() + button->mapTo(&m_monitor->panel(), button->rect().center());
-        return DesktopFixture::xdotool({QStringLiteral("mousemove"), QString::number(middle.x()), QString::number(middle.y()),
+        return button && button->isVisible() && click(button);
+    }
+
+    static bool clickAt(QPoint point)
+    {
+        return DesktopFixture::xdotool({QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y()),
                                         QStringLiteral("click"), QStringLiteral("1")});
+    }
+
+    // Clicks a button of one of this application's windows where it is on screen, which Qt may
+    // learn a moment later.
+    bool click(QWidget* button)
+    {
+        QWidget* window = button ? button->window() : nullptr;
+        const auto frame = window ? DesktopFixture::clientGeometry(window->winId()) : std::nullopt;
+        return frame && clickAt(frame->topLeft() + button->mapTo(window, button->rect().center()));
     }
 
     // Reads a selection target without blocking our event loop (we may be the one serving it).
@@ -210,6 +225,60 @@ class tst_Toolbar : public QObject {
         return drag(QPoint(area->left() + 2 + int(cell / 2) - 1, y), QPoint(area->left() + 2 + int(cell * 14.5), y));
     }
 
+    bool isMultiLine(const AtSpiClient::Element& e)
+    {
+        return m_atspi->role(e) == std::optional<uint>(roleText) && (m_atspi->states(e).value_or(0) >> stateMultiLine & 1);
+    }
+
+    // Moves the focus of the Qt target on to its text edit.
+    std::optional<AtSpiClient::Element> focusQtTextEdit()
+    {
+        if (!activate(QStringLiteral("Ambrel test target"), m_qt->processId()))
+            return std::nullopt;
+        for (int tab = 0; tab < 4; ++tab) {
+            std::optional<AtSpiClient::Element> focused;
+            if (!QTest::qWaitFor([&] { return (focused = focusedIn(m_qt->processId())).has_value(); }, 10000))
+                return std::nullopt;
+            if (isMultiLine(*focused))
+                return focused;
+            DesktopFixture::xdotool({QStringLiteral("key"), QStringLiteral("Tab")});
+            if (!QTest::qWaitFor([&] { return focusedIn(m_qt->processId()) != focused; }, 5000))
+                return std::nullopt;
+        }
+        return std::nullopt;
+    }
+
+    std::optional<AtSpiClient::Element> focusedTextIn(const QString& title, QProcess* app)
+    {
+        if (!activate(title, app->processId()))
+            return std::nullopt;
+        std::optional<AtSpiClient::Element> focused;
+        if (!QTest::qWaitFor([&] { return (focused = focusedIn(app->processId())).has_value(); }, 10000))
+            return std::nullopt;
+        return focused;
+    }
+
+    // Brings a window to the front and waits until it is (not until a notice of it came).
+    bool bringToFront(const QString& title, qint64 pid)
+    {
+        for (int attempt = 0; attempt < 5 && !frontmostIs(pid); ++attempt) {
+            DesktopFixture::xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--name"),
+                                     QStringLiteral("^%1$").arg(title), QStringLiteral("windowactivate"), QStringLiteral("--sync")});
+            if (QTest::qWaitFor([&] { return frontmostIs(pid); }, 2000))
+                return true;
+        }
+        return frontmostIs(pid);
+    }
+
+    bool frontmostIs(qint64 pid) const
+    {
+        const auto front = m_services.workspace->frontmostApplication();
+        return front && front->processID == pid;
+    }
+
+    static constexpr uint roleText = 61;
+    static constexpr int stateMultiLine = 17;
+
 private slots:
     void initTestCase()
     {
@@ -223,10 +292,13 @@ private slots:
         m_atspi = AtSpiClient::connect(3000);
         QVERIFY2(m_atspi, "no accessibility bus");
 
-        m_qt = m_fixture.startTargetApp({QStringLiteral("--line"), QStringLiteral("12*(3+4)")});
+        m_qt = m_fixture.startTargetApp({QStringLiteral("--line"), QStringLiteral("12*(3+4)"), QStringLiteral("--text"),
+                                         QStringLiteral("written in a text edit")});
         QVERIFY(m_qt);
         m_gtk = m_fixture.startGtkEntry(QStringLiteral("copied from gtk"));
         QVERIFY(m_gtk);
+        m_gtkView = m_fixture.startGtkEntry(QStringLiteral("typed in a text view"), true);
+        QVERIFY(m_gtkView);
         const QString pidFile = m_root.path() + QStringLiteral("/xterm-child.pid");
         m_xterm = m_fixture.start(QStringLiteral("xterm"),
                                   {QStringLiteral("-title"), QStringLiteral("ambrel-xterm"), QStringLiteral("-geometry"),
@@ -244,6 +316,7 @@ private slots:
         QVERIFY(m_blank);
         QTRY_VERIFY_WITH_TIMEOUT(DesktopFixture::clientGeometry(QStringLiteral("Ambrel blank window")).has_value(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(m_atspi->application(m_gtk->processId()).has_value(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_atspi->application(m_gtkView->processId()).has_value(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(m_atspi->application(m_qt->processId()).has_value(), 10000);
 
         m_monitor = std::make_unique<SelectionMonitor>(m_services);
@@ -446,6 +519,155 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(switchHeard, 10000);
             QVERIFY(toolbarShown());
         }
+    }
+
+    void aWindowOfOursOutOfSightLeavesTheToolbarOn_data()
+    {
+        QTest::addColumn<bool>("minimised");
+        QTest::newRow("behind the GTK window") << false;
+        QTest::newRow("minimised") << true;
+    }
+
+    // A window of this application (the welcome window, the settings) lies where the user
+    // selects, but behind the window they select in, or minimised: the events are not ours.
+    void aWindowOfOursOutOfSightLeavesTheToolbarOn()
+    {
+        QFETCH(bool, minimised);
+        std::optional<AtSpiClient::Element> entry;
+        QVERIFY((entry = focusedTextIn(QStringLiteral("Ambrel GTK target"), m_gtk)));
+        const auto field = m_atspi->extents(*entry);
+        QVERIFY(field);
+        QVERIFY(dragAcrossText(*entry));
+        QTRY_VERIFY_WITH_TIMEOUT(toolbarShown(), 5000);
+
+        const auto gtkArea = DesktopFixture::clientGeometry(QStringLiteral("Ambrel GTK target"));
+        QVERIFY(gtkArea);
+        QWidget ours;
+        ours.setWindowTitle(QStringLiteral("Ambrel window out of sight"));
+        ours.setGeometry(gtkArea->adjusted(-40, -60, 40, 60));
+        ours.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&ours));
+        QTRY_VERIFY_WITH_TIMEOUT(frontmostIs(QCoreApplication::applicationPid()), 10000);
+        if (minimised) {
+            ours.showMinimized();
+            QTRY_VERIFY_WITH_TIMEOUT(!ours.windowHandle()->isExposed(), 10000);
+        }
+        // The switch to our window may go unannounced (its window was too new to be read), and
+        // then so does the switch back: wait for the GTK window to be in front instead.
+        QVERIFY(bringToFront(QStringLiteral("Ambrel GTK target"), m_gtk->processId()));
+        // Its rectangle still covers the entry; the toolbar is still up.
+        QVERIFY(ours.isVisible() && ours.geometry().contains(*field));
+        QVERIFY(m_monitor->panel().isVisible());
+
+        // A press there is a press in the GTK window: it dismisses.
+        QVERIFY(clickAt(field->center()));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_monitor->panel().isVisible(), 5000);
+        // And a selection there shows the toolbar.
+        QVERIFY(dragAcrossText(*entry));
+        QTRY_VERIFY_WITH_TIMEOUT(toolbarShown(), 5000);
+        QCOMPARE(m_monitor->currentSnapshot()->selectedText, std::optional<QString>(QStringLiteral("copied from gtk")));
+    }
+
+    void textViewsShowTheToolbar_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("Qt text edit") << "qt" << "written in a text edit";
+        QTest::newRow("GTK text view") << "gtk" << "typed in a text view";
+    }
+
+    void textViewsShowTheToolbar()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, text);
+        const auto view = target == u"qt" ? focusQtTextEdit() : focusedTextIn(QStringLiteral("Ambrel GTK text view"), m_gtkView);
+        QVERIFY(view);
+        QVERIFY(isMultiLine(*view));
+        QVERIFY(dragAcrossText(*view));
+        QTRY_VERIFY_WITH_TIMEOUT(toolbarShown(), 5000);
+        QCOMPARE(m_monitor->currentSnapshot()->selectedText, std::optional<QString>(text));
+        // Read from the view itself, which a result can be written back into.
+        QVERIFY(m_monitor->currentElement());
+        QCOMPARE(m_monitor->currentElement()->path, view->path);
+    }
+
+    // Allow in the approval window runs the script on the selection, and its result stays up
+    // when the window manager gives the focus back to the application selected in.
+    void allowingAScriptShowsItsResult()
+    {
+        const QString pidFile = m_root.path() + QStringLiteral("/script.pid");
+        const auto shout = AIActionTemplate::script(
+            QStringLiteral("ai.custom.SHOUT"), QStringLiteral("Shout"), QStringLiteral("terminal"), ActionScope::text,
+            std::nullopt, ScriptAction{ScriptAction::Language::shell, QStringLiteral("printf %s \"$AMBREL_SELECTION\" | tr a-z A-Z"), {}},
+            false);
+        const auto slow = AIActionTemplate::script(
+            QStringLiteral("ai.custom.SLOW"), QStringLiteral("Slow"), QStringLiteral("hourglass"), ActionScope::text, std::nullopt,
+            ScriptAction{ScriptAction::Language::shell, QStringLiteral("echo $$ > '%1'; exec sleep 30").arg(pidFile), {}}, false);
+        AIViewModel ai(AIViewModel::Dependencies{.userDefaults = m_services.userDefaults,
+                                                 .keychain = std::make_shared<SimulatedKeychain>(),
+                                                 .workspace = m_services.workspace,
+                                                 .readsStoredKeyLater = true});
+        ai.setCustomActions({shout, slow});
+        ScriptApprovalWindow approval(m_services.pasteboards);
+        m_monitor->setAI(&ai);
+        m_monitor->setScriptApproval([&approval](const QString& title, const ScriptAction& script, std::function<void()> allow) {
+            approval.present(title, script, std::move(allow));
+        });
+        const ActionPreferences before = m_monitor->actionPreferences();
+        ActionPreferences pinned = before;
+        pinned.pinnedIDs = {shout.id, slow.id};
+        m_monitor->setActionPreferences(pinned);
+        const auto restore = qScopeGuard([&] {
+            m_monitor->dismiss();
+            m_monitor->setAI(nullptr);
+            m_monitor->setScriptApproval({});
+            m_monitor->setActionPreferences(before);
+        });
+
+        std::optional<AtSpiClient::Element> entry;
+        QVERIFY((entry = focusedTextIn(QStringLiteral("Ambrel GTK target"), m_gtk)));
+        QVERIFY(dragAcrossText(*entry));
+        QTRY_VERIFY_WITH_TIMEOUT(toolbarShown(), 5000);
+        QVERIFY(press(shout.id));
+        QTRY_VERIFY_WITH_TIMEOUT(approval.window() && approval.window()->isVisible(), 5000);
+        QVERIFY(QTest::qWaitForWindowExposed(approval.window()));
+        QTRY_VERIFY_WITH_TIMEOUT(frontmostIs(QCoreApplication::applicationPid()), 10000);
+        auto* view = qobject_cast<ScriptApprovalView*>(approval.window());
+        QVERIFY(view);
+
+        bool focusBack = false;
+        QObject context;
+        connect(m_services.workspace.get(), &Workspace::applicationActivated, &context,
+                [&](const ApplicationInfo& app) { focusBack = focusBack || app.processID == m_gtk->processId(); });
+        QVERIFY(click(view->allowButton()));
+        auto card = [&] { return qobject_cast<AIResultView*>(m_monitor->panel().content()); };
+        QTRY_VERIFY_WITH_TIMEOUT(card() && m_monitor->currentRun() && !m_monitor->currentRun()->isStreaming(), 10000);
+        QCOMPARE(m_monitor->currentRun()->output(), QStringLiteral("COPIED FROM GTK"));
+        // The window manager gives the GTK window the focus back; what it queued is handled.
+        QTRY_VERIFY_WITH_TIMEOUT(focusBack, 10000);
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(card());
+        QVERIFY(m_monitor->panel().isVisible() && m_monitor->panel().windowHandle()->isExposed());
+        const auto shown = DesktopFixture::clientGeometry(m_monitor->panel().winId());
+        QVERIFY(shown && !shown->isEmpty());
+
+        // Allowed once: a second press runs at once. A run whose card goes is ended with it.
+        QVERIFY(click(card()->button(QStringLiteral("close"))));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_monitor->panel().isVisible(), 5000);
+        ScriptApprovals(m_services.userDefaults).approve(std::get<ScriptAction>(slow.kind.value));
+        QVERIFY(dragAcrossText(*entry));
+        QTRY_VERIFY_WITH_TIMEOUT(toolbarShown(), 5000);
+        QVERIFY(press(slow.id));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile(pidFile).size() > 0, 10000);
+        QFile file(pidFile);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const pid_t script = pid_t(file.readAll().trimmed().toLongLong());
+        QVERIFY(script > 0 && ::kill(script, 0) == 0);
+        const auto field = m_atspi->extents(*entry);
+        QVERIFY(field);
+        QVERIFY(clickAt(field->center()));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_monitor->panel().isVisible(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(::kill(script, 0) != 0, 5000);
     }
 };
 

@@ -11,6 +11,7 @@
 #include "Selection/SelectionStrings.h"
 #include "Telemetry/TelemetryClient.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLabel>
@@ -19,7 +20,10 @@
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QToolButton>
+
+#include <csignal>
 
 using Response = LoopbackHttpServer::Response;
 Q_DECLARE_METATYPE(LoopbackHttpServer::Response)
@@ -141,6 +145,9 @@ private slots:
     void aScriptIsApprovedOnceThenRuns();
     void failedScriptsShowTheFailureWithoutRetry_data();
     void failedScriptsShowTheFailureWithoutRetry();
+    void allowingFinishesThePressWithItsResult();
+    void aScriptWhoseCardGoesIsEnded_data();
+    void aScriptWhoseCardGoesIsEnded();
     void theToolbarReportsItsUse();
 };
 
@@ -533,6 +540,76 @@ void AIRunsTest::failedScriptsShowTheFailureWithoutRetry()
     QCOMPARE(shown, SelectionStrings::string(key));
     QVERIFY(shown != key);
     QVERIFY(shown != AIProvidersStrings::string(QStringLiteral("ai.error.invalidResponse")));
+}
+
+void AIRunsTest::allowingFinishesThePressWithItsResult()
+{
+    RunFixture f;
+    const auto shout = shellAction("printf %s \"$AMBREL_SELECTION\" | tr a-z A-Z");
+    f.addCustom({shout});
+    QVERIFY(f.showToolbar());
+    f.press(shout);
+    QVERIFY(f.onApprove);
+    // The user presses Allow in the approval window, one of ours, away from the editor's window.
+    const QPointF allow(1100, 150);
+    f.input().postLocal({.type = leftMouseDown, .location = allow, .clickCount = 1});
+    f.input().postLocal({.type = leftMouseUp, .location = allow, .clickCount = 1});
+    f.onApprove();
+    // The window closes and the window manager gives the focus back to the editor.
+    emit f.workspace().applicationActivated(f.app->options().application);
+    QTRY_VERIFY_WITH_TIMEOUT(f.monitor->currentRun() && !f.monitor->currentRun()->isStreaming(), 10000);
+    QCOMPARE(f.monitor->currentRun()->output(), QString("BETA"));
+    QVERIFY(f.card());
+    QVERIFY(f.monitor->panel().isVisible());
+    // Still the press on that selection, with its element to write back into.
+    QCOMPARE(f.monitor->currentSnapshot()->selectedText, std::optional<QString>("beta"));
+    QCOMPARE(f.monitor->currentElement(), std::optional(f.app->textElement()));
+    // Only that once: a later switch to it dismisses as ever.
+    emit f.workspace().applicationActivated(f.app->options().application);
+    QTRY_VERIFY(!f.monitor->panel().isVisible());
+}
+
+void AIRunsTest::aScriptWhoseCardGoesIsEnded_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("closed") << "close";
+    QTest::newRow("a press elsewhere") << "press";
+    QTest::newRow("a newer run") << "newer";
+}
+
+void AIRunsTest::aScriptWhoseCardGoesIsEnded()
+{
+    QFETCH(QString, how);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString pidFile = dir.filePath("pid");
+    RunFixture f;
+    const auto slow = shellAction(QString("echo $$ > '%1'; exec sleep 30").arg(pidFile));
+    auto other = shellAction("echo done");
+    other.id = "ai.custom.OTHER";
+    for (const auto& t : {slow, other})
+        ScriptApprovals(f.services.userDefaults).approve(std::get<ScriptAction>(t.kind.value));
+    f.addCustom({slow, other});
+    QVERIFY(f.showToolbar());
+    f.press(slow);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(pidFile).size() > 0, 10000);
+    QFile file(pidFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const pid_t script = pid_t(file.readAll().trimmed().toLongLong());
+    QVERIFY(script > 0);
+    QCOMPARE(::kill(script, 0), 0);
+    if (how == "close") {
+        QVERIFY(f.card());
+        f.card()->button("close")->click();
+    } else if (how == "press") {
+        f.MonitorFixture::press(onDesktop);
+    } else {
+        f.press(other);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.monitor->currentRun()->isStreaming(), 10000);
+        QCOMPARE(f.monitor->currentRun()->output(), QString("done"));
+    }
+    // Ended now, not at its time limit.
+    QTRY_VERIFY_WITH_TIMEOUT(::kill(script, 0) != 0, 5000);
 }
 
 void AIRunsTest::theToolbarReportsItsUse()

@@ -6,6 +6,7 @@
 #include "Selection/DraggedWindow.h"
 #include "Selection/Keystroke.h"
 #include "Selection/PasteboardGuard.h"
+#include "Selection/ScreenGeometry.h"
 #include "Selection/SelectionCapture.h"
 
 #include <QTest>
@@ -57,6 +58,8 @@ private slots:
     void secureFieldGivesASnapshotWithoutText();
     void anchorComesFromBoundsOrTheFallback_data();
     void anchorComesFromBoundsOrTheFallback();
+    void anchorIsCutToWhatTheElementShows_data();
+    void anchorIsCutToWhatTheElementShows();
     void fallbackCopyRestoresTheUsersPasteboard_data();
     void fallbackCopyRestoresTheUsersPasteboard();
     void aReceiverGoneMidCopyStillGetsThePasteboardBack();
@@ -65,6 +68,8 @@ private slots:
     void keystrokeIsTheShortcutModifierAlone();
     void emptySnapshotRestoresToAnEmptyPasteboard();
     void elementUnderAPoint();
+    void theTextElementOfAPress_data();
+    void theTextElementOfAPress();
     void windowUnderAPointAndItsFrame();
 };
 
@@ -215,6 +220,38 @@ void SelectionCaptureTest::anchorComesFromBoundsOrTheFallback()
     const auto out = captureNow(f, fallback);
     QVERIFY(out.result);
     QCOMPARE(out.result->snapshot.anchorRect, anchor);
+}
+
+void SelectionCaptureTest::anchorIsCutToWhatTheElementShows_data()
+{
+    // Window-list coordinates; the field shows (100, 130) – (700, 500) on a screen 900 high.
+    QTest::addColumn<std::optional<QRectF>>("frame");
+    QTest::addColumn<QRectF>("bounds");
+    QTest::addColumn<QRectF>("anchor");
+    const std::optional<QRectF> field(QRectF(100, 130, 600, 370));
+    QTest::newRow("inside") << field << QRectF(200, 150, 80, 20) << QRectF(200, 730, 80, 20);
+    QTest::newRow("scrolled out on the left") << field << QRectF(40, 150, 100, 20) << QRectF(100, 730, 40, 20);
+    QTest::newRow("out on the right and below") << field << QRectF(650, 480, 100, 40) << QRectF(650, 400, 50, 20);
+    QTest::newRow("wholly out of sight") << field << QRectF(10, 150, 50, 20) << QRectF(100, 730, 0, 20);
+    QTest::newRow("a caret at the edge") << field << QRectF(100, 150, 0, 20) << QRectF(100, 730, 0, 20);
+    QTest::newRow("frame unknown") << std::optional<QRectF>() << QRectF(40, 150, 100, 20) << QRectF(40, 730, 100, 20);
+    QTest::newRow("frame of no sense") << std::optional(QRectF(100, 130, -600, 370)) << QRectF(40, 150, 100, 20)
+                                       << QRectF(40, 730, 100, 20);
+}
+
+void SelectionCaptureTest::anchorIsCutToWhatTheElementShows()
+{
+    QFETCH(std::optional<QRectF>, frame);
+    QFETCH(QRectF, bounds);
+    QFETCH(QRectF, anchor);
+    SelectionFixture f;
+    auto app = f.editor("some words", "words");
+    if (frame)
+        f.ax().setAttribute(app->textElement(), "AXFrame", *frame);
+    app->setSelectionBounds(bounds);
+    const auto out = captureNow(f, QPointF(500, 300));
+    QVERIFY(out.result);
+    QCOMPARE(out.result->snapshot.anchorRect, std::optional(anchor));
 }
 
 void SelectionCaptureTest::fallbackCopyRestoresTheUsersPasteboard_data()
@@ -384,6 +421,65 @@ void SelectionCaptureTest::elementUnderAPoint()
     QVERIFY(!AccessibilityBridge::isEditable(f.ax(), app->windowElement()));
     QVERIFY(AccessibilityBridge::isEditable(f.ax(), app->textElement()));
     QCOMPARE(AccessibilityBridge::selectionEvidence(f.ax(), std::nullopt), Evidence::unknown);
+}
+
+void SelectionCaptureTest::theTextElementOfAPress_data()
+{
+    // The element at the point has no text of its own; which one holds the text pressed on.
+    QTest::addColumn<QString>("tree");
+    QTest::addColumn<QString>("expected"); // "view", "focused", "pressed"
+    QTest::newRow("a text view's viewport") << "viewport" << "view";
+    QTest::newRow("deeper inside a text view") << "deeper" << "view";
+    QTest::newRow("a viewport the focused text covers") << "focusedCovers" << "focused";
+    QTest::newRow("focused text elsewhere") << "focusedElsewhere" << "pressed";
+    QTest::newRow("a canvas in a window") << "canvas" << "pressed";
+    QTest::newRow("parent unreadable") << "parentFails" << "pressed";
+}
+
+void SelectionCaptureTest::theTextElementOfAPress()
+{
+    QFETCH(QString, tree);
+    QFETCH(QString, expected);
+    SelectionFixture f;
+    auto& ax = f.ax();
+    const QRectF area(100, 130, 600, 370); // window-list coordinates
+    const QPointF at(150, 200);
+    const QStringList noText{"AXRole", "AXFrame"};
+    const auto window = ax.addElement({{"AXRole", "AXWindow"}}, QRectF(100, 100, 600, 400));
+    // A text view holding the text, another text field with the focus.
+    const auto view = ax.addElement({{"AXRole", "AXTextArea"}}, area, window);
+    ax.setText(view, "one two", {4, 3});
+    const auto other = ax.addElement({{"AXRole", "AXTextField"}, {"AXFrame", QRectF(100, 600, 300, 30)}}, {}, window);
+    ax.setText(other, "typed", {0, 5});
+    ax.setFocused(other);
+    AccessibilityElement pressed;
+    if (tree == "viewport" || tree == "parentFails") {
+        pressed = ax.addElement({{"AXRole", "AXGroup"}}, area, view);
+        if (tree == "parentFails")
+            ax.failRead(pressed, "AXParent", Accessibility::Failure::timedOut);
+    } else if (tree == "deeper") {
+        const auto viewport = ax.addElement({{"AXRole", "AXGroup"}}, area, view);
+        ax.setAttributeNames(viewport, noText);
+        pressed = ax.addElement({{"AXRole", "AXGroup"}}, area, viewport);
+    } else if (tree == "focusedCovers" || tree == "focusedElsewhere" || tree == "canvas") {
+        // No text above it: a surface straight in the window.
+        ax.removeElement(view);
+        pressed = ax.addElement({{"AXRole", tree == "canvas" ? "AXImage" : "AXGroup"}}, area, window);
+        if (tree == "focusedCovers")
+            ax.setAttribute(other, "AXFrame", QRectF(100, 130, 600, 370));
+    }
+    ax.setAttributeNames(pressed, noText);
+
+    const auto d = AccessibilityBridge::elementDescription(ax, 900.0, ScreenGeometry::flipped(at, 900.0));
+    QVERIFY(d.elementFound);
+    const AccessibilityElement want = expected == "view" ? view : expected == "focused" ? other : pressed;
+    QCOMPARE(d.element, std::optional(want));
+    QCOMPARE(d.advertisesTextAttributes, expected != "pressed");
+    QCOMPARE(d.exposesSelectedText, expected != "pressed");
+    if (expected == "view") {
+        QCOMPARE(d.role, std::optional<QString>("AXTextArea"));
+        QCOMPARE(d.evidence, Evidence::nonEmpty);
+    }
 }
 
 void SelectionCaptureTest::windowUnderAPointAndItsFrame()

@@ -48,6 +48,8 @@ private slots:
     void anEmptySelectionUnderThePressSendsNoCopy();
     void theSettleCountsFromTheMouseUp();
     void theSettleAsksThePressedElementAgain();
+    void theSettledSelectionIsWhatIsCaptured_data();
+    void theSettledSelectionIsWhatIsCaptured();
     void pressesInsideTheToolbarDoNotDismissIt();
     void activationOfThisApplicationDoesNotDismiss();
     void activationOfTheWindowDraggedInDoesNotDismiss();
@@ -61,6 +63,7 @@ private slots:
     void stalenessAtThePress();
     void resultDisappearsAndARepeatRestartsItsTime();
     void hoverShowsTheHintOnlyWhileTheToolbarIsUp();
+    void onTwoScreensTheToolbarGoesWhereTheSelectionShows();
 };
 
 void SelectionMonitorTest::gate_data()
@@ -80,6 +83,7 @@ void SelectionMonitorTest::gate_data()
     QTest::newRow("file listing") << "fileListing" << false << "Press landed on a file listing; not text";
     QTest::newRow("window chrome") << "chrome" << false << "Drag began on AXWindow; not text";
     QTest::newRow("graphics surface") << "canvas" << false << "Press landed on a graphics surface; not text";
+    QTest::newRow("a text view's viewport") << "viewport" << true << "Mouse-up in org.example.editor; capturing";
     QTest::newRow("blocked application") << "blocked" << false << "";
     QTest::newRow("remote desktop") << "remote" << false << "";
     QTest::newRow("no press seen, double click") << "noPressDouble" << true << "";
@@ -125,6 +129,11 @@ void SelectionMonitorTest::gate()
     } else if (setup == "canvas") {
         f.ax().setAttributeNames(f.app->textElement(), {"AXRole", "AXFrame"});
         f.ax().setAttribute(f.app->textElement(), "AXRole", QString("AXImage"));
+        f.select(inText, end);
+    } else if (setup == "viewport") {
+        // What lies at the point is a part of the text view that holds no text itself.
+        const auto viewport = f.ax().addElement({{"AXRole", "AXGroup"}}, QRectF(100, 130, 600, 370), f.app->textElement());
+        f.ax().setAttributeNames(viewport, {"AXRole", "AXFrame"});
         f.select(inText, end);
     } else if (setup == "blocked") {
         f.monitor->setBlocklist({"org.example.editor"});
@@ -226,6 +235,39 @@ void SelectionMonitorTest::theSettleAsksThePressedElementAgain()
     QTRY_VERIFY(!f.monitor->isCapturePending());
     QVERIFY(f.log.contains("Nothing selected under the press; no copy sent"));
     QVERIFY(!f.monitor->panel().isVisible());
+}
+
+void SelectionMonitorTest::theSettledSelectionIsWhatIsCaptured_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("captured");
+    QTest::addColumn<int>("reads"); // of the selected text, from the press to the toolbar
+    // A selection may be megabytes long, and each read of it one long call: it is read at the
+    // mouse-up to see there is text, and once it has settled; the capture takes that read.
+    QTest::newRow("the pressed element") << "pressed" << "beta" << 2;
+    QTest::newRow("grown while it settles") << "grown" << "beta gamma" << 2;
+    // Another element has the focus: its own selection is read.
+    QTest::newRow("focus elsewhere") << "focusElsewhere" << "typed" << 3;
+}
+
+void SelectionMonitorTest::theSettledSelectionIsWhatIsCaptured()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, captured);
+    QFETCH(int, reads);
+    MonitorFixture f;
+    if (setup == "focusElsewhere") {
+        const auto other = f.ax().addElement({{"AXRole", "AXTextField"}}, {}, f.app->windowElement());
+        f.ax().setText(other, "typed", {0, 5});
+        f.ax().setFocused(other);
+    }
+    f.select(inText, inText + QPointF(80, 0));
+    QVERIFY(f.monitor->isCapturePending());
+    if (setup == "grown")
+        f.app->setText("alpha beta gamma", {6, 10});
+    QVERIFY(f.waitForToolbar());
+    QCOMPARE(f.monitor->currentSnapshot()->selectedText, std::optional(captured));
+    QCOMPARE(f.ax().reads.value("AXSelectedText"), reads);
 }
 
 void SelectionMonitorTest::pressesInsideTheToolbarDoNotDismissIt()
@@ -440,6 +482,27 @@ void SelectionMonitorTest::hoverShowsTheHintOnlyWhileTheToolbarIsUp()
     QVERIFY(!f.monitor->panel().hint().isVisible());
     f.input().postGlobal({.type = keyDown});
     QVERIFY(!f.monitor->panel().isVisible());
+}
+
+void SelectionMonitorTest::onTwoScreensTheToolbarGoesWhereTheSelectionShows()
+{
+    // A field at the left edge of the right screen, its text scrolled: the selection's rectangle
+    // reaches past the field's left edge into the left screen.
+    SimulatedTextApplication::Options editor;
+    editor.windowFrame = QRectF(1440, 100, 600, 400);
+    MonitorFixture f("alpha beta gamma", "beta", editor);
+    const ScreenInfo left{QRectF(0, 0, 1440, 900), QRectF(0, 0, 1440, 875)};
+    const ScreenInfo right{QRectF(1440, 0, 1440, 900), QRectF(1440, 0, 1440, 875)};
+    f.screens().setScreens({left, right});
+    f.ax().setAttribute(f.app->textElement(), "AXFrame", QRectF(1440, 130, 600, 370));
+    f.app->setSelectionBounds(QRectF(1140, 150, 360, 20)); // 1140 – 1500, of which 1440 – 1500 shows
+    const QPointF inField(1460, 740);
+    f.select(inField, inField + QPointF(40, 0));
+    QVERIFY(f.waitForToolbar());
+    const QRectF bar = f.monitor->panel().screenFrame();
+    QVERIFY2(right.visibleFrame.contains(bar), qPrintable(QStringLiteral("toolbar at %1, %2").arg(bar.x()).arg(bar.y())));
+    // Beside what the user sees highlighted.
+    QVERIFY(bar.left() <= 1500 && bar.right() >= 1440);
 }
 
 QTEST_MAIN(SelectionMonitorTest)

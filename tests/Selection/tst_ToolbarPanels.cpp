@@ -4,11 +4,13 @@
 #include "Selection/SelectionToolbarView.h"
 #include "Selection/ToolbarPanel.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QTest>
+#include <QTimer>
 
 using namespace Platform;
 using Shape = ToolbarPanel::Shape;
@@ -63,10 +65,14 @@ private slots:
     void placement_data();
     void placement();
     void hintWaitsThenFollowsThePointer();
+    void eachHintHasItsOwnSize_data();
+    void eachHintHasItsOwnSize();
     void toolbarRow_data();
     void toolbarRow();
     void hoverReportsEnterAndLeave();
     void menuItemRunsItsOwnAction();
+    void theMoreHintGoesWhenItsMenuOpens();
+    void theOverflowActionsAreInTheAccessibilityTree();
     void resultGrowsWideRatherThanWrapping();
 };
 
@@ -183,6 +189,45 @@ void ToolbarPanelsTest::hintWaitsThenFollowsThePointer()
     QVERIFY(!panel.hint().isVisible());
 }
 
+void ToolbarPanelsTest::eachHintHasItsOwnSize_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<bool>("leftBetween"); // the pointer left the first button before entering the next
+    QTest::newRow("long, then short") << "Search the Web" << "Explain" << false;
+    QTest::newRow("long, left, then short") << "Search the Web" << "Explain" << true;
+    QTest::newRow("short, then long") << "Explain" << "Search the Web" << false;
+    QTest::newRow("one line, then two") << "Copy" << QString("Translate into the language of the interface, then ") + "copy"
+                                        << true;
+}
+
+void ToolbarPanelsTest::eachHintHasItsOwnSize()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(bool, leftBetween);
+    const auto desktop = screens();
+    ToolbarPanel panel(desktop);
+    panel.hint().delay = std::chrono::milliseconds(10);
+    panel.show(new Sized(QSize(200, 36)), QRectF(500, 400, 100, 20), std::nullopt, Shape::capsule);
+    const QRectF bar = panel.screenFrame();
+    panel.hint().show(first, QRectF(6, 5, 30, 26), bar);
+    QTRY_VERIFY(panel.hint().isVisible());
+    // The pointer moves on to the next button while the hint shows.
+    if (leftBetween)
+        panel.hint().hide();
+    panel.hint().show(second, QRectF(38, 5, 30, 26), bar);
+    QTRY_VERIFY(panel.hint().isVisible() && !panel.hint().isPending());
+    const QSize expected = ToolbarHintView(second).sizeHint().boundedTo(QSize(260, 80));
+    QCOMPARE(panel.hint().screenFrame().size(), QSizeF(expected));
+    QCOMPARE(panel.hint().screenFrame().center().x(), bar.x() + 53);
+    // The window itself has this size, centred on the button's middle (to the pixel).
+    const QRect window = panel.hint().geometry();
+    QCOMPARE(window.size(), expected);
+    QVERIFY2(qAbs(window.x() + window.width() / 2.0 - (bar.x() + 53)) <= 1, qPrintable(QString::number(window.x())));
+    QCOMPARE(window.x(), PanelGeometry::toWindowGeometry(panel.hint().screenFrame(), *desktop).x());
+}
+
 void ToolbarPanelsTest::toolbarRow_data()
 {
     QTest::addColumn<QStringList>("primary");
@@ -268,6 +313,62 @@ void ToolbarPanelsTest::menuItemRunsItsOwnAction()
     menu->actions().at(2)->trigger();
     QCOMPARE(pressed.last(), QString("z"));
     menu->hide();
+}
+
+void ToolbarPanelsTest::theMoreHintGoesWhenItsMenuOpens()
+{
+    QList<std::optional<QString>> reports;
+    SelectionToolbarView view({action("a")}, {action("x")}, [](const ActionDefinition& a) { return a.id; },
+                              [&](const std::optional<QString>& t, const QRectF&) { reports.append(t); }, {});
+    view.adjustSize();
+    enter(view.moreButton());
+    QCOMPARE(reports.last(), std::optional<QString>("More"));
+    // Opened, the menu lies over the button; the pointer has not left it yet.
+    QMenu* menu = view.moreButton()->menu();
+    menu->popup(view.mapToGlobal(QPoint(0, view.height())));
+    QCOMPARE(reports.size(), 2);
+    QVERIFY(!reports.last());
+    menu->hide();
+}
+
+void ToolbarPanelsTest::theOverflowActionsAreInTheAccessibilityTree()
+{
+    SelectionToolbarView view({action("a")}, {action("x"), action("y")},
+                              [](const ActionDefinition& a) { return "Title " + a.id; }, {}, {});
+    QAccessibleInterface* more = QAccessible::queryAccessibleInterface(view.moreButton());
+    QVERIFY(more);
+    QCOMPARE(more->text(QAccessible::Name), QString("More"));
+    // A screen reader reaches the menu below the button, and each action in it by its title.
+    QCOMPARE(more->childCount(), 1);
+    QAccessibleInterface* menu = more->child(0);
+    QVERIFY(menu);
+    QCOMPARE(menu->object(), view.moreButton()->menu());
+    QCOMPARE(more->indexOfChild(menu), 0);
+    // It opens the menu, and there finds each action by its title (the items may be made only
+    // when the menu opens).
+    QAccessibleActionInterface* actions = more->actionInterface();
+    QVERIFY(actions);
+    QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::showMenuAction()));
+    QMenu* shown = view.moreButton()->menu();
+    QStringList items;
+    QTimer reader; // the menu runs a loop of its own while it is open
+    connect(&reader, &QTimer::timeout, shown, [&] {
+        if (!shown->isVisible())
+            return;
+        QAccessibleInterface* open = more->child(0);
+        for (int i = 0; open && i < open->childCount(); ++i)
+            items << open->child(i)->text(QAccessible::Name);
+        shown->close();
+    });
+    reader.start(10);
+    actions->doAction(QAccessibleActionInterface::showMenuAction());
+    QTRY_VERIFY(!items.isEmpty());
+    QCOMPARE(items, (QStringList{"Title x", "Title y"}));
+    // A button without a menu is left as it was.
+    SelectionToolbarView plain({action("a")}, {}, {}, {}, {});
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(plain.buttons().first());
+    QVERIFY(button);
+    QCOMPARE(button->childCount(), 0);
 }
 
 void ToolbarPanelsTest::resultGrowsWideRatherThanWrapping()

@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <spawn.h>
+#include <sys/eventfd.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -179,6 +180,31 @@ std::vector<char*> pointers(std::vector<QByteArray>& storage)
 
 } // namespace
 
+ChildProcess::Stop::Stop()
+    : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+{
+}
+
+ChildProcess::Stop::~Stop()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void ChildProcess::Stop::request()
+{
+    // The counter stays above zero: every poll of it sees the request, now and later.
+    const quint64 one = 1;
+    while (m_fd >= 0 && ::write(m_fd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+bool ChildProcess::Stop::isRequested() const
+{
+    pollfd probe{m_fd, POLLIN, 0};
+    return m_fd >= 0 && ::poll(&probe, 1, 0) == 1 && (probe.revents & POLLIN);
+}
+
 QStringList ChildProcess::currentEnvironment()
 {
     return QProcessEnvironment::systemEnvironment().toStringList();
@@ -284,8 +310,9 @@ std::expected<ChildProcess::Outcome, ChildProcess::LaunchError> ChildProcess::ru
             break;
 
         const Clock::time_point now = Clock::now();
-        if (!outcome.reachedTimeLimit && now >= deadline) {
-            outcome.reachedTimeLimit = true;
+        const bool stopNow = !outcome.stopped && options.stop && options.stop->isRequested();
+        if (!outcome.reachedTimeLimit && !outcome.stopped && (now >= deadline || stopNow)) {
+            (stopNow ? outcome.stopped : outcome.reachedTimeLimit) = true;
             killGroup(options.limitSignal);
             if (options.limitSignal == SIGKILL)
                 abandonAt = now + abandonAfterKill;
@@ -301,16 +328,19 @@ std::expected<ChildProcess::Outcome, ChildProcess::LaunchError> ChildProcess::ru
             break; // only a process outside the group can still hold the outputs
 
         Clock::time_point wake = std::min(killAt, abandonAt);
-        if (!outcome.reachedTimeLimit)
+        const bool ending = outcome.reachedTimeLimit || outcome.stopped;
+        if (!ending)
             wake = std::min(wake, deadline);
         auto wait = std::chrono::ceil<std::chrono::milliseconds>(wake - now);
         if (!exited && pidFd < 0)
             wait = std::min(wait, exitProbeInterval);
         const int timeout = int(std::clamp<qint64>(wait.count(), 0, 60000));
 
-        pollfd fds[4];
+        pollfd fds[5];
         nfds_t count = 0;
         int inIndex = -1, outIndex = -1, errIndex = -1, pidIndex = -1;
+        if (!ending && options.stop && options.stop->descriptor() >= 0)
+            fds[count++] = {options.stop->descriptor(), POLLIN, 0}; // wakes the loop; read above
         if (inFd >= 0) {
             inIndex = int(count);
             fds[count++] = {inFd, POLLOUT, 0};
@@ -349,9 +379,9 @@ std::expected<ChildProcess::Outcome, ChildProcess::LaunchError> ChildProcess::ru
     closeFd(pidFd);
     closeAll();
 
-    // After the limit nothing of the group may outlive the run; the program itself is still
-    // unreaped here, so its group id cannot have been reused.
-    if (outcome.reachedTimeLimit)
+    // After the limit or a stop nothing of the group may outlive the run; the program itself is
+    // still unreaped here, so its group id cannot have been reused.
+    if (outcome.reachedTimeLimit || outcome.stopped)
         killGroup(SIGKILL);
 
     int status = 0;

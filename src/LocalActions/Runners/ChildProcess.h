@@ -7,6 +7,7 @@
 #include <chrono>
 #include <csignal>
 #include <expected>
+#include <memory>
 
 // One run of a program in a process group of its own: standard input written and both outputs
 // drained at the same time (so no pipe can fill up and stall the other side), a time limit that
@@ -16,6 +17,23 @@
 class ChildProcess {
 public:
     static constexpr qsizetype defaultOutputCap = 4 * 1024 * 1024;
+
+    // Ends a run early from any thread: the run treats a request as its time limit reached (the
+    // group gets `limitSignal`, then SIGKILL after `killGrace`). One request ends every run that
+    // holds it, including one started after it.
+    class Stop {
+    public:
+        Stop();
+        ~Stop();
+        Stop(const Stop&) = delete;
+        Stop& operator=(const Stop&) = delete;
+        void request();
+        bool isRequested() const;
+        int descriptor() const { return m_fd; } // readable once requested
+
+    private:
+        int m_fd = -1;
+    };
 
     struct Options {
         QString program;              // absolute path; not looked up in PATH
@@ -27,6 +45,7 @@ public:
         int limitSignal = SIGTERM;
         std::chrono::milliseconds killGrace{2000};
         qsizetype outputCap = defaultOutputCap; // bytes kept of each output; the rest is read and dropped
+        std::shared_ptr<const Stop> stop;        // none: the run ends only by itself or at the limit
     };
 
     struct Outcome {
@@ -38,6 +57,7 @@ public:
         bool standardOutputTruncated = false;
         bool standardErrorTruncated = false;
         bool reachedTimeLimit = false;
+        bool stopped = false; // ended by a stop request
 
         // The exit status, or 128 + the signal number for a process a signal ended (the shell's
         // convention), so a killed process never looks like a success.

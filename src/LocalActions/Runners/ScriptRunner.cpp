@@ -115,7 +115,8 @@ std::optional<ScriptRunner::RunError> ScriptRunner::refusal(const ScriptAction& 
 }
 
 QFuture<ScriptRunner::Outcome> ScriptRunner::run(const ScriptAction& action, const std::optional<QString>& selection,
-                                                 const QList<QUrl>& files, const std::optional<QUrl>& directory) const
+                                                 const QList<QUrl>& files, const std::optional<QUrl>& directory,
+                                                 std::shared_ptr<const ChildProcess::Stop> stop) const
 {
     auto promise = std::make_shared<QPromise<Outcome>>();
     QFuture<Outcome> future = promise->future();
@@ -126,8 +127,8 @@ QFuture<ScriptRunner::Outcome> ScriptRunner::run(const ScriptAction& action, con
         return future;
     }
     const ScriptRunner runner = *this;
-    QThreadPool::globalInstance()->start([runner, promise, action, selection, files, directory] {
-        promise->addResult(runner.runChecked(action, selection, files, directory));
+    QThreadPool::globalInstance()->start([runner, promise, action, selection, files, directory, stop] {
+        promise->addResult(runner.runChecked(action, selection, files, directory, stop));
         promise->finish();
     });
     return future;
@@ -142,7 +143,8 @@ ScriptRunner::Outcome ScriptRunner::runBlocking(const ScriptAction& action, cons
 }
 
 ScriptRunner::Outcome ScriptRunner::runChecked(const ScriptAction& action, const std::optional<QString>& selection,
-                                               const QList<QUrl>& files, const std::optional<QUrl>& directory) const
+                                               const QList<QUrl>& files, const std::optional<QUrl>& directory,
+                                               std::shared_ptr<const ChildProcess::Stop> stop) const
 {
     const auto interpreter = ScriptLanguages::interpreter(action.language);
     if (!interpreter) {
@@ -168,6 +170,7 @@ ScriptRunner::Outcome ScriptRunner::runChecked(const ScriptAction& action, const
     options.timeLimit = m_limits.timeLimit;
     options.limitSignal = SIGTERM;
     options.killGrace = m_limits.killGrace;
+    options.stop = std::move(stop);
 
     const auto outcome = ChildProcess::run(options);
     if (!outcome) {
@@ -178,6 +181,8 @@ ScriptRunner::Outcome ScriptRunner::runChecked(const ScriptAction& action, const
         m_logger.warning(QStringLiteral("Script output beyond %1 bytes per stream was dropped").arg(options.outputCap));
     if (outcome->reachedTimeLimit)
         m_logger.info(QStringLiteral("Script stopped at its time limit"));
+    if (outcome->stopped)
+        m_logger.info(QStringLiteral("Script stopped: its result is no longer awaited"));
     return Result{decoded(outcome->standardOutput), decoded(outcome->standardError),
                   qint32(outcome->terminationStatus())};
 }

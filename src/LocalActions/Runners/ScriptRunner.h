@@ -2,6 +2,7 @@
 
 #include "ContextCore/ScriptAction.h"
 #include "ContextCore/ScriptApprovals.h"
+#include "LocalActions/Runners/ChildProcess.h"
 #include "LocalActions/Runners/JavaScriptRunner.h"
 #include "SecurityCore/PrivacyLog.h"
 
@@ -61,9 +62,11 @@ public:
     ScriptRunner(ScriptApprovals approvals, JavaScriptRunner javaScript, Limits limits);
 
     // Checks approval and tools on the calling thread, then runs the script on the global thread
-    // pool; the future is ready once the script has ended.
+    // pool; the future is ready once the script has ended. A request of `stop` ends a shell run
+    // early, as its time limit would.
     QFuture<Outcome> run(const ScriptAction& action, const std::optional<QString>& selection,
-                         const QList<QUrl>& files, const std::optional<QUrl>& directory) const;
+                         const QList<QUrl>& files, const std::optional<QUrl>& directory,
+                         std::shared_ptr<const ChildProcess::Stop> stop = {}) const;
     // The same, blocking the calling thread.
     Outcome runBlocking(const ScriptAction& action, const std::optional<QString>& selection,
                         const QList<QUrl>& files, const std::optional<QUrl>& directory) const;
@@ -84,7 +87,8 @@ public:
 
 private:
     Outcome runChecked(const ScriptAction& action, const std::optional<QString>& selection,
-                       const QList<QUrl>& files, const std::optional<QUrl>& directory) const;
+                       const QList<QUrl>& files, const std::optional<QUrl>& directory,
+                       std::shared_ptr<const ChildProcess::Stop> stop = {}) const;
     std::optional<RunError> refusal(const ScriptAction& action) const;
 
     ScriptApprovals m_approvals;

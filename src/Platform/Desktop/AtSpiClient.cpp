@@ -293,6 +293,14 @@ QList<AtSpiClient::Element> AtSpiClient::children(const Element& element) const
     return out;
 }
 
+std::optional<AtSpiClient::Element> AtSpiClient::parent(const Element& element) const
+{
+    const auto value = askProperty(element, accessibleInterface, QStringLiteral("Parent"));
+    if (!value || value->metaType() != QMetaType::fromType<QDBusArgument>())
+        return std::nullopt;
+    return readElement(value->value<QDBusArgument>());
+}
+
 std::optional<uint> AtSpiClient::role(const Element& element) const
 {
     const QDBusMessage reply = ask(element, accessibleInterface, QStringLiteral("GetRole"));

@@ -65,6 +65,8 @@ public:
     Units units(const Element& element) const;
 
     QList<Element> children(const Element& element) const;
+    // None for an application's root or an object that names no parent.
+    std::optional<Element> parent(const Element& element) const;
     std::optional<uint> role(const Element& element) const;
     std::optional<QString> roleName(const Element& element) const;
     std::optional<quint64> states(const Element& element) const;

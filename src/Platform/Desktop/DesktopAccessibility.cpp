@@ -112,8 +112,19 @@ std::expected<AccessibilityElement, Accessibility::Failure> DesktopAccessibility
     // instead of a walk.
     if (const auto hint = m_focusHints.constFind(app->service); hint != m_focusHints.constEnd()) {
         const auto states = c->states(*hint);
-        if (states && has(*states, AtSpiClient::stateFocused) && has(*states, AtSpiClient::stateShowing))
-            return handle(*hint);
+        if (states && has(*states, AtSpiClient::stateFocused) && has(*states, AtSpiClient::stateShowing)) {
+            // A part of the focused object may say it has the focus too (the viewport of a Qt text
+            // edit): the focus is the outermost object that says so.
+            Element focus = *hint;
+            for (int depth = 0; depth < 4; ++depth) {
+                const auto parent = c->parent(focus);
+                const auto above = parent ? c->states(*parent) : std::nullopt;
+                if (!above || !has(*above, AtSpiClient::stateFocused))
+                    break;
+                focus = *parent;
+            }
+            return handle(focus);
+        }
     }
     auto focused = c->focused(*app);
     if (!focused && lastFailure() == Failure::invalidElement) {
@@ -361,7 +372,7 @@ std::expected<QRectF, Accessibility::Failure> DesktopAccessibility::rectAttribut
     const AtSpiClient* c = client();
     if (!c)
         return std::unexpected(Failure::notTrusted);
-    if (name != u"AXFrame")
+    if (name != QLatin1String(frameAttribute))
         return std::unexpected(Failure::noValue);
     const auto frame = c->extents(element(handle));
     if (!frame)
@@ -370,12 +381,18 @@ std::expected<QRectF, Accessibility::Failure> DesktopAccessibility::rectAttribut
 }
 
 std::expected<AccessibilityElement, Accessibility::Failure> DesktopAccessibility::elementAttribute(
-    const AccessibilityElement&, const QString& name)
+    const AccessibilityElement& handle, const QString& name)
 {
     if (!client())
         return std::unexpected(Failure::notTrusted);
     if (name == QLatin1String(focusedElementAttribute))
         return focusedElement();
+    if (name == QLatin1String(parentAttribute)) {
+        const auto parent = client()->parent(element(handle));
+        if (!parent)
+            return std::unexpected(AtSpiClient::lastError().isEmpty() ? Failure::noValue : lastFailure());
+        return DesktopAccessibility::handle(*parent);
+    }
     return std::unexpected(Failure::noValue);
 }
 
@@ -391,8 +408,9 @@ std::expected<QStringList, Accessibility::Failure> DesktopAccessibility::attribu
     QStringList names{QString::fromLatin1(roleAttribute)};
     if (c->role(e) == AtSpiClient::rolePasswordText)
         names << QString::fromLatin1(subroleAttribute);
+    names << QString::fromLatin1(parentAttribute);
     if (interfaces.contains(u"org.a11y.atspi.Component"))
-        names << QStringLiteral("AXFrame");
+        names << QString::fromLatin1(frameAttribute);
     if (interfaces.contains(u"org.a11y.atspi.Text"))
         names << QString::fromLatin1(valueAttribute) << QString::fromLatin1(selectedTextAttribute)
               << QString::fromLatin1(selectedTextRangeAttribute) << QString::fromLatin1(numberOfCharactersAttribute)

@@ -7,7 +7,10 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QSet>
 #include <QWindow>
+
+#include <algorithm>
 
 namespace Platform {
 namespace {
@@ -47,13 +50,27 @@ ModifierFlags qtFlags(Qt::KeyboardModifiers held)
     return out;
 }
 
-// Whether a point (device-independent, top left) is over one of this application's windows.
-bool overOwnWindow(const QPointF& topLeft)
+// Whether the server gave the event at this point (device pixels of the root window) to one of
+// this application's windows: the top-most mapped window there, followed down from the root, is
+// ours. A window of ours that lies behind another or is minimised covers the point too, but does
+// not get the event. Only when one of our visible windows covers the point is the server asked.
+bool overOwnWindow(X11Connection& x, QPoint devicePoint)
 {
+    QSet<X11Connection::XID> ours;
+    const QPoint point = (QPointF(devicePoint) / pixelRatio()).toPoint();
     for (QWindow* window : QGuiApplication::topLevelWindows())
-        if (window->isVisible() && window->geometry().contains(topLeft.toPoint()))
-            return true;
-    return false;
+        if (window->isVisible() && window->handle() && window->geometry().contains(point))
+            ours.insert(window->winId());
+    if (ours.isEmpty())
+        return false;
+    const QList<X11Connection::XID> under = x.windowsAt(devicePoint);
+    return std::any_of(under.begin(), under.end(), [&](X11Connection::XID w) { return ours.contains(w); });
+}
+
+// A button event by its kind and the server's time stamp (milliseconds, 32 bits).
+quint64 buttonKey(bool press, quint64 time)
+{
+    return (press ? 1ull << 32 : 0) | (time & 0xffffffffu);
 }
 
 } // namespace
@@ -100,9 +117,16 @@ DesktopEventMonitors::DesktopEventMonitors(std::shared_ptr<X11Connection> connec
             event.type = scrollWheel;
             break;
         }
-        // Our own windows get their events through the local monitors.
-        const bool ours = event.type == keyDown ? QGuiApplication::focusWindow() != nullptr
-                                                : overOwnWindow(QPointF(raw.position) / pixelRatio());
+        // Our own windows get their events through the local monitors. A button event one of
+        // them has had already is ours even when its window has closed since.
+        bool ours = false;
+        if (event.type == keyDown)
+            ours = QGuiApplication::focusWindow() != nullptr;
+        else if (raw.kind == X11GlobalInput::Kind::buttonPress || raw.kind == X11GlobalInput::Kind::buttonRelease)
+            ours = m_localButtons.removeOne(buttonKey(raw.kind == X11GlobalInput::Kind::buttonPress, raw.time))
+                || overOwnWindow(*m_x, raw.position);
+        else
+            ours = overOwnWindow(*m_x, raw.position);
         if (!ours) {
             // Handlers asking where the pointer is "now" get the event's moment: by the time a
             // fast drag's press is delivered, the pointer may already be at the release point.
@@ -193,6 +217,13 @@ bool DesktopEventMonitors::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseButtonRelease:
     case QEvent::MouseMove: {
         const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (event->type() != QEvent::MouseMove) {
+            const quint64 key = buttonKey(event->type() != QEvent::MouseButtonRelease, mouse->timestamp());
+            if (!m_localButtons.contains(key))
+                m_localButtons.append(key);
+            if (m_localButtons.size() > 16)
+                m_localButtons.removeFirst();
+        }
         out.location = DesktopScreens::toGlobal(mouse->globalPosition(), primaryHeight());
         out.modifiers = qtFlags(mouse->modifiers());
         if (event->type() == QEvent::MouseMove) {

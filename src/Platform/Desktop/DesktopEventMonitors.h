@@ -42,6 +42,7 @@ private:
     std::unique_ptr<X11GlobalInput> m_raw;
     MonitorRegistry m_monitors;
     std::optional<InputEvent> m_delivering; // the global event being handed out
+    QList<quint64> m_localButtons;          // the last button events our windows had (buttonKey)
     bool m_filtering = false;
 };
 

@@ -209,6 +209,25 @@ std::optional<X11Connection::XID> X11Connection::windowProperty(XID window, cons
     return values->first();
 }
 
+QList<X11Connection::XID> X11Connection::windowsAt(QPoint point)
+{
+    QList<XID> chain;
+    // A window destroyed between two questions ends the walk there (its error is only recorded).
+    checked([&] {
+        XID under = m_root;
+        // The root, a window manager's frame, the client and perhaps a child of its own: a handful.
+        for (int depth = 0; depth < 16; ++depth) {
+            Window child = None;
+            int x = 0, y = 0;
+            if (!XTranslateCoordinates(m_display, m_root, under, point.x(), point.y(), &x, &y, &child) || child == None)
+                return;
+            chain.append(child);
+            under = child;
+        }
+    });
+    return chain;
+}
+
 void X11Connection::selectRootEvents(long mask)
 {
     if ((m_rootMask | mask) == m_rootMask)

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPoint>
 #include <QString>
 
 #include <functional>
@@ -47,6 +48,12 @@ public:
     std::optional<QList<unsigned long>> cardinals(XID window, const char* property);
     std::optional<QByteArray> bytes(XID window, const char* property);
     std::optional<XID> windowProperty(XID window, const char* property);
+
+    // The mapped windows under a point of the root window (device pixels), as the server stacks
+    // them: the root's top-most child there first, then that window's top-most child there, and so
+    // on down. The last one is where the server delivers a press at that point. Empty when it
+    // cannot say.
+    QList<XID> windowsAt(QPoint point);
 
     // Adds to the events this connection selects on the root window (several services share it).
     void selectRootEvents(long mask);

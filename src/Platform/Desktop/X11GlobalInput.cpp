@@ -19,7 +19,7 @@ void recorded(XPointer closure, XRecordInterceptData* data)
     if (data->category == XRecordFromServer && data->data_len * 4 >= sizeof(xEvent)) {
         const auto* e = reinterpret_cast<const xEvent*>(data->data);
         self->handle(e->u.u.type & 0x7f, e->u.u.detail, QPoint(e->u.keyButtonPointer.rootX, e->u.keyButtonPointer.rootY),
-                     e->u.keyButtonPointer.state);
+                     e->u.keyButtonPointer.state, e->u.keyButtonPointer.time);
     }
     XRecordFreeData(data);
 }
@@ -111,11 +111,12 @@ unsigned X11GlobalInput::modifiers() const
     return state ? state->second : 0;
 }
 
-void X11GlobalInput::handle(int type, int detail, QPoint position, unsigned state)
+void X11GlobalInput::handle(int type, int detail, QPoint position, unsigned state, unsigned long time)
 {
     Event out;
     out.position = position;
     out.modifiers = state;
+    out.time = time;
     switch (type) {
     case ButtonPress:
     case ButtonRelease: {

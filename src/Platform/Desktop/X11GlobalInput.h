@@ -29,6 +29,7 @@ public:
         QPoint position;       // pointer, top-left coordinates of the root window
         unsigned modifiers = 0; // X modifier and button state just before the event
         bool leftButtonHeld = false;
+        unsigned long time = 0; // the server's time stamp of the event
     };
 
     explicit X11GlobalInput(std::shared_ptr<X11Connection> connection, QObject* parent = nullptr);
@@ -42,7 +43,7 @@ public:
     unsigned modifiers() const;
 
     // Called from the recording callback.
-    void handle(int type, int detail, QPoint position, unsigned state);
+    void handle(int type, int detail, QPoint position, unsigned state, unsigned long time);
 
 signals:
     void event(const Platform::X11GlobalInput::Event& event);

@@ -142,11 +142,15 @@ std::optional<Accessibility::Failure> SimulatedAccessibility::readFailure(const 
 std::expected<QVariant, Accessibility::Failure> SimulatedAccessibility::read(const AccessibilityElement& element, const QString& name)
 {
     ++calls;
+    ++reads[name];
     if (auto failure = readFailure(element, name))
         return std::unexpected(*failure);
     const Node& node = m_nodes[element.path];
-    if (!node.attributes.contains(name))
+    if (!node.attributes.contains(name)) {
+        if (name == QLatin1String(parentAttribute) && !node.parent.isNull())
+            return QVariant::fromValue(node.parent);
         return std::unexpected(Failure::noValue);
+    }
     return node.attributes.value(name);
 }
 

@@ -16,7 +16,8 @@ namespace Platform {
 // A tree of elements that a test builds. Each element has a map of attributes (QString,
 // TextRange, QRectF, AccessibilityElement or QStringList values), the names that may be written,
 // a hit rectangle for elementAt and an answer for the bounds of a range. Any read or write can be
-// made to fail, per element and attribute. Writing "AXSelectedText" edits "AXValue" as a text
+// made to fail, per element and attribute. "AXParent" answers the element it was added below,
+// unless set. Writing "AXSelectedText" edits "AXValue" as a text
 // field would: the selection is replaced and the caret put after the new text.
 class SimulatedAccessibility final : public Accessibility {
     Q_OBJECT
@@ -77,6 +78,7 @@ public:
     };
     QList<Write> writes;
     int calls = 0; // every query and write, answered or failed
+    QHash<QString, int> reads; // the reads of each attribute, answered or failed
 
 private:
     struct Node {

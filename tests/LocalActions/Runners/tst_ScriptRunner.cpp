@@ -102,6 +102,8 @@ private slots:
     void stopsAtTheLimit_data();
     void stopsAtTheLimit();
     void leavesNoProcessBehind();
+    void endsWhenAskedToStop_data();
+    void endsWhenAskedToStop();
     void capsWhatItKeeps();
     void refusesBeforeRunning_data();
     void refusesBeforeRunning();
@@ -296,6 +298,53 @@ wait
     QCOMPARE(started.size(), 5);
     // Orphans are reaped by the system, not at once.
     QTRY_VERIFY_WITH_TIMEOUT(std::none_of(started.begin(), started.end(), running), 3000);
+}
+
+void ScriptRunnerTest::endsWhenAskedToStop_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<bool>("early"); // asked before the script runs
+    QTest::addColumn<int>("exitCode");
+
+    // Each notes its own id and its child's.
+    const QString twoProcesses = QStringLiteral(
+        "echo $$ >> \"$AMBREL_DIRECTORY/started\"; sleep 30 & echo $! >> \"$AMBREL_DIRECTORY/started\"; wait");
+    QTest::newRow("running") << twoProcesses << false << 128 + SIGTERM;
+    QTest::newRow("ignores the stop request") << "trap '' TERM; " + twoProcesses << false << 128 + SIGKILL;
+    QTest::newRow("asked before it started") << twoProcesses << true << 128 + SIGTERM;
+}
+
+void ScriptRunnerTest::endsWhenAskedToStop()
+{
+    QFETCH(QString, source);
+    QFETCH(bool, early);
+    QFETCH(int, exitCode);
+
+    QTemporaryDir dir;
+    Fixture fixture;
+    const ScriptAction action = shell(source);
+    fixture.approvals.approve(action);
+    auto stop = std::make_shared<ChildProcess::Stop>();
+    if (early)
+        stop->request();
+    QElapsedTimer timer;
+    timer.start();
+    // Far from its time limit; the grace after the stop request is short.
+    QFuture<ScriptRunner::Outcome> future =
+        fixture.runner({30s, 300ms}).run(action, std::nullopt, {}, QUrl::fromLocalFile(dir.path()), stop);
+    if (!early) {
+        QTRY_VERIFY_WITH_TIMEOUT(pidsIn(dir.filePath(QStringLiteral("started"))).size() == 2, 10000);
+        QVERIFY(!future.isFinished());
+        stop->request();
+    }
+    future.waitForFinished();
+    QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+    const auto outcome = future.result();
+    QVERIFY2(outcome, qPrintable(describe(outcome)));
+    QCOMPARE(outcome->exitCode, exitCode);
+    // The script's own children go with it.
+    for (pid_t pid : pidsIn(dir.filePath(QStringLiteral("started"))))
+        QTRY_VERIFY_WITH_TIMEOUT(!running(pid), 3000);
 }
 
 void ScriptRunnerTest::capsWhatItKeeps()
