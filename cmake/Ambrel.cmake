@@ -1,5 +1,10 @@
 # Helpers shared by every module and test folder.
 
+# The tree's own folders, taken from this file's place rather than from whichever project
+# includes the tree, so that it also builds as part of a larger project.
+get_filename_component(AMBREL_SOURCE_ROOT "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+set(AMBREL_BINARY_ROOT ${CMAKE_CURRENT_BINARY_DIR}) # this file is included by the tree's top folder
+
 set(AMBREL_WARNINGS -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
 
 # ambrel_module(<Name> SOURCES ... [LIBS ...])
@@ -8,7 +13,7 @@ set(AMBREL_WARNINGS -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
 function(ambrel_module name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_include_directories(${name} PUBLIC ${AMBREL_SOURCE_ROOT}/src)
   target_compile_options(${name} PRIVATE ${AMBREL_WARNINGS})
   target_link_libraries(${name} PUBLIC ${ARG_LIBS})
   file(GLOB tables CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/Resources/*.json)
@@ -29,7 +34,7 @@ function(ambrel_test name)
   target_compile_options(${name} PRIVATE ${AMBREL_WARNINGS})
   target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
   target_compile_definitions(${name} PRIVATE AMBREL_TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}"
-                                             AMBREL_BINARY_DIR="${PROJECT_BINARY_DIR}")
+                                             AMBREL_BINARY_DIR="${AMBREL_BINARY_ROOT}")
   add_test(NAME ${name} COMMAND ${name})
   set(sandbox ${CMAKE_CURRENT_BINARY_DIR}/${name}.home)
   set_tests_properties(${name} PROPERTIES ENVIRONMENT
@@ -55,8 +60,8 @@ endfunction()
 # tree, like every other test's; it runs on the real desktop services.
 function(ambrel_x_test name)
   cmake_parse_arguments(ARG "" "" "COMMAND;ENVIRONMENT" ${ARGN})
-  add_test(NAME ${name} COMMAND ${PROJECT_SOURCE_DIR}/tests/XSession/x-session -- ${ARG_COMMAND})
+  add_test(NAME ${name} COMMAND ${AMBREL_SOURCE_ROOT}/tests/XSession/x-session -- ${ARG_COMMAND})
   set(sandbox ${CMAKE_CURRENT_BINARY_DIR}/${name}.home)
   set_tests_properties(${name} PROPERTIES LABELS desktop ENVIRONMENT
-    "HOME=${sandbox};XDG_DATA_HOME=${sandbox}/data;XDG_CONFIG_HOME=${sandbox}/config;XDG_CACHE_HOME=${sandbox}/cache;AMBREL_TEST_SOURCE_DIR=${CMAKE_CURRENT_SOURCE_DIR};AMBREL_BINARY_DIR=${PROJECT_BINARY_DIR};${ARG_ENVIRONMENT}")
+    "HOME=${sandbox};XDG_DATA_HOME=${sandbox}/data;XDG_CONFIG_HOME=${sandbox}/config;XDG_CACHE_HOME=${sandbox}/cache;AMBREL_TEST_SOURCE_DIR=${CMAKE_CURRENT_SOURCE_DIR};AMBREL_BINARY_DIR=${AMBREL_BINARY_ROOT};${ARG_ENVIRONMENT}")
 endfunction()
