@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QVarLengthArray>
 
 #include <utility>
 
@@ -180,11 +181,461 @@ std::optional<SSEEvent> parseSSELine(const QString& line)
     return SSEEvent::delta(*first.delta->content);
 }
 
-bool SSELineReader::feed(const QByteArray& bytes, const std::function<bool(const QByteArray&)>& line)
+namespace {
+
+// Reads one stream chunk straight from its bytes, for the lines a provider actually sends. It
+// takes only plain, well-formed JSON: the strict grammar, valid UTF-8 without noncharacters, no
+// raw control characters, short numbers, nesting of at most 64, escaped keys nowhere, no
+// repeated key among those it reads and no value of the wrong type for them. Anything else is
+// `unsure` and goes the general way, whose answer then stands; so both ways give one event.
+class ChunkScanner {
+public:
+    enum class Outcome { piece, nothing, unsure };
+
+    ChunkScanner(const char* begin, const char* end) : m_p(begin), m_end(end) {}
+
+    Outcome scan()
+    {
+        if (!object(Level::root) || (skipSpace(), m_p != m_end))
+            return Outcome::unsure;
+        if (!m_content || m_content->isEmpty())
+            return Outcome::nothing;
+        return Outcome::piece;
+    }
+
+    // The first choice's content, decoded; only after `piece`.
+    QString content() const
+    {
+        if (!m_contentEscaped)
+            return QString::fromUtf8(m_content->data(), m_content->size());
+        QVarLengthArray<char, 512> out;
+        const char* p = m_content->data();
+        const char* const end = p + m_content->size();
+        while (p < end) {
+            if (*p != '\\') {
+                out.append(*p++);
+                continue;
+            }
+            ++p;
+            switch (*p++) {
+            case 'b': out.append('\b'); break;
+            case 'f': out.append('\f'); break;
+            case 'n': out.append('\n'); break;
+            case 'r': out.append('\r'); break;
+            case 't': out.append('\t'); break;
+            case 'u': {
+                char32_t c = hex4(p);
+                p += 4;
+                if (c >= 0xD800 && c <= 0xDBFF) { // a pair, as the scan made sure
+                    c = 0x10000 + ((c - 0xD800) << 10) + (hex4(p + 2) - 0xDC00);
+                    p += 6;
+                }
+                appendUtf8(out, c);
+                break;
+            }
+            default: out.append(p[-1]); break; // '"', '\\' or '/'
+            }
+        }
+        return QString::fromUtf8(out.constData(), out.size());
+    }
+
+private:
+    enum class Level { root, firstChoice, choice, firstDelta, delta, other };
+    static constexpr int maximumDepth = 64;
+
+    void skipSpace()
+    {
+        while (m_p != m_end && (*m_p == ' ' || *m_p == '\t' || *m_p == '\n' || *m_p == '\r'))
+            ++m_p;
+    }
+
+    static int hexDigit(char c)
+    {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    }
+    // Four hexadecimal digits at `p`, or -1.
+    static int hex4(const char* p)
+    {
+        int v = 0;
+        for (int i = 0; i < 4; ++i) {
+            const int d = hexDigit(p[i]);
+            if (d < 0)
+                return -1;
+            v = v * 16 + d;
+        }
+        return v;
+    }
+    static void appendUtf8(QVarLengthArray<char, 512>& out, char32_t c)
+    {
+        if (c < 0x80) {
+            out.append(char(c));
+        } else if (c < 0x800) {
+            out.append(char(0xC0 | (c >> 6)));
+            out.append(char(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.append(char(0xE0 | (c >> 12)));
+            out.append(char(0x80 | ((c >> 6) & 0x3F)));
+            out.append(char(0x80 | (c & 0x3F)));
+        } else {
+            out.append(char(0xF0 | (c >> 18)));
+            out.append(char(0x80 | ((c >> 12) & 0x3F)));
+            out.append(char(0x80 | ((c >> 6) & 0x3F)));
+            out.append(char(0x80 | (c & 0x3F)));
+        }
+    }
+
+    // One UTF-8 sequence of two or more bytes at m_p: a scalar value that is no noncharacter.
+    bool utf8Sequence()
+    {
+        const auto byte = [this](qsizetype i) { return quint8(m_p[i]); };
+        const auto tail = [&](qsizetype i) { return m_p + i < m_end && (byte(i) & 0xC0) == 0x80; };
+        const quint8 lead = byte(0);
+        char32_t c = 0;
+        int n = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            n = 2;
+            c = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            n = 3;
+            c = lead & 0x0F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            n = 4;
+            c = lead & 0x07;
+        } else {
+            return false;
+        }
+        for (int i = 1; i < n; ++i) {
+            if (!tail(i))
+                return false;
+            c = (c << 6) | (byte(i) & 0x3F);
+        }
+        const char32_t least = n == 2 ? 0x80 : n == 3 ? 0x800 : 0x10000;
+        if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) || (c >= 0xFDD0 && c <= 0xFDEF)
+            || (c & 0xFFFE) == 0xFFFE)
+            return false;
+        m_p += n;
+        return true;
+    }
+
+    // A string at m_p (its opening quote); `raw` receives what lies between the quotes.
+    bool string(QByteArrayView* raw, bool* escaped)
+    {
+        ++m_p;
+        const char* const start = m_p;
+        bool anyEscape = false;
+        while (m_p != m_end) {
+            const quint8 c = quint8(*m_p);
+            if (c == '"') {
+                if (raw)
+                    *raw = QByteArrayView(start, m_p - start);
+                if (escaped)
+                    *escaped = anyEscape;
+                ++m_p;
+                return true;
+            }
+            if (c < 0x20)
+                return false;
+            if (c < 0x80) {
+                if (c == '\\') {
+                    anyEscape = true;
+                    if (!escape())
+                        return false;
+                } else {
+                    ++m_p;
+                }
+                continue;
+            }
+            if (!utf8Sequence())
+                return false;
+        }
+        return false;
+    }
+
+    // An escape at m_p (its backslash): one of the short forms, or \uXXXX naming a scalar value
+    // (a surrogate only as a whole pair).
+    bool escape()
+    {
+        if (m_end - m_p < 2)
+            return false;
+        switch (m_p[1]) {
+        case '"':
+        case '\\':
+        case '/':
+        case 'b':
+        case 'f':
+        case 'n':
+        case 'r':
+        case 't': m_p += 2; return true;
+        case 'u': break;
+        default: return false;
+        }
+        if (m_end - m_p < 6)
+            return false;
+        const int c = hex4(m_p + 2);
+        if (c < 0 || (c >= 0xDC00 && c <= 0xDFFF))
+            return false;
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (m_end - m_p < 12 || m_p[6] != '\\' || m_p[7] != 'u')
+                return false;
+            const int low = hex4(m_p + 8);
+            if (low < 0xDC00 || low > 0xDFFF)
+                return false;
+            m_p += 12;
+            return true;
+        }
+        m_p += 6;
+        return true;
+    }
+
+    // The strict number grammar, short enough that every reader takes it for a finite number.
+    bool number()
+    {
+        const auto digit = [this] { return m_p != m_end && *m_p >= '0' && *m_p <= '9'; };
+        if (*m_p == '-')
+            ++m_p;
+        int digits = 0;
+        if (m_p != m_end && *m_p == '0') {
+            ++m_p;
+            digits = 1;
+        } else {
+            while (digit()) {
+                ++m_p;
+                ++digits;
+            }
+            if (digits == 0)
+                return false;
+        }
+        if (m_p != m_end && *m_p == '.') {
+            ++m_p;
+            int fraction = 0;
+            while (digit()) {
+                ++m_p;
+                ++fraction;
+            }
+            if (fraction == 0)
+                return false;
+            digits += fraction;
+        }
+        if (digits > 20)
+            return false;
+        if (m_p != m_end && (*m_p == 'e' || *m_p == 'E')) {
+            ++m_p;
+            if (m_p != m_end && (*m_p == '+' || *m_p == '-'))
+                ++m_p;
+            int exponent = 0;
+            while (digit()) {
+                ++m_p;
+                ++exponent;
+            }
+            if (exponent == 0 || exponent > 2)
+                return false;
+        }
+        return true;
+    }
+
+    bool literal(QByteArrayView word)
+    {
+        if (m_end - m_p < word.size() || QByteArrayView(m_p, word.size()) != word)
+            return false;
+        m_p += word.size();
+        return true;
+    }
+
+    bool value()
+    {
+        skipSpace();
+        if (m_p == m_end)
+            return false;
+        switch (*m_p) {
+        case '{': return object(Level::other);
+        case '[': return array(false);
+        case '"': return string(nullptr, nullptr);
+        case 't': return literal("true");
+        case 'f': return literal("false");
+        case 'n': return literal("null");
+        default: return (*m_p == '-' || (*m_p >= '0' && *m_p <= '9')) && number();
+        }
+    }
+
+    // An array; the elements of "choices" are read as choices, the first one as the one that counts.
+    bool array(bool choices)
+    {
+        if (++m_depth > maximumDepth)
+            return false;
+        ++m_p;
+        skipSpace();
+        if (m_p != m_end && *m_p == ']') {
+            ++m_p;
+            --m_depth;
+            return true;
+        }
+        for (bool first = true;; first = false) {
+            if (choices) {
+                skipSpace();
+                if (m_p == m_end || *m_p != '{' || !object(first ? Level::firstChoice : Level::choice))
+                    return false;
+            } else if (!value()) {
+                return false;
+            }
+            skipSpace();
+            if (m_p == m_end)
+                return false;
+            if (*m_p == ']')
+                break;
+            if (*m_p != ',')
+                return false;
+            ++m_p;
+        }
+        ++m_p;
+        --m_depth;
+        return true;
+    }
+
+    // Which member of an object at `level` this reads: 0 for none, else its place (1 or 2).
+    static int watched(Level level, QByteArrayView key)
+    {
+        switch (level) {
+        case Level::root: return key == "choices" ? 1 : 0;
+        case Level::firstChoice:
+        case Level::choice: return key == "delta" ? 1 : key == "finish_reason" ? 2 : 0;
+        case Level::firstDelta:
+        case Level::delta: return key == "content" ? 1 : 0;
+        case Level::other: return 0;
+        }
+        return 0;
+    }
+
+    // The value of a watched member: null, or of the type its level expects.
+    bool member(Level level, int which)
+    {
+        skipSpace();
+        if (m_p == m_end)
+            return false;
+        if (*m_p == 'n')
+            return literal("null");
+        switch (level) {
+        case Level::root: return *m_p == '[' && array(true);
+        case Level::firstChoice:
+        case Level::choice:
+            if (which == 1)
+                return *m_p == '{' && object(level == Level::firstChoice ? Level::firstDelta : Level::delta);
+            return *m_p == '"' && string(nullptr, nullptr);
+        case Level::firstDelta: {
+            QByteArrayView content;
+            if (*m_p != '"' || !string(&content, &m_contentEscaped))
+                return false;
+            m_content = content;
+            return true;
+        }
+        case Level::delta: return *m_p == '"' && string(nullptr, nullptr);
+        case Level::other: break;
+        }
+        return false;
+    }
+
+    bool object(Level level)
+    {
+        if (++m_depth > maximumDepth)
+            return false;
+        ++m_p;
+        bool seen[3] = {};
+        skipSpace();
+        if (m_p != m_end && *m_p == '}') {
+            ++m_p;
+            --m_depth;
+            return true;
+        }
+        for (;;) {
+            skipSpace();
+            if (m_p == m_end || *m_p != '"')
+                return false;
+            QByteArrayView key;
+            bool escapedKey = false;
+            if (!string(&key, &escapedKey) || escapedKey)
+                return false;
+            skipSpace();
+            if (m_p == m_end || *m_p != ':')
+                return false;
+            ++m_p;
+            const int which = watched(level, key);
+            if (which != 0) {
+                if (seen[which])
+                    return false;
+                seen[which] = true;
+                if (!member(level, which))
+                    return false;
+            } else if (!value()) {
+                return false;
+            }
+            skipSpace();
+            if (m_p == m_end)
+                return false;
+            if (*m_p == '}')
+                break;
+            if (*m_p != ',')
+                return false;
+            ++m_p;
+        }
+        ++m_p;
+        --m_depth;
+        return true;
+    }
+
+    const char* m_p;
+    const char* const m_end;
+    int m_depth = 0;
+    std::optional<QByteArrayView> m_content;
+    bool m_contentEscaped = false;
+};
+
+bool isAsciiBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+} // namespace
+
+std::optional<SSEEvent> parseSSELineUtf8(QByteArrayView line)
+{
+    const auto general = [line] { return parseSSELine(QString::fromUtf8(line)); };
+    if (!line.startsWith("data:"))
+        return line.isEmpty() || quint8(line.front()) < 0x80 ? std::nullopt : general();
+    const char* begin = line.data() + 5;
+    const char* end = line.data() + line.size();
+    while (begin < end && isAsciiBlank(*begin))
+        ++begin;
+    while (end > begin && isAsciiBlank(end[-1]))
+        --end;
+    if (begin == end)
+        return std::nullopt;
+    // Other blanks are Unicode spaces, to be trimmed too; only the general way knows them all.
+    if (quint8(*begin) >= 0x80 || quint8(end[-1]) >= 0x80)
+        return general();
+    const QByteArrayView rest(begin, end - begin);
+    if (rest == "[DONE]")
+        return SSEEvent::done();
+    if (*begin != '{')
+        return general();
+    ChunkScanner scanner(begin, end);
+    switch (scanner.scan()) {
+    case ChunkScanner::Outcome::piece: return SSEEvent::delta(scanner.content());
+    case ChunkScanner::Outcome::nothing: return std::nullopt;
+    case ChunkScanner::Outcome::unsure: break;
+    }
+    return general();
+}
+
+bool SSELineReader::feed(QByteArrayView bytes, const LineHandler& line)
 {
     if (m_stopped)
         return false;
-    const char* p = bytes.constData();
+    const char* p = bytes.data();
     const qsizetype n = bytes.size();
     qsizetype i = 0;
     if (n > 0) {
@@ -193,37 +644,39 @@ bool SSELineReader::feed(const QByteArray& bytes, const std::function<bool(const
         m_afterCR = false;
     }
     while (i < n) {
+        const char* const from = p + i;
         qsizetype j = i;
         while (j < n && p[j] != '\n' && p[j] != '\r')
             ++j;
         if (m_pending.size() + (j - i) > m_maximum) {
             m_overflowed = true;
             m_stopped = true;
-            m_pending.clear();
+            m_pending = QByteArray();
             return false;
         }
         if (j == n) {
-            m_pending.append(p + i, j - i);
+            m_pending.append(from, j - i);
             return true;
         }
-        QByteArray text;
+        bool going = false;
         if (m_pending.isEmpty()) {
-            text = QByteArray(p + i, j - i);
+            going = line(QByteArrayView(from, j - i));
         } else {
-            text = m_pending;
-            text.append(p + i, j - i);
-            m_pending.clear();
+            m_pending.append(from, j - i);
+            going = line(QByteArrayView(m_pending));
+            m_pending.resize(0); // the capacity is kept for the next long line
         }
+        qsizetype next = j + 1;
         if (p[j] == '\r') {
-            if (j + 1 < n) {
-                if (p[j + 1] == '\n')
-                    ++j;
+            if (next < n) {
+                if (p[next] == '\n')
+                    ++next;
             } else {
                 m_afterCR = true;
             }
         }
-        i = j + 1;
-        if (!line(text)) {
+        i = next;
+        if (!going) {
             m_stopped = true;
             return false;
         }
@@ -231,7 +684,7 @@ bool SSELineReader::feed(const QByteArray& bytes, const std::function<bool(const
     return true;
 }
 
-bool SSELineReader::finish(const std::function<bool(const QByteArray&)>& line)
+bool SSELineReader::finish(const LineHandler& line)
 {
     if (m_stopped)
         return false;
@@ -239,5 +692,5 @@ bool SSELineReader::finish(const std::function<bool(const QByteArray&)>& line)
     if (m_pending.isEmpty())
         return true;
     const QByteArray last = std::exchange(m_pending, QByteArray());
-    return line(last);
+    return line(QByteArrayView(last));
 }

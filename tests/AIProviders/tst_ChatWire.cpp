@@ -26,7 +26,7 @@ QStringList split(const QList<QByteArray>& packets, qsizetype maximum = SSELineR
 {
     SSELineReader reader(maximum);
     QStringList lines;
-    const auto take = [&lines](const QByteArray& line) {
+    const auto take = [&lines](QByteArrayView line) {
         lines << QString::fromUtf8(line);
         return true;
     };
@@ -47,6 +47,8 @@ class ChatWireTest : public QObject {
 private slots:
     void lines_data();
     void lines();
+    void lineBytes_data();
+    void lineBytes();
     void lineBreaksAcrossPackets_data();
     void lineBreaksAcrossPackets();
     void characterCutBetweenPacketsStaysWhole();
@@ -114,6 +116,62 @@ void ChatWireTest::lines()
     QFETCH(QString, expected);
     QCOMPARE(describe(parseSSELine(line)), expected);
     QCOMPARE(describe(OpenAICompatibleClient::parseSSELine(line)), expected);
+    QCOMPARE(describe(parseSSELineUtf8(line.toUtf8())), expected);
+}
+
+// Lines as they arrive, bytes that no text holds among them: the line read from its bytes gives
+// what its decoded text gives.
+void ChatWireTest::lineBytes_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("expected");
+    const auto chunk = [](const QByteArray& content) {
+        return R"(data: {"choices":[{"delta":{"content":")" + content + R"("}}]})";
+    };
+    QTest::newRow("escapes") << chunk(R"(a\"b\\c\/d\u00e9\uD83D\uDE42\t)") << QString::fromUtf8("delta:a\"b\\c/dé🙂\t");
+    QTest::newRow("escaped NUL") << chunk(R"(\u0000)") << QStringLiteral("delta:") + QChar(0);
+    QTest::newRow("lone surrogate escape") << chunk(R"(\ud800)") << QStringLiteral("delta:") + QChar(0xD800);
+    QTest::newRow("invalid UTF-8 replaced") << chunk("a\xff" "b") << QStringLiteral("delta:a\uFFFDb");
+    QTest::newRow("invalid UTF-8 elsewhere") << QByteArray("data: {\"model\":\"\xc0\x80\",\"choices\":[{\"delta\":{\"content\":\"m\"}}]}")
+                                            << "delta:m";
+    QTest::newRow("raw control character") << chunk("a\x01" "b") << QString::fromUtf8("delta:a\x01" "b");
+    QTest::newRow("repeated content, last wins")
+        << QByteArray(R"(data: {"choices":[{"delta":{"content":"a","content":"b"}}]})") << "delta:b";
+    QTest::newRow("repeated choices, last wins")
+        << QByteArray(R"(data: {"choices":7,"choices":[{"delta":{"content":"b"}}]})") << "delta:b";
+    QTest::newRow("repeated choices, the last without content")
+        << QByteArray(R"(data: {"choices":[{"delta":{"content":"a"}}],"choices":[{"delta":{}}]})") << "-";
+    QTest::newRow("repeated delta, the last without content")
+        << QByteArray(R"(data: {"choices":[{"delta":{"content":"a"},"delta":{"role":"assistant"}}]})") << "-";
+    QTest::newRow("repeated finish reason, last wins")
+        << QByteArray(R"(data: {"choices":[{"delta":{"content":"f"},"finish_reason":1,"finish_reason":"stop"}]})") << "delta:f";
+    QTest::newRow("escaped key") << QByteArray(R"(data: {"cho\u0069ces":[{"delta":{"content":"k"}}]})") << "delta:k";
+    QTest::newRow("long integer elsewhere")
+        << QByteArray(R"(data: {"created":123456789012345678901234,"choices":[{"delta":{"content":"n"}}]})") << "delta:n";
+    QTest::newRow("number out of range elsewhere")
+        << QByteArray(R"(data: {"created":1e400,"choices":[{"delta":{"content":"n"}}]})") << "-";
+    QTest::newRow("deep nesting elsewhere")
+        << "data: {\"x\":" + QByteArray(100, '[') + QByteArray(100, ']') + R"(,"choices":[{"delta":{"content":"d"}}]})"
+        << "delta:d";
+    QTest::newRow("nesting too deep")
+        << "data: {\"x\":" + QByteArray(1100, '[') + QByteArray(1100, ']') + R"(,"choices":[{"delta":{"content":"d"}}]})"
+        << "-";
+    QTest::newRow("garbage after the object") << QByteArray(R"(data: {"choices":[{"delta":{"content":"t"}}]} x)") << "-";
+    QTest::newRow("second choice's content a number")
+        << QByteArray(R"(data: {"choices":[{"delta":{"content":"A"}},{"delta":{"content":5}}]})") << "-";
+    QTest::newRow("ideographic space after the object") << chunk("u") + "\xe3\x80\x80" << "delta:u";
+    QTest::newRow("byte order mark before the object")
+        << QByteArray("data: \xef\xbb\xbf{\"choices\":[{\"delta\":{\"content\":\"b\"}}]}") << "delta:b";
+    QTest::newRow("byte order mark before the line") << "\xef\xbb\xbf" + chunk("b") << "delta:b";
+    QTest::newRow("array") << QByteArray(R"(data: [{"choices":[{"delta":{"content":"arr"}}]}])") << "-";
+}
+
+void ChatWireTest::lineBytes()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, expected);
+    QCOMPARE(describe(parseSSELine(QString::fromUtf8(line))), expected);
+    QCOMPARE(describe(parseSSELineUtf8(line)), expected);
 }
 
 void ChatWireTest::lineBreaksAcrossPackets_data()
@@ -164,7 +222,7 @@ void ChatWireTest::readerStopsWhenAsked()
 {
     SSELineReader reader;
     QStringList seen;
-    const auto untilStop = [&seen](const QByteArray& line) {
+    const auto untilStop = [&seen](QByteArrayView line) {
         seen << QString::fromLatin1(line);
         return line != "stop";
     };
