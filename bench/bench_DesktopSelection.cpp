@@ -42,10 +42,15 @@ struct Session {
     }
 };
 
+// Made on first use and ended by main while the application still runs: the monitors and the
+// target processes must not outlive it.
+std::unique_ptr<Session> theSession;
+
 Session& session()
 {
-    static Session s;
-    return s;
+    if (!theSession)
+        theSession = std::make_unique<Session>();
+    return *theSession;
 }
 
 // Window-manager placement: the Qt window at (100, 100), the GTK one at (100, 450); the text
@@ -128,5 +133,6 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    theSession.reset();
     return 0;
 }
