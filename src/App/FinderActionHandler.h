@@ -7,11 +7,10 @@
 #include "LocalActions/FinderActionRequest.h"
 #include "Platform/Services.h"
 #include "SecurityCore/PrivacyLog.h"
+#include "Telemetry/TelemetryClient.h"
 
 #include <QObject>
 #include <QPointer>
-
-class TelemetryClient;
 
 #include <functional>
 #include <memory>
