@@ -15,6 +15,8 @@ function(ambrel_module name)
   add_library(${name} STATIC ${ARG_SOURCES})
   set_property(GLOBAL APPEND PROPERTY AMBREL_MODULE_TARGETS ${name})
   target_include_directories(${name} PUBLIC ${AMBREL_SOURCE_ROOT}/src)
+  # Its headers need the standard the tree is written in, also in a target of a larger project.
+  target_compile_features(${name} PUBLIC cxx_std_23)
   target_compile_options(${name} PRIVATE ${AMBREL_WARNINGS})
   target_link_libraries(${name} PUBLIC ${ARG_LIBS})
   file(GLOB tables CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/Resources/*.json)
