@@ -72,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::optional<SSEEvent> event = parseSSELine(QString::fromUtf8(line));
         if (event && event->text() && event->text()->isEmpty())
             failWith("an empty piece");
-        if (event && !line.startsWith("data:"))
+        // Decoding the text drops a byte order mark before the field name.
+        if (event && !line.startsWith("data:") && !line.startsWith("\xef\xbb\xbf" "data:"))
             failWith("an event from a line that is not data");
         if (parseSSELineUtf8(line) != event)
             failWith("a line read from its bytes gives another event than its text");

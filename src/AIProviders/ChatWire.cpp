@@ -3,7 +3,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QVarLengthArray>
 
 #include <utility>
 
@@ -194,52 +193,72 @@ public:
 
     ChunkScanner(const char* begin, const char* end) : m_p(begin), m_end(end) {}
 
-    Outcome scan()
+    // On `piece`, `text` receives the first choice's content, never empty.
+    Outcome scan(QString& text)
     {
         if (!object(Level::root) || (skipSpace(), m_p != m_end))
             return Outcome::unsure;
         if (!m_content || m_content->isEmpty())
             return Outcome::nothing;
-        return Outcome::piece;
-    }
-
-    // The first choice's content, decoded; only after `piece`.
-    QString content() const
-    {
-        if (!m_contentEscaped)
-            return QString::fromUtf8(m_content->data(), m_content->size());
-        QVarLengthArray<char, 512> out;
-        const char* p = m_content->data();
-        const char* const end = p + m_content->size();
-        while (p < end) {
-            if (*p != '\\') {
-                out.append(*p++);
-                continue;
-            }
-            ++p;
-            switch (*p++) {
-            case 'b': out.append('\b'); break;
-            case 'f': out.append('\f'); break;
-            case 'n': out.append('\n'); break;
-            case 'r': out.append('\r'); break;
-            case 't': out.append('\t'); break;
-            case 'u': {
-                char32_t c = hex4(p);
-                p += 4;
-                if (c >= 0xD800 && c <= 0xDBFF) { // a pair, as the scan made sure
-                    c = 0x10000 + ((c - 0xD800) << 10) + (hex4(p + 2) - 0xDC00);
-                    p += 6;
-                }
-                appendUtf8(out, c);
-                break;
-            }
-            default: out.append(p[-1]); break; // '"', '\\' or '/'
-            }
-        }
-        return QString::fromUtf8(out.constData(), out.size());
+        text = content();
+        return text.isEmpty() ? Outcome::nothing : Outcome::piece;
     }
 
 private:
+    // The content decoded as the general way decodes a string: one without escapes as
+    // QString::fromUtf8 does (so a leading byte order mark is dropped), one with escapes
+    // character by character (so it is kept). The scan has checked every escape and sequence.
+    QString content() const
+    {
+        const char* p = m_content->data();
+        const char* const end = p + m_content->size();
+        if (!m_contentEscaped)
+            return QString::fromUtf8(p, end - p);
+        // Never more UTF-16 units than bytes.
+        QString out(m_content->size(), Qt::Uninitialized);
+        char16_t* const first = reinterpret_cast<char16_t*>(out.data());
+        char16_t* o = first;
+        while (p < end) {
+            const quint8 c = quint8(*p);
+            if (c == '\\') {
+                switch (p[1]) {
+                case 'b': *o++ = u'\b'; break;
+                case 'f': *o++ = u'\f'; break;
+                case 'n': *o++ = u'\n'; break;
+                case 'r': *o++ = u'\r'; break;
+                case 't': *o++ = u'\t'; break;
+                case 'u':
+                    *o++ = char16_t(hex4(p + 2));
+                    if (o[-1] >= 0xD800 && o[-1] <= 0xDBFF) { // the scan made sure of the pair
+                        *o++ = char16_t(hex4(p + 8));
+                        p += 6;
+                    }
+                    p += 4;
+                    break;
+                default: *o++ = char16_t(p[1]); break; // '"', '\\' or '/'
+                }
+                p += 2;
+            } else if (c < 0x80) {
+                *o++ = c;
+                ++p;
+            } else if (c < 0xE0) {
+                *o++ = char16_t(((c & 0x1F) << 6) | (quint8(p[1]) & 0x3F));
+                p += 2;
+            } else if (c < 0xF0) {
+                *o++ = char16_t(((c & 0x0F) << 12) | ((quint8(p[1]) & 0x3F) << 6) | (quint8(p[2]) & 0x3F));
+                p += 3;
+            } else {
+                const char32_t u = ((c & 0x07) << 18) | ((quint8(p[1]) & 0x3F) << 12)
+                                   | ((quint8(p[2]) & 0x3F) << 6) | (quint8(p[3]) & 0x3F);
+                *o++ = QChar::highSurrogate(u);
+                *o++ = QChar::lowSurrogate(u);
+                p += 4;
+            }
+        }
+        out.truncate(o - first);
+        return out;
+    }
+
     enum class Level { root, firstChoice, choice, firstDelta, delta, other };
     static constexpr int maximumDepth = 64;
 
@@ -271,25 +290,6 @@ private:
         }
         return v;
     }
-    static void appendUtf8(QVarLengthArray<char, 512>& out, char32_t c)
-    {
-        if (c < 0x80) {
-            out.append(char(c));
-        } else if (c < 0x800) {
-            out.append(char(0xC0 | (c >> 6)));
-            out.append(char(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.append(char(0xE0 | (c >> 12)));
-            out.append(char(0x80 | ((c >> 6) & 0x3F)));
-            out.append(char(0x80 | (c & 0x3F)));
-        } else {
-            out.append(char(0xF0 | (c >> 18)));
-            out.append(char(0x80 | ((c >> 12) & 0x3F)));
-            out.append(char(0x80 | ((c >> 6) & 0x3F)));
-            out.append(char(0x80 | (c & 0x3F)));
-        }
-    }
-
     // One UTF-8 sequence of two or more bytes at m_p: a scalar value that is no noncharacter.
     bool utf8Sequence()
     {
@@ -466,16 +466,10 @@ private:
     // An array; the elements of "choices" are read as choices, the first one as the one that counts.
     bool array(bool choices)
     {
-        if (++m_depth > maximumDepth)
+        bool closed = false;
+        if (!open(']', closed))
             return false;
-        ++m_p;
-        skipSpace();
-        if (m_p != m_end && *m_p == ']') {
-            ++m_p;
-            --m_depth;
-            return true;
-        }
-        for (bool first = true;; first = false) {
+        for (bool first = true; !closed; first = false) {
             if (choices) {
                 skipSpace();
                 if (m_p == m_end || *m_p != '{' || !object(first ? Level::firstChoice : Level::choice))
@@ -483,17 +477,36 @@ private:
             } else if (!value()) {
                 return false;
             }
-            skipSpace();
-            if (m_p == m_end)
+            if (!next(']', closed))
                 return false;
-            if (*m_p == ']')
-                break;
-            if (*m_p != ',')
-                return false;
-            ++m_p;
         }
+        return true;
+    }
+
+    // Enters the container at m_p, within the nesting limit; `closed` when it ends at once.
+    bool open(char close, bool& closed)
+    {
+        if (++m_depth > maximumDepth)
+            return false;
         ++m_p;
-        --m_depth;
+        skipSpace();
+        closed = m_p != m_end && *m_p == close;
+        if (closed) {
+            ++m_p;
+            --m_depth;
+        }
+        return true;
+    }
+
+    // After an element: a comma, or the container's end (then `closed`).
+    bool next(char close, bool& closed)
+    {
+        skipSpace();
+        if (m_p == m_end || (*m_p != close && *m_p != ','))
+            return false;
+        closed = *m_p++ == close;
+        if (closed)
+            --m_depth;
         return true;
     }
 
@@ -541,17 +554,11 @@ private:
 
     bool object(Level level)
     {
-        if (++m_depth > maximumDepth)
+        bool closed = false;
+        if (!open('}', closed))
             return false;
-        ++m_p;
         bool seen[3] = {};
-        skipSpace();
-        if (m_p != m_end && *m_p == '}') {
-            ++m_p;
-            --m_depth;
-            return true;
-        }
-        for (;;) {
+        while (!closed) {
             skipSpace();
             if (m_p == m_end || *m_p != '"')
                 return false;
@@ -573,17 +580,9 @@ private:
             } else if (!value()) {
                 return false;
             }
-            skipSpace();
-            if (m_p == m_end)
+            if (!next('}', closed))
                 return false;
-            if (*m_p == '}')
-                break;
-            if (*m_p != ',')
-                return false;
-            ++m_p;
         }
-        ++m_p;
-        --m_depth;
         return true;
     }
 
@@ -623,8 +622,9 @@ std::optional<SSEEvent> parseSSELineUtf8(QByteArrayView line)
     if (*begin != '{')
         return general();
     ChunkScanner scanner(begin, end);
-    switch (scanner.scan()) {
-    case ChunkScanner::Outcome::piece: return SSEEvent::delta(scanner.content());
+    QString text;
+    switch (scanner.scan(text)) {
+    case ChunkScanner::Outcome::piece: return SSEEvent::delta(std::move(text));
     case ChunkScanner::Outcome::nothing: return std::nullopt;
     case ChunkScanner::Outcome::unsure: break;
     }
