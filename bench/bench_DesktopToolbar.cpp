@@ -67,10 +67,15 @@ struct Session {
     }
 };
 
+// Made on first use and ended by main while the application still runs: the monitor, its
+// windows and the target processes must not outlive it.
+std::unique_ptr<Session> theSession;
+
 Session& session()
 {
-    static Session s;
-    return s;
+    if (!theSession)
+        theSession = std::make_unique<Session>();
+    return *theSession;
 }
 
 // Brings the window to the front and waits until the toolbar has heard of it: a late notice of
@@ -253,5 +258,6 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    theSession.reset();
     return 0;
 }

@@ -10,7 +10,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
+#include <string_view>
+#include <vector>
+
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -62,9 +66,29 @@ void minimalTrayWithMenu(benchmark::State& state) { startup(state, AMBREL_MINIMA
 
 } // namespace
 
-// Compare with --benchmark_enable_random_interleaving=true, which alternates the repetitions so
-// that a busy moment of the machine falls on all of them.
-BENCHMARK(ambrel)->Unit(benchmark::kMillisecond)->Iterations(30)->UseManualTime()->Repetitions(3);
-BENCHMARK(minimalTray)->Unit(benchmark::kMillisecond)->Iterations(30)->UseManualTime()->Repetitions(3);
-BENCHMARK(ambrelWithMenu)->Unit(benchmark::kMillisecond)->Iterations(30)->UseManualTime()->Repetitions(3);
-BENCHMARK(minimalTrayWithMenu)->Unit(benchmark::kMillisecond)->Iterations(30)->UseManualTime()->Repetitions(3);
+BENCHMARK(ambrel)->Unit(benchmark::kMillisecond)->Iterations(30)->UseManualTime();
+BENCHMARK(minimalTray)->Unit(benchmark::kMillisecond)->Iterations(30)->UseManualTime();
+BENCHMARK(ambrelWithMenu)->Unit(benchmark::kMillisecond)->Iterations(30)->UseManualTime();
+BENCHMARK(minimalTrayWithMenu)->Unit(benchmark::kMillisecond)->Iterations(30)->UseManualTime();
+
+// Three repetitions unless the command line asks for another number. Compare with
+// --benchmark_enable_random_interleaving=true, which alternates the repetitions so that a busy
+// moment of the machine falls on all of them.
+int main(int argc, char** argv)
+{
+    std::vector<char*> args(argv, argv + argc);
+    char repetitions[] = "--benchmark_repetitions=3";
+    const bool given = std::any_of(args.begin(), args.end(), [](const char* a) {
+        return std::string_view(a).starts_with("--benchmark_repetitions");
+    });
+    if (!given)
+        args.insert(args.begin() + 1, repetitions);
+    int count = int(args.size());
+    args.push_back(nullptr);
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data()))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

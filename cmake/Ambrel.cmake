@@ -1,5 +1,10 @@
 # Helpers shared by every module and test folder.
 
+# The tree's own folders, taken from this file's place rather than from whichever project
+# includes the tree, so that it also builds as part of a larger project.
+get_filename_component(AMBREL_SOURCE_ROOT "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+set(AMBREL_BINARY_ROOT ${CMAKE_CURRENT_BINARY_DIR}) # this file is included by the tree's top folder
+
 set(AMBREL_WARNINGS -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
 
 # ambrel_module(<Name> SOURCES ... [LIBS ...])
@@ -8,7 +13,10 @@ set(AMBREL_WARNINGS -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
 function(ambrel_module name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  set_property(GLOBAL APPEND PROPERTY AMBREL_MODULE_TARGETS ${name})
+  target_include_directories(${name} PUBLIC ${AMBREL_SOURCE_ROOT}/src)
+  # Its headers need the standard the tree is written in, also in a target of a larger project.
+  target_compile_features(${name} PUBLIC cxx_std_23)
   target_compile_options(${name} PRIVATE ${AMBREL_WARNINGS})
   target_link_libraries(${name} PUBLIC ${ARG_LIBS})
   file(GLOB tables CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/Resources/*.json)
@@ -28,7 +36,7 @@ set(AMBREL_TEST_ENVIRONMENT "AMBREL_UPDATE_ENDPOINT=http://127.0.0.1:9/api/versi
 if(AMBREL_SANITIZE)
   string(APPEND AMBREL_TEST_ENVIRONMENT ";ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1:detect_stack_use_after_return=0"
          ";UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
-         ";LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/sanitizers/leaks.supp:print_suppressions=0")
+         ";LSAN_OPTIONS=suppressions=${AMBREL_SOURCE_ROOT}/tests/sanitizers/leaks.supp:print_suppressions=0")
 endif()
 
 # ambrel_test(<name> SOURCES ... [LIBS ...])
@@ -40,7 +48,7 @@ function(ambrel_test name)
   target_compile_options(${name} PRIVATE ${AMBREL_WARNINGS})
   target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
   target_compile_definitions(${name} PRIVATE AMBREL_TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}"
-                                             AMBREL_BINARY_DIR="${PROJECT_BINARY_DIR}")
+                                             AMBREL_BINARY_DIR="${AMBREL_BINARY_ROOT}")
   add_test(NAME ${name} COMMAND ${name})
   set(sandbox ${CMAKE_CURRENT_BINARY_DIR}/${name}.home)
   set_tests_properties(${name} PROPERTIES ENVIRONMENT
@@ -66,8 +74,8 @@ endfunction()
 # tree, like every other test's; it runs on the real desktop services.
 function(ambrel_x_test name)
   cmake_parse_arguments(ARG "" "" "COMMAND;ENVIRONMENT" ${ARGN})
-  add_test(NAME ${name} COMMAND ${PROJECT_SOURCE_DIR}/tests/XSession/x-session -- ${ARG_COMMAND})
+  add_test(NAME ${name} COMMAND ${AMBREL_SOURCE_ROOT}/tests/XSession/x-session -- ${ARG_COMMAND})
   set(sandbox ${CMAKE_CURRENT_BINARY_DIR}/${name}.home)
   set_tests_properties(${name} PROPERTIES LABELS desktop ENVIRONMENT
-    "HOME=${sandbox};XDG_DATA_HOME=${sandbox}/data;XDG_CONFIG_HOME=${sandbox}/config;XDG_CACHE_HOME=${sandbox}/cache;AMBREL_TEST_SOURCE_DIR=${CMAKE_CURRENT_SOURCE_DIR};AMBREL_BINARY_DIR=${PROJECT_BINARY_DIR};${AMBREL_TEST_ENVIRONMENT};${ARG_ENVIRONMENT}")
+    "HOME=${sandbox};XDG_DATA_HOME=${sandbox}/data;XDG_CONFIG_HOME=${sandbox}/config;XDG_CACHE_HOME=${sandbox}/cache;AMBREL_TEST_SOURCE_DIR=${CMAKE_CURRENT_SOURCE_DIR};AMBREL_BINARY_DIR=${AMBREL_BINARY_ROOT};${AMBREL_TEST_ENVIRONMENT};${ARG_ENVIRONMENT}")
 endfunction()

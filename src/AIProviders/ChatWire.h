@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
@@ -84,14 +85,19 @@ struct SSEEvent {
 // The event of one line of a reply: only "data:" lines carry one; a line that is not understood
 // gives none. Pure and total.
 std::optional<SSEEvent> parseSSELine(const QString& line);
+// The same event for the line's bytes as they arrived, without decoding the whole line first:
+// always what `parseSSELine(QString::fromUtf8(line))` gives.
+std::optional<SSEEvent> parseSSELineUtf8(QByteArrayView line);
 
 // Cuts a byte stream into lines as it arrives. A line ends at LF, at CR, or at CR LF (one
 // break), and the break belongs to no line. Bytes are handed on undecoded, so a character cut
 // across two packets reaches the decoder whole. A line that grows past `maximumLineLength`
-// without a break stops the reader.
+// without a break stops the reader. A line is handed on as a view that is valid only during
+// the call: a line that lies whole in a packet is not copied.
 class SSELineReader {
 public:
     static constexpr qsizetype defaultMaximumLineLength = 1024 * 1024;
+    using LineHandler = std::function<bool(QByteArrayView)>;
 
     explicit SSELineReader(qsizetype maximumLineLength = defaultMaximumLineLength)
         : m_maximum(maximumLineLength) {}
@@ -99,9 +105,9 @@ public:
     // Calls `line` for each line completed by `bytes`; it returns false to stop reading. Returns
     // false when reading stopped, either way: by the callback or by an overlong line (then
     // `overflowed()` is true). Nothing is read after a stop.
-    bool feed(const QByteArray& bytes, const std::function<bool(const QByteArray&)>& line);
+    bool feed(QByteArrayView bytes, const LineHandler& line);
     // At the end of the body: the unterminated last line, if any.
-    bool finish(const std::function<bool(const QByteArray&)>& line);
+    bool finish(const LineHandler& line);
 
     bool overflowed() const { return m_overflowed; }
     bool stopped() const { return m_stopped; }

@@ -178,8 +178,8 @@ void AIStream::readLines(const QByteArray& bytes, bool atEnd)
     // cancels the stream from its slot never leaves the line reader half-way.
     QList<QString> pieces;
     bool done = false;
-    const auto onLine = [&](const QByteArray& raw) {
-        const std::optional<SSEEvent> event = parseSSELine(QString::fromUtf8(raw));
+    const auto onLine = [&](QByteArrayView raw) {
+        const std::optional<SSEEvent> event = parseSSELineUtf8(raw);
         if (event && event->isDone()) {
             done = true;
             return false;

@@ -8,12 +8,12 @@
 #include "LocalActions/Finder/FinderActionRequest.h"
 #include "Platform/Services.h"
 #include "SecurityCore/PrivacyLog.h"
+#include "Telemetry/TelemetryClient.h"
 
 #include <QObject>
 #include <QPointer>
 
 class QThread;
-class TelemetryClient;
 
 #include <functional>
 #include <memory>

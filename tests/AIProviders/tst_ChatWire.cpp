@@ -26,7 +26,7 @@ QStringList split(const QList<QByteArray>& packets, qsizetype maximum = SSELineR
 {
     SSELineReader reader(maximum);
     QStringList lines;
-    const auto take = [&lines](const QByteArray& line) {
+    const auto take = [&lines](QByteArrayView line) {
         lines << QString::fromUtf8(line);
         return true;
     };
@@ -47,9 +47,13 @@ class ChatWireTest : public QObject {
 private slots:
     void lines_data();
     void lines();
+    void lineBytes_data();
+    void lineBytes();
     void lineBreaksAcrossPackets_data();
     void lineBreaksAcrossPackets();
     void characterCutBetweenPacketsStaysWhole();
+    void lineCutAnywhere_data();
+    void lineCutAnywhere();
     void overlongLineStopsTheReader();
     void readerStopsWhenAsked();
     void request();
@@ -114,6 +118,139 @@ void ChatWireTest::lines()
     QFETCH(QString, expected);
     QCOMPARE(describe(parseSSELine(line)), expected);
     QCOMPARE(describe(OpenAICompatibleClient::parseSSELine(line)), expected);
+    QCOMPARE(describe(parseSSELineUtf8(line.toUtf8())), expected);
+}
+
+// Lines as they arrive, bytes that no text holds among them: the line read from its bytes gives
+// what its decoded text gives.
+void ChatWireTest::lineBytes_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("expected");
+    const auto chunk = [](const QByteArray& content) {
+        return R"(data: {"choices":[{"delta":{"content":")" + content + R"("}}]})";
+    };
+    QTest::newRow("escapes") << chunk(R"(a\"b\\c\/d\u00e9\uD83D\uDE42\t)") << QString::fromUtf8("delta:a\"b\\c/dé🙂\t");
+    QTest::newRow("escaped NUL") << chunk(R"(\u0000)") << QStringLiteral("delta:") + QChar(0);
+    QTest::newRow("lone surrogate escape") << chunk(R"(\ud800)") << QStringLiteral("delta:") + QChar(0xD800);
+    QTest::newRow("invalid UTF-8 replaced") << chunk("a\xff" "b") << QStringLiteral("delta:a\uFFFDb");
+    // The same beside an escape, where the short way decodes the characters itself.
+    QTest::newRow("overlong sequence replaced")
+        << chunk("a\xe0\x80\xaf" R"(b\n)") << QStringLiteral("delta:a\uFFFD\uFFFD\uFFFDb\n");
+    QTest::newRow("encoded surrogate replaced") << chunk("\xed\xa0\x80" R"(\n)") << QStringLiteral("delta:\uFFFD\uFFFD\uFFFD\n");
+    QTest::newRow("beyond the last scalar value replaced")
+        << chunk("\xf4\x90\x80\x80" R"(\n)") << QStringLiteral("delta:\uFFFD\uFFFD\uFFFD\uFFFD\n");
+    QTest::newRow("raw noncharacter") << chunk("\xef\xb7\x90" R"(\n)") << QStringLiteral("delta:") + QChar(0xFDD0) + u'\n';
+    QTest::newRow("every length of sequence")
+        << chunk("\xc3\xa9\xd1\x8f\xe4\xbd\xa0\xf0\x9f\x99\x82" R"(\n)") << QString::fromUtf8("delta:éя你🙂\n");
+    QTest::newRow("invalid UTF-8 elsewhere") << QByteArray("data: {\"model\":\"\xc0\x80\",\"choices\":[{\"delta\":{\"content\":\"m\"}}]}")
+                                            << "delta:m";
+    QTest::newRow("raw control character") << chunk("a\x01" "b") << QString::fromUtf8("delta:a\x01" "b");
+    QTest::newRow("repeated content, last wins")
+        << QByteArray(R"(data: {"choices":[{"delta":{"content":"a","content":"b"}}]})") << "delta:b";
+    QTest::newRow("repeated choices, last wins")
+        << QByteArray(R"(data: {"choices":7,"choices":[{"delta":{"content":"b"}}]})") << "delta:b";
+    QTest::newRow("repeated choices, the last without content")
+        << QByteArray(R"(data: {"choices":[{"delta":{"content":"a"}}],"choices":[{"delta":{}}]})") << "-";
+    QTest::newRow("repeated delta, the last without content")
+        << QByteArray(R"(data: {"choices":[{"delta":{"content":"a"},"delta":{"role":"assistant"}}]})") << "-";
+    QTest::newRow("repeated finish reason, last wins")
+        << QByteArray(R"(data: {"choices":[{"delta":{"content":"f"},"finish_reason":1,"finish_reason":"stop"}]})") << "delta:f";
+    QTest::newRow("escaped key") << QByteArray(R"(data: {"cho\u0069ces":[{"delta":{"content":"k"}}]})") << "delta:k";
+    QTest::newRow("long integer elsewhere")
+        << QByteArray(R"(data: {"created":123456789012345678901234,"choices":[{"delta":{"content":"n"}}]})") << "delta:n";
+    QTest::newRow("number out of range elsewhere")
+        << QByteArray(R"(data: {"created":1e400,"choices":[{"delta":{"content":"n"}}]})") << "-";
+    QTest::newRow("deep nesting elsewhere")
+        << "data: {\"x\":" + QByteArray(100, '[') + QByteArray(100, ']') + R"(,"choices":[{"delta":{"content":"d"}}]})"
+        << "delta:d";
+    QTest::newRow("nesting too deep")
+        << "data: {\"x\":" + QByteArray(1100, '[') + QByteArray(1100, ']') + R"(,"choices":[{"delta":{"content":"d"}}]})"
+        << "-";
+    QTest::newRow("garbage after the object") << QByteArray(R"(data: {"choices":[{"delta":{"content":"t"}}]} x)") << "-";
+    QTest::newRow("second choice's content a number")
+        << QByteArray(R"(data: {"choices":[{"delta":{"content":"A"}},{"delta":{"content":5}}]})") << "-";
+    QTest::newRow("ideographic space after the object") << chunk("u") + "\xe3\x80\x80" << "delta:u";
+    QTest::newRow("byte order mark before the object")
+        << QByteArray("data: \xef\xbb\xbf{\"choices\":[{\"delta\":{\"content\":\"b\"}}]}") << "delta:b";
+    QTest::newRow("byte order mark before the line") << "\xef\xbb\xbf" + chunk("b") << "delta:b";
+    QTest::newRow("array") << QByteArray(R"(data: [{"choices":[{"delta":{"content":"arr"}}]}])") << "-";
+    // Escapes the short way may take or leave to the general way.
+    QTest::newRow("lower-case surrogate pair") << chunk(R"(\ud83d\ude42)") << QString::fromUtf8("delta:🙂");
+    QTest::newRow("last scalar value as a pair") << chunk(R"(\uDBFF\uDFFF)") << QStringLiteral("delta:") + QChar(0xDBFF) + QChar(0xDFFF);
+    QTest::newRow("high surrogate before a letter") << chunk(R"(\uD83D\u0041)") << QStringLiteral("delta:") + QChar(0xD83D) + u'A';
+    QTest::newRow("surrogates the wrong way round") << chunk(R"(\uDE42\uD83D)") << QStringLiteral("delta:") + QChar(0xDE42) + QChar(0xD83D);
+    QTest::newRow("escaped noncharacter") << chunk(R"(\uFFFE)") << QStringLiteral("delta:") + QChar(0xFFFE);
+    // A byte order mark in the content: the general way keeps it where the content holds an
+    // escape and drops a leading one where it holds none.
+    QTest::newRow("escaped byte order mark first") << chunk(R"(\uFEFFa)") << QStringLiteral("delta:") + QChar(0xFEFF) + u'a';
+    QTest::newRow("escaped byte order mark alone") << chunk(R"(\ufeff)") << QStringLiteral("delta:") + QChar(0xFEFF);
+    QTest::newRow("byte order mark first, an escape after")
+        << chunk("\xef\xbb\xbf" R"(a\n)") << QStringLiteral("delta:") + QChar(0xFEFF) + u'a' + u'\n';
+    QTest::newRow("byte order mark first, no escape") << chunk("\xef\xbb\xbf" "a") << "delta:a";
+    QTest::newRow("byte order mark alone") << chunk("\xef\xbb\xbf") << "-";
+    QTest::newRow("byte order mark inside") << chunk("a\xef\xbb\xbf") << QStringLiteral("delta:a") + QChar(0xFEFF);
+    QTest::newRow("escape cut short") << chunk(R"(\uD83D\uDE4)") << "-";
+    QTest::newRow("backslash before the closing quote") << chunk(R"(\)") << "-";
+    // Other members named like the watched ones, at other levels.
+    QTest::newRow("content of another member of the delta")
+        << QByteArray(R"(data: {"choices":[{"delta":{"content":"a","extra":{"content":"b"}}}]})") << "delta:a";
+    QTest::newRow("content only inside another member of the delta")
+        << QByteArray(R"(data: {"choices":[{"delta":{"tool":{"content":"b"}}}]})") << "-";
+    QTest::newRow("content beside the choices")
+        << QByteArray(R"(data: {"content":"q","choices":[{"index":0,"delta":{}}]})") << "-";
+    QTest::newRow("log probabilities holding content")
+        << QByteArray(R"(data: {"choices":[{"logprobs":{"content":[{"token":"x"}]},"delta":{"content":"a"}}]})") << "delta:a";
+    QTest::newRow("members in another order")
+        << QByteArray(R"(data: {"id":"x","choices":[{"finish_reason":null,"index":0,"delta":{"role":"assistant","content":"o"}}],"created":1})")
+        << "delta:o";
+    QTest::newRow("choices inside another member")
+        << QByteArray(R"(data: {"x":{"choices":[{"delta":{"content":"no"}}]}})") << "-";
+    QTest::newRow("choices in an array") << QByteArray(R"(data: {"choices":[[{"delta":{"content":"a"}}]]})") << "-";
+    QTest::newRow("a null choice") << QByteArray(R"(data: {"choices":[null,{"delta":{"content":"a"}}]})") << "-";
+    QTest::newRow("a null choice after the first") << QByteArray(R"(data: {"choices":[{"delta":{"content":"a"}},null]})") << "-";
+    QTest::newRow("nulls elsewhere")
+        << QByteArray(R"(data: {"usage":null,"choices":[{"delta":{"content":"a"},"finish_reason":null,"logprobs":null}]})") << "delta:a";
+    QTest::newRow("null content, then content")
+        << QByteArray(R"(data: {"choices":[{"delta":{"content":null,"content":"late"}}]})") << "delta:late";
+    // The JSON grammar around the members.
+    QTest::newRow("spaces between every token")
+        << QByteArray(R"(data: { "choices" : [ { "delta" : { "content" : "sp" } } ] } )") << "delta:sp";
+    QTest::newRow("form feed is no JSON space")
+        << QByteArray("data: {\"choices\":[{\"delta\":{\"content\":\"ff\"}}]\f}") << "-";
+    QTest::newRow("trailing comma in the choices")
+        << QByteArray(R"(data: {"choices":[{"delta":{"content":"a"}},]})") << "-";
+    QTest::newRow("trailing comma in the object")
+        << QByteArray(R"(data: {"choices":[{"delta":{"content":"a"}}],})") << "-";
+    QTest::newRow("closing brace missing") << QByteArray(R"(data: {"choices":[{"delta":{"content":"a"}}])") << "-";
+    QTest::newRow("literals elsewhere")
+        << QByteArray(R"(data: {"a":true,"b":false,"c":[null,{}],"choices":[{"delta":{"content":"l"}}]})") << "delta:l";
+    QTest::newRow("literal cut short") << QByteArray(R"(data: {"a":tru,"choices":[{"delta":{"content":"l"}}]})") << "-";
+    const auto withNumber = [](const QByteArray& number) {
+        return R"(data: {"created":)" + number + R"(,"choices":[{"delta":{"content":"n"}}]})";
+    };
+    QTest::newRow("numbers of every form elsewhere") << withNumber("[-0,0.5,1.5e-3,1E+2,-12.25e99,7]") << "delta:n";
+    QTest::newRow("long fraction elsewhere") << withNumber("0.000000000000000000000000001") << "delta:n";
+    QTest::newRow("leading zero elsewhere") << withNumber("01") << "-";
+    QTest::newRow("plus sign elsewhere") << withNumber("+1") << "-";
+    QTest::newRow("exponent without digits elsewhere") << withNumber("1e") << "-";
+    QTest::newRow("minus alone elsewhere") << withNumber("-") << "-";
+    QTest::newRow("NaN elsewhere") << withNumber("NaN") << "-";
+    QTest::newRow("infinite number elsewhere") << withNumber("1e309") << "-";
+}
+
+void ChatWireTest::lineBytes()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, expected);
+    QCOMPARE(describe(parseSSELine(QString::fromUtf8(line))), expected);
+    QCOMPARE(describe(parseSSELineUtf8(line)), expected);
+    // Cut short anywhere, even inside a character or an escape, both ways still agree.
+    for (qsizetype length = 0; length < line.size(); ++length) {
+        const QByteArray head = line.left(length);
+        QVERIFY2(parseSSELineUtf8(head) == parseSSELine(QString::fromUtf8(head)),
+                 "cut after " + QByteArray::number(length) + ": " + describe(parseSSELineUtf8(head)).toUtf8());
+    }
 }
 
 void ChatWireTest::lineBreaksAcrossPackets_data()
@@ -148,6 +285,44 @@ void ChatWireTest::characterCutBetweenPacketsStaysWhole()
     }
 }
 
+// A line cut between two packets at every place, the next line's first byte behind its break:
+// read from its bytes as the reader hands them on, whole in a packet or gathered across two, it
+// gives what its text gives, and nothing beyond its break counts.
+void ChatWireTest::lineCutAnywhere_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("escapes and a surrogate pair")
+        << QByteArray(R"(data: {"choices":[{"delta":{"content":"a\"b\\c\u00e9\uD83D\uDE42"}}]})")
+        << QString::fromUtf8("delta:a\"b\\cé🙂");
+    QTest::newRow("two choices")
+        << QByteArray(R"(data: {"choices":[{"delta":{"content":"A"},"finish_reason":null},{"delta":{"content":"B"}}]})")
+        << "delta:A";
+    QTest::newRow("closing brace on the next line") << QByteArray(R"(data: {"choices":[{"delta":{"content":"a"}}])") << "-";
+    QTest::newRow("done") << QByteArray("data: [DONE]") << "done";
+}
+
+void ChatWireTest::lineCutAnywhere()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, expected);
+    for (qsizetype cut = 0; cut <= line.size(); ++cut) {
+        SSELineReader reader;
+        QStringList fast;
+        QStringList general;
+        const auto take = [&](QByteArrayView bytes) {
+            fast << describe(parseSSELineUtf8(bytes));
+            general << describe(parseSSELine(QString::fromUtf8(bytes)));
+            return true;
+        };
+        QVERIFY(reader.feed(line.left(cut), take));
+        QVERIFY(reader.feed(line.mid(cut) + "\n}\n", take));
+        const QByteArray where = "cut at " + QByteArray::number(cut);
+        QVERIFY2(fast == (QStringList{expected, "-"}), where + ": " + fast.join(" | ").toUtf8());
+        QVERIFY2(general == fast, where + ": " + general.join(" | ").toUtf8());
+    }
+}
+
 void ChatWireTest::overlongLineStopsTheReader()
 {
     bool overflowed = false;
@@ -164,7 +339,7 @@ void ChatWireTest::readerStopsWhenAsked()
 {
     SSELineReader reader;
     QStringList seen;
-    const auto untilStop = [&seen](const QByteArray& line) {
+    const auto untilStop = [&seen](QByteArrayView line) {
         seen << QString::fromLatin1(line);
         return line != "stop";
     };
