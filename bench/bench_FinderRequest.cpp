@@ -10,11 +10,11 @@
 
 #include "App/AlertPresenter.h"
 #include "App/FinderActionHandler.h"
-#include "Telemetry/TelemetryClient.h"
 #include "LocalActions/Finder/FinderActionHandoff.h"
 #include "Platform/Desktop/DesktopPasteboards.h"
 #include "Platform/Services.h"
 #include "Platform/Simulated/SimulatedPasteboards.h"
+#include "Telemetry/TelemetryClient.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

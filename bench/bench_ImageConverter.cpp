@@ -7,8 +7,8 @@
 // interleaved runs:
 //   bench_ImageConverter --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
 
-#include "LocalActions/Transfers/FileOperations.h"
 #include "LocalActions/Images/ImageConverter.h"
+#include "LocalActions/Transfers/FileOperations.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -7,11 +7,11 @@
 
 #include "App/ContextSnapshotBuilder.h"
 #include "LocalActions/Finder/CutPasteboard.h"
-#include "LocalActions/Transfers/FileOperations.h"
 #include "LocalActions/Finder/FinderActionCatalog.h"
 #include "LocalActions/Finder/FinderActionExecutor.h"
 #include "LocalActions/Finder/FinderActionHandoff.h"
 #include "LocalActions/Finder/FinderMenuPreferences.h"
+#include "LocalActions/Transfers/FileOperations.h"
 #include "Platform/Services.h"
 
 #include <QCoreApplication>

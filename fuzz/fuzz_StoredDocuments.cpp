@@ -5,9 +5,9 @@
 
 #include "ActionCore/ActionPreferences.h"
 #include "LocalActions/Finder/CutPasteboard.h"
-#include "LocalActions/Transfers/FileOperations.h"
 #include "LocalActions/Finder/FinderMenuPreferences.h"
 #include "LocalActions/Finder/SharedPreferencesStore.h"
+#include "LocalActions/Transfers/FileOperations.h"
 #include "Platform/Desktop/DesktopPasteboards.h"
 #include "Platform/Services.h"
 #include "Platform/Simulated/SimulatedUserDefaults.h"

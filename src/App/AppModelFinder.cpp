@@ -6,8 +6,8 @@
 #include "AIProviders/AIActionTemplate.h"
 #include "LocalActions/Files/FileCreator.h"
 #include "LocalActions/Files/FileNameVariables.h"
-#include "LocalActions/LocalActionsStrings.h"
 #include "LocalActions/Finder/SharedPreferencesStore.h"
+#include "LocalActions/LocalActionsStrings.h"
 #include "SecurityCore/PathNames.h"
 #include "System/FinderWindowReader.h"
 

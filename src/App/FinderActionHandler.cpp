@@ -2,12 +2,14 @@
 
 #include "App/ContextSnapshotBuilder.h"
 #include "LocalActions/Finder/CutPasteboard.h"
-#include "LocalActions/Transfers/FileOperations.h"
 #include "LocalActions/Finder/FinderActionCatalog.h"
 #include "LocalActions/Finder/FinderActionHandoff.h"
 #include "LocalActions/Finder/FinderMenuPreferences.h"
+#include "LocalActions/LocalActionsStrings.h"
 #include "LocalActions/Images/ImageConverter.h"
 #include "LocalActions/Runners/ScriptRunner.h"
+#include "LocalActions/Transfers/FileOperations.h"
+#include "Telemetry/TelemetryClient.h"
 
 #include <QCoreApplication>
 #include <QFutureWatcher>
@@ -15,8 +17,7 @@
 #include <QThread>
 
 #include <malloc.h>
-#include "LocalActions/LocalActionsStrings.h"
-#include "Telemetry/TelemetryClient.h"
+#include <mutex>
 
 FinderActionHandler::FinderActionHandler(Platform::Services services, std::shared_ptr<AlertPresenter> alerts, Hooks hooks,
                                          QObject* parent)
@@ -129,6 +130,11 @@ namespace {
 // the allocator, which would keep it for the rest of the process's life.
 void giveBackMemory()
 {
+    // The allocator raises its trim threshold as large blocks come and go, and malloc_trim never
+    // shrinks a worker thread's heap from its top: with the threshold fixed, a thread's heap gives
+    // its freed top back as well.
+    static std::once_flag fixed;
+    std::call_once(fixed, [] { ::mallopt(M_TRIM_THRESHOLD, 128 * 1024); });
     ::malloc_trim(0);
 }
 
@@ -192,12 +198,15 @@ void FinderActionHandler::performNext()
                     // Everything else acts on this thread (the clipboard, the workspace).
                     work->outcome = execute(action, *work->snapshot, claimed->request);
                     FinderActionHandoff::release(*claimed);
-                    work->snapshot.reset();
-                    claimed->request = {};
-                    if (large)
-                        giveBackMemory();
                 }
                 report(*work->outcome);
+                // Whatever still holds the request's files goes before the memory is given back:
+                // the thread's own return of memory can come before what is freed here.
+                work->snapshot.reset();
+                work->outcome.reset();
+                claimed->request = {};
+                if (large)
+                    giveBackMemory();
                 done();
             });
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "AIProviders/AIActionTemplate.h"
-#include "ContextCore/ContextSnapshot.h"
 #include "App/AlertPresenter.h"
+#include "ContextCore/ContextSnapshot.h"
 #include "LocalActions/Finder/FinderActionExecutor.h"
 #include "LocalActions/Finder/FinderActionHandoff.h"
 #include "LocalActions/Finder/FinderActionRequest.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LocalActions/Transfers/FileOperations.h"
 #include "LocalActions/Files/SmartRename.h"
+#include "LocalActions/Transfers/FileOperations.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AIProviders/AIActionTemplate.h"
 #include "ActionCore/ActionDefinition.h"
 #include "ActionCore/ActionPreferences.h"
 #include "ContextCore/ContextSnapshot.h"
@@ -9,7 +10,6 @@
 #include "LocalActions/Runners/ChildProcess.h"
 #include "Platform/Services.h"
 #include "SecurityCore/PrivacyLog.h"
-#include "AIProviders/AIActionTemplate.h"
 #include "Selection/AIRun.h"
 #include "Selection/DraggedWindow.h"
 #include "Selection/SelectionCapture.h"

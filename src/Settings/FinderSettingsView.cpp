@@ -1,9 +1,9 @@
 #include "Settings/FinderSettingsView.h"
 
 #include "ActionCore/ActionCoreStrings.h"
-#include "LocalActions/Runners/AppLauncher.h"
 #include "LocalActions/Finder/FinderActionCatalog.h"
 #include "LocalActions/LocalActionsStrings.h"
+#include "LocalActions/Runners/AppLauncher.h"
 #include "Settings/NewFileSettingsView.h"
 #include "Settings/SettingsForm.h"
 #include "Settings/SubPagePicker.h"

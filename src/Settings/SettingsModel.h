@@ -2,8 +2,8 @@
 
 #include "ActionCore/ActionDefinition.h"
 #include "ActionCore/ActionPreferences.h"
-#include "LocalActions/Finder/FinderMenuPreferences.h"
 #include "LocalActions/Files/TemplateImport.h"
+#include "LocalActions/Finder/FinderMenuPreferences.h"
 #include "Platform/Services.h"
 #include "System/GlobalHotKey.h"
 #include "System/UsagePreset.h"

@@ -2,7 +2,6 @@
 
 #include "App/AlertPresenter.h"
 #include "App/AppModel.h"
-#include "RefusingPort.h"
 #include "LocalActions/Finder/FinderActionRequest.h"
 #include "Platform/Services.h"
 #include "Platform/Simulated/SimulatedFinderWindows.h"
@@ -13,6 +12,7 @@
 #include "Platform/Simulated/SimulatedPermissions.h"
 #include "Platform/Simulated/SimulatedUserDefaults.h"
 #include "Platform/Simulated/SimulatedWorkspace.h"
+#include "RefusingPort.h"
 #include "SecurityCore/ModuleStrings.h"
 #include "System/PollTimer.h"
 

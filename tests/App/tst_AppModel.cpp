@@ -2,8 +2,8 @@
 #include "App/AppDelegate.h"
 #include "Selection/CurrencyPreference.h"
 
-#include "LocalActions/LocalActionsStrings.h"
 #include "LocalActions/Finder/SharedPreferencesStore.h"
+#include "LocalActions/LocalActionsStrings.h"
 #include "RadialCore/RadialSettingsStore.h"
 #include "ScrollCore/ScrollSettingsStore.h"
 #include "SecurityCore/PathNames.h"

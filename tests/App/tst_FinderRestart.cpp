@@ -6,13 +6,13 @@
 // The application's side runs in a child process: this test executable started again with
 // --serve <root> [--hold], serving the queue below <root> until it is killed or ends.
 #include "App/FinderActionHandler.h"
-#include "Telemetry/TelemetryClient.h"
 #include "LocalActions/Finder/CutPasteboard.h"
 #include "LocalActions/Finder/FinderActionHandoff.h"
 #include "LocalActions/LocalActionsStrings.h"
 #include "Platform/Desktop/DesktopPasteboards.h"
 #include "Platform/Services.h"
 #include "Platform/Simulated/SimulatedPasteboards.h"
+#include "Telemetry/TelemetryClient.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -5,9 +5,9 @@
 #include "App/ContextSnapshotBuilder.h"
 #include "Launch/SingleInstance.h"
 #include "LocalActions/Finder/CutPasteboard.h"
-#include "LocalActions/Transfers/FileOperations.h"
 #include "LocalActions/Finder/FinderActionHandoff.h"
 #include "LocalActions/LocalActionsStrings.h"
+#include "LocalActions/Transfers/FileOperations.h"
 #include "Platform/Simulated/SimulatedPasteboards.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "AppFixture.h"
 
 #include "LocalActions/Files/FileNameVariables.h"
-#include "LocalActions/LocalActionsStrings.h"
 #include "LocalActions/Finder/SharedPreferencesStore.h"
+#include "LocalActions/LocalActionsStrings.h"
 #include "Settings/FinderSettingsView.h"
 #include "Settings/NewFileSettingsView.h"
 #include "Settings/ShortcutRecorder.h"

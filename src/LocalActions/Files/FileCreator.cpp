@@ -1,8 +1,8 @@
 #include "LocalActions/Files/FileCreator.h"
 
 #include "LocalActions/Files/FileNaming.h"
-#include "LocalActions/LocalActionsStrings.h"
 #include "LocalActions/Files/OfficeDocument.h"
+#include "LocalActions/LocalActionsStrings.h"
 
 namespace {
 

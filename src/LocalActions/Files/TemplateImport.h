@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LocalActions/Transfers/FileOperations.h"
 #include "LocalActions/Files/FileTemplate.h"
+#include "LocalActions/Transfers/FileOperations.h"
 
 #include <QString>
 

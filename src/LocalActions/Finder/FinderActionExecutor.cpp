@@ -1,10 +1,10 @@
 #include "LocalActions/Finder/FinderActionExecutor.h"
 
-#include "LocalActions/Runners/AppLauncher.h"
 #include "LocalActions/Files/FileCreator.h"
 #include "LocalActions/Files/FileNameVariables.h"
-#include "LocalActions/Finder/FinderActionCatalog.h"
 #include "LocalActions/Files/PathFormatter.h"
+#include "LocalActions/Finder/FinderActionCatalog.h"
+#include "LocalActions/Runners/AppLauncher.h"
 #include "SecurityCore/PathNames.h"
 
 #include <QCalendar>

@@ -2,9 +2,9 @@
 
 #include "ActionCore/ActionDefinition.h"
 #include "ContextCore/ContextSnapshot.h"
+#include "LocalActions/Files/FileTemplate.h"
 #include "LocalActions/Finder/CutPasteboard.h"
 #include "LocalActions/Transfers/FileOperations.h"
-#include "LocalActions/Files/FileTemplate.h"
 #include "LocalActions/Transfers/TransferOperation.h"
 #include "Platform/Services.h"
 

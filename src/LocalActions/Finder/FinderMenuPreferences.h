@@ -2,8 +2,8 @@
 
 #include "ActionCore/ActionDefinition.h"
 #include "ContextCore/Coding.h"
-#include "LocalActions/Finder/CustomFinderAction.h"
 #include "LocalActions/Files/FileTemplate.h"
+#include "LocalActions/Finder/CustomFinderAction.h"
 
 #include <QJsonObject>
 #include <QList>

@@ -1,8 +1,8 @@
 #include "FaultyFileOperations.h"
 
 #include "LocalActions/Files/FileCreator.h"
-#include "LocalActions/LocalActionsStrings.h"
 #include "LocalActions/Files/OfficeDocument.h"
+#include "LocalActions/LocalActionsStrings.h"
 #include "SecurityCore/PrivacyLog.h"
 
 #include <QtTest>

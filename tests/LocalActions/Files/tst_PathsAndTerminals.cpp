@@ -1,5 +1,5 @@
-#include "LocalActions/Runners/AppLauncher.h"
 #include "LocalActions/Files/PathFormatter.h"
+#include "LocalActions/Runners/AppLauncher.h"
 #include "Platform/Simulated/SimulatedWorkspace.h"
 
 #include <QtTest>

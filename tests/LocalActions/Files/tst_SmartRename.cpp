@@ -1,6 +1,6 @@
 #include "FaultyFileOperations.h"
-#include "LocalActions/LocalActionsStrings.h"
 #include "LocalActions/Files/SmartRename.h"
+#include "LocalActions/LocalActionsStrings.h"
 #include "SecurityCore/ModuleStrings.h"
 #include "SecurityCore/PrivacyLog.h"
 

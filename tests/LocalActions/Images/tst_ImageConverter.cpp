@@ -1,6 +1,6 @@
-#include "LocalActions/Transfers/FileOperations.h"
 #include "LocalActions/Images/HeifCodec.h"
 #include "LocalActions/Images/ImageConverter.h"
+#include "LocalActions/Transfers/FileOperations.h"
 #include "SecurityCore/PathNames.h"
 #include "SecurityCore/PrivacyLog.h"
 

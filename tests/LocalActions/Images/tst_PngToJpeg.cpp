@@ -1,6 +1,6 @@
-#include "LocalActions/Transfers/FileOperations.h"
 #include "LocalActions/Images/ImageConverter.h"
 #include "LocalActions/Images/PngToJpeg.h"
+#include "LocalActions/Transfers/FileOperations.h"
 
 #include <QBuffer>
 #include <QColorSpace>
