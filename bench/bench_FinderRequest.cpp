@@ -15,6 +15,7 @@
 #include "Platform/Services.h"
 #include "Platform/Simulated/SimulatedPasteboards.h"
 #include "Telemetry/TelemetryClient.h"
+#include "CutRequestFile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -24,8 +25,6 @@
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
-
-#include <cstdio>
 
 #include <unistd.h>
 
@@ -80,22 +79,6 @@ public:
     void showAlert(const QString&) override {}
     void alertSound() override {}
 };
-
-// The request file of a cut of `count` files, as the extension writes it, written path by path so
-// that this process holds none of it before the measurement.
-void writeCutRequest(const QString& path, int count)
-{
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(R"({"actionID":"finder.cut","baseName":"","directoryPath":"\/home\/user\/Pictures\/Holiday 2024","selectedPaths":[)");
-    for (int i = 0; i < count; ++i) {
-        char line[128];
-        const int n = std::snprintf(line, sizeof line, R"(%s"\/home\/user\/Pictures\/Holiday 2024\/Day %d\/IMG_%06d.jpg")",
-                                    i ? "," : "", i / 1000, i);
-        file.write(line, n);
-    }
-    file.write("]}");
-}
 
 struct World {
     QTemporaryDir root;

@@ -7,6 +7,7 @@
 #include "Platform/Services.h"
 #include "Platform/Simulated/SimulatedPasteboards.h"
 #include "Telemetry/TelemetryClient.h"
+#include "CutRequestFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,8 +16,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
-#include <cstdio>
 
 #include <unistd.h>
 
@@ -74,22 +73,12 @@ public:
     void alertSound() override {}
 };
 
-// The queue file of a cut of `count` files, as the extension writes it, written path by path so
-// that this process holds none of it.
+// A cut of `count` files in the queue.
 void queueCut(const Platform::Folders& folders, int count)
 {
     const QString queue = FinderActionHandoff::queueDirectory(folders);
     QDir().mkpath(queue);
-    QFile file(queue + u'/' + FinderActionHandoff::fileName(QDateTime::currentDateTimeUtc(), QUuid::createUuid()));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(R"({"actionID":"finder.cut","baseName":"","directoryPath":"\/home\/u\/Pictures","selectedPaths":[)");
-    for (int i = 0; i < count; ++i) {
-        char line[128];
-        const int n = std::snprintf(line, sizeof line, R"(%s"\/home\/u\/Pictures\/Holiday 2024\/Day %d\/IMG_%06d.jpg")",
-                                    i ? "," : "", i / 1000, i);
-        file.write(line, n);
-    }
-    file.write("]}");
+    QVERIFY(writeCutRequest(queue + u'/' + FinderActionHandoff::fileName(QDateTime::currentDateTimeUtc(), QUuid::createUuid()), count));
 }
 
 QList<QByteArray> statusLines()
