@@ -26,6 +26,7 @@ FinderActionHandler::FinderActionHandler(Platform::Services services, std::share
     , m_alerts(std::move(alerts))
     , m_hooks(std::move(hooks))
     , m_logger(PrivacyLog::logger(QStringLiteral("FinderHandoff")))
+    , m_reader(std::make_unique<FinderActionHandoff::ReaderLock>(m_services.folders))
 {
 }
 
@@ -34,11 +35,35 @@ FinderActionHandler::~FinderActionHandler()
     if (m_observer)
         m_services.notifications->removeObserver(*m_observer);
     // A cut or paste under way finishes; its request is released there or, if this process ends
-    // first, performed at the next start.
+    // first, performed by the next reader.
     if (m_worker) {
         m_worker->wait();
         delete m_worker;
     }
+    // A quit is not a death: what was taken and not begun goes back as it was queued, lost ones
+    // included, so that the next reader meets each in its place.
+    bool returned = false;
+    const auto putBack = [&](const Pending& p) {
+        if (p.claimed)
+            FinderActionHandoff::putBack(*p.claimed);
+        else
+            FinderActionHandoff::putBack(p.dropped);
+        returned = true;
+    };
+    if (m_taking)
+        for (const Pending& p : std::as_const(*m_taking))
+            putBack(p);
+    if (m_preparing) {
+        FinderActionHandoff::putBack(*m_preparing);
+        returned = true;
+    }
+    for (const Pending& p : std::as_const(m_pending))
+        putBack(p);
+    const bool served = m_reader->isHeld();
+    m_reader.reset();
+    // Another instance running takes them at once.
+    if (returned && served)
+        FinderActionHandoff::signal(*m_services.notifications);
 }
 
 void FinderActionHandler::setTelemetry(TelemetryClient* telemetry)
@@ -48,8 +73,6 @@ void FinderActionHandler::setTelemetry(TelemetryClient* telemetry)
 
 void FinderActionHandler::startListening()
 {
-    // What a paste killed part-way left behind goes before new requests are served.
-    PartialCopies::sweep(FinderActionExecutor::transferJournal(m_services.folders), *FileOperations::standard());
     if (!m_observer) {
         // A notification carries nothing: it only says that the queue should be read.
         m_observer = m_services.notifications->observe(QString::fromLatin1(FinderActionHandoff::notificationName),
@@ -85,20 +108,30 @@ void FinderActionHandler::serve()
     m_drainAgain = false;
     m_busy = true;
     auto taken = std::make_shared<QList<Pending>>();
-    offMain([taken, folders = m_services.folders] {
+    m_taking = taken;
+    offMain([taken, reader = m_reader.get(), folders = m_services.folders] {
+        // While another process serves the queue, this one reads nothing; it tries again at the
+        // next notification, so it takes over once that one has ended.
+        const bool served = reader->isHeld();
+        if (!reader->tryLock())
+            return;
+        // What a paste killed part-way left behind goes before new requests are served.
+        if (!served)
+            PartialCopies::sweep(FinderActionExecutor::transferJournal(folders), *FileOperations::standard());
         QList<FinderActionHandoff::DroppedRequest> lost;
-        auto claimed = FinderActionHandoff::claim(folders, {}, [&](const FinderActionHandoff::DroppedRequest& dropped) {
+        auto claimed = FinderActionHandoff::claim(*reader, {}, [&](const FinderActionHandoff::DroppedRequest& dropped) {
             lost << dropped;
         });
         for (qsizetype i = 0; i <= claimed.size(); ++i) {
             for (const auto& dropped : std::as_const(lost))
                 if (dropped.position == i)
-                    taken->append(Pending{std::nullopt, dropped.wasInHand});
+                    taken->append(Pending{std::nullopt, dropped});
             if (i < claimed.size())
-                taken->append(Pending{std::move(claimed[i])});
+                taken->append(Pending{std::move(claimed[i]), {}});
         }
     },
             [this, taken] {
+                m_taking.reset();
                 m_pending = std::move(*taken);
                 done();
             });
@@ -150,10 +183,11 @@ void FinderActionHandler::performNext()
     m_busy = true;
     Pending next = m_pending.takeFirst();
     if (!next.claimed) {
-        // A request read by processes that ended before performing it may have been a cut: the
-        // cut pending before it is void, or a later paste would move the older cut's files in
-        // its place. The user is told once the requests read with it are done.
-        if (next.lostInHand)
+        // A lost request may have been a cut: the cut pending before it is void, or a later paste
+        // would move the older cut's files in its place. The user is told once the requests read
+        // with it are done.
+        FinderActionHandoff::discard(next.dropped);
+        if (next.dropped.mayBeCut)
             CutPasteboard::shared(m_services.pasteboards, m_services.clock).clear();
         m_dropped = true;
         return done();
@@ -175,6 +209,9 @@ void FinderActionHandler::performNext()
     };
     auto work = std::make_shared<Work>();
     const bool onlyFiles = touchesOnlyFiles(action->definition);
+    // Only its snapshot is made there: a quit in between has not begun it.
+    if (!onlyFiles)
+        m_preparing = claimed;
     offMain([claimed, work, services, action = *action, onlyFiles] {
         ContextSnapshot snapshot = ContextSnapshotBuilder::make(claimed->request, services.clock->now());
         if (!onlyFiles) {
@@ -194,6 +231,7 @@ void FinderActionHandler::performNext()
         giveBackMemory();
     },
             [this, claimed, work, action = *action, large] {
+                m_preparing.reset();
                 if (!work->outcome) {
                     // Everything else acts on this thread (the clipboard, the workspace).
                     work->outcome = execute(action, *work->snapshot, claimed->request);

@@ -23,7 +23,8 @@ class QThread;
 // request queue and performs every request, oldest first, one at a time, showing the outcome.
 // Reading the queue, the selection of a request and the work of a cut or a paste run off the main
 // thread, so that a request naming a great many files never holds up the rest of the application;
-// a request's file leaves the queue only once the request has been handed over in full.
+// a request's file leaves the queue only once the request has been handed over in full. One
+// process serves the queue at a time; another one running leaves it alone until that one ends.
 class FinderActionHandler : public QObject {
     Q_OBJECT
 public:
@@ -92,9 +93,16 @@ private:
     // In queue order, with the places of requests that could not be read.
     struct Pending {
         std::optional<FinderActionHandoff::ClaimedRequest> claimed; // none: a request was lost here
-        bool lostInHand = false; // the lost one had been read, and may have been a cut
+        FinderActionHandoff::DroppedRequest dropped;                // the one lost, when none
     };
     QList<Pending> m_pending;
+    // Held for as long as this process serves the queue; tried again at every read until then.
+    // Used on the worker thread only, and here once it has ended.
+    std::unique_ptr<FinderActionHandoff::ReaderLock> m_reader;
+    // What a read of the queue under way has claimed, and a request taken but not begun on the
+    // worker: a quit puts them back.
+    std::shared_ptr<QList<Pending>> m_taking;
+    std::shared_ptr<FinderActionHandoff::ClaimedRequest> m_preparing;
     QThread* m_worker = nullptr;
     QPointer<TelemetryClient> m_telemetry;
 };

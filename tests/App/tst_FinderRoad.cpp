@@ -48,6 +48,8 @@ private slots:
     void aNotificationDuringAnAlertWaitsForTheDrainInHand();
     void requestsWithNothingToPerform();
     void anUnreadableRequestIsNeverSilent();
+    void aLostRequestVoidsThePendingCut_data();
+    void aLostRequestVoidsThePendingCut();
     void snapshotOfARequest();
     void namesWithAColonAreOrdinaryNames();
     void unfitPathsNeverReachTheFiles();
@@ -209,6 +211,61 @@ void FinderRoadTest::anUnreadableRequestIsNeverSilent()
     QVERIFY(QDir(queue).isEmpty());
 }
 
+void FinderRoadTest::aLostRequestVoidsThePendingCut_data()
+{
+    QTest::addColumn<QString>("lost");
+    QTest::addColumn<bool>("voids");
+    QTest::newRow("larger than a request may be") << "huge" << true;
+    QTest::newRow("cut short") << "{\"actionID\":\"finder.cut\",\"selec" << true;
+    QTest::newRow("a pipe") << "pipe" << true;
+    QTest::newRow("a cut of an unfit path") << R"({"actionID":"finder.cut","selectedPaths":["\/w\/.."],"baseName":""})" << true;
+    // What was read as another action than a cut leaves the pending cut alone.
+    QTest::newRow("a copy of an unfit path") << R"({"actionID":"finder.copyPath","selectedPaths":["w"],"baseName":""})" << false;
+}
+
+// The user cuts one file, then other files, but that second cut is lost on the way; the paste that
+// follows must not move the first cut's file in its place.
+void FinderRoadTest::aLostRequestVoidsThePendingCut()
+{
+    QFETCH(QString, lost);
+    QFETCH(bool, voids);
+    AppFixture f;
+    QTemporaryDir folder;
+    const QString old = folder.filePath("old.txt");
+    const QString destination = folder.filePath("dest");
+    writeFile(old, "old");
+    QVERIFY(QDir().mkpath(destination));
+    auto model = f.makeModel();
+    AppDelegate delegate(*model, f.alerts);
+    delegate.startListening();
+    QTRY_VERIFY(delegate.finderActionHandler()->isIdle()); // the queue as it was at start is read
+    const QString queue = FinderActionHandoff::queueDirectory(f.services.folders);
+    QVERIFY(FinderActionHandoff::enqueue(request("finder.cut", {old}, folder.path()), f.services.folders));
+    FinderActionHandoff::signal(*f.services.notifications);
+    QTRY_VERIFY(delegate.finderActionHandler()->isIdle() && QDir(queue).isEmpty());
+    QCOMPARE(CutPasteboard::shared(f.services.pasteboards, f.services.clock).read(f.services.clock->now(), DiskFileOperations()),
+             QList<QUrl>{QUrl::fromLocalFile(old)});
+
+    const QDateTime t0 = QDateTime::currentDateTimeUtc();
+    const QString lostPath = QDir(queue).filePath(FinderActionHandoff::fileName(t0, QUuid::createUuid()));
+    if (lost == u"huge") {
+        // Sparse: the size alone makes it too large to be read.
+        QFile huge(lostPath);
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(FinderActionHandoff::maximumRequestSize + 1));
+    } else if (lost == u"pipe") {
+        QCOMPARE(::mkfifo(QFile::encodeName(lostPath).constData(), 0600), 0);
+    } else {
+        writeFile(lostPath, lost.toUtf8());
+    }
+    QVERIFY(FinderActionHandoff::enqueue(request("finder.paste", {}, destination), f.services.folders, t0.addMSecs(1)));
+    FinderActionHandoff::signal(*f.services.notifications);
+    QTRY_VERIFY(delegate.finderActionHandler()->isIdle() && QDir(queue).isEmpty());
+
+    QCOMPARE(QDir(destination).entryList(QDir::Files), voids ? QStringList() : QStringList{"old.txt"});
+    QCOMPARE(QFile::exists(old), voids);
+    QCOMPARE(f.alerts->alerts, QStringList{LocalActionsStrings::string("finder.error.requestUnreadable")});
+}
+
 void FinderRoadTest::snapshotOfARequest()
 {
     QTemporaryDir folder;
@@ -290,13 +347,18 @@ void FinderRoadTest::unfitPathsNeverReachTheFiles()
                                              f.services.folders));
     QVERIFY(FinderActionHandoff::enqueue(request("finder.cut", {"/"}, folder.path()), f.services.folders));
     QVERIFY(FinderActionHandoff::enqueue(request("finder.cut", {"//"}, folder.path()), f.services.folders));
-    QVERIFY(FinderActionHandoff::enqueue(request("finder.cut", {folder.path() + "/.."}, folder.path()), f.services.folders));
     FinderActionHandoff::signal(*f.services.notifications);
     QTRY_VERIFY(QDir(FinderActionHandoff::queueDirectory(f.services.folders)).isEmpty());
     QVERIFY(!f.services.pasteboards->general()->string());
     // The cut of a.txt is still the one pending.
-    const auto pending = CutPasteboard::shared(f.services.pasteboards, f.services.clock).read(f.services.clock->now(), DiskFileOperations());
-    QCOMPARE(pending, QList<QUrl>{QUrl::fromLocalFile(folder.filePath("a.txt"))});
+    CutPasteboard board = CutPasteboard::shared(f.services.pasteboards, f.services.clock);
+    QCOMPARE(board.read(f.services.clock->now(), DiskFileOperations()), QList<QUrl>{QUrl::fromLocalFile(folder.filePath("a.txt"))});
+    // A cut refused before it is read is a lost cut: the one before it is void.
+    QVERIFY(FinderActionHandoff::enqueue(request("finder.cut", {folder.path() + "/.."}, folder.path()), f.services.folders));
+    FinderActionHandoff::signal(*f.services.notifications);
+    QTRY_VERIFY(delegate.finderActionHandler()->isIdle() && QDir(FinderActionHandoff::queueDirectory(f.services.folders)).isEmpty());
+    QCOMPARE(board.read(f.services.clock->now(), DiskFileOperations()), QList<QUrl>());
+    QVERIFY(QFile::exists(folder.filePath("a.txt")));
 }
 
 void FinderRoadTest::openedFilesGoToThePluginImport()

@@ -50,39 +50,82 @@ void signal(Platform::DistributedNotifications& notifications);
 
 // Deletes one file; true on success. Tests replace it to make deletion fail.
 using RemoveFile = std::function<bool(const QString& path)>;
+// Renames a file, never over another one; true on success. Tests replace it to make renaming fail
+// or to change the file once it has been renamed.
+using RenameFile = std::function<bool(const QString& from, const QString& to)>;
 
-// A queue file that was deleted unread or undecoded: its size and why, nothing of its content.
+// One process serves the queue at a time: the one that holds a lock on "handoff-queue.lock" beside
+// the queue folder, for as long as it serves it. The system lets go of the lock however the
+// process ends, so a claim found by the holder was left behind by a process that is gone. Taking
+// it never waits; the file is made only once the queue folder exists.
+inline constexpr auto lockFileName = "handoff-queue.lock";
+class ReaderLock {
+public:
+    explicit ReaderLock(Platform::Folders folders);
+    ~ReaderLock();
+    ReaderLock(const ReaderLock&) = delete;
+    ReaderLock& operator=(const ReaderLock&) = delete;
+
+    // True when this reader holds the lock, taken now if no other reader holds it. A lock whose
+    // file was deleted or replaced since is let go and taken anew.
+    bool tryLock();
+    bool isHeld() const { return m_fd >= 0; }
+    const Platform::Folders& folders() const { return m_folders; }
+
+private:
+    void unlock();
+
+    Platform::Folders m_folders;
+    int m_fd = -1;
+    bool m_toldBusy = false;
+};
+
+// A queue file that was dropped unread or undecoded: its size and why, nothing of its content.
+// Its file stays until discard(), so that a reader that quits before reaching it puts it back.
 struct DroppedRequest {
     qint64 size = 0;
     QString reason;
     qsizetype position = 0; // how many of the requests returned stood before it in the queue
-    bool wasInHand = false; // read, and left unperformed by two processes that ended with it
+    // False only when the file was read and names another action than a cut: a lost cut leaves
+    // an older cut pending, which a later paste would move in its place.
+    bool mayBeCut = true;
+    QString path;   // its file now
+    QString queued; // its file before this process took it
     bool operator==(const DroppedRequest&) const = default;
 };
 using ReportDropped = std::function<void(const DroppedRequest&)>;
 
 // A request taken from the queue. Its file stays, renamed "<name>.json.claimed", until the
-// request has been handed over in full and released: a process that dies in between finds it at
-// its next start and performs it then, in its place in the queue. A claim that a process left
+// request has been handed over in full and released: a process that dies in between leaves it
+// for the next reader, which performs it in its place in the queue. A claim that a process left
 // behind is taken once more as "<name>.json.retried"; one that outlived that second process too
-// is dropped, so that a request that ends the process cannot do so at every start.
+// is dropped, so that a request that ends the process cannot do so at every start. Only a
+// claimed request is performed: a file that cannot be renamed is dropped where it lies.
 struct ClaimedRequest {
     FinderActionRequest request;
-    QString path; // its file in the queue folder
+    QString path;   // its file in the queue folder
+    QString queued; // its file before this process took it
 };
 inline constexpr auto claimedSuffix = ".claimed";
 inline constexpr auto retriedSuffix = ".retried";
 
-// The queued requests, oldest first, each file kept under its claimed name. Every file that gives
-// no request is deleted, logged and handed to `dropped`; names other than those of requests are
-// left alone; a missing folder gives nothing. A file is taken at most once per process: one that
-// cannot be deleted later is never returned again.
-QList<ClaimedRequest> claim(const Platform::Folders& folders, const RemoveFile& remove = {},
-                            const ReportDropped& dropped = {});
+// The queued requests, oldest first, each file kept under its claimed name; nothing unless
+// `reader` holds the lock. Every file that gives no request is logged and handed to `dropped`;
+// names other than those of requests are left alone. A file is taken at most once per process:
+// one that cannot be deleted later is never returned again.
+QList<ClaimedRequest> claim(const ReaderLock& reader, const RemoveFile& remove = {}, const ReportDropped& dropped = {},
+                            const RenameFile& rename = {});
 // The request has been handed over: its file goes. A file that cannot be deleted is logged.
 void release(const ClaimedRequest& claimed, const RemoveFile& remove = {});
+// The dropped file goes. A file that cannot be deleted is logged.
+void discard(const DroppedRequest& dropped, const RemoveFile& remove = {});
+// A request taken and not begun goes back under the name it had, for the next reader: a normal
+// quit is not a death.
+void putBack(const ClaimedRequest& claimed, const RenameFile& rename = {});
+void putBack(const DroppedRequest& dropped, const RenameFile& rename = {});
 
-// claim() and release() at once: the queued requests, oldest first, their files gone.
+// Under the lock, claim(), release() and discard() at once: the queued requests, oldest first,
+// their files gone; nothing while another reader holds the queue.
 QList<FinderActionRequest> drain(const Platform::Folders& folders, const RemoveFile& remove = {},
                                  const ReportDropped& dropped = {});
 

@@ -11,8 +11,11 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -230,6 +233,10 @@ private slots:
         QVERIFY(dropped[2].reason.startsWith(QStringLiteral("larger than")));
         QCOMPARE(dropped[3].size, qint64(undecodable.size()));
         QCOMPARE(dropped[3].reason, QStringLiteral("not a request"));
+        // Any of them may have been a cut, but the one that names another action.
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(dropped[i].mayBeCut);
+        QVERIFY(!dropped[3].mayBeCut);
         QVERIFY(capture.contains(QString::number(FinderActionHandoff::maximumRequestSize + 1) + QStringLiteral(" bytes")));
         QVERIFY(!capture.contains(QStringLiteral("private-name")));
     }
@@ -297,6 +304,120 @@ private slots:
         auto third = FinderActionHandoff::drain(m_folders);
         QCOMPARE(third.size(), 1);
         QCOMPARE(third[0].actionID, QStringLiteral("new"));
+    }
+
+    void oneReaderServesTheQueueAtATime()
+    {
+        put(QStringLiteral("1700000000001-AAAAAAAA.json"), requestBytes("one"));
+        put(QStringLiteral("1700000000002-AAAAAAAA.json"), requestBytes("two"));
+        QList<FinderActionHandoff::ClaimedRequest> inHand;
+        {
+            FinderActionHandoff::ReaderLock serving(m_folders);
+            QVERIFY(serving.tryLock());
+            QVERIFY(serving.tryLock()); // held, not taken twice
+            inHand = FinderActionHandoff::claim(serving);
+            QCOMPARE(inHand.size(), 2);
+
+            // Another reader takes nothing, neither claim nor queued file, while it is held.
+            put(QStringLiteral("1700000000003-AAAAAAAA.json"), requestBytes("three"));
+            FinderActionHandoff::ReaderLock other(m_folders);
+            QVERIFY(!other.tryLock());
+            QVERIFY(FinderActionHandoff::claim(other).isEmpty());
+            QVERIFY(FinderActionHandoff::drain(m_folders).isEmpty());
+            QCOMPARE(QDir(queue()).entryList(QDir::Files, QDir::Name),
+                     (QStringList{"1700000000001-AAAAAAAA.json.claimed", "1700000000002-AAAAAAAA.json.claimed",
+                                  "1700000000003-AAAAAAAA.json"}));
+            // A quit: what was taken goes back under its own name.
+            for (const auto& claimed : std::as_const(inHand))
+                FinderActionHandoff::putBack(claimed);
+        }
+        // Once it has let go, the next reader serves the queue whole, in order.
+        QStringList actions;
+        for (const auto& r : FinderActionHandoff::drain(m_folders))
+            actions << r.actionID;
+        QCOMPARE(actions, (QStringList{"one", "two", "three"}));
+        QVERIFY(QDir(queue()).isEmpty());
+    }
+
+    void aClaimLeftBehindGoesBackAsLeftBehind()
+    {
+        // Taken once more after a death, then the reader quits: it is still one death.
+        put(QStringLiteral("1700000000001-AAAAAAAA.json.claimed"), requestBytes("left"));
+        FinderActionHandoff::ReaderLock reader(m_folders);
+        QVERIFY(reader.tryLock());
+        const auto taken = FinderActionHandoff::claim(reader);
+        QCOMPARE(taken.size(), 1);
+        QVERIFY(taken[0].path.endsWith(QString::fromLatin1(FinderActionHandoff::retriedSuffix)));
+        FinderActionHandoff::putBack(taken[0]);
+        QCOMPARE(QDir(queue()).entryList(QDir::Files), QStringList{"1700000000001-AAAAAAAA.json.claimed"});
+    }
+
+    void aRequestIsPerformedOnlyOnceClaimed()
+    {
+        // As in a folder that has become read-only: nothing can be renamed or deleted.
+        const QString name = QStringLiteral("1700000000001-AAAAAAAA.json");
+        put(name, requestBytes("finder.cut"));
+        const auto refuse = [](const QString&, const QString&) { return false; };
+        const auto keep = [](const QString&) { return false; };
+        FinderActionHandoff::ReaderLock reader(m_folders);
+        QVERIFY(reader.tryLock());
+        QList<FinderActionHandoff::DroppedRequest> dropped;
+        const auto report = [&](const FinderActionHandoff::DroppedRequest& d) { dropped << d; };
+        QVERIFY(FinderActionHandoff::claim(reader, keep, report, refuse).isEmpty());
+        QCOMPARE(dropped.size(), 1);
+        QCOMPARE(dropped[0].reason, QStringLiteral("cannot be claimed"));
+        QVERIFY(dropped[0].mayBeCut);
+        FinderActionHandoff::discard(dropped[0], keep);
+        QCOMPARE(QDir(queue()).entryList(QDir::Files), QStringList{name});
+        // Told once, not at every notification.
+        QVERIFY(FinderActionHandoff::claim(reader, keep, report, refuse).isEmpty());
+        QCOMPARE(dropped.size(), 1);
+    }
+
+    void whatIsOpenedIsWhatIsChecked_data()
+    {
+        QTest::addColumn<bool>("pipe");
+        QTest::newRow("a pipe") << true;
+        QTest::newRow("a link") << false;
+    }
+    void whatIsOpenedIsWhatIsChecked()
+    {
+        // The file is swapped between the look at it and the open, once it has been claimed.
+        QFETCH(bool, pipe);
+        put(QStringLiteral("1700000000001-AAAAAAAA.json"), requestBytes("swapped"));
+        const QString outside = QDir(m_root->path()).filePath("elsewhere.json");
+        QFile f(outside);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(requestBytes("linked")) > 0);
+        f.close();
+        QString swapped;
+        const auto renameAndSwap = [&](const QString& from, const QString& to) {
+            if (!QFile::rename(from, to) || !QFile::remove(to))
+                return false;
+            swapped = to;
+            return pipe ? ::mkfifo(QFile::encodeName(to).constData(), 0600) == 0 : QFile::link(outside, to);
+        };
+        FinderActionHandoff::ReaderLock reader(m_folders);
+        QVERIFY(reader.tryLock());
+        QList<FinderActionHandoff::ClaimedRequest> claimed;
+        QList<FinderActionHandoff::DroppedRequest> dropped;
+        std::unique_ptr<QThread> claiming(QThread::create([&] {
+            claimed = FinderActionHandoff::claim(reader, {}, [&](const auto& d) { dropped << d; }, renameAndSwap);
+        }));
+        claiming->start();
+        if (!claiming->wait(QDeadlineTimer(20000))) {
+            // Blocked on the pipe: a writer that comes and goes lets it go.
+            const int fd = ::open(QFile::encodeName(swapped).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+            claiming->wait();
+            QFAIL("the read of the queue waited on a pipe");
+        }
+        QVERIFY(claimed.isEmpty());
+        QCOMPARE(dropped.size(), 1);
+        QCOMPARE(dropped[0].reason, QStringLiteral("not a regular file"));
+        FinderActionHandoff::discard(dropped[0]);
+        QVERIFY(QDir(queue()).isEmpty());
+        QVERIFY(QFile::exists(outside));
     }
 
     void aFolderNamedLikeARequestIsSkippedOnce()
