@@ -26,9 +26,9 @@ namespace {
 
 const QString suffix = QStringLiteral(".json");
 
-// Paths of the queue files this process has already handled. A file that could not be deleted
-// stays listed, and must not run again at the next notification. Paths that are gone from the
-// folder are dropped, so the set holds only the stuck files.
+// Paths of the queue files this process has taken: those in hand until released, discarded or put
+// back, and those that could not be deleted, which must not run again at the next notification.
+// Paths that are gone from the folder are dropped, so the set holds no more than these.
 QMutex handledMutex;
 QSet<QString>& handled()
 {
