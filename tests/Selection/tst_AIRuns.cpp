@@ -142,6 +142,8 @@ private slots:
     void replaceIsOfferedForAnEditableSelectionAndAReplaceableAction_data();
     void replaceIsOfferedForAnEditableSelectionAndAReplaceableAction();
     void copyAndReplaceFromTheCard();
+    void replaceKeepsTheSpacesAroundTheSelection_data();
+    void replaceKeepsTheSpacesAroundTheSelection();
     void aScriptIsApprovedOnceThenRuns();
     void failedScriptsShowTheFailureWithoutRetry_data();
     void failedScriptsShowTheFailureWithoutRetry();
@@ -468,6 +470,39 @@ void AIRunsTest::copyAndReplaceFromTheCard()
     QTRY_COMPARE(f.app->text(), QString("say Delta now"));
     QVERIFY(!f.monitor->panel().isVisible());
     QCOMPARE(f.board().string().value_or(""), QString("mine"));
+}
+
+void AIRunsTest::replaceKeepsTheSpacesAroundTheSelection_data()
+{
+    QTest::addColumn<bool>("script"); // else a model's reply
+    QTest::newRow("script") << true;
+    QTest::newRow("model reply") << false;
+}
+
+void AIRunsTest::replaceKeepsTheSpacesAroundTheSelection()
+{
+    // A drag that took in the spaces on both sides; the result comes trimmed.
+    QFETCH(bool, script);
+    RunFixture f("Some words to select in the centre window", " select in the centre ");
+    const auto shout = shellAction("printf '%s\\n' \"$AMBREL_SELECTION\" | tr a-z A-Z", {}, true);
+    ScriptApprovals(f.services.userDefaults).approve(std::get<ScriptAction>(shout.kind.value));
+    f.addCustom({shout});
+    for (int i = 0; i < 2; ++i)
+        f.server.respond(AIFixture::reply({"\n SELECT IN THE CENTRE \n"}));
+    const AIActionTemplate& action = script ? shout : AIActionTemplate::polish();
+
+    QVERIFY(f.showToolbar());
+    f.press(action);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.monitor->currentRun()->isStreaming(), 10000);
+    // Copy gives the result alone.
+    f.card()->button("copy")->click();
+    QCOMPARE(f.board().string().value_or(""), QString("SELECT IN THE CENTRE"));
+
+    QVERIFY(f.showToolbar());
+    f.press(action);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.monitor->currentRun()->isStreaming(), 10000);
+    f.card()->button("replace")->click();
+    QTRY_COMPARE(f.app->text(), QString("Some words to SELECT IN THE CENTRE window"));
 }
 
 void AIRunsTest::aScriptIsApprovedOnceThenRuns()
