@@ -132,7 +132,7 @@ public:
             return;
         m_text = text;
         setPlainText(text);
-        m_measured = {};
+        m_measured = {-1, 0};
         updateGeometry();
     }
 
@@ -149,6 +149,16 @@ public:
     }
     QSize sizeHint() const override { return {m_preferredWidth, heightForWidth(m_preferredWidth)}; }
     QSize minimumSizeHint() const override { return {0, heightForWidth(width() > 1 ? width() : m_preferredWidth)}; }
+
+protected:
+    void changeEvent(QEvent* event) override
+    {
+        QTextEdit::changeEvent(event);
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+            m_measured = {-1, 0};
+            updateGeometry();
+        }
+    }
 
 private:
     int m_preferredWidth;
