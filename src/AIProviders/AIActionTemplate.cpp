@@ -126,6 +126,7 @@ ActionDefinition AIActionTemplate::actionDefinition() const
         true,
         outputBehavior,
         isBuiltIn ? 200 : 210,
+        !isBuiltIn,
     };
 }
 

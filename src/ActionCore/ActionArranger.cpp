@@ -41,7 +41,7 @@ ArrangedActions arrange(const QList<ActionDefinition>& actions, const ContextSna
             return ua > ub;
         if (a.defaultRank != b.defaultRank)
             return a.defaultRank < b.defaultRank;
-        return ActionDefinition::idPrecedes(a.id, b.id);
+        return ActionDefinition::tiePrecedes(a, b);
     });
     const QList<ActionDefinition> sortedAI = preferences.ordering(ai);
 

@@ -22,3 +22,10 @@ bool ActionDefinition::idPrecedes(const QString& a, const QString& b)
     }
     return a.size() < b.size();
 }
+
+bool ActionDefinition::tiePrecedes(const ActionDefinition& a, const ActionDefinition& b)
+{
+    if (a.keepsListOrder != b.keepsListOrder)
+        return b.keepsListOrder;
+    return !a.keepsListOrder && idPrecedes(a.id, b.id);
+}

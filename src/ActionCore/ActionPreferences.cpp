@@ -45,7 +45,7 @@ QList<ActionDefinition> ActionPreferences::ordering(const QList<ActionDefinition
             return *pa < *pb;
         if (a.defaultRank != b.defaultRank)
             return a.defaultRank < b.defaultRank;
-        return ActionDefinition::idPrecedes(a.id, b.id);
+        return ActionDefinition::tiePrecedes(a, b);
     });
     return ordered;
 }

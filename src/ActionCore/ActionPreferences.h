@@ -40,7 +40,8 @@ struct ActionPreferences {
     QHash<QString, qsizetype> pinnedPositions() const;
 
     // The display order of the given definitions, hidden ones included: pinned ones first in
-    // pinned order, then by default rank, then by id. Usage plays no part.
+    // pinned order, then by default rank, then by id (a user's own actions in the order given).
+    // Usage plays no part.
     QList<ActionDefinition> ordering(const QList<ActionDefinition>& actions) const;
 
     // Moves `id` one place by `step` within the list as the user sees it (`shownIDs`). The

@@ -10,15 +10,20 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QPlainTextEdit>
-#include <QTextCursor>
 #include <QTextBoundaryFinder>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
+#include <memory>
 
 namespace {
 constexpr int cardWidth = 420;
+constexpr int cardPadding = 14;
 const QColor orange(0xc2, 0x5e, 0x00);
 
 // A symbol drawn in one colour (the symbolic icons are monochrome).
@@ -94,6 +99,73 @@ QLabel* outputLabel()
     return label;
 }
 
+// A short output at its full height. It wraps between words where it can and inside a word where
+// it must: a label keeps a word longer than the line whole, and a reply without spaces (a link, a
+// path) would go on past the card's edge, out of sight.
+class InlineText : public QTextEdit {
+public:
+    explicit InlineText(int preferredWidth)
+        : m_preferredWidth(preferredWidth)
+    {
+        setReadOnly(true);
+        setTextInteractionFlags(Qt::TextSelectableByMouse);
+        setFocusPolicy(Qt::NoFocus);
+        setFrameShape(QFrame::NoFrame);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setLineWrapMode(QTextEdit::WidgetWidth);
+        setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        document()->setDocumentMargin(0);
+        viewport()->setAutoFillBackground(false);
+        QPalette clear = palette();
+        clear.setColor(QPalette::Base, Qt::transparent);
+        setPalette(clear);
+        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+        policy.setHeightForWidth(true);
+        setSizePolicy(policy);
+    }
+
+    QString text() const { return m_text; }
+    void setText(const QString& text)
+    {
+        if (text == m_text)
+            return;
+        m_text = text;
+        setPlainText(text);
+        m_measured = {-1, 0};
+        updateGeometry();
+    }
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override
+    {
+        if (m_measured.first != width) {
+            // Measured on a copy: laying out the shown document at another width would move it.
+            const std::unique_ptr<QTextDocument> copy(document()->clone());
+            copy->setTextWidth(std::max(1, width));
+            m_measured = {width, static_cast<int>(std::ceil(copy->size().height()))};
+        }
+        return m_measured.second;
+    }
+    QSize sizeHint() const override { return {m_preferredWidth, heightForWidth(m_preferredWidth)}; }
+    QSize minimumSizeHint() const override { return {0, heightForWidth(width() > 1 ? width() : m_preferredWidth)}; }
+
+protected:
+    void changeEvent(QEvent* event) override
+    {
+        QTextEdit::changeEvent(event);
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+            m_measured = {-1, 0};
+            updateGeometry();
+        }
+    }
+
+private:
+    int m_preferredWidth;
+    QString m_text;
+    mutable std::pair<int, int> m_measured{-1, 0}; // width, height
+};
+
 QPushButton* smallButton(const QString& key, const QString& name, const std::function<void()>& action)
 {
     auto* b = new QPushButton(SelectionStrings::string(key));
@@ -154,7 +226,7 @@ AIResultView::AIResultView(AIRun* run, bool canReplace, Actions actions, Lookup 
 {
     setFixedWidth(cardWidth);
     auto* stack = new QVBoxLayout(this);
-    stack->setContentsMargins(14, 14, 14, 14);
+    stack->setContentsMargins(cardPadding, cardPadding, cardPadding, cardPadding);
     stack->setSpacing(10);
 
     auto* header = new QHBoxLayout;
@@ -172,7 +244,7 @@ AIResultView::AIResultView(AIRun* run, bool canReplace, Actions actions, Lookup 
     header->addWidget(m_spinner);
     stack->addLayout(header);
 
-    m_inline = outputLabel();
+    m_inline = new InlineText(cardWidth - 2 * cardPadding);
     m_inline->setObjectName(QStringLiteral("output"));
     stack->addWidget(m_inline);
     // A text view lays out only the lines in sight, so a long output costs no more than a short
@@ -250,7 +322,7 @@ void AIResultView::refresh()
     if (scrolls)
         showScrolled(shown);
     else
-        m_inline->setText(shown);
+        static_cast<InlineText*>(m_inline)->setText(shown);
     // Writing back nothing would only delete the selection.
     const bool writable = m_canReplace && !streaming && !failure && !isBlank(output);
     m_replace->setVisible(writable);
@@ -275,6 +347,11 @@ void AIResultView::showScrolled(const QString& text)
         m_scroll->setPlainText(text);
     }
     m_scrolledText = text;
+}
+
+QString AIResultView::inlineText() const
+{
+    return static_cast<InlineText*>(m_inline)->text();
 }
 
 QString AIResultView::scrolledText() const

@@ -47,6 +47,7 @@ public:
     // What is shown now, for tests and accessibility.
     bool isSpinnerShown() const;
     bool isScrolling() const;
+    QString inlineText() const;   // what the short form holds
     QString scrolledText() const; // what the scrolling form holds
     QPushButton* button(const QString& name) const; // "replace", "append", "copy", "retry", "close"
 
@@ -58,7 +59,7 @@ private:
     bool m_canReplace = false;
     Lookup m_failureText;
     QWidget* m_spinner = nullptr;
-    QLabel* m_inline = nullptr;
+    QWidget* m_inline = nullptr; // the short form, at its full height
     QPlainTextEdit* m_scroll = nullptr;
     QString m_scrolledText; // what m_scroll was given, to tell an addition from a new text
     QWidget* m_failure = nullptr;

@@ -208,7 +208,10 @@ SelectionToolbarView::SelectionToolbarView(QList<ActionDefinition> actions, QLis
         m_more->setFocusPolicy(Qt::NoFocus);
         m_more->setPopupMode(QToolButton::InstantPopup);
         m_more->setFixedSize(30, 26);
-        m_more->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0px; }"));
+        // Thousands of imported actions would otherwise be laid out in columns across the whole
+        // screen; one column that scrolls stays on it. (Read when the menu is made.)
+        m_more->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0px; }"
+                                             " QMenu { menu-scrollable: 1; }"));
         const QIcon more = SymbolIcons::icon(QStringLiteral("ellipsis"));
         if (more.isNull())
             m_more->setText(SymbolIcons::glyph(QStringLiteral("ellipsis")));

@@ -9,6 +9,49 @@
 #include <QPointer>
 #include <QTimer>
 
+namespace {
+
+// How many units of white space `text` has at its start, and at its end after those (so that
+// text of white space only is all start).
+qsizetype leadingSpace(QStringView text)
+{
+    qsizetype n = 0;
+    while (n < text.size() && text[n].isSpace())
+        ++n;
+    return n;
+}
+
+qsizetype trailingSpace(QStringView text)
+{
+    qsizetype n = 0;
+    while (n < text.size() && text[text.size() - 1 - n].isSpace())
+        ++n;
+    return n;
+}
+
+} // namespace
+
+QString TextWriteBack::textToWrite(const QString& text, Mode mode, const std::optional<QString>& selected)
+{
+    // Results come trimmed, but the selection's own edges (the spaces a drag took in, the line
+    // feed a line selection ends with) belong to the text around it: they stay where they were.
+    const QStringView selection = selected ? QStringView(*selected) : QStringView();
+    const qsizetype lead = leadingSpace(selection);
+    const qsizetype trail = trailingSpace(selection.sliced(lead));
+    QString out;
+    if (mode == Mode::replace) {
+        out += selection.first(lead);
+    } else {
+        // The result goes right after the selected words, before the space that parted them
+        // from what follows.
+        out += selection.chopped(trail);
+        out += u'\n';
+    }
+    out += text;
+    out += selection.last(trail);
+    return out;
+}
+
 TextWriteBack::TextWriteBack(Platform::Services services, PrivacyLog::Logger logger)
     : m_services(std::move(services))
     , m_logger(logger)
@@ -27,7 +70,7 @@ void TextWriteBack::write(const QString& text, Mode mode, const std::optional<Pl
         done(Outcome::refused);
         return;
     }
-    const QString toWrite = mode == Mode::replace ? text : snapshot.selectedText.value_or(QString()) + u'\n' + text;
+    const QString toWrite = textToWrite(text, mode, snapshot.selectedText);
     const QString selected = QString::fromLatin1(Platform::Accessibility::selectedTextAttribute);
     if (element) {
         if (auto settable = ax.isAttributeSettable(*element, selected); settable && *settable) {

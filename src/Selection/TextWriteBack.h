@@ -45,6 +45,11 @@ public:
     std::chrono::milliseconds pasteWait{120};
     std::chrono::milliseconds fetchTimeout{1000};
 
+    // What goes in place of the selection: for `replace` the text between the white space the
+    // selection had at its start and at its end; for `append` the selection up to its trailing
+    // white space, a line feed, the text, then that white space.
+    static QString textToWrite(const QString& text, Mode mode, const std::optional<QString>& selected);
+
     // Whether the application takes a paste keystroke as a terminal's input (a terminal
     // emulator by its desktop entry's categories).
     static bool isTerminal(const std::optional<Platform::ApplicationInfo>& application);

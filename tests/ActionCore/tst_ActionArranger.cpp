@@ -4,8 +4,9 @@
 
 namespace {
 
-// "id:rank" for an ordinary action, "id:rank:ai" for an AI action; both offered on selected
-// text only, unless the id starts with "files." (file kinds only) or "none." (no kinds).
+// "id:rank" for an ordinary action, "id:rank:ai" for an AI action, either with ":own" after it for
+// a user's own action; offered on selected text only, unless the id starts with "files." (file
+// kinds only) or "none." (no kinds).
 QList<ActionDefinition> candidates(const QStringList& list)
 {
     QList<ActionDefinition> result;
@@ -17,6 +18,7 @@ QList<ActionDefinition> candidates(const QStringList& list)
         d.symbolName = QStringLiteral("star");
         d.defaultRank = parts[1].toLongLong();
         d.requiresAI = parts.size() > 2 && parts[2] == u"ai";
+        d.keepsListOrder = parts.last() == u"own";
         if (d.id.startsWith(u"files."))
             d.supportedContexts = ContextKinds::fileKinds();
         else if (!d.id.startsWith(u"none."))
@@ -128,6 +130,22 @@ private slots:
             << QStringList{QStringLiteral("a\U0001F600:1"), QStringLiteral("a\uFF21:1")} << QStringList()
             << QStringList() << QStringList() << true << "text"
             << QStringList{QStringLiteral("a\uFF21"), QStringLiteral("a\U0001F600")} << QStringList();
+        // Imported actions have random ids: they come as their file lists them, after the
+        // built-ins, until the user moves them.
+        const QStringList builtInsAndImported{"ai.translate:200:ai",    "ai.explain:200:ai",
+                                              "ai.custom.F0:210:ai:own", "ai.custom.2B:210:ai:own",
+                                              "ai.custom.9C:210:ai:own", "ai.custom.07:210:ai:own"};
+        QTest::newRow("own actions keep the order they came in")
+            << builtInsAndImported << QStringList() << QStringList() << QStringList() << true << "text"
+            << QStringList{"ai.explain", "ai.translate"}
+            << QStringList{"ai.custom.F0", "ai.custom.2B", "ai.custom.9C", "ai.custom.07"};
+        QTest::newRow("a moved own action goes where it was put")
+            << builtInsAndImported << QStringList{"ai.custom.9C", "ai.custom.F0"} << QStringList() << QStringList()
+            << true << "text" << QStringList{"ai.custom.9C", "ai.custom.F0"}
+            << QStringList{"ai.explain", "ai.translate", "ai.custom.2B", "ai.custom.07"};
+        QTest::newRow("own ordinary actions after the others of their rank")
+            << QStringList{"z:1::own", "b:1", "a:1::own", "m:1", "y:1::own"} << QStringList() << QStringList()
+            << QStringList{"a=1"} << true << "text" << QStringList{"a", "b", "m", "z", "y"} << QStringList();
         QStringList eightOrdinary = range("o", 1, 8);
         for (QString& s : eightOrdinary)
             s += u":1";

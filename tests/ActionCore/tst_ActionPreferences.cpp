@@ -118,6 +118,7 @@ private slots:
 
     void ordering()
     {
+        // Ties of rank by id, whatever the order given.
         const QList<ActionDefinition> all{definition("c", 1), definition("b", 1), definition("a", 9),
                                           definition("d", 0)};
         ActionPreferences p;
@@ -128,6 +129,30 @@ private slots:
         QCOMPARE(ids(p.ordering(all)), QStringList({"a", "c", "d", "b"}));
         QVERIFY(!p.isEnabled(all[2]));
         QVERIFY(p.isEnabled(all[0]));
+    }
+
+    void ownActionsKeepTheirListOrderUntilMoved()
+    {
+        // Two imported files, as the custom list holds them: built-ins first (by id), then each
+        // file's actions as the file lists them, the files in the order they were added.
+        QList<ActionDefinition> all{definition("ai.polish", 200), definition("ai.explain", 200)};
+        const QStringList firstFile{"ai.custom.E1", "ai.custom.3A", "ai.custom.C7"};
+        const QStringList secondFile{"ai.custom.9F", "ai.custom.05"};
+        for (const QString& id : firstFile + secondFile) {
+            all << definition(id, 210);
+            all.last().keepsListOrder = true;
+        }
+        ActionPreferences p;
+        QCOMPARE(ids(p.ordering(all)), QStringList({"ai.explain", "ai.polish"}) + firstFile + secondFile);
+        // Moving one takes the shown order over as the user's; it stays so when stored.
+        QStringList shown = ids(p.ordering(all));
+        p.move("ai.custom.05", -1, shown);
+        const QStringList moved{"ai.explain", "ai.polish", "ai.custom.E1", "ai.custom.3A", "ai.custom.C7",
+                                "ai.custom.05", "ai.custom.9F"};
+        QCOMPARE(ids(p.ordering(all)), moved);
+        Platform::SimulatedUserDefaults defaults;
+        p.save(defaults);
+        QCOMPARE(ids(ActionPreferences::load(defaults).ordering(all)), moved);
     }
 
     void moveByStep_data()

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QAccessible>
 
 class AIResultViewTest : public QObject {
     Q_OBJECT
@@ -17,6 +18,8 @@ private slots:
     void buttonsFollowTheState();
     void longOutputScrolls_data();
     void longOutputScrolls();
+    void aShortOutputWrapsWhereItMust_data();
+    void aShortOutputWrapsWhereItMust();
     void buttonsCallTheirFunctions();
     void aHugeOutputIsShownAsABoundedPrefix();
     void thePrefixNeverCutsACharacter_data();
@@ -103,7 +106,7 @@ void AIResultViewTest::buttonsFollowTheState()
         QCOMPARE(view.button("copy")->isEnabled(), copyEnabled);
     QCOMPARE(view.isSpinnerShown(), spinner);
     auto* failure = view.findChild<QLabel*>("failure");
-    auto* output = view.findChild<QLabel*>("output");
+    auto* output = view.findChild<QWidget*>("output");
     if (state == "retryable" || state == "failed") {
         QVERIFY(failure->isVisibleTo(&view));
         QCOMPARE(failure->text(), "text of " + *run.failureKey());
@@ -111,7 +114,7 @@ void AIResultViewTest::buttonsFollowTheState()
         QVERIFY(!view.isScrolling());
     } else {
         QVERIFY(!failure->isVisibleTo(&view));
-        QCOMPARE(output->text(), run.output());
+        QCOMPARE(view.inlineText(), run.output());
     }
     QCOMPARE(view.button("close")->text(), QString("Close"));
     QCOMPARE(view.sizeHint().width(), 420);
@@ -184,6 +187,58 @@ void AIResultViewTest::thePrefixNeverCutsACharacter()
     QCOMPARE(AIResultView::shownText(output), shown);
 }
 
+void AIResultViewTest::aShortOutputWrapsWhereItMust_data()
+{
+    QTest::addColumn<QString>("output");
+    const QString url = "https://example.org/" + QString(81, u'a');
+    QVERIFY(url.size() == 101);
+    QTest::newRow("a link of 101 characters") << url;
+    QTest::newRow("a path") << "/home/someone/report_2024_final_version_with_all_the_appendices_and_every_correction_v12.pdf";
+    QTest::newRow("words, then a long word") << "See " + url + " for more";
+    QTest::newRow("Chinese") << QString("这是一段没有空格的中文回复").repeated(4);
+}
+
+void AIResultViewTest::aShortOutputWrapsWhereItMust()
+{
+    // Inline (not over 320 characters), but wider than the card on one line: it goes on over as
+    // many lines as it needs, inside the card, and the card grows to hold them.
+    QFETCH(QString, output);
+    AIRun run("Explain");
+    run.setOutput(output);
+    run.setStreaming(false);
+    AIResultView view(&run, true, {}, {});
+    view.resize(view.sizeHint());
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QVERIFY(!view.isScrolling());
+    QCOMPARE(view.inlineText(), output);
+    auto* shown = view.findChild<QWidget*>("output");
+    QVERIFY(shown->isVisibleTo(&view));
+    QVERIFY(shown->geometry().right() < view.width());
+    const QFontMetrics metrics(shown->font());
+    const int oneLine = metrics.horizontalAdvance(output);
+    QVERIFY2(oneLine > shown->width(), "the fixture must not fit on one line");
+    const int lines = oneLine / shown->width() + 1;
+    QVERIFY2(shown->height() >= lines * metrics.lineSpacing(),
+             qPrintable(QString("%1 high for %2 lines").arg(shown->height()).arg(lines)));
+    // It needs no more width than it has: what does not fit on a line goes on the next one.
+    QVERIFY2(shown->minimumSizeHint().width() <= shown->width(),
+             qPrintable(QString("needs %1, has %2").arg(shown->minimumSizeHint().width()).arg(shown->width())));
+    // Every character lies inside what is shown, as a screen reader finds it too.
+    QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(shown);
+    QVERIFY(reader && reader->textInterface());
+    QCOMPARE(reader->textInterface()->characterCount(), output.size());
+    const QRect visible(shown->mapToGlobal(QPoint(0, 0)), shown->size());
+    for (int i = 0; i < output.size(); ++i) {
+        const QRect character = reader->textInterface()->characterRect(i);
+        QVERIFY2(visible.contains(character.center()),
+                 qPrintable(QString("character %1 at %2,%3; shown %4,%5 %6 × %7").arg(i).arg(character.x())
+                                .arg(character.y()).arg(visible.x()).arg(visible.y()).arg(visible.width())
+                                .arg(visible.height())));
+    }
+    QCOMPARE(view.sizeHint().height(), view.heightForWidth(420));
+}
+
 void AIResultViewTest::buttonsCallTheirFunctions()
 {
     AIRun run("Polish");
@@ -207,7 +262,7 @@ void AIResultViewTest::theCardFollowsTheRunAsItStreams()
     AIResultView view(&run, true, {}, {});
     const int emptyHeight = view.sizeHint().height();
     run.appendOutput("```\nBonjour");
-    QCOMPARE(view.findChild<QLabel*>("output")->text(), QString("```\nBonjour"));
+    QCOMPARE(view.inlineText(), QString("```\nBonjour"));
     run.appendOutput(QString(400, u'a'));
     QVERIFY(view.isScrolling());
     QCOMPARE(view.scrolledText(), "```\nBonjour" + QString(400, u'a'));

@@ -5,12 +5,15 @@
 #include "MonitorFixture.h"
 #include "ToolbarDriver.h"
 
+#include "AIProviders/AIActionLibrary.h"
+#include "AIProviders/AIActionStore.h"
 #include "AIProviders/AIProvidersStrings.h"
 #include "ContextCore/ScriptApprovals.h"
 #include "Selection/AIResultView.h"
 #include "Selection/SelectionStrings.h"
 #include "Telemetry/TelemetryClient.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,10 +21,12 @@
 #include <QMenu>
 #include <QNetworkAccessManager>
 #include <QPushButton>
+#include <QScreen>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include <csignal>
 
@@ -128,6 +133,7 @@ private slots:
     void initTestCase() { qRegisterMetaType<AIError>(); }
     void theToolbarOffersTheAIActions();
     void thousandsOfImportedActionsWaitInTheMenuUntilItOpens();
+    void importedFilesKeepTheirOrder();
     void aReplyStreamsRawAndIsCleanedAtTheEnd();
     void aNewerRunCancelsTheLiveOne();
     void failuresAreShownWithRetryWhereItHelps_data();
@@ -142,6 +148,8 @@ private slots:
     void replaceIsOfferedForAnEditableSelectionAndAReplaceableAction_data();
     void replaceIsOfferedForAnEditableSelectionAndAReplaceableAction();
     void copyAndReplaceFromTheCard();
+    void replaceKeepsTheSpacesAroundTheSelection_data();
+    void replaceKeepsTheSpacesAroundTheSelection();
     void aScriptIsApprovedOnceThenRuns();
     void failedScriptsShowTheFailureWithoutRetry_data();
     void failedScriptsShowTheFailureWithoutRetry();
@@ -178,13 +186,14 @@ void AIRunsTest::theToolbarOffersTheAIActions()
 void AIRunsTest::thousandsOfImportedActionsWaitInTheMenuUntilItOpens()
 {
     // An action library of 2,000 prompts: the toolbar is built for its row, not for its menu,
-    // whose items are made when the user opens it; then every one is there, titled as written.
+    // whose items are made when the user opens it; then every one is there, titled as written,
+    // in the library's order (their identifiers are random).
     RunFixture f;
-    QList<AIActionTemplate> imported;
+    AIActionLibrary library;
+    library.name = "Many";
     for (int i = 0; i < 2000; ++i)
-        imported << customPrompt(QStringLiteral("ai.custom.%1").arg(i, 4, 10, QLatin1Char('0')),
-                                 QStringLiteral("Imported %1").arg(i), "{{selection}}");
-    f.addCustom(imported);
+        library.actions << customPrompt(QStringLiteral("ai.custom.X"), QStringLiteral("Imported %1").arg(i), "{{selection}}");
+    f.addCustom(AIActionStore::importing(library));
     QVERIFY(f.showToolbar());
     auto* view = qobject_cast<SelectionToolbarView*>(f.monitor->panel().content());
     QVERIFY(view && view->moreButton());
@@ -197,10 +206,63 @@ void AIRunsTest::thousandsOfImportedActionsWaitInTheMenuUntilItOpens()
         if (item->objectName().startsWith("ai.custom."))
             titles << item->text();
     // The row's AI actions are built-in ones: every imported action is in the menu, in order.
-    QCOMPARE(titles.size(), 2000);
-    QCOMPARE(titles.first(), QString("Imported 0"));
-    QCOMPARE(titles.last(), QString("Imported 1999"));
+    QStringList expected;
+    for (int i = 0; i < 2000; ++i)
+        expected << QStringLiteral("Imported %1").arg(i);
+    QCOMPARE(titles, expected);
+
+    // One column within the screen, which scrolls to the rest.
+    const QRect screen = menu->screen()->availableGeometry();
+    QVERIFY2(screen.contains(menu->geometry()), qPrintable(QString("menu %1×%2 at %3,%4 on a screen of %5×%6")
+                                                               .arg(menu->width()).arg(menu->height())
+                                                               .arg(menu->x()).arg(menu->y())
+                                                               .arg(screen.width()).arg(screen.height())));
+    QAction* first = menu->actions().first();
+    QAction* last = menu->actions().last();
+    QCOMPARE(menu->actionGeometry(last).left(), menu->actionGeometry(first).left());
+    QVERIFY(!menu->rect().contains(menu->actionGeometry(last)));
+    const QPoint top = menu->actionGeometry(first).center();
+    QCOMPARE(menu->actionAt(top), first);
+    // A few notches of the wheel take the first items out of sight.
+    for (int notch = 0; notch < 5; ++notch) {
+        QWheelEvent down(QPointF(top), menu->mapToGlobal(QPointF(top)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                         Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(menu, &down);
+    }
+    QVERIFY(menu->actionAt(top) != first);
+    QVERIFY(!menu->rect().intersects(menu->actionGeometry(first)));
+    QTest::keyClick(menu, Qt::Key_End);
+    QTRY_VERIFY(menu->rect().contains(menu->actionGeometry(last)));
     menu->hide();
+}
+
+void AIRunsTest::importedFilesKeepTheirOrder()
+{
+    // Two plug-in files imported one after the other: each file's actions as it lists them, the
+    // first file's before the second's.
+    RunFixture f;
+    QTemporaryDir dir;
+    const auto plugin = [&](const QString& name, const QStringList& titles) {
+        QString text = "name: " + name + "\nactions:\n";
+        for (const QString& title : titles)
+            text += "  - title: " + title + "\n    on: text\n    run: ai\n    prompt: \"" + title + " {{selection}}\"\n";
+        QFile file(dir.filePath(name + ".ambrel"));
+        if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0)
+            return QString();
+        return file.fileName();
+    };
+    const QStringList first{"Zebra", "Apple", "Mango", "Kiwi", "Banana", "Cherry"};
+    const QStringList second{"Walnut", "Almond", "Pecan"};
+    QVERIFY(f.model.ai->importPlugin(plugin("Fruit", first)));
+    QVERIFY(f.model.ai->importPlugin(plugin("Nuts", second)));
+    QVERIFY(f.showToolbar());
+    auto* view = qobject_cast<SelectionToolbarView*>(f.monitor->panel().content());
+    QVERIFY(view && view->moreButton());
+    QStringList titles;
+    for (QAction* item : view->overflowMenu()->actions())
+        if (item->objectName().startsWith("ai.custom."))
+            titles << item->text();
+    QCOMPARE(titles, first + second);
 }
 
 void AIRunsTest::aReplyStreamsRawAndIsCleanedAtTheEnd()
@@ -468,6 +530,39 @@ void AIRunsTest::copyAndReplaceFromTheCard()
     QTRY_COMPARE(f.app->text(), QString("say Delta now"));
     QVERIFY(!f.monitor->panel().isVisible());
     QCOMPARE(f.board().string().value_or(""), QString("mine"));
+}
+
+void AIRunsTest::replaceKeepsTheSpacesAroundTheSelection_data()
+{
+    QTest::addColumn<bool>("script"); // else a model's reply
+    QTest::newRow("script") << true;
+    QTest::newRow("model reply") << false;
+}
+
+void AIRunsTest::replaceKeepsTheSpacesAroundTheSelection()
+{
+    // A drag that took in the spaces on both sides; the result comes trimmed.
+    QFETCH(bool, script);
+    RunFixture f("Some words to select in the centre window", " select in the centre ");
+    const auto shout = shellAction("printf '%s\\n' \"$AMBREL_SELECTION\" | tr a-z A-Z", {}, true);
+    ScriptApprovals(f.services.userDefaults).approve(std::get<ScriptAction>(shout.kind.value));
+    f.addCustom({shout});
+    for (int i = 0; i < 2; ++i)
+        f.server.respond(AIFixture::reply({"\n SELECT IN THE CENTRE \n"}));
+    const AIActionTemplate& action = script ? shout : AIActionTemplate::polish();
+
+    QVERIFY(f.showToolbar());
+    f.press(action);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.monitor->currentRun()->isStreaming(), 10000);
+    // Copy gives the result alone.
+    f.card()->button("copy")->click();
+    QCOMPARE(f.board().string().value_or(""), QString("SELECT IN THE CENTRE"));
+
+    QVERIFY(f.showToolbar());
+    f.press(action);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.monitor->currentRun()->isStreaming(), 10000);
+    f.card()->button("replace")->click();
+    QTRY_COMPARE(f.app->text(), QString("Some words to SELECT IN THE CENTRE window"));
 }
 
 void AIRunsTest::aScriptIsApprovedOnceThenRuns()

@@ -44,6 +44,8 @@ class TextWriteBackTest : public QObject {
 private slots:
     void writesThroughAccessibility_data();
     void writesThroughAccessibility();
+    void keepsTheWhiteSpaceAtTheSelectionsEdges_data();
+    void keepsTheWhiteSpaceAtTheSelectionsEdges();
     void pastesWhenAccessibilityCannotWrite_data();
     void pastesWhenAccessibilityCannotWrite();
     void neverWritesIntoASecureTarget();
@@ -85,6 +87,53 @@ void TextWriteBackTest::writesThroughAccessibility()
         QCOMPARE(app->text(), result);
     QVERIFY(f.keys().posted.isEmpty());
     QCOMPARE(f.board().changeCount(), count); // the pasteboard is not touched
+}
+
+void TextWriteBackTest::keepsTheWhiteSpaceAtTheSelectionsEdges_data()
+{
+    QTest::addColumn<bool>("paste"); // the application takes no Accessibility write
+    QTest::addColumn<Mode>("mode");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<QString>("result"); // trimmed, as replies and script outputs are
+    QTest::addColumn<QString>("expected");
+    const QString words = "Some words to select in the centre window";
+    const QString centre = " select in the centre ";
+    const QString upper = "SELECT IN THE CENTRE";
+    QTest::newRow("spaces at both ends, replace") << false << Mode::replace << words << centre << upper
+                                                  << "Some words to SELECT IN THE CENTRE window";
+    QTest::newRow("spaces at both ends, replace by paste") << true << Mode::replace << words << centre << upper
+                                                           << "Some words to SELECT IN THE CENTRE window";
+    QTest::newRow("spaces at both ends, append") << false << Mode::append << words << centre << upper
+                                                 << "Some words to select in the centre\nSELECT IN THE CENTRE window";
+    const QString lines = "first line\nsecond line\n";
+    QTest::newRow("a line with its line feed, replace") << true << Mode::replace << lines << "first line\n"
+                                                        << "FIRST LINE" << "FIRST LINE\nsecond line\n";
+    QTest::newRow("a line with its line feed, append") << false << Mode::append << lines << "first line\n"
+                                                       << "FIRST LINE" << "first line\nFIRST LINE\nsecond line\n";
+    QTest::newRow("line feed and tab before") << false << Mode::replace << "a\n\tindented word" << "\n\tindented"
+                                              << "X" << "a\n\tX word";
+    // White space alone is the selection's start: it is not put back twice.
+    QTest::newRow("white space only") << false << Mode::replace << "a \t b" << " \t " << "-" << "a \t -b";
+}
+
+void TextWriteBackTest::keepsTheWhiteSpaceAtTheSelectionsEdges()
+{
+    QFETCH(bool, paste);
+    QFETCH(Mode, mode);
+    QFETCH(QString, text);
+    QFETCH(QString, selected);
+    QFETCH(QString, result);
+    QFETCH(QString, expected);
+    SelectionFixture f;
+    auto app = f.editor(text, selected);
+    if (paste)
+        f.ax().setSettable(app->textElement(), Accessibility::selectedTextAttribute, false);
+    f.board().writeItems(f.userClipboard());
+    QCOMPARE(writeNow(f, result, mode, app->textElement(), snapshotOf(selected)), std::optional(Outcome::written));
+    QCOMPARE(app->text(), expected);
+    QCOMPARE(f.keys().posted.size(), paste ? 1 : 0);
+    QCOMPARE(f.board().items(), f.userClipboard());
 }
 
 void TextWriteBackTest::pastesWhenAccessibilityCannotWrite_data()
