@@ -162,7 +162,7 @@ void AIStream::onFinished()
         }
         if (!take(m_reply->readAll()))
             return;
-        if (endedShortOfItsLength(m_reply, m_bodyBytes) || !m_decoder->whole())
+        if (endedShortOfItsLength(m_reply, m_bodyBytes) || (!m_decoder->corrupt() && !m_decoder->whole()))
             return failCutShort(false);
         concludeFailed(OpenAICompatibleClient::map(m_status, m_errorBody, m_provider, m_reply->rawHeaderPairs()));
         return;

@@ -562,6 +562,15 @@ void OpenAICompatibleClientTest::compressedReplies_data()
     QTest::newRow("gzip error body")
         << Response::withStatus(400).header("Content-Encoding", "gzip").chunk(Compressed::gzip(R"({"error":{"message":"maximum context length"}})"))
         << QStringList{} << false << AIError::contentTooLong().description();
+    // An error body that does not decode leaves its status to count; one cut short is a cut.
+    QTest::newRow("error body that is not gzip")
+        << Response::withStatus(400, R"({"error":{"message":"maximum context length"}})").header("Content-Encoding", "gzip")
+        << QStringList{} << false << AIError::serverError(400).description();
+    Response cutError = Response::cutOff(Compressed::gzip(R"({"error":{"message":"maximum context length"}})"), 20,
+                                         "application/json")
+                            .header("Content-Encoding", "gzip");
+    cutError.status = 400;
+    QTest::newRow("gzip error body cut") << cutError << QStringList{} << false << AIError::networkUnavailable().description();
 }
 
 void OpenAICompatibleClientTest::compressedReplies()
