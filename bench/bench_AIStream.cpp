@@ -1,25 +1,36 @@
-// A streamed chat reply, decoded. Three views of the same work:
-//  - decodeLines: our own work alone (the line reader and the line rule) over a reply in memory;
-//  - clientStream / curlStream: the real client, and `curl -N` beside it, reading the same reply
-//    from the same loopback server (in a thread of its own), timed from the server's first body
-//    byte on the wire to the last piece read;
-//  - clientFirstDelta / curlFirstDelta: from the first body byte on the wire to the first piece
-//    delivered (the client's `delta` signal; the first data line on curl's output), with the
-//    median and 95th percentile beside the mean.
+// A streamed chat reply, read by our client and by `curl -N` the same way: each is a process of
+// its own (our client is this program run again with "--stream", writing every piece to its
+// output as soon as the client hands it on), started alike, streaming from the same loopback
+// server (in a thread of its own), its output read by the same reader; the two alternate round
+// by round.
+//  - firstDelta: from the server's first body byte on the wire to the reader seeing the first
+//    piece (median and 95th percentile of each, and the ratio of the medians);
+//  - costPerDelta: the CPU time (user and system, of the child) for a reply of many pieces less
+//    that for a reply of none, per piece; for our client also that of its main thread alone
+//    (the rest is the network stack's thread); beside it the wall time of the long reply;
+//  - decodeLines: the line reader and the line rule alone, over a reply in memory.
 
 #include "AIProviders/OpenAICompatibleClient.h"
 #include "LoopbackHttpServer.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -29,7 +40,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Response = LoopbackHttpServer::Response;
 
-constexpr int deltasPerReply = 4000;
+constexpr int deltasPerReply = 20000;
 constexpr int deltasPerChunk = 16;
 
 QByteArray deltaLine(int i)
@@ -128,21 +139,31 @@ Response fullReply()
     return r;
 }
 
-Response firstDeltaReply()
+Response emptyReply()
 {
-    // The head first, then a pause, so that the connection is idle when the first piece leaves.
-    return Response::events({}).wait(5).chunk(deltaLine(0)).chunk("data: [DONE]\n\n");
+    return Response::events({"data: [DONE]\n\n"});
 }
 
-// The median and 95th percentile of the samples, in microseconds, as counters: a busy moment of
-// the machine moves the mean of a few hundred wake-ups more than it moves these.
-void reportPercentiles(benchmark::State& state, std::vector<double> samples)
+Response firstDeltaReply()
+{
+    // The head first, then a pause, so that both readers are idle when the first piece leaves.
+    return Response::events({}).wait(50).chunk(deltaLine(0)).chunk("data: [DONE]\n\n");
+}
+
+double median(std::vector<double> samples)
 {
     if (samples.empty())
-        return;
+        return 0;
     std::sort(samples.begin(), samples.end());
-    state.counters["median_us"] = samples[samples.size() / 2];
-    state.counters["p95_us"] = samples[size_t(0.95 * double(samples.size() - 1))];
+    return samples[samples.size() / 2];
+}
+
+double percentile95(std::vector<double> samples)
+{
+    if (samples.empty())
+        return 0;
+    std::sort(samples.begin(), samples.end());
+    return samples[size_t(0.95 * double(samples.size() - 1))];
 }
 
 template <class Done>
@@ -181,162 +202,222 @@ void decodeLines(benchmark::State& state)
 }
 BENCHMARK(decodeLines)->Unit(benchmark::kMillisecond);
 
-AIConfiguration configurationFor(const ServerThread& server)
-{
-    return AIConfiguration{AIProviderID::openAICompatible, QString(), server.url("/v1"), QStringLiteral("m")};
-}
-
-// One streamed reply through the client; `onDelta` sees every piece.
-void runClient(const OpenAICompatibleClient& client, const ServerThread& server, const std::function<void()>& onDelta)
-{
-    auto stream = client.streamCompletion(configurationFor(server), "k", "s", "u");
-    bool over = false;
-    QObject::connect(stream.get(), &AIStream::delta, onDelta);
-    QObject::connect(stream.get(), &AIStream::finished, [&] { over = true; });
-    QObject::connect(stream.get(), &AIStream::failed, [&] { over = true; });
-    spin([&] { return over; });
-}
-
-void clientStream(benchmark::State& state)
-{
-    application();
-    ServerThread server;
-    const OpenAICompatibleClient client(OpenAICompatibleClient::makeSession(),
-                                        OpenAICompatibleClient::AppAttribution::defaultAttribution());
-    for (auto _ : state) {
-        server.respond(fullReply());
-        int pieces = 0;
-        Clock::time_point last;
-        runClient(client, server, [&] {
-            ++pieces;
-            last = Clock::now();
-        });
-        if (pieces != deltasPerReply) {
-            state.SkipWithError("the client missed pieces");
-            return;
-        }
-        state.SetIterationTime(std::chrono::duration<double>(last - server.firstChunk()).count());
-    }
-    state.SetBytesProcessed(state.iterations() * replyBytes());
-    state.counters["us_per_delta"] = benchmark::Counter(double(state.iterations()) * deltasPerReply / 1e6,
-                                                        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-}
-BENCHMARK(clientStream)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
-
+QString self;
 const QString curl = QStringLiteral("/usr/bin/curl");
 
-// curl -N printing the reply as it comes; `onOutput` sees every read of its output.
-void runCurl(const ServerThread& server, const std::function<void(const QByteArray&)>& onOutput)
+double threadCpuSeconds()
 {
-    QProcess process;
-    QObject::connect(&process, &QProcess::readyReadStandardOutput, [&] { onOutput(process.readAllStandardOutput()); });
-    process.start(curl, {QStringLiteral("-sN"), QStringLiteral("-H"), QStringLiteral("Authorization: Bearer k"),
-                         QStringLiteral("-H"), QStringLiteral("Content-Type: application/json"),
-                         QStringLiteral("-H"), QStringLiteral("Accept: text/event-stream"),
-                         QStringLiteral("--data"), QStringLiteral(R"({"model":"m","messages":[],"stream":true})"),
-                         server.url("/v1/chat/completions").toString()});
-    spin([&] { return process.state() == QProcess::NotRunning; });
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
-// Counts "data: {" in a stream of reads without scanning what was counted before.
-class DataLineCounter {
+// The helper: the client streams from `url` and writes each piece to standard output as it
+// comes; the pieces handed on in one go are written in one go (by a timer that fires as soon as
+// the event loop is free again, which costs no wake-up), as curl writes what one read brought.
+// At its end it tells on standard error the CPU time of its main thread, where the client reads
+// the reply, apart from the network stack's own thread.
+int streamOnce(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const OpenAICompatibleClient client(OpenAICompatibleClient::makeSession(),
+                                        OpenAICompatibleClient::AppAttribution::defaultAttribution());
+    const AIConfiguration configuration{AIProviderID::openAICompatible, QString(), QUrl(QString::fromLocal8Bit(argv[2])),
+                                        QStringLiteral("m")};
+    auto stream = client.streamCompletion(configuration, "k", "s", "u");
+    QByteArray pending;
+    const auto flush = [&] {
+        const char* p = pending.constData();
+        qsizetype left = pending.size();
+        while (left > 0) {
+            const ssize_t n = ::write(STDOUT_FILENO, p, size_t(left));
+            if (n <= 0)
+                break;
+            p += n;
+            left -= n;
+        }
+        pending.clear();
+    };
+    QTimer flushSoon;
+    flushSoon.setSingleShot(true);
+    flushSoon.setInterval(0);
+    QObject::connect(&flushSoon, &QTimer::timeout, flush);
+    QObject::connect(stream.get(), &AIStream::delta, [&](const QString& text) {
+        pending += text.toUtf8();
+        pending += '\n';
+        if (!flushSoon.isActive())
+            flushSoon.start();
+    });
+    int status = 0;
+    QObject::connect(stream.get(), &AIStream::finished, [&] {
+        flush();
+        app.quit();
+    });
+    QObject::connect(stream.get(), &AIStream::failed, [&] {
+        status = 1;
+        app.quit();
+    });
+    app.exec();
+    std::fprintf(stderr, "main-thread-cpu %.9f\n", threadCpuSeconds());
+    return status;
+}
+
+enum class Reader { client, curl };
+
+// What one process run gave: the times the reader saw its first and its last piece, how many it
+// saw, and the CPU time it took.
+struct Run {
+    std::optional<Clock::time_point> first;
+    Clock::time_point last;
+    int pieces = 0;
+    double cpuSeconds = 0;
+    double mainThreadCpuSeconds = 0; // the client's alone
+};
+
+double childrenCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Counts pieces in a stream of reads without scanning what was counted before: "data: {" lines
+// on curl's output, lines on the helper's.
+class PieceCounter {
 public:
+    explicit PieceCounter(QByteArray marker) : m_marker(std::move(marker)) {}
     void add(const QByteArray& bytes)
     {
         const QByteArray window = m_tail + bytes;
-        m_count += int(window.count(marker)) - int(m_tail.count(marker));
-        m_tail = window.right(marker.size() - 1);
+        m_count += int(window.count(m_marker)) - int(m_tail.count(m_marker));
+        m_tail = window.right(m_marker.size() - 1);
     }
     int count() const { return m_count; }
 
 private:
-    static inline const QByteArray marker = "data: {";
+    QByteArray m_marker;
     QByteArray m_tail;
     int m_count = 0;
 };
 
-void curlStream(benchmark::State& state)
+// One reply read through one process, by the one reader.
+Run runOnce(Reader reader, ServerThread& server, const Response& response)
 {
-    if (!QFileInfo(curl).isExecutable()) {
-        state.SkipWithError("curl is not installed");
-        return;
-    }
-    application();
-    ServerThread server;
-    for (auto _ : state) {
-        server.respond(fullReply());
-        DataLineCounter lines;
-        Clock::time_point last;
-        runCurl(server, [&](const QByteArray& bytes) {
-            lines.add(bytes);
-            last = Clock::now();
-        });
-        if (lines.count() != deltasPerReply) {
-            state.SkipWithError("curl missed pieces");
-            return;
+    server.respond(response);
+    const QString url = server.url("/v1").toString();
+    QProcess process;
+    PieceCounter counter(reader == Reader::curl ? QByteArray("data: {") : QByteArray("\n"));
+    Run run;
+    QObject::connect(&process, &QProcess::readyReadStandardOutput, [&] {
+        counter.add(process.readAllStandardOutput());
+        if (counter.count() > 0) {
+            const Clock::time_point now = Clock::now();
+            if (!run.first)
+                run.first = now;
+            run.last = now;
         }
-        state.SetIterationTime(std::chrono::duration<double>(last - server.firstChunk()).count());
+    });
+    const double cpuBefore = childrenCpuSeconds();
+    if (reader == Reader::client) {
+        process.start(self, {QStringLiteral("--stream"), url});
+    } else {
+        process.start(curl, {QStringLiteral("-sN"), QStringLiteral("-H"), QStringLiteral("Authorization: Bearer k"),
+                             QStringLiteral("-H"), QStringLiteral("Content-Type: application/json"),
+                             QStringLiteral("-H"), QStringLiteral("Accept: text/event-stream"),
+                             QStringLiteral("--data"), QStringLiteral(R"({"model":"m","messages":[],"stream":true})"),
+                             url + QStringLiteral("/chat/completions")});
     }
-    state.SetBytesProcessed(state.iterations() * replyBytes());
-    state.counters["us_per_delta"] = benchmark::Counter(double(state.iterations()) * deltasPerReply / 1e6,
-                                                        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    spin([&] { return process.state() == QProcess::NotRunning; });
+    counter.add(process.readAllStandardOutput());
+    run.pieces = counter.count();
+    run.cpuSeconds = childrenCpuSeconds() - cpuBefore;
+    const QByteArray told = process.readAllStandardError();
+    if (const qsizetype at = told.lastIndexOf("main-thread-cpu "); at >= 0)
+        run.mainThreadCpuSeconds = told.mid(at + 16).trimmed().toDouble();
+    return run;
 }
-BENCHMARK(curlStream)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
 
-void clientFirstDelta(benchmark::State& state)
+bool curlInstalled(benchmark::State& state)
 {
-    application();
-    ServerThread server;
-    const OpenAICompatibleClient client(OpenAICompatibleClient::makeSession(),
-                                        OpenAICompatibleClient::AppAttribution::defaultAttribution());
-    std::vector<double> samples;
-    for (auto _ : state) {
-        server.respond(firstDeltaReply());
-        std::optional<Clock::time_point> first;
-        runClient(client, server, [&] {
-            if (!first)
-                first = Clock::now();
-        });
-        if (!first) {
-            state.SkipWithError("no piece");
-            return;
-        }
-        const double seconds = std::chrono::duration<double>(*first - server.firstChunk()).count();
-        state.SetIterationTime(seconds);
-        samples.push_back(seconds * 1e6);
-    }
-    reportPercentiles(state, std::move(samples));
+    if (QFileInfo(curl).isExecutable())
+        return true;
+    state.SkipWithError("curl is not installed");
+    return false;
 }
-BENCHMARK(clientFirstDelta)->Unit(benchmark::kMicrosecond)->UseManualTime()->Iterations(300);
 
-void curlFirstDelta(benchmark::State& state)
+void firstDelta(benchmark::State& state)
 {
-    if (!QFileInfo(curl).isExecutable()) {
-        state.SkipWithError("curl is not installed");
+    if (!curlInstalled(state))
         return;
-    }
     application();
     ServerThread server;
-    std::vector<double> samples;
+    std::vector<double> ours, theirs;
+    int round = 0;
     for (auto _ : state) {
-        server.respond(firstDeltaReply());
-        std::optional<Clock::time_point> first;
-        DataLineCounter lines;
-        runCurl(server, [&](const QByteArray& bytes) {
-            lines.add(bytes);
-            if (!first && lines.count() > 0)
-                first = Clock::now();
-        });
-        if (!first) {
-            state.SkipWithError("no piece from curl");
-            return;
+        // Alternating who goes first, so that neither always meets the machine as the other left it.
+        for (const Reader reader : (round++ % 2 == 0) ? std::vector{Reader::client, Reader::curl}
+                                                       : std::vector{Reader::curl, Reader::client}) {
+            const Run run = runOnce(reader, server, firstDeltaReply());
+            if (!run.first) {
+                state.SkipWithError(reader == Reader::client ? "no piece from the client" : "no piece from curl");
+                return;
+            }
+            const double us = std::chrono::duration<double, std::micro>(*run.first - server.firstChunk()).count();
+            (reader == Reader::client ? ours : theirs).push_back(us);
         }
-        const double seconds = std::chrono::duration<double>(*first - server.firstChunk()).count();
-        state.SetIterationTime(seconds);
-        samples.push_back(seconds * 1e6);
+        state.SetIterationTime(ours.back() / 1e6);
     }
-    reportPercentiles(state, std::move(samples));
+    state.counters["client_median_us"] = median(ours);
+    state.counters["client_p95_us"] = percentile95(ours);
+    state.counters["curl_median_us"] = median(theirs);
+    state.counters["curl_p95_us"] = percentile95(theirs);
+    state.counters["client_to_curl"] = median(ours) / median(theirs);
 }
-BENCHMARK(curlFirstDelta)->Unit(benchmark::kMicrosecond)->UseManualTime()->Iterations(300);
+BENCHMARK(firstDelta)->Unit(benchmark::kMicrosecond)->UseManualTime()->Iterations(101);
+
+void costPerDelta(benchmark::State& state)
+{
+    if (!curlInstalled(state))
+        return;
+    application();
+    ServerThread server;
+    std::vector<double> oursCost, oursMainThread, theirsCost, oursWall, theirsWall;
+    int round = 0;
+    for (auto _ : state) {
+        for (const Reader reader : (round++ % 2 == 0) ? std::vector{Reader::client, Reader::curl}
+                                                       : std::vector{Reader::curl, Reader::client}) {
+            const Run empty = runOnce(reader, server, emptyReply());
+            const Run full = runOnce(reader, server, fullReply());
+            if (full.pieces != deltasPerReply) {
+                state.SkipWithError(reader == Reader::client ? "the client missed pieces" : "curl missed pieces");
+                return;
+            }
+            (reader == Reader::client ? oursCost : theirsCost).push_back((full.cpuSeconds - empty.cpuSeconds) * 1e6 / deltasPerReply);
+            if (reader == Reader::client)
+                oursMainThread.push_back((full.mainThreadCpuSeconds - empty.mainThreadCpuSeconds) * 1e6 / deltasPerReply);
+            (reader == Reader::client ? oursWall : theirsWall)
+                .push_back(std::chrono::duration<double, std::milli>(full.last - server.firstChunk()).count());
+        }
+        state.SetIterationTime(oursCost.back() * deltasPerReply / 1e6);
+    }
+    state.counters["client_cpu_us_per_delta"] = median(oursCost);
+    state.counters["client_main_thread_cpu_us_per_delta"] = median(oursMainThread);
+    state.counters["curl_cpu_us_per_delta"] = median(theirsCost);
+    state.counters["client_wall_ms"] = median(oursWall);
+    state.counters["curl_wall_ms"] = median(theirsWall);
+}
+BENCHMARK(costPerDelta)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(15);
 
 } // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc >= 3 && std::strcmp(argv[1], "--stream") == 0)
+        return streamOnce(argc, argv);
+    self = QFileInfo(QFile::decodeName(argv[0])).absoluteFilePath();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

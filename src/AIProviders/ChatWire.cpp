@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cstring>
 #include <utility>
 
 namespace ChatWire {
@@ -357,6 +358,13 @@ private:
         return false;
     }
 
+    // Whether `text` is `word`, without a call for so short a comparison.
+    template <qsizetype N>
+    static bool is(QByteArrayView text, const char (&word)[N])
+    {
+        return text.size() == N - 1 && std::memcmp(text.data(), word, N - 1) == 0;
+    }
+
     // An escape at m_p (its backslash): one of the short forms, or \uXXXX naming a scalar value
     // (a surrogate only as a whole pair).
     bool escape()
@@ -439,11 +447,12 @@ private:
         return true;
     }
 
-    bool literal(QByteArrayView word)
+    template <qsizetype N>
+    bool literal(const char (&word)[N])
     {
-        if (m_end - m_p < word.size() || QByteArrayView(m_p, word.size()) != word)
+        if (m_end - m_p < N - 1 || std::memcmp(m_p, word, N - 1) != 0)
             return false;
-        m_p += word.size();
+        m_p += N - 1;
         return true;
     }
 
@@ -514,11 +523,11 @@ private:
     static int watched(Level level, QByteArrayView key)
     {
         switch (level) {
-        case Level::root: return key == "choices" ? 1 : 0;
+        case Level::root: return is(key, "choices") ? 1 : 0;
         case Level::firstChoice:
-        case Level::choice: return key == "delta" ? 1 : key == "finish_reason" ? 2 : 0;
+        case Level::choice: return is(key, "delta") ? 1 : is(key, "finish_reason") ? 2 : 0;
         case Level::firstDelta:
-        case Level::delta: return key == "content" ? 1 : 0;
+        case Level::delta: return is(key, "content") ? 1 : 0;
         case Level::other: return 0;
         }
         return 0;
@@ -598,6 +607,16 @@ bool isAsciiBlank(char c)
     return c == ' ' || c == '\t';
 }
 
+// The first CR or LF in [from, end), or `end`. Lines end in LF nearly always: one fast search for
+// it, then one for a CR before it.
+const char* lineBreak(const char* from, const char* end)
+{
+    const auto* lf = static_cast<const char*>(std::memchr(from, '\n', size_t(end - from)));
+    const char* limit = lf ? lf : end;
+    const auto* cr = static_cast<const char*>(std::memchr(from, '\r', size_t(limit - from)));
+    return cr ? cr : limit;
+}
+
 } // namespace
 
 std::optional<SSEEvent> parseSSELineUtf8(QByteArrayView line)
@@ -645,9 +664,7 @@ bool SSELineReader::feed(QByteArrayView bytes, const LineHandler& line)
     }
     while (i < n) {
         const char* const from = p + i;
-        qsizetype j = i;
-        while (j < n && p[j] != '\n' && p[j] != '\r')
-            ++j;
+        const qsizetype j = lineBreak(from, p + n) - p;
         if (m_pending.size() + (j - i) > m_maximum) {
             m_overflowed = true;
             m_stopped = true;

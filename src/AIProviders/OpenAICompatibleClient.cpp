@@ -91,30 +91,54 @@ void AIStream::onHead()
         return;
     m_status = *status;
     m_phase = m_status >= 400 ? Phase::errorBody : Phase::lines;
+    m_decoder = std::make_unique<ContentDecoder>(m_reply->rawHeader("Content-Encoding"));
+    // Lines in a coding that cannot be read would only look like an empty reply.
+    if (m_phase == Phase::lines && !m_decoder->readable())
+        concludeFailed(AIError::invalidResponse());
+}
+
+bool AIStream::take(const QByteArray& bytes)
+{
+    m_bodyBytes += bytes.size();
+    if (m_phase == Phase::errorBody) {
+        // An error body that does not decode leaves the status alone to count.
+        m_decoder->feed(bytes, [this](QByteArrayView piece) {
+            m_errorBody.append(piece.first(qMin(piece.size(), OpenAICompatibleClient::errorBodyLimit + 1 - m_errorBody.size())));
+            return m_errorBody.size() <= OpenAICompatibleClient::errorBodyLimit;
+        });
+        if (m_decoder->corrupt())
+            m_errorBody.clear();
+        if (m_errorBody.size() > OpenAICompatibleClient::errorBodyLimit) {
+            concludeFailed(OpenAICompatibleClient::map(m_status, m_errorBody, m_provider, m_reply->rawHeaderPairs()));
+            return false;
+        }
+        return true;
+    }
+    if (m_decoder->identity()) {
+        readLines(bytes, false);
+        return m_phase == Phase::lines;
+    }
+    QPointer<AIStream> self(this);
+    m_decoder->feed(bytes, [&](QByteArrayView piece) {
+        readLines(piece, false);
+        return self && m_phase == Phase::lines;
+    });
+    if (!self || m_phase != Phase::lines)
+        return false;
+    if (m_decoder->corrupt()) {
+        concludeFailed(AIError::invalidResponse());
+        return false;
+    }
+    return true;
 }
 
 void AIStream::onReadyRead()
 {
     if (m_phase == Phase::awaitingHead)
         onHead();
-    if (!m_reply)
+    if (!m_reply || (m_phase != Phase::errorBody && m_phase != Phase::lines))
         return;
-    switch (m_phase) {
-    case Phase::awaitingHead:
-    case Phase::over:
-        return;
-    case Phase::errorBody:
-        m_errorBody += m_reply->read(OpenAICompatibleClient::errorBodyLimit + 1 - m_errorBody.size());
-        if (m_errorBody.size() > OpenAICompatibleClient::errorBodyLimit)
-            concludeFailed(OpenAICompatibleClient::map(m_status, m_errorBody, m_provider, m_reply->rawHeaderPairs()));
-        return;
-    case Phase::lines: {
-        const QByteArray bytes = m_reply->readAll();
-        m_bodyBytes += bytes.size();
-        readLines(bytes, false);
-        return;
-    }
-    }
+    take(m_reply->readAll());
 }
 
 void AIStream::onFinished()
@@ -136,25 +160,23 @@ void AIStream::onFinished()
             failWithTransport(TransportError::fromNetworkError(error), false);
             return;
         }
-        m_errorBody += m_reply->read(OpenAICompatibleClient::errorBodyLimit + 1 - m_errorBody.size());
-        if (endedShortOfItsLength(m_reply, m_errorBody.size()))
+        if (!take(m_reply->readAll()))
+            return;
+        if (endedShortOfItsLength(m_reply, m_bodyBytes) || (!m_decoder->corrupt() && !m_decoder->whole()))
             return failCutShort(false);
         concludeFailed(OpenAICompatibleClient::map(m_status, m_errorBody, m_provider, m_reply->rawHeaderPairs()));
         return;
     case Phase::lines: {
         QPointer<AIStream> self(this);
-        const QByteArray bytes = m_reply->readAll();
-        m_bodyBytes += bytes.size();
-        readLines(bytes, false);
-        if (!self || m_phase != Phase::lines)
+        if (!take(m_reply->readAll()) || !self || m_phase != Phase::lines)
             return;
         if (error != QNetworkReply::NoError) {
             failWithTransport(TransportError::fromNetworkError(error), m_heardFromServer);
             return;
         }
-        if (endedShortOfItsLength(m_reply, m_bodyBytes))
+        if (endedShortOfItsLength(m_reply, m_bodyBytes) || !m_decoder->whole())
             return failCutShort(m_heardFromServer);
-        readLines(QByteArray(), true);
+        readLines(QByteArrayView(), true);
         if (self && m_phase == Phase::lines)
             concludeFinished();
         return;
@@ -172,7 +194,7 @@ void AIStream::onExpired()
     failWithTransport(TransportError{TransportError::Code::timedOut, int(QNetworkReply::TimeoutError)}, sawAnyResponse);
 }
 
-void AIStream::readLines(const QByteArray& bytes, bool atEnd)
+void AIStream::readLines(QByteArrayView bytes, bool atEnd)
 {
     // Lines are parsed first and the pieces handed on after, so that a reader that deletes or
     // cancels the stream from its slot never leaves the line reader half-way.

@@ -50,7 +50,9 @@ private:
     void onReadyRead();
     void onFinished();
     void onExpired();
-    void readLines(const QByteArray& bytes, bool atEnd);
+    // Reads what came of the body into the error body or the lines; false when the stream ended.
+    bool take(const QByteArray& bytes);
+    void readLines(QByteArrayView bytes, bool atEnd);
     void failWithTransport(const TransportError& error, bool sawAnyResponse);
     // The body ended before its framing said it would: a lost connection.
     void failCutShort(bool sawAnyResponse);
@@ -68,7 +70,8 @@ private:
     Phase m_phase = Phase::awaitingHead;
     int m_status = 0;
     QByteArray m_errorBody;
-    qint64 m_bodyBytes = 0; // of a reply read as lines
+    qint64 m_bodyBytes = 0; // as they came, before decoding
+    std::unique_ptr<ContentDecoder> m_decoder; // from the head on
     SSELineReader m_lines;
     bool m_heardFromServer = false;
     State m_state = State::running;

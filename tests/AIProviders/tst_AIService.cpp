@@ -1,6 +1,7 @@
 #include "AIProviders/AIService.h"
 #include "ChatEvents.h"
 #include "LoopbackHttpServer.h"
+#include "ManualClock.h"
 #include "Platform/Simulated/SimulatedKeychain.h"
 
 #include <QJsonArray>
@@ -251,7 +252,9 @@ void AIServiceTest::verify()
     QFETCH(QString, result);
     Server server;
     server.respond(response);
-    AIService& s = service(HttpTimeouts{300ms, 300ms, 5s});
+    // The limits run on the test's clock, moved only once the server holds the request.
+    const auto clock = std::make_shared<ManualClock>();
+    AIService& s = service(HttpTimeouts{300ms, 300ms, 5s, clock});
     const AIConfiguration c{AIProviderID::openAICompatible, "", server.url("/v1"), "m"};
     QVERIFY(s.storeCredential("sk", c));
     s.configure(c);
@@ -261,7 +264,10 @@ void AIServiceTest::verify()
         verified = r;
         ++calls;
     });
-    QTRY_VERIFY(verified);
+    QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, 30000);
+    if (response.stallBeforeHead)
+        clock->advance(300ms);
+    QTRY_VERIFY_WITH_TIMEOUT(verified, 30000);
     QCOMPARE(verified->has_value() ? QStringLiteral("ok") : verified->error().messageKey(), result);
     QCOMPARE(systemMessage(server.lastRequest()), QStringLiteral("You are a connection test."));
     QCOMPARE(userMessage(server.lastRequest()), QStringLiteral("Reply with the single word: ok"));

@@ -1,10 +1,13 @@
 #include "AIProviders/OpenAICompatibleClient.h"
 #include "ChatEvents.h"
+#include "Compressed.h"
 #include "CutHidingManager.h"
 #include "LoopbackHttpServer.h"
+#include "ManualClock.h"
 #include "RefusingPort.h"
 #include "SecurityCore/PrivacyLog.h"
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -87,6 +90,8 @@ private slots:
     void longErrorBodyIsCutAndNotAwaited();
     void timeOuts_data();
     void timeOuts();
+    void wholeTransferLimitDespiteData();
+    void limitsOnRealTime();
     void readerCancellingAfterTheFirstPiece_data();
     void readerCancellingAfterTheFirstPiece();
     void closedPort();
@@ -94,6 +99,8 @@ private slots:
     void floodWithoutLineBreaks();
     void bodyEndingShortOfItsFraming_data();
     void bodyEndingShortOfItsFraming();
+    void compressedReplies_data();
+    void compressedReplies();
     void headersPerProvider_data();
     void headersPerProvider();
     void keyThatWouldBreakTheHeader_data();
@@ -103,6 +110,8 @@ private slots:
     void modelList();
     void modelListTransportFailureIsPassedOn();
     void modelListCutShortIsALostConnection();
+    void compressedModelList_data();
+    void compressedModelList();
     void modelListOwnerGoneMeansNoCallback();
     void secretsNeverReachTheLog();
 
@@ -158,6 +167,7 @@ void OpenAICompatibleClientTest::requestOnTheWire()
     QCOMPARE(request.target, QByteArray("/v1/chat/completions"));
     QCOMPARE(request.header("Accept"), std::optional<QByteArray>("text/event-stream"));
     QCOMPARE(request.header("Content-Type"), std::optional<QByteArray>("application/json"));
+    QCOMPARE(request.header("Accept-Encoding"), std::optional<QByteArray>("identity"));
     QVERIFY(!request.hasHeader("Cookie"));
     const QJsonObject body = QJsonDocument::fromJson(request.body).object();
     QCOMPARE(body.value("model").toString(), QStringLiteral("test-model"));
@@ -295,6 +305,9 @@ void OpenAICompatibleClientTest::longErrorBodyIsCutAndNotAwaited()
 
 void OpenAICompatibleClientTest::timeOuts_data()
 {
+    // The limits run on a clock that the test moves once the server has come to its stall and
+    // the client has handed on what came before it: the result never depends on how soon the
+    // process runs.
     QTest::addColumn<Response>("response");
     QTest::addColumn<HttpTimeouts>("timeouts");
     QTest::addColumn<QStringList>("pieces");
@@ -308,12 +321,10 @@ void OpenAICompatibleClientTest::timeOuts_data()
                                                            << QStringList{} << AIError::modelDidNotRespond();
     QTest::newRow("stall in an error body") << Response::withStatus(500, R"({"error":)").stall() << shortIdle
                                             << QStringList{} << AIError::modelDidNotRespond();
-    // Data keeps coming, but the whole transfer takes longer than allowed.
-    Response trickle = Response::events({piece("t")});
-    for (int i = 0; i < 100; ++i)
-        trickle.wait(30).chunk(": tick\n");
-    QTest::newRow("whole transfer too long") << trickle << HttpTimeouts{2s, 2s, 400ms} << QStringList{"t"}
-                                             << AIError::timedOut();
+    // Only the whole transfer's limit is short: the stream waits for it, not for the others.
+    QTest::newRow("stall, the transfer's limit first") << Response::events({piece("first")}).stall()
+                                                       << HttpTimeouts{2s, 2s, 300ms} << QStringList{"first"}
+                                                       << AIError::timedOut();
 }
 
 void OpenAICompatibleClientTest::timeOuts()
@@ -322,17 +333,67 @@ void OpenAICompatibleClientTest::timeOuts()
     QFETCH(HttpTimeouts, timeouts);
     QFETCH(QStringList, pieces);
     QFETCH(AIError, expected);
+    const auto clock = std::make_shared<ManualClock>();
+    timeouts.clock = clock;
     Server server;
     server.respond(response);
     auto stream = client(timeouts).streamCompletion(configurationFor(server), "k", "s", "u");
     Reading r;
     read(stream.get(), r);
-    QTRY_VERIFY_WITH_TIMEOUT(r.over(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(server.requests().size() == 1 && r.pieces == pieces, 30000);
+    clock->advance(299ms);
+    QVERIFY(!r.over());
+    clock->advance(1ms);
+    QVERIFY(r.over());
     QCOMPARE(r.pieces, pieces);
     QVERIFY(r.error);
     QCOMPARE(r.error->description(), expected.description());
     QCOMPARE(r.ends, 1);
-    QTRY_COMPARE(server.connectionsClosedByClient(), 1);
+    QCOMPARE(clock->armed(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(server.connectionsClosedByClient(), 1, 30000);
+}
+
+void OpenAICompatibleClientTest::wholeTransferLimitDespiteData()
+{
+    // Data keeps coming, each piece within the idle limit, but the whole transfer takes longer
+    // than allowed.
+    const auto clock = std::make_shared<ManualClock>();
+    Server server;
+    server.respond(Response::events({piece("t0")}).gate().chunk(piece("t1")).gate().chunk(piece("t2")).gate().chunk(piece("t3")).stall());
+    auto stream = client(HttpTimeouts{300ms, 300ms, 1000ms, clock}).streamCompletion(configurationFor(server), "k", "s", "u");
+    Reading r;
+    read(stream.get(), r);
+    QTRY_COMPARE_WITH_TIMEOUT(r.pieces.size(), 1, 30000);
+    for (int i = 1; i <= 3; ++i) {
+        clock->advance(250ms);
+        QVERIFY2(!r.over(), qPrintable(QStringLiteral("%1 ms").arg(clock->now().count())));
+        server.release();
+        QTRY_COMPARE_WITH_TIMEOUT(r.pieces.size(), i + 1, 30000);
+    }
+    clock->advance(249ms);
+    QVERIFY(!r.over());
+    clock->advance(1ms);
+    QVERIFY(r.over());
+    QCOMPARE(r.pieces, (QStringList{"t0", "t1", "t2", "t3"}));
+    QVERIFY(r.error && *r.error == AIError::timedOut());
+    QTRY_COMPARE_WITH_TIMEOUT(server.connectionsClosedByClient(), 1, 30000);
+}
+
+void OpenAICompatibleClientTest::limitsOnRealTime()
+{
+    // Without a clock of the test's, the limits are real time: a server that never answers ends
+    // the stream once the limit has passed, and never before.
+    Server server;
+    server.respond(Response::stalledHead());
+    QElapsedTimer elapsed;
+    elapsed.start();
+    auto stream = client(HttpTimeouts{300ms, 300ms, 20s}).streamCompletion(configurationFor(server), "k", "s", "u");
+    Reading r;
+    read(stream.get(), r);
+    QTRY_VERIFY_WITH_TIMEOUT(r.over(), 30000);
+    QVERIFY2(elapsed.elapsed() >= 300, qPrintable(QString::number(elapsed.elapsed())));
+    QVERIFY(r.error && *r.error == AIError::modelDidNotRespond());
+    QTRY_COMPARE_WITH_TIMEOUT(server.openConnections(), 0, 30000);
 }
 
 void OpenAICompatibleClientTest::readerCancellingAfterTheFirstPiece_data()
@@ -455,6 +516,86 @@ void OpenAICompatibleClientTest::bodyEndingShortOfItsFraming()
     QCOMPARE(r.finished, error.isEmpty());
 }
 
+namespace {
+
+// A server that compresses although asked not to.
+Response compressedEvents(const QByteArray& coded, const QByteArray& coding)
+{
+    const qsizetype half = coded.size() / 2;
+    return Response::events({coded.left(half), coded.mid(half)}).header("Content-Encoding", coding);
+}
+
+} // namespace
+
+void OpenAICompatibleClientTest::compressedReplies_data()
+{
+    QTest::addColumn<Response>("response");
+    QTest::addColumn<QStringList>("pieces");
+    QTest::addColumn<bool>("cut");     // then only the first of the pieces arrive, never all
+    QTest::addColumn<QString>("error"); // empty: the stream finishes
+    QStringList words;
+    QByteArray lines;
+    for (int i = 0; i < 200; ++i) {
+        words << QStringLiteral("word%1 ").arg(i);
+        lines += piece(words.last());
+    }
+    const QByteArray gz = Compressed::gzip(lines + done);
+    const QString lost = AIError::networkUnavailable().description();
+    QTest::newRow("gzip, sized") << Response::sized(200, gz, "text/event-stream").header("Content-Encoding", "gzip")
+                                 << words << false << QString();
+    QTest::newRow("gzip, chunked") << compressedEvents(gz, "gzip") << words << false << QString();
+    QTest::newRow("gzip without an end marker")
+        << compressedEvents(Compressed::gzip(lines), "x-gzip") << words << false << QString();
+    QTest::newRow("gzip in two members")
+        << compressedEvents(Compressed::gzip(lines.left(piece(words[0]).size())) + Compressed::gzip(lines.mid(piece(words[0]).size())), "gzip")
+        << words << false << QString();
+    QTest::newRow("deflate, chunked") << compressedEvents(Compressed::deflate(lines + done), "deflate") << words
+                                      << false << QString();
+    QTest::newRow("gzip, sized, cut at half")
+        << Response::cutOff(gz, gz.size() / 2, "text/event-stream").header("Content-Encoding", "gzip") << words << true << lost;
+    QTest::newRow("gzip, chunked, cut at half")
+        << Response::events({gz.left(gz.size() / 2)}).header("Content-Encoding", "gzip").close() << words << true << lost;
+    QTest::newRow("not gzip at all") << Response::events({lines}).header("Content-Encoding", "gzip") << QStringList{}
+                                     << false << AIError::invalidResponse().description();
+    QTest::newRow("a coding we cannot read") << Response::events({gz}).header("Content-Encoding", "br") << QStringList{}
+                                             << false << AIError::invalidResponse().description();
+    QTest::newRow("gzip error body")
+        << Response::withStatus(400).header("Content-Encoding", "gzip").chunk(Compressed::gzip(R"({"error":{"message":"maximum context length"}})"))
+        << QStringList{} << false << AIError::contentTooLong().description();
+    // An error body that does not decode leaves its status to count; one cut short is a cut.
+    QTest::newRow("error body that is not gzip")
+        << Response::withStatus(400, R"({"error":{"message":"maximum context length"}})").header("Content-Encoding", "gzip")
+        << QStringList{} << false << AIError::serverError(400).description();
+    Response cutError = Response::cutOff(Compressed::gzip(R"({"error":{"message":"maximum context length"}})"), 20,
+                                         "application/json")
+                            .header("Content-Encoding", "gzip");
+    cutError.status = 400;
+    QTest::newRow("gzip error body cut") << cutError << QStringList{} << false << AIError::networkUnavailable().description();
+}
+
+void OpenAICompatibleClientTest::compressedReplies()
+{
+    // Whether the stack reports the cut or not, the stream must not pass a cut body as a whole one.
+    QFETCH(Response, response);
+    QFETCH(QStringList, pieces);
+    QFETCH(bool, cut);
+    QFETCH(QString, error);
+    for (const bool blind : {false, true}) {
+        const Reading r = readReply(blind ? clientBlindToCuts() : client(), response);
+        const QByteArray which = blind ? "blind to cuts" : "plain";
+        QVERIFY2(r.over(), which);
+        QCOMPARE(r.ends, 1);
+        QCOMPARE(r.error ? r.error->description() : QString(), error);
+        QCOMPARE(r.finished, error.isEmpty());
+        if (cut) {
+            QVERIFY2(r.pieces.size() < pieces.size(), which);
+            QCOMPARE(r.pieces, pieces.mid(0, r.pieces.size()));
+        } else {
+            QCOMPARE(r.pieces, pieces);
+        }
+    }
+}
+
 void OpenAICompatibleClientTest::headersPerProvider_data()
 {
     QTest::addColumn<AIProviderID>("provider");
@@ -488,6 +629,7 @@ void OpenAICompatibleClientTest::headersPerProvider()
         QCOMPARE(request.header("Authorization"),
                  key.isEmpty() ? std::nullopt : std::optional<QByteArray>("Bearer " + key.toUtf8()));
         QCOMPARE(request.header("Content-Type"), std::optional<QByteArray>("application/json"));
+        QCOMPARE(request.header("Accept-Encoding"), std::optional<QByteArray>("identity"));
         QCOMPARE(request.hasHeader("HTTP-Referer"), attribution);
         QCOMPARE(request.hasHeader("X-Title"), attribution);
         if (attribution) {
@@ -628,6 +770,51 @@ void OpenAICompatibleClientTest::modelListCutShortIsALostConnection()
     }
 }
 
+void OpenAICompatibleClientTest::compressedModelList_data()
+{
+    QTest::addColumn<Response>("response");
+    QTest::addColumn<QString>("failure"); // empty: the two models; "lost": a lost connection; else an error key
+    const QByteArray gz = Compressed::gzip(R"({"data":[{"id":"a-model"},{"id":"b-model"}]})");
+    QTest::newRow("gzip, sized") << Response::sized(200, gz, "application/json").header("Content-Encoding", "gzip") << "";
+    QTest::newRow("gzip, chunked") << Response::withStatus(200).chunk(gz.left(9)).chunk(gz.mid(9)).header("Content-Encoding", "gzip")
+                                   << "";
+    QTest::newRow("gzip, sized, cut at half")
+        << Response::cutOff(gz, gz.size() / 2, "application/json").header("Content-Encoding", "gzip") << "lost";
+    QTest::newRow("gzip, chunked, cut at half")
+        << Response::withStatus(200).header("Content-Encoding", "gzip").chunk(gz.left(gz.size() / 2)).close() << "lost";
+    QTest::newRow("a coding we cannot read") << Response::withStatus(200, gz).header("Content-Encoding", "br")
+                                             << "ai.error.invalidResponse";
+    QTest::newRow("not gzip at all") << Response::withStatus(200, R"({"data":[{"id":"a-model"},{"id":"b-model"}]})")
+                                            .header("Content-Encoding", "gzip")
+                                     << "ai.error.invalidResponse";
+}
+
+void OpenAICompatibleClientTest::compressedModelList()
+{
+    QFETCH(Response, response);
+    QFETCH(QString, failure);
+    for (const bool blind : {false, true}) {
+        Server server;
+        server.respond(response);
+        std::optional<OpenAICompatibleClient::ModelListResult> result;
+        (blind ? clientBlindToCuts() : client()).fetchModels(configurationFor(server), "k", this, [&](const auto& r) { result = r; });
+        QTRY_VERIFY(result);
+        if (failure.isEmpty()) {
+            QVERIFY2(result->has_value(), blind ? "blind to cuts" : "plain");
+            QCOMPARE((*result)->size(), 2);
+            QCOMPARE((*result)->at(1).id, QStringLiteral("b-model"));
+        } else if (failure == "lost") {
+            QVERIFY(!result->has_value());
+            QVERIFY(std::holds_alternative<TransportError>(result->error()));
+            QCOMPARE(std::get<TransportError>(result->error()).code, TransportError::Code::networkConnectionLost);
+        } else {
+            QVERIFY(!result->has_value());
+            QVERIFY(std::holds_alternative<AIError>(result->error()));
+            QCOMPARE(std::get<AIError>(result->error()).messageKey(), failure);
+        }
+    }
+}
+
 void OpenAICompatibleClientTest::modelListOwnerGoneMeansNoCallback()
 {
     Server server;
@@ -649,12 +836,15 @@ void OpenAICompatibleClientTest::secretsNeverReachTheLog()
     Server server;
     // A time-out after the first piece: a failure that is logged, with the reply's text in hand.
     server.respond(Response::events({piece("reply-secret-text")}).stall());
-    auto stream = client(HttpTimeouts{300ms, 300ms, 5s})
+    const auto clock = std::make_shared<ManualClock>();
+    auto stream = client(HttpTimeouts{300ms, 300ms, 5s, clock})
                       .streamCompletion(configurationFor(server, AIProviderID::openRouter), "sk-secret-key-123",
                                         "system-secret-text", "prompt-secret-text");
     Reading r;
     read(stream.get(), r);
-    QTRY_VERIFY(r.over());
+    QTRY_COMPARE_WITH_TIMEOUT(r.pieces.size(), 1, 30000);
+    clock->advance(300ms);
+    QVERIFY(r.over());
     QVERIFY(r.error);
     const auto entries = capture.entries(QStringLiteral("AIClient"));
     QCOMPARE(entries.size(), 1);
