@@ -174,14 +174,14 @@ void CorvishApp::show(QSystemTrayIcon* shown)
         // other way to open it. An icon docked in a plain tray would open a context menu at the
         // pointer, over the icon, where the next click lands on its first switch: there the
         // right button opens the menu placed here.
-        const bool hostShowsMenu = trayHostShowsMenu();
-        if (hostShowsMenu)
+        if (trayHostShowsMenu())
             m_tray->setContextMenu(m_menu.get());
-        connect(m_tray, &QSystemTrayIcon::activated, this, [this, hostShowsMenu](QSystemTrayIcon::ActivationReason reason) {
+        connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
             // A quick click after the one that closed the menu comes as the second of a double
-            // click: it opens the menu all the same.
+            // click: it opens the menu all the same. A host asks for the menu only when it has
+            // none to show (it learnt of the icon before the menu was handed over).
             if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick
-                || (reason == QSystemTrayIcon::Context && !hostShowsMenu))
+                || reason == QSystemTrayIcon::Context)
                 openTrayMenu();
         });
         m_tray->show();

@@ -11,6 +11,7 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <QIcon>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QSystemTrayIcon>
@@ -64,7 +65,10 @@ private slots:
         AppFixture f;
         auto model = f.makeModel();
         CorvishApp app(*model);
-        app.show();
+        // As at a launch: the icon shows before the application takes it over with its menu.
+        auto* shown = new QSystemTrayIcon(QIcon::fromTheme(QStringLiteral("folder")));
+        shown->show();
+        app.show(shown);
         QVERIFY(app.usesTray());
         QCOMPARE(app.trayIcon()->contextMenu(), app.menu());
 
@@ -90,6 +94,15 @@ private slots:
             QVERIFY(action);
             QVERIFY2(labels.contains(action->text()), qPrintable(labels.join(u'|')));
         }
+
+        // A host that learnt of the icon before it had a menu asks the icon to show one.
+        QMenu* menu = app.menu();
+        QVERIFY(!menu->isVisible());
+        const QDBusMessage asked = call(item, QStringLiteral("/StatusNotifierItem"), QStringLiteral("org.kde.StatusNotifierItem"),
+                                        QStringLiteral("ContextMenu"), {100, 10});
+        QVERIFY2(asked.type() == QDBusMessage::ReplyMessage, qPrintable(asked.errorMessage()));
+        QTRY_VERIFY(menu->isVisible());
+        menu->hide();
     }
 };
 
