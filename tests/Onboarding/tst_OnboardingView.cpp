@@ -458,10 +458,10 @@ void OnboardingViewTest::summarySubtitleSaysWhatIsMissing()
     summary.setFeatures(features);
     QCOMPARE(summary.subtitle()->text(), AppStrings::string(subtitle));
     // Each case has a text of its own.
-    for (const QString& key : {"onboarding.done.subtitle", "onboarding.done.partial.subtitle", "onboarding.done.unavailableHere.subtitle",
-                               "onboarding.done.partialAndUnavailableHere.subtitle"})
-        if (key != subtitle)
-            QVERIFY2(summary.subtitle()->text() != AppStrings::string(key), qPrintable(key));
+    for (const char* key : {"onboarding.done.subtitle", "onboarding.done.partial.subtitle", "onboarding.done.unavailableHere.subtitle",
+                            "onboarding.done.partialAndUnavailableHere.subtitle"})
+        if (subtitle != QLatin1String(key))
+            QVERIFY2(summary.subtitle()->text() != AppStrings::string(QString::fromLatin1(key)), key);
 }
 
 void OnboardingViewTest::cardTitlesStayOnOneLine_data()
