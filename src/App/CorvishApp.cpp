@@ -11,6 +11,10 @@
 #include "ViewStyle/ViewStyle.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QMenu>
 #include <QScreen>
 #include <QPainter>
@@ -166,11 +170,18 @@ void CorvishApp::show(QSystemTrayIcon* shown)
         m_tray->setParent(this);
         m_tray->setIcon(TrayIcon::icon(m_model.menuBarSymbol()));
         m_tray->setToolTip(QStringLiteral("Ambrel"));
-        m_tray->setContextMenu(m_menu.get());
+        // A status-notifier host draws the menu it is handed beside the icon, and may offer no
+        // other way to open it. An icon docked in a plain tray would open a context menu at the
+        // pointer, over the icon, where the next click lands on its first switch: there the
+        // right button opens the menu placed here.
+        if (trayHostShowsMenu())
+            m_tray->setContextMenu(m_menu.get());
         connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
             // A quick click after the one that closed the menu comes as the second of a double
-            // click: it opens the menu all the same.
-            if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+            // click: it opens the menu all the same. A host asks for the menu only when it has
+            // none to show (it learnt of the icon before the menu was handed over).
+            if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick
+                || reason == QSystemTrayIcon::Context)
                 openTrayMenu();
         });
         m_tray->show();
@@ -215,6 +226,21 @@ void CorvishApp::openTrayMenu()
         screen = QGuiApplication::primaryScreen();
     m_menu->ensurePolished();
     m_menu->popup(trayMenuPosition(icon, m_menu->sizeHint(), screen->geometry()));
+}
+
+bool CorvishApp::trayHostShowsMenu()
+{
+    // The question Qt asks to put the icon on the bus instead of docking it.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")))
+        return false;
+    QDBusMessage get = QDBusMessage::createMethodCall(QStringLiteral("org.kde.StatusNotifierWatcher"),
+                                                      QStringLiteral("/StatusNotifierWatcher"),
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << QStringLiteral("org.kde.StatusNotifierWatcher") << QStringLiteral("IsStatusNotifierHostRegistered");
+    const QDBusMessage reply = bus.call(get, QDBus::Block, 2000);
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
+           && qvariant_cast<QDBusVariant>(reply.arguments().constFirst()).variant().toBool();
 }
 
 QPoint CorvishApp::trayMenuPosition(const QRect& icon, const QSize& menu, const QRect& screen)

@@ -49,6 +49,9 @@ public:
     // Where a tray icon's menu of this size opens: beside the icon and clear of it (below it when
     // there is room, else above, else to its right, else to its left), inside the screen.
     static QPoint trayMenuPosition(const QRect& icon, const QSize& menu, const QRect& screen);
+    // Whether the desktop's tray is a status-notifier host on the session bus, which shows the
+    // icon's menu itself; a plain tray that docks the icon does not.
+    static bool trayHostShowsMenu();
 
 private:
     void updateIcon();

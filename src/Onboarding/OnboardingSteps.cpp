@@ -199,7 +199,9 @@ PermissionStep::PermissionStep(Permission permission, PermissionMonitor& monitor
     column->addLayout(centred(m_symbol));
     column->addWidget(textLabel(text(titleKey(permission)), titleFont(), this));
     column->addWidget(textLabel(text(explanationKey(permission)), QFont(), this));
-    column->addWidget(textLabel(text(consequenceKey(permission)), ViewStyle::calloutFont(), this, true));
+    m_consequence = textLabel(text(consequenceKey(permission)), ViewStyle::calloutFont(), this, true);
+    m_consequence->setObjectName(QStringLiteral("consequence"));
+    column->addWidget(m_consequence);
     m_granted = greenLabel(text(QStringLiteral("onboarding.permission.granted")), this);
     m_granted->setObjectName(QStringLiteral("onboarding.permission.granted"));
     column->addWidget(m_granted);
@@ -239,6 +241,8 @@ void PermissionStep::refresh()
     const QString symbol = granted ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("lock.open");
     m_symbol->setProperty("symbolName", symbol);
     m_symbol->setPixmap(ViewStyle::themedSymbol(symbol, granted ? ViewStyle::green() : ViewStyle::accent()).pixmap(44));
+    // What is lost without it is no longer true once it is granted.
+    m_consequence->setVisible(!granted);
     m_granted->setVisible(granted);
     m_continue->setVisible(granted);
     m_open->setVisible(!granted);
@@ -467,13 +471,28 @@ void SummaryStep::setFeatures(const QList<FeatureReadiness>& features)
     if (features == m_features && !m_rows.isEmpty())
         return;
     m_features = features;
-    QList<FeatureReadiness> unavailable;
-    for (const auto& f : features)
-        if (!f.isAvailable)
-            unavailable << f;
-    const bool complete = unavailable.isEmpty();
+    // What is missing decides what the subtitle promises: a permission or a provider can still
+    // come, a feature this system cannot run cannot.
+    bool waiting = false;
+    bool unavailableHere = false;
+    for (const auto& f : features) {
+        if (f.isAvailable)
+            continue;
+        if (f.unavailableHereKey.isEmpty())
+            waiting = true;
+        else
+            unavailableHere = true;
+    }
+    const bool complete = !waiting && !unavailableHere;
     m_title->setText(text(complete ? QStringLiteral("onboarding.done.title") : QStringLiteral("onboarding.done.partial.title")));
-    m_subtitle->setText(text(complete ? QStringLiteral("onboarding.done.subtitle") : QStringLiteral("onboarding.done.partial.subtitle")));
+    QString subtitle = QStringLiteral("onboarding.done.subtitle");
+    if (waiting && unavailableHere)
+        subtitle = QStringLiteral("onboarding.done.partialAndUnavailableHere.subtitle");
+    else if (waiting)
+        subtitle = QStringLiteral("onboarding.done.partial.subtitle");
+    else if (unavailableHere)
+        subtitle = QStringLiteral("onboarding.done.unavailableHere.subtitle");
+    m_subtitle->setText(text(subtitle));
     m_runAgain->setVisible(!complete);
 
     auto* layout = static_cast<QVBoxLayout*>(m_card->layout());

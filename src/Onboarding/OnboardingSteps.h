@@ -52,6 +52,7 @@ public:
     QPushButton* openButton() const { return m_open; }
     QPushButton* continueButton() const { return m_continue; }
     QWidget* grantedLabel() const { return m_granted; }
+    QLabel* consequenceLabel() const { return m_consequence; }
     QLabel* stepsLabel() const { return m_steps; }
 
 private:
@@ -59,6 +60,7 @@ private:
     PermissionMonitor& m_monitor;
     Platform::Permissions& m_platform;
     QLabel* m_symbol = nullptr;
+    QLabel* m_consequence = nullptr;
     QWidget* m_granted = nullptr;
     QPushButton* m_continue = nullptr;
     QPushButton* m_open = nullptr;

@@ -86,7 +86,8 @@ QProgressBar* busyIndicator(QWidget* parent)
 }
 
 // A row of controls. A word-wrapped label takes the row's free width, so a short text stays on
-// one line, and asks for the height of its wrapped lines at that width.
+// one line, and asks for the height of its wrapped lines at that width. While no such label is
+// shown, the free width stays empty at the end: a button keeps its own width.
 QWidget* row(QWidget* parent, std::initializer_list<QWidget*> widgets)
 {
     auto* w = new QWidget(parent);
@@ -106,8 +107,8 @@ QWidget* row(QWidget* parent, std::initializer_list<QWidget*> widgets)
             layout->addWidget(widget, 0, Qt::AlignVCenter);
         }
     }
-    if (!fills)
-        layout->addStretch();
+    // A shown label outweighs it; without one it takes what is left.
+    layout->addStretch(fills ? 0 : 1);
     return w;
 }
 

@@ -17,6 +17,8 @@
 #include <QTest>
 
 using Step = OnboardingStep;
+Q_DECLARE_METATYPE(Permission)
+Q_DECLARE_METATYPE(QList<FeatureReadiness>)
 
 class OnboardingViewTest : public QObject {
     Q_OBJECT
@@ -29,9 +31,13 @@ private slots:
     void grantedPermissionsAreReportedOnce();
     void anUnchangedPollSyncsNothing();
     void permissionStepGrantsOrShowsTheSteps();
+    void grantedStepDropsWhatIsLostWithout_data();
+    void grantedStepDropsWhatIsLostWithout();
     void privacySwitchesStartFromTheModel();
     void summaryFollowsTheSystem();
     void summaryWithoutSmoothScrollingHere();
+    void summarySubtitleSaysWhatIsMissing_data();
+    void summarySubtitleSaysWhatIsMissing();
     void cardTitlesStayOnOneLine_data();
     void cardTitlesStayOnOneLine();
 };
@@ -318,6 +324,41 @@ void OnboardingViewTest::permissionStepGrantsOrShowsTheSteps()
     QCOMPARE(view.flow()->step(), Step::tryItOut);
 }
 
+void OnboardingViewTest::grantedStepDropsWhatIsLostWithout_data()
+{
+    QTest::addColumn<Permission>("permission");
+    QTest::newRow("file manager") << Permission::finderExtension;
+    QTest::newRow("accessibility") << Permission::accessibility;
+}
+
+// What the user loses without the permission is said only while it is missing: once granted,
+// the step says "Granted" and nothing else about it.
+void OnboardingViewTest::grantedStepDropsWhatIsLostWithout()
+{
+    QFETCH(Permission, permission);
+    AppFixture f;
+    auto model = f.makeModel();
+    PermissionStep step(permission, model->permissions(), f.permissions(), [] {});
+    step.show();
+    const auto grant = [&](bool granted) {
+        if (permission == Permission::finderExtension)
+            f.permissions().setFinderExtensionEnabled(granted);
+        else
+            f.permissions().setAccessibilityTrusted(granted);
+        model->permissions().refresh();
+    };
+    QCOMPARE(step.consequenceLabel()->text(), AppStrings::string(consequenceKey(permission)));
+    QVERIFY(step.consequenceLabel()->isVisible());
+    QVERIFY(!step.grantedLabel()->isVisible());
+    grant(true);
+    QVERIFY(step.grantedLabel()->isVisible());
+    QVERIFY(!step.consequenceLabel()->isVisible());
+    // Taken back while the step is shown: the consequence is true again.
+    grant(false);
+    QVERIFY(step.consequenceLabel()->isVisible());
+    QVERIFY(!step.grantedLabel()->isVisible());
+}
+
 void OnboardingViewTest::privacySwitchesStartFromTheModel()
 {
     AppFixture f;
@@ -383,6 +424,44 @@ void OnboardingViewTest::summaryWithoutSmoothScrollingHere()
     QVERIFY(summary->rows()[2]->reasonLabel()->isVisibleTo(summary));
     QCOMPARE(summary->rows()[2]->reasonLabel()->text(), AppStrings::string("ready.scroll.unavailable"));
     QVERIFY(!summary->rows()[1]->reasonLabel()->isVisibleTo(summary));
+}
+
+void OnboardingViewTest::summarySubtitleSaysWhatIsMissing_data()
+{
+    QTest::addColumn<QList<FeatureReadiness>>("features");
+    QTest::addColumn<QString>("subtitle");
+    const FeatureReadiness finder{"finder", "ready.finder", "folder", true, Permission::finderExtension, {}};
+    const FeatureReadiness ai{"ai", "ready.ai", "sparkles", true, std::nullopt, {}};
+    const FeatureReadiness scroll{"scroll", "ready.scroll", "computermouse", true, Permission::accessibility, {}};
+    FeatureReadiness noFinder = finder;
+    noFinder.isAvailable = false;
+    FeatureReadiness noAI = ai;
+    noAI.isAvailable = false;
+    FeatureReadiness scrollNotHere = scroll;
+    scrollNotHere.isAvailable = false;
+    scrollNotHere.blockedBy.reset();
+    scrollNotHere.unavailableHereKey = "ready.scroll.unavailable";
+    QTest::newRow("all ready") << QList{finder, scroll, ai} << "onboarding.done.subtitle";
+    QTest::newRow("a permission") << QList{noFinder, scroll, ai} << "onboarding.done.partial.subtitle";
+    QTest::newRow("a provider") << QList{finder, scroll, noAI} << "onboarding.done.partial.subtitle";
+    // Nothing the user can allow: no promise that it will come.
+    QTest::newRow("only what cannot run here") << QList{finder, scrollNotHere, ai} << "onboarding.done.unavailableHere.subtitle";
+    QTest::newRow("both") << QList{noFinder, scrollNotHere, ai} << "onboarding.done.partialAndUnavailableHere.subtitle";
+}
+
+void OnboardingViewTest::summarySubtitleSaysWhatIsMissing()
+{
+    QFETCH(QList<FeatureReadiness>, features);
+    QFETCH(QString, subtitle);
+    AppFixture f; // the string tables read the interface language from its defaults
+    SummaryStep summary([] {}, [] {});
+    summary.setFeatures(features);
+    QCOMPARE(summary.subtitle()->text(), AppStrings::string(subtitle));
+    // Each case has a text of its own.
+    for (const char* key : {"onboarding.done.subtitle", "onboarding.done.partial.subtitle", "onboarding.done.unavailableHere.subtitle",
+                            "onboarding.done.partialAndUnavailableHere.subtitle"})
+        if (subtitle != QLatin1String(key))
+            QVERIFY2(summary.subtitle()->text() != AppStrings::string(QString::fromLatin1(key)), key);
 }
 
 void OnboardingViewTest::cardTitlesStayOnOneLine_data()

@@ -103,6 +103,10 @@ private slots:
         QVERIFY(!f.shown("spinner"));
         QVERIFY(!f.shown("availableText"));
         QVERIFY(!f.shown("blockedText"));
+        // Nothing beside it: the button keeps its own width, it does not fill the row.
+        auto* check = f.find<QPushButton>("check");
+        QTRY_COMPARE(check->width(), check->sizeHint().width());
+        QVERIFY(check->width() < f.about->width() / 2);
         f.screenshot("before-any-check");
     }
 
@@ -155,6 +159,8 @@ private slots:
         QTRY_VERIFY(f.find<QPushButton>("check")->isEnabled());
         QCOMPARE(f.shown("upToDate"), upToDate);
         QCOMPARE(f.shown("checkFailed"), failed);
+        auto* check = f.find<QPushButton>("check");
+        QTRY_COMPARE(check->width(), check->sizeHint().width());
         if (QByteArray(QTest::currentDataTag()) == "server error")
             f.screenshot("check-failed");
     }
