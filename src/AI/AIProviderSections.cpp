@@ -217,6 +217,17 @@ AIProviderSections::AIProviderSections(AIViewModel& ai, std::shared_ptr<Platform
         line->addWidget(m_keyStored);
         line->addStretch();
         b->addLayout(line);
+        // Why the keyring did not keep (or remove) a key; long, so on a line of its own.
+        auto* problem = new QHBoxLayout;
+        m_keyProblemIcon = new QLabel(m_keyBlock);
+        m_keyProblemIcon->setAlignment(Qt::AlignTop);
+        m_keyProblem = new QLabel(m_keyBlock);
+        m_keyProblem->setObjectName(QStringLiteral("keyProblem"));
+        m_keyProblem->setWordWrap(true);
+        m_keyProblem->setFont(ViewStyle::calloutFont());
+        problem->addWidget(m_keyProblemIcon);
+        problem->addWidget(m_keyProblem, 1);
+        b->addLayout(problem);
         b->addWidget(hint(text("settings.ai.privacyNote"), m_keyBlock, QStringLiteral("privacyNote")));
         connect(m_key, &QLineEdit::textEdited, this, [this](const QString& t) { m_ai.setPendingKey(t); });
         connect(m_saveKey, &QPushButton::clicked, this, [this] { m_ai.saveKey(); });
@@ -309,12 +320,23 @@ AIProviderSections::AIProviderSections(AIViewModel& ai, std::shared_ptr<Platform
     clear->setStyleSheet(QStringLiteral("QPushButton { color: #c0392b; }"));
     r->addWidget(clear);
     r->addStretch();
+    auto* removalProblem = new QHBoxLayout;
+    m_removalProblemIcon = new QLabel(removal);
+    m_removalProblemIcon->setAlignment(Qt::AlignTop);
+    m_removalProblem = new QLabel(removal);
+    m_removalProblem->setObjectName(QStringLiteral("removalProblem"));
+    m_removalProblem->setWordWrap(true);
+    m_removalProblem->setFont(ViewStyle::calloutFont());
+    removalProblem->addWidget(m_removalProblemIcon);
+    removalProblem->addWidget(m_removalProblem, 1);
+    removalBody->addLayout(removalProblem);
     connect(clear, &QPushButton::clicked, this, [this] { m_ai.clearCredentials(); });
     outer->addStretch();
 
     for (auto signal : {&AIViewModel::providerIDChanged, &AIViewModel::regionIDChanged, &AIViewModel::modelIDChanged,
                         &AIViewModel::customEndpointChanged, &AIViewModel::pendingKeyChanged,
-                        &AIViewModel::hasStoredKeyChanged, &AIViewModel::connectionChanged,
+                        &AIViewModel::hasStoredKeyChanged, &AIViewModel::keyProblemChanged,
+                        &AIViewModel::connectionChanged,
                         &AIViewModel::availableModelsChanged})
         connect(&m_ai, signal, this, &AIProviderSections::refresh);
     connect(&m_ai.signIn(), &OpenRouterSignIn::stateChanged, this, &AIProviderSections::refresh);
@@ -360,6 +382,14 @@ void AIProviderSections::refresh()
         m_key->setText(m_ai.pendingKey());
     m_saveKey->setEnabled(!m_ai.pendingKey().isEmpty());
     m_keyStored->setVisible(m_ai.hasStoredKey());
+    // A refused store is told beside the key, a refused removal beside its button.
+    const auto& problem = m_ai.keyProblem();
+    const bool removalFailed = problem && problem->act == AIViewModel::KeyProblem::Act::removal;
+    const QString problemText = problem ? AIViewModel::describeKeyProblem(*problem) : QString();
+    ViewStyle::setStatus(m_keyProblemIcon, m_keyProblem, removalFailed ? QString() : problemText,
+                         problem && !removalFailed ? ViewStyle::Status::problem : ViewStyle::Status::none);
+    ViewStyle::setStatus(m_removalProblemIcon, m_removalProblem, removalFailed ? problemText : QString(),
+                         removalFailed ? ViewStyle::Status::problem : ViewStyle::Status::none);
 
     const bool free = descriptor.presetModels.isEmpty();
     m_freeModel->setVisible(free);

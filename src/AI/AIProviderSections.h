@@ -58,6 +58,8 @@ private:
     QLineEdit* m_key = nullptr;
     QPushButton* m_saveKey = nullptr;
     QWidget* m_keyStored = nullptr;
+    QLabel* m_keyProblemIcon = nullptr;
+    QLabel* m_keyProblem = nullptr;
     QWidget* m_freeModel = nullptr;
     QLineEdit* m_modelName = nullptr;
     QWidget* m_knownModelsRow = nullptr;
@@ -68,5 +70,7 @@ private:
     QLabel* m_connectionIcon = nullptr;
     QLabel* m_connectionStatus = nullptr;
     QComboBox* m_outputLanguage = nullptr;
+    QLabel* m_removalProblemIcon = nullptr;
+    QLabel* m_removalProblem = nullptr;
     bool m_refreshing = false;
 };

@@ -115,6 +115,14 @@ void AIViewModel::setHasStoredKey(bool stored)
     emit hasStoredKeyChanged();
 }
 
+void AIViewModel::setKeyProblem(std::optional<KeyProblem> problem)
+{
+    if (m_keyProblem == problem)
+        return;
+    m_keyProblem = std::move(problem);
+    emit keyProblemChanged();
+}
+
 void AIViewModel::setConnection(ConnectionState state)
 {
     if (m_connection == state)
@@ -197,36 +205,53 @@ void AIViewModel::adoptAnInstalledModel()
     });
 }
 
-void AIViewModel::storeKey(const QString& key)
+bool AIViewModel::storeKey(const QString& key, KeyProblem::Act act)
 {
     const auto configuration = this->configuration();
     if (!configuration)
-        return;
-    // A keychain that refuses is not reported; the key reads as stored.
-    (void)m_service->storeCredential(key, *configuration);
-    setHasStoredKey(true);
+        return false;
+    const auto stored = m_service->storeCredential(key, *configuration);
+    if (stored) {
+        setKeyProblem(std::nullopt);
+        setHasStoredKey(true);
+    } else {
+        // Replacing removes the earlier key first, so ask what the keyring holds now.
+        setHasStoredKey(m_service->hasCredential(*configuration));
+        setKeyProblem(KeyProblem{act, stored.error()});
+    }
     setConnection({});
+    return stored.has_value();
 }
 
 void AIViewModel::adoptSignedInKey(const QString& key)
 {
+    // A refused key is not put in the key field: that holds what the user typed, and the
+    // message asks for a new sign-in instead.
     selectProvider(AIProviderID::openRouter);
-    storeKey(key);
+    storeKey(key, KeyProblem::Act::signedInKey);
 }
 
 void AIViewModel::saveKey()
 {
     if (!configuration() || m_pendingKey.isEmpty())
         return;
+    // Kept in the field until the keyring has it, so that it can be saved again.
     const QString key = m_pendingKey;
-    setPendingKey(QString());
-    storeKey(key);
+    if (storeKey(key, KeyProblem::Act::typedKey))
+        setPendingKey(QString());
 }
 
 void AIViewModel::clearCredentials()
 {
-    (void)m_service->removeAllCredentials();
-    setHasStoredKey(false);
+    const auto removed = m_service->removeAllCredentials();
+    if (removed) {
+        setKeyProblem(std::nullopt);
+        setHasStoredKey(false);
+    } else {
+        if (const auto configuration = this->configuration())
+            setHasStoredKey(m_service->hasCredential(*configuration));
+        setKeyProblem(KeyProblem{KeyProblem::Act::removal, removed.error()});
+    }
     setConnection({});
 }
 
@@ -286,6 +311,35 @@ bool AIViewModel::renameCustomAction(const AIActionTemplate& action, const QStri
         return true;
     }
     return false;
+}
+
+QString AIViewModel::KeyProblem::actKey() const
+{
+    switch (act) {
+    case Act::typedKey: return QStringLiteral("settings.ai.keyNotKept");
+    case Act::signedInKey: return QStringLiteral("settings.ai.signedInKeyNotKept");
+    case Act::removal: return QStringLiteral("settings.ai.keysNotRemoved");
+    }
+    return {};
+}
+
+QString AIViewModel::KeyProblem::reasonKey() const
+{
+    if (std::holds_alternative<KeychainErrors::DataEncodingFailed>(error))
+        return QStringLiteral("settings.ai.keyring.unencodable");
+    switch (std::get<KeychainErrors::UnexpectedStatus>(error).status) {
+    case Platform::Keychain::statusNotAvailable: return QStringLiteral("settings.ai.keyring.unavailable");
+    case Platform::Keychain::statusAuthFailed: return QStringLiteral("settings.ai.keyring.refused");
+    default:
+        // A Secret Service that is not running arrives here too, so this names both causes.
+        return QStringLiteral("settings.ai.keyring.failed");
+    }
+}
+
+QString AIViewModel::describeKeyProblem(const KeyProblem& problem)
+{
+    return AIStrings::string(QStringLiteral("settings.ai.keyProblem"))
+        .arg(AIStrings::string(problem.actKey()), AIStrings::string(problem.reasonKey()));
 }
 
 std::expected<QList<AIActionTemplate>, PluginManifest::ManifestError> AIViewModel::actionsIn(const QByteArray& bytes)

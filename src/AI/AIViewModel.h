@@ -45,6 +45,16 @@ public:
     };
     using ImportFailure = std::variant<PluginManifest::ManifestError, UnreadableFile>;
 
+    // A keyring that did not do what was asked: which request, and its answer.
+    struct KeyProblem {
+        enum class Act { typedKey, signedInKey, removal };
+        Act act = Act::typedKey;
+        KeychainError error;
+        bool operator==(const KeyProblem&) const = default;
+        QString actKey() const;    // what could not be done
+        QString reasonKey() const; // why, and what the user can do about it
+    };
+
     struct Dependencies {
         std::shared_ptr<Platform::UserDefaults> userDefaults;
         std::shared_ptr<Platform::Keychain> keychain;
@@ -88,6 +98,8 @@ public:
     const QString& pendingKey() const { return m_pendingKey; }
     void setPendingKey(const QString& key);
     bool hasStoredKey() const { return m_hasStoredKey; }
+    // The last store or removal the keyring refused, until one succeeds.
+    const std::optional<KeyProblem>& keyProblem() const { return m_keyProblem; }
     const ConnectionState& connection() const { return m_connection; }
     const QList<AIModelOption>& availableModels() const { return m_availableModels; }
 
@@ -116,6 +128,7 @@ public:
     // The actions a file's bytes hold, as importPlugin reads them.
     static std::expected<QList<AIActionTemplate>, PluginManifest::ManifestError> actionsIn(const QByteArray& bytes);
     static QString describeImportFailure(const ImportFailure& failure);
+    static QString describeKeyProblem(const KeyProblem& problem);
 
 signals:
     void providerIDChanged();
@@ -124,6 +137,7 @@ signals:
     void customEndpointChanged();
     void pendingKeyChanged();
     void hasStoredKeyChanged();
+    void keyProblemChanged();
     void connectionChanged();
     void availableModelsChanged();
     void customActionsChanged();
@@ -131,9 +145,10 @@ signals:
 private:
     void rebuildConfiguration();
     void setHasStoredKey(bool stored);
+    void setKeyProblem(std::optional<KeyProblem> problem);
     void setConnection(ConnectionState state);
     void setAvailableModels(const QList<AIModelOption>& models);
-    void storeKey(const QString& key);
+    bool storeKey(const QString& key, KeyProblem::Act act);
     void customActionsDidChange();
 
     std::shared_ptr<Platform::UserDefaults> m_defaults;
@@ -148,6 +163,7 @@ private:
     QString m_customEndpoint;
     QString m_pendingKey;
     bool m_hasStoredKey = false;
+    std::optional<KeyProblem> m_keyProblem;
     bool m_storedKeyUnread = false; // until readStoredKey()
     ConnectionState m_connection;
     QList<AIModelOption> m_availableModels;

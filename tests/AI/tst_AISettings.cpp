@@ -53,6 +53,7 @@ private slots:
     void eachProviderShowsItsControls_data();
     void eachProviderShowsItsControls();
     void theKeyIsSavedOnlyByItsButton();
+    void aRefusedKeyStaysInTheFieldAndIsTold();
     void theTestShowsItsOutcome();
     void theAnswerLanguageIsStoredAndAnnounced();
 
@@ -148,6 +149,41 @@ void AISettingsTest::theKeyIsSavedOnlyByItsButton()
     QVERIFY(shown(page, "keyStored"));
     child<QPushButton>(page, "clearCredentials")->click();
     QVERIFY(!shown(page, "keyStored"));
+}
+
+void AISettingsTest::aRefusedKeyStaysInTheFieldAndIsTold()
+{
+    using Op = Platform::SimulatedKeychain::Operation;
+    AIViewModel& ai = m_fixture.make();
+    AIProviderSections page(ai, m_fixture.defaults, {});
+    page.show();
+    auto* field = child<QLineEdit>(page, "apiKey");
+    auto* save = child<QPushButton>(page, "saveKey");
+    auto* problem = child<QLabel>(page, "keyProblem");
+    QVERIFY(!shown(page, "keyProblem"));
+    QTest::keyClicks(field, "sk-typed");
+    m_fixture.keychain->failNext(Op::Add, Platform::Keychain::statusInteractionNotAllowed);
+    save->click();
+    QVERIFY(!shown(page, "keyStored"));
+    QCOMPARE(field->text(), QStringLiteral("sk-typed"));
+    QVERIFY(save->isEnabled());
+    QVERIFY(shown(page, "keyProblem"));
+    QVERIFY(ai.keyProblem());
+    QCOMPARE(problem->text(), AIViewModel::describeKeyProblem(*ai.keyProblem()));
+    QVERIFY(!shown(page, "removalProblem"));
+
+    save->click();
+    QVERIFY(!shown(page, "keyProblem"));
+    QVERIFY(shown(page, "keyStored"));
+    QCOMPARE(field->text(), QString());
+
+    // A refused removal is told beside its own button, and the key still shows as stored.
+    m_fixture.keychain->failNext(Op::RemoveAll, Platform::Keychain::statusAuthFailed);
+    child<QPushButton>(page, "clearCredentials")->click();
+    QVERIFY(shown(page, "keyStored"));
+    QVERIFY(shown(page, "removalProblem"));
+    QVERIFY(!shown(page, "keyProblem"));
+    QVERIFY(!child<QLabel>(page, "removalProblem")->text().isEmpty());
 }
 
 void AISettingsTest::theTestShowsItsOutcome()

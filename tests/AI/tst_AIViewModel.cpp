@@ -1,3 +1,4 @@
+#include "AI/AIStrings.h"
 #include "AIFixture.h"
 #include "AIProviders/AIActionLibrary.h"
 #include "AIProviders/PluginBridge.h"
@@ -61,6 +62,10 @@ private slots:
     void theServiceFollowsEveryChangeInOrder();
     void keysAreSavedAsTypedAndCleared();
     void theSignedInKeyIsAdoptedForOpenRouter();
+    void aKeyTheKeyringRefusesIsNotReportedStored_data();
+    void aKeyTheKeyringRefusesIsNotReportedStored();
+    void aSignedInKeyTheKeyringRefusesIsToldNotTyped();
+    void aRemovalTheKeyringRefusesLeavesTheKeyShown();
     void theConnectionTestReportsItsOutcome();
     void theModelListFollowsTheServer();
     void ollamaAdoptsAnInstalledModel_data();
@@ -224,6 +229,105 @@ void AIViewModelTest::theSignedInKeyIsAdoptedForOpenRouter()
     QCOMPARE(stored(*m_fixture.keychain, "ai.openRouter.apiKey"), QStringLiteral("sk-or-v1"));
     QVERIFY(ai.hasStoredKey());
     QCOMPARE(ai.connection(), Connection{});
+}
+
+using Keychain = Platform::Keychain;
+using KeychainOp = Platform::SimulatedKeychain::Operation;
+using Act = AIViewModel::KeyProblem::Act;
+
+void AIViewModelTest::aKeyTheKeyringRefusesIsNotReportedStored_data()
+{
+    QTest::addColumn<bool>("earlierKey");
+    QTest::addColumn<bool>("removalFails");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<std::optional<QString>>("held");
+    QTest::addColumn<QString>("reason");
+    // What the Secret Service jobs answer when no Secret Service is on the bus.
+    QTest::newRow("no Secret Service") << false << false << Keychain::statusInteractionNotAllowed
+                                       << std::optional<QString>() << "settings.ai.keyring.failed";
+    QTest::newRow("no keyring at all") << false << false << Keychain::statusNotAvailable << std::optional<QString>()
+                                       << "settings.ai.keyring.unavailable";
+    // Replacing removes the earlier key before the new one is refused.
+    QTest::newRow("locked, earlier key gone") << true << false << Keychain::statusAuthFailed
+                                              << std::optional<QString>() << "settings.ai.keyring.refused";
+    QTest::newRow("refused, earlier key kept") << true << true << Keychain::statusInteractionNotAllowed
+                                               << std::optional<QString>("sk-old") << "settings.ai.keyring.failed";
+}
+
+void AIViewModelTest::aKeyTheKeyringRefusesIsNotReportedStored()
+{
+    QFETCH(bool, earlierKey);
+    QFETCH(bool, removalFails);
+    QFETCH(int, status);
+    QFETCH(std::optional<QString>, held);
+    QFETCH(QString, reason);
+    if (earlierKey)
+        m_fixture.keychain->store("com.corvish.credentials", "ai.openRouter.apiKey", "sk-old");
+    AIViewModel& ai = m_fixture.make();
+    QCOMPARE(ai.hasStoredKey(), earlierKey);
+    if (removalFails)
+        m_fixture.keychain->failNext(KeychainOp::Remove, status);
+    m_fixture.keychain->failNext(KeychainOp::Add, status);
+    ai.setPendingKey("sk-new");
+    ai.saveKey();
+    QCOMPARE(stored(*m_fixture.keychain, "ai.openRouter.apiKey"), held);
+    QCOMPARE(ai.hasStoredKey(), held.has_value());
+    QCOMPARE(ai.pendingKey(), QStringLiteral("sk-new"));
+    QVERIFY(ai.keyProblem());
+    QCOMPARE(ai.keyProblem()->act, Act::typedKey);
+    QCOMPARE(ai.keyProblem()->reasonKey(), reason);
+    const QString message = AIViewModel::describeKeyProblem(*ai.keyProblem());
+    QVERIFY2(message.contains(AIStrings::string("settings.ai.keyNotKept")), qPrintable(message));
+    QVERIFY2(message.contains(AIStrings::string(reason)), qPrintable(message));
+    QVERIFY2(!message.contains("settings."), qPrintable(message));
+
+    // Saved again once the keyring takes it.
+    ai.saveKey();
+    QVERIFY(!ai.keyProblem());
+    QVERIFY(ai.hasStoredKey());
+    QCOMPARE(ai.pendingKey(), QString());
+    QCOMPARE(stored(*m_fixture.keychain, "ai.openRouter.apiKey"), QStringLiteral("sk-new"));
+}
+
+void AIViewModelTest::aSignedInKeyTheKeyringRefusesIsToldNotTyped()
+{
+    AIViewModel& ai = m_fixture.make();
+    ai.selectProvider(AIProviderID::ollama);
+    ai.setPendingKey("sk-half-typed");
+    m_fixture.keychain->failNext(KeychainOp::Add, Keychain::statusAuthFailed);
+    ai.adoptSignedInKey("sk-or-v1");
+    QCOMPARE(ai.providerID(), AIProviderID::openRouter);
+    QVERIFY(!stored(*m_fixture.keychain, "ai.openRouter.apiKey"));
+    QVERIFY(!ai.hasStoredKey());
+    // The field keeps what the user typed; the sign-in key is not slipped into it.
+    QCOMPARE(ai.pendingKey(), QStringLiteral("sk-half-typed"));
+    QVERIFY(ai.keyProblem());
+    QCOMPARE(ai.keyProblem()->act, Act::signedInKey);
+    QCOMPARE(ai.keyProblem()->reasonKey(), QStringLiteral("settings.ai.keyring.refused"));
+
+    ai.adoptSignedInKey("sk-or-v1");
+    QVERIFY(!ai.keyProblem());
+    QVERIFY(ai.hasStoredKey());
+    QCOMPARE(stored(*m_fixture.keychain, "ai.openRouter.apiKey"), QStringLiteral("sk-or-v1"));
+}
+
+void AIViewModelTest::aRemovalTheKeyringRefusesLeavesTheKeyShown()
+{
+    AIViewModel& ai = m_fixture.make();
+    ai.setPendingKey("sk");
+    ai.saveKey();
+    m_fixture.keychain->failNext(KeychainOp::RemoveAll, Keychain::statusAuthFailed);
+    ai.clearCredentials();
+    QCOMPARE(stored(*m_fixture.keychain, "ai.openRouter.apiKey"), QStringLiteral("sk"));
+    QVERIFY(ai.hasStoredKey());
+    QVERIFY(ai.keyProblem());
+    QCOMPARE(ai.keyProblem()->act, Act::removal);
+    QCOMPARE(ai.keyProblem()->reasonKey(), QStringLiteral("settings.ai.keyring.refused"));
+
+    ai.clearCredentials();
+    QVERIFY(!ai.keyProblem());
+    QVERIFY(!ai.hasStoredKey());
+    QVERIFY(!stored(*m_fixture.keychain, "ai.openRouter.apiKey"));
 }
 
 void AIViewModelTest::theConnectionTestReportsItsOutcome()
