@@ -14,8 +14,9 @@ namespace Platform {
 
 // One element of another application's user interface, as the accessibility system names it.
 // Opaque to callers: `service` is the connection or application that owns the element and `path`
-// names the element within it. Two handles naming the same element compare equal. A default
-// handle names nothing.
+// names the element within it. Two handles naming the same element compare equal; the elements
+// of one application share their `service`, those of two applications never do. A default handle
+// names nothing.
 struct AccessibilityElement {
     QString service;
     QString path;

@@ -40,10 +40,15 @@ struct SelectionRead {
 SelectionRead readSelection(Platform::Accessibility& ax, const std::optional<Element>& element);
 SelectionGate::SelectionEvidence selectionEvidence(Platform::Accessibility& ax, const std::optional<Element>& element);
 bool advertisesTextAttributes(Platform::Accessibility& ax, const Element& element);
+// The window an element lies in: itself when its role is "AXWindow", else its nearest ancestor
+// of that role; none when the walk up finds none.
+std::optional<Element> window(Platform::Accessibility& ax, const Element& element);
+constexpr int maximumWindowDepth = 64;
 // The element that holds the text the user pressed on: `element` (found at the point, top-left
 // coordinates) when it advertises text attributes; otherwise its nearest ancestor below the
-// window that does, or else the focused element when it does and its frame holds the point. None
-// when there is no such element (a canvas, an image).
+// window that does, or else the focused element when it does, its frame holds the point and it
+// lies in the same application and window as `element`. None when there is no such element (a
+// canvas, an image).
 std::optional<Element> textElement(Platform::Accessibility& ax, const Element& element, const QPointF& topLeftPoint);
 constexpr int maximumTextAncestorDepth = 8;
 // The element under a point in screen coordinates, taken as its text element where it has one;

@@ -23,8 +23,20 @@ void SelectionCapture::capture(std::optional<QPointF> fallbackAnchor, QObject* r
     auto& ax = *m_services.accessibility;
     const auto front = m_services.workspace->frontmostApplication();
     const QString source = front ? front->bundleIdentifier : QString();
-    const auto focused = AccessibilityBridge::focusedElement(ax);
+    auto focused = AccessibilityBridge::focusedElement(ax);
     const QDateTime now = m_services.clock->now();
+    // The focus is in the active window's application. A press in a window of another one (a
+    // window that takes no focus, lying over it) selected nothing there: its focused element is
+    // neither read nor written, nor sent a copy keystroke.
+    bool pressedElsewhere = false;
+    if (front && front->processID > 0 && gesture.window) {
+        const auto pressed = m_services.windowList->window(*gesture.window);
+        pressedElsewhere = pressed && pressed->ownerProcessID > 0 && pressed->ownerProcessID != front->processID;
+    }
+    if (pressedElsewhere && focused) {
+        m_logger.info(QStringLiteral("Pressed in a window of another application than %1; its focus not read").arg(source));
+        focused.reset();
+    }
 
     if (focused && AccessibilityBridge::isSecure(ax, *focused)) {
         m_logger.info(QStringLiteral("Selection ignored: secure input field"));
@@ -98,6 +110,11 @@ void SelectionCapture::capture(std::optional<QPointF> fallbackAnchor, QObject* r
         }
         // No keystroke is sent, so held modifiers change nothing.
         readSelectionBuffer(receiver, finish(QStringLiteral("the primary selection")));
+        return;
+    }
+    if (pressedElsewhere) {
+        m_logger.info(QStringLiteral("No selection found in %1").arg(source));
+        done(std::nullopt);
         return;
     }
     const SelectionGate::Modifiers held{m_services.eventMonitors->modifierFlags().rawValue};

@@ -38,7 +38,8 @@ public:
     // user's pasteboard is put back all the same. `fallbackAnchor` (screen coordinates) is where
     // the selection is taken to be when its bounds cannot be read. The gesture tells whether the
     // selection buffer is this selection's: one that no program took since the press, and that is
-    // not held by the program pressed in, holds an older selection and is not read.
+    // not held by the program pressed in, holds an older selection and is not read. And whether the
+    // focused element is: not when the window pressed in is another application's.
     struct Gesture {
         std::optional<qint64> selectionBufferAtPress; // the buffer's change count at the press
         std::optional<quint32> window;               // the window pressed in (window list number)

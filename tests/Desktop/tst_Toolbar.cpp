@@ -485,6 +485,64 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(toolbarShown(), 5000);
     }
 
+    void aFocusedFieldBehindAnotherWindowIsNotTheSelection_data()
+    {
+        QTest::addColumn<bool>("accessible");
+        QTest::addColumn<QString>("decision");
+        QTest::newRow("a window the bus knows") << true << "Press landed on a graphics surface";
+        QTest::newRow("a window the bus does not know") << false << "Selection buffer unchanged since the press";
+    }
+
+    // The GTK entry has the focus and a selection; another application's window, which takes no
+    // focus and holds no text, lies over it. A drag across that window selects nothing: no
+    // toolbar, nothing to write back into the entry.
+    void aFocusedFieldBehindAnotherWindowIsNotTheSelection()
+    {
+        QFETCH(bool, accessible);
+        QFETCH(QString, decision);
+        std::optional<AtSpiClient::Element> entry;
+        QVERIFY((entry = focusedTextIn(QStringLiteral("Ambrel GTK target"), m_gtk)));
+        const auto before = m_atspi->text(*entry, 0, -1);
+        QVERIFY(before);
+        QVERIFY(dragAcrossText(*entry));
+        QTRY_VERIFY_WITH_TIMEOUT(toolbarShown(), 5000);
+        QCOMPARE(m_monitor->currentSnapshot()->selectedText, before);
+        const auto field = m_atspi->extents(*entry);
+        QVERIFY(field);
+
+        QStringList arguments{QStringLiteral(AMBREL_TEST_SOURCE_DIR "/cover-window.py"), QString::number(field->left() - 20),
+                              QString::number(field->top() - 20), QString::number(field->width() + 40),
+                              QString::number(field->height() + 40)};
+        if (accessible)
+            arguments << QStringLiteral("--accessible");
+        QProcess* cover = m_fixture.start(QStringLiteral("/usr/bin/python3"), arguments, {}, "ready");
+        QVERIFY(cover);
+        const auto closeCover = qScopeGuard([&] {
+            cover->kill();
+            cover->waitForFinished(5000);
+        });
+        // Over the entry, in front, and the entry's window still active.
+        QTRY_VERIFY_WITH_TIMEOUT(DesktopFixture::clientGeometry(QStringLiteral("Ambrel cover window"))
+                                     .value_or(QRect())
+                                     .contains(field->center()),
+                                 10000);
+        if (accessible)
+            QTRY_VERIFY_WITH_TIMEOUT(m_atspi->application(cover->processId()).has_value(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_services.windowList->onScreenWindows(false).value(0).ownerProcessID == cover->processId(), 10000);
+        QVERIFY(frontmostIs(m_gtk->processId()));
+
+        const qsizetype from = logLines().size();
+        QVERIFY(drag(QPoint(field->left() + 4, field->center().y()), QPoint(field->right() - 4, field->center().y())));
+        QCOMPARE(waitForLog(from, {QStringLiteral("Press landed on a graphics surface"),
+                                   QStringLiteral("Selection buffer unchanged since the press"),
+                                   QStringLiteral("No selection found"), QStringLiteral("Showing toolbar")}),
+                 decision);
+        QVERIFY(!m_monitor->panel().isVisible());
+        QVERIFY(!m_monitor->currentElement());
+        QVERIFY(frontmostIs(m_gtk->processId()));
+        QCOMPARE(m_atspi->text(*entry, 0, -1), before);
+    }
+
     void aPressThatActivatesItsWindowStillSelects()
     {
         QVERIFY(activate(QStringLiteral("Ambrel GTK target"), m_gtk->processId()));

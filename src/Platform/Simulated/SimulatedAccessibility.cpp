@@ -19,15 +19,19 @@ bool SimulatedAccessibility::promptForTrust()
     return m_trusted;
 }
 
-AccessibilityElement SimulatedAccessibility::addElement(Attributes attributes, QRectF hitArea, AccessibilityElement parent)
+AccessibilityElement SimulatedAccessibility::addElement(Attributes attributes, QRectF hitArea, AccessibilityElement parent,
+                                                        const QString& application)
 {
-    AccessibilityElement handle{service, QStringLiteral("/element/%1").arg(m_next++)};
+    const bool below = !parent.isNull() && m_nodes.contains(parent.path);
+    const QString owner = below ? parent.service : application.isEmpty() ? service : application;
+    AccessibilityElement handle{owner, QStringLiteral("/element/%1").arg(m_next++)};
     Node node;
+    node.self = handle;
     node.attributes = std::move(attributes);
     node.hitArea = hitArea;
     node.parent = parent;
     m_nodes.insert(handle.path, node);
-    if (!parent.isNull() && m_nodes.contains(parent.path))
+    if (below)
         m_nodes[parent.path].children.append(handle);
     else
         m_roots.append(handle);
@@ -130,7 +134,7 @@ std::optional<Accessibility::Failure> SimulatedAccessibility::readFailure(const 
     if (!m_trusted)
         return Failure::notTrusted;
     auto it = m_nodes.constFind(element.path);
-    if (element.service != service || it == m_nodes.constEnd())
+    if (it == m_nodes.constEnd() || element != it->self)
         return Failure::invalidElement;
     if (it->readFailures.contains(name))
         return it->readFailures.value(name);
@@ -272,7 +276,7 @@ std::expected<void, Accessibility::Failure> SimulatedAccessibility::setStringAtt
     if (!m_trusted)
         return std::unexpected(Failure::notTrusted);
     auto it = m_nodes.find(element.path);
-    if (element.service != service || it == m_nodes.end())
+    if (it == m_nodes.end() || element != it->self)
         return std::unexpected(Failure::invalidElement);
     if (it->writeFailures.contains(name))
         return std::unexpected(it->writeFailures.value(name));

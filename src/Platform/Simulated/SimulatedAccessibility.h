@@ -44,8 +44,11 @@ public:
     // Script
     void setTrusted(bool trusted) { m_trusted = trusted; }
     // A new element below `parent` (or a new root). `hitArea` (top-left coordinates, half-open)
-    // is where elementAt finds it; later siblings lie in front of earlier ones.
-    AccessibilityElement addElement(Attributes attributes, QRectF hitArea = {}, AccessibilityElement parent = {});
+    // is where elementAt finds it; later siblings lie in front of earlier ones. A root belongs to
+    // `application` (one default application when empty), an element below a parent to the
+    // parent's.
+    AccessibilityElement addElement(Attributes attributes, QRectF hitArea = {}, AccessibilityElement parent = {},
+                                    const QString& application = {});
     void removeElement(const AccessibilityElement& element);
     void setAttribute(const AccessibilityElement& element, const QString& name, QVariant value);
     void removeAttribute(const AccessibilityElement& element, const QString& name);
@@ -82,6 +85,7 @@ public:
 
 private:
     struct Node {
+        AccessibilityElement self;
         Attributes attributes;
         QRectF hitArea;
         AccessibilityElement parent;
