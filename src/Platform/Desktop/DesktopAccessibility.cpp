@@ -3,6 +3,7 @@
 #include "Platform/Desktop/EwmhWindows.h"
 #include "Platform/Desktop/X11Connection.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -98,13 +99,17 @@ AtSpiClient::Units DesktopAccessibility::units(const Element& e) const
 
 std::expected<AccessibilityElement, Accessibility::Failure> DesktopAccessibility::focusedElement()
 {
-    const AtSpiClient* c = client();
-    if (!c || !m_windows)
+    if (!m_windows)
         return std::unexpected(Failure::notTrusted);
     const auto active = m_windows->activeWindow();
     const auto owner = active ? m_windows->client(*active) : std::nullopt;
     if (!owner || owner->processID <= 0)
         return std::unexpected(Failure::noValue);
+    if (owner->processID == QCoreApplication::applicationPid())
+        return m_own.focusedElement();
+    const AtSpiClient* c = client();
+    if (!c)
+        return std::unexpected(Failure::notTrusted);
     auto app = application(owner->processID);
     if (!app)
         return std::unexpected(Failure::noValue); // the application does not expose its interface
@@ -200,13 +205,17 @@ std::optional<qint64> DesktopAccessibility::processAt(QPoint devicePoint) const
 
 std::expected<AccessibilityElement, Accessibility::Failure> DesktopAccessibility::elementAt(const QPointF& point)
 {
-    const AtSpiClient* c = client();
-    if (!c || !m_windows)
+    if (!m_windows)
         return std::unexpected(Failure::notTrusted);
     const QPoint device = (point * pixelRatio()).toPoint();
     const auto pid = processAt(device);
     if (!pid || *pid <= 0)
         return std::unexpected(Failure::noValue);
+    if (*pid == QCoreApplication::applicationPid())
+        return m_own.elementAt(point);
+    const AtSpiClient* c = client();
+    if (!c)
+        return std::unexpected(Failure::notTrusted);
     auto app = application(*pid);
     if (!app)
         return std::unexpected(Failure::noValue);
@@ -317,6 +326,8 @@ std::expected<TextRange, Accessibility::Failure> DesktopAccessibility::toUtf16(c
 std::expected<QString, Accessibility::Failure> DesktopAccessibility::stringAttribute(const AccessibilityElement& handle,
                                                                                      const QString& name)
 {
+    if (InProcessAccessibility::owns(handle))
+        return m_own.stringAttribute(handle, name);
     const AtSpiClient* c = client();
     if (!c)
         return std::unexpected(Failure::notTrusted);
@@ -355,6 +366,8 @@ std::expected<QString, Accessibility::Failure> DesktopAccessibility::stringAttri
 std::expected<TextRange, Accessibility::Failure> DesktopAccessibility::rangeAttribute(const AccessibilityElement& handle,
                                                                                      const QString& name)
 {
+    if (InProcessAccessibility::owns(handle))
+        return m_own.rangeAttribute(handle, name);
     if (!client())
         return std::unexpected(Failure::notTrusted);
     if (name != QLatin1String(selectedTextRangeAttribute))
@@ -369,6 +382,8 @@ std::expected<TextRange, Accessibility::Failure> DesktopAccessibility::rangeAttr
 std::expected<QRectF, Accessibility::Failure> DesktopAccessibility::rectAttribute(const AccessibilityElement& handle,
                                                                                  const QString& name)
 {
+    if (InProcessAccessibility::owns(handle))
+        return m_own.rectAttribute(handle, name);
     const AtSpiClient* c = client();
     if (!c)
         return std::unexpected(Failure::notTrusted);
@@ -383,6 +398,8 @@ std::expected<QRectF, Accessibility::Failure> DesktopAccessibility::rectAttribut
 std::expected<AccessibilityElement, Accessibility::Failure> DesktopAccessibility::elementAttribute(
     const AccessibilityElement& handle, const QString& name)
 {
+    if (InProcessAccessibility::owns(handle))
+        return m_own.elementAttribute(handle, name);
     if (!client())
         return std::unexpected(Failure::notTrusted);
     if (name == QLatin1String(focusedElementAttribute))
@@ -398,6 +415,8 @@ std::expected<AccessibilityElement, Accessibility::Failure> DesktopAccessibility
 
 std::expected<QStringList, Accessibility::Failure> DesktopAccessibility::attributeNames(const AccessibilityElement& handle)
 {
+    if (InProcessAccessibility::owns(handle))
+        return m_own.attributeNames(handle);
     const AtSpiClient* c = client();
     if (!c)
         return std::unexpected(Failure::notTrusted);
@@ -421,6 +440,8 @@ std::expected<QStringList, Accessibility::Failure> DesktopAccessibility::attribu
 std::expected<QRectF, Accessibility::Failure> DesktopAccessibility::boundsForRange(const AccessibilityElement& handle,
                                                                                   const TextRange& range)
 {
+    if (InProcessAccessibility::owns(handle))
+        return m_own.boundsForRange(handle, range);
     const AtSpiClient* c = client();
     if (!c)
         return std::unexpected(Failure::notTrusted);
@@ -443,6 +464,8 @@ std::expected<QRectF, Accessibility::Failure> DesktopAccessibility::boundsForRan
 std::expected<bool, Accessibility::Failure> DesktopAccessibility::isAttributeSettable(const AccessibilityElement& handle,
                                                                                      const QString& name)
 {
+    if (InProcessAccessibility::owns(handle))
+        return m_own.isAttributeSettable(handle, name);
     const AtSpiClient* c = client();
     if (!c)
         return std::unexpected(Failure::notTrusted);
@@ -459,6 +482,8 @@ std::expected<void, Accessibility::Failure> DesktopAccessibility::setStringAttri
                                                                                     const QString& name,
                                                                                     const QString& value)
 {
+    if (InProcessAccessibility::owns(handle))
+        return m_own.setStringAttribute(handle, name, value);
     const AtSpiClient* c = client();
     if (!c)
         return std::unexpected(Failure::notTrusted);

@@ -2,6 +2,7 @@
 
 #include "Platform/Accessibility.h"
 #include "Platform/Desktop/AtSpiClient.h"
+#include "Platform/Desktop/InProcessAccessibility.h"
 
 #include <QHash>
 
@@ -16,8 +17,10 @@ class X11Connection;
 // Other applications' interfaces through the accessibility bus (AT-SPI 2). The focused element is
 // found in the application of the active window (matched by its process id); offsets are turned
 // into UTF-16 units from whatever the application counts in; coordinates are screen pixels turned
-// into device-independent ones. Trusted while the bus is reachable and switched on; asking for
-// trust switches it on. Without an X11 session it is never trusted.
+// into device-independent ones. This application's own windows are read in the process instead
+// (InProcessAccessibility): our main thread cannot answer the bus while it waits on it. Trusted
+// while the bus is reachable and switched on; asking for trust switches it on. Without an X11
+// session it is never trusted.
 class DesktopAccessibility final : public Accessibility {
     Q_OBJECT
 public:
@@ -68,6 +71,7 @@ private:
 
     std::shared_ptr<X11Connection> m_x;
     std::unique_ptr<EwmhWindows> m_windows;
+    InProcessAccessibility m_own;
     mutable std::optional<AtSpiClient> m_client;
     mutable QHash<QString, AtSpiClient::Units> m_units; // by service
     mutable QHash<qint64, Element> m_applications;      // by process id
