@@ -29,6 +29,7 @@
 #include <QLoggingCategory>
 #include <QScopeGuard>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
@@ -862,6 +863,13 @@ private slots:
         const AccessibilityElement own{QString::fromLatin1(InProcessAccessibility::service),
                                        QString::number(QAccessible::uniqueId(QAccessible::queryAccessibleInterface(edit)))};
         QCOMPARE(m_monitor->currentElement(), std::optional(own));
+        if (const QString folder = qEnvironmentVariable("AMBREL_SCREENSHOT_DIR"); !folder.isEmpty()) {
+            QVERIFY(QTest::qWaitForWindowExposed(&m_monitor->panel()));
+            const QString name = QString::fromLatin1(QTest::currentDataTag()).replace(QRegularExpression(QStringLiteral("\\W+")), QStringLiteral("-"));
+            QVERIFY(!DesktopFixture::run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
+                                                                     folder + u'/' + name + QStringLiteral(".png")})
+                         .isNull());
+        }
     }
 
     // Allow in the approval window runs the script on the selection, and its result stays up
