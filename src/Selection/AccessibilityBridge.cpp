@@ -57,8 +57,8 @@ SelectionRead readSelection(Accessibility& ax, const std::optional<Element>& ele
 {
     if (!element)
         return {};
-    if (auto text = string(ax, *element, name(Accessibility::selectedTextAttribute)))
-        return {text, text->isEmpty() ? SelectionEvidence::empty : SelectionEvidence::nonEmpty};
+    if (auto part = ax.selectedTextPart(*element, selectionPartLength))
+        return {part->text, part->text.isEmpty() ? SelectionEvidence::empty : SelectionEvidence::nonEmpty, part->complete};
     if (auto range = ax.rangeAttribute(*element, name(Accessibility::selectedTextRangeAttribute)))
         return {std::nullopt, range->length >= 1 ? SelectionEvidence::nonEmpty : SelectionEvidence::empty};
     return {};
@@ -136,6 +136,7 @@ ElementDescription elementDescription(Accessibility& ax, std::optional<double> p
     const SelectionRead selection = readSelection(ax, element);
     d.exposesSelectedText = selection.text.has_value();
     d.selectedText = selection.text;
+    d.selectionComplete = selection.complete;
     d.evidence = selection.evidence;
     d.role = string(ax, element, name(Accessibility::roleAttribute));
     d.advertisesTextAttributes = advertisesTextAttributes(ax, element);

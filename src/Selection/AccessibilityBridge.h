@@ -19,6 +19,7 @@ struct ElementDescription {
     std::optional<QString> role;
     bool exposesSelectedText = false;
     std::optional<QString> selectedText; // as read for the evidence; none when it cannot be read
+    bool selectionComplete = true;       // the text read is the whole selection, not its beginning
     SelectionGate::SelectionEvidence evidence = SelectionGate::SelectionEvidence::unknown;
     bool advertisesTextAttributes = false;
     bool elementFound = false;
@@ -31,12 +32,16 @@ std::optional<Element> focusedElement(Platform::Accessibility& ax);
 std::optional<Element> copyElement(Platform::Accessibility& ax, const Element& element, const QString& attribute);
 std::optional<QString> string(Platform::Accessibility& ax, const Element& element, const QString& attribute);
 // The selected text of an element as one read gives it, and the evidence of a selection it
-// makes (the range is asked only when the text cannot be read): a selection may be megabytes
-// long, so it is read once where it is needed more than once.
+// makes (the range is asked only when the text cannot be read). A selection may be megabytes
+// long: what is read is its first selectionPartLength units, which is all that the toolbar's
+// decisions look at; the rest is read when an action needs it.
 struct SelectionRead {
     std::optional<QString> text;
     SelectionGate::SelectionEvidence evidence = SelectionGate::SelectionEvidence::unknown;
+    bool complete = true; // `text` is the whole selection
+    bool operator==(const SelectionRead&) const = default;
 };
+constexpr qint64 selectionPartLength = 1 << 16;
 SelectionRead readSelection(Platform::Accessibility& ax, const std::optional<Element>& element);
 SelectionGate::SelectionEvidence selectionEvidence(Platform::Accessibility& ax, const std::optional<Element>& element);
 bool advertisesTextAttributes(Platform::Accessibility& ax, const Element& element);

@@ -17,6 +17,11 @@ SelectionCapture::SelectionCapture(Platform::Services services, PrivacyLog::Logg
 {
 }
 
+void SelectionCapture::capture(std::optional<QPointF> fallbackAnchor, QObject* receiver, Done done) const
+{
+    capture(fallbackAnchor, receiver, std::move(done), Gesture{});
+}
+
 void SelectionCapture::capture(std::optional<QPointF> fallbackAnchor, QObject* receiver, Done done,
                                const Gesture& gesture) const
 {
@@ -56,28 +61,31 @@ void SelectionCapture::capture(std::optional<QPointF> fallbackAnchor, QObject* r
     if (!anchor && fallbackAnchor)
         anchor = QRectF(*fallbackAnchor, QSizeF(0, 0));
 
-    auto make = [source, editable, anchor, now, focused](const QString& text) {
+    auto make = [source, editable, anchor, now, focused](const QString& text, bool complete = true) {
         ContextSnapshot s;
         s.sourceBundleID = source;
-        s.kind = ContextClassifier::isURL(text) ? ContextKind::selectedURL
-                                                : (editable ? ContextKind::editableText : ContextKind::selectedText);
+        s.kind = kind(text, editable);
         s.selectedText = text;
         s.isEditable = editable;
         s.anchorRect = anchor;
         s.capturedAt = now;
-        return Result{s, focused};
+        return Result{s, focused, complete};
     };
 
     auto selection = AccessibilityBridge::SelectionRead{};
     if (focused && gesture.selectedText && gesture.selectedText->first == *focused) {
         const QString& text = gesture.selectedText->second;
-        selection = {text, text.isEmpty() ? SelectionGate::SelectionEvidence::empty : SelectionGate::SelectionEvidence::nonEmpty};
+        selection = {text, text.isEmpty() ? SelectionGate::SelectionEvidence::empty : SelectionGate::SelectionEvidence::nonEmpty,
+                     gesture.selectedTextComplete};
     } else {
         selection = AccessibilityBridge::readSelection(ax, focused);
     }
     if (selection.text && !selection.text->isEmpty()) {
-        m_logger.info(QStringLiteral("Captured %1 via Accessibility").arg(PrivacyLog::redact(*selection.text)));
-        done(make(*selection.text));
+        if (selection.complete)
+            m_logger.info(QStringLiteral("Captured %1 via Accessibility").arg(PrivacyLog::redact(*selection.text)));
+        else
+            m_logger.info(QStringLiteral("Captured the first %1 via Accessibility").arg(PrivacyLog::redact(*selection.text)));
+        done(make(*selection.text, selection.complete));
         return;
     }
 
@@ -124,6 +132,13 @@ void SelectionCapture::capture(std::optional<QPointF> fallbackAnchor, QObject* r
         return;
     }
     copyViaPasteboard(receiver, finish(QStringLiteral("pasteboard")));
+}
+
+ContextKind SelectionCapture::kind(const QString& text, bool editable)
+{
+    if (ContextClassifier::isURL(text))
+        return ContextKind::selectedURL;
+    return editable ? ContextKind::editableText : ContextKind::selectedText;
 }
 
 void SelectionCapture::readSelectionBuffer(QObject* receiver, TextDone done) const

@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QFile>
 #include <QTest>
 #include <QTimer>
 
@@ -151,6 +152,35 @@ private slots:
         QCOMPARE(*answer, std::optional<QString>(text));
         // A selection nobody owns has no text.
         QCOMPARE(X11Selection::readText("AMBREL_NOBODY_OWNS_THIS", 500), std::nullopt);
+    }
+
+    // Thirty megabytes, which the owner (a Qt application) sends in pieces for longer than the
+    // time-out: read whole, as long as the pieces keep coming.
+    void aLargeSelectionIsReadWhole()
+    {
+        QByteArray text;
+        for (int line = 0; text.size() < 30 * 1024 * 1024; ++line)
+            text += "line " + QByteArray::number(line) + " of a selection in pieces\n";
+        QTemporaryDir folder;
+        QFile file(folder.filePath(QStringLiteral("primary.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+        file.close();
+        Display* probe = m_probe.get();
+        const Atom primary = XInternAtom(probe, "PRIMARY", False);
+        const Window before = XGetSelectionOwner(probe, primary);
+        QVERIFY(m_fixture.startTargetApp({QStringLiteral("--own-primary"), file.fileName()}));
+        QTRY_VERIFY_WITH_TIMEOUT(XGetSelectionOwner(probe, primary) != before, 10000);
+        std::optional<std::optional<QString>> answer;
+        QElapsedTimer clock;
+        clock.start();
+        // The pasteboards' time-out; the whole takes longer.
+        X11Selection::readTextAsync("PRIMARY", DesktopPasteboards::selectionReadTimeoutMs, this,
+                                    [&](std::optional<QString> t) { answer = t; });
+        QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), 60000);
+        qInfo("read in %lld ms", clock.elapsed());
+        QVERIFY(answer->has_value());
+        QCOMPARE((*answer)->size(), text.size());
+        QVERIFY((*answer)->toUtf8() == text);
     }
 
     void hungOwnerTimesOutWithoutBlocking()

@@ -7,7 +7,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace Platform {
 namespace {
@@ -77,7 +79,11 @@ bool DesktopAccessibility::promptForTrust()
 
 Accessibility::Failure DesktopAccessibility::lastFailure() const
 {
-    const QString error = AtSpiClient::lastError();
+    return failureOf(AtSpiClient::lastError());
+}
+
+Accessibility::Failure DesktopAccessibility::failureOf(const QString& error)
+{
     if (error.endsWith(u".NoReply") || error.endsWith(u".Timeout") || error.endsWith(u".TimedOut"))
         return Failure::timedOut;
     if (error.endsWith(u".ServiceUnknown") || error.endsWith(u".UnknownObject") || error.endsWith(u".NameHasNoOwner"))
@@ -316,6 +322,9 @@ std::expected<TextRange, Accessibility::Failure> DesktopAccessibility::toUtf16(c
 {
     if (units(e) == AtSpiClient::Units::utf16)
         return TextRange{start, end - start};
+    // Counted from the text itself, which is read only while that is quick.
+    if (end > convertibleLength)
+        return std::unexpected(Failure::cannotComplete);
     const auto before = client()->text(e, 0, start);
     const auto inside = client()->text(e, start, end);
     if (!before || !inside)
@@ -448,17 +457,82 @@ std::expected<QRectF, Accessibility::Failure> DesktopAccessibility::boundsForRan
     const Element e = element(handle);
     int start = int(range.location), end = int(range.location + range.length);
     if (units(e) == AtSpiClient::Units::codePoints) {
-        const auto text = c->text(e, 0, -1);
+        // As many code points as the range has UTF-16 units reach at least its end.
+        if (end > convertibleLength)
+            return std::unexpected(Failure::cannotComplete);
+        const auto text = c->text(e, 0, end);
         if (!text)
             return std::unexpected(lastFailure());
         start = toCodePoints(*text, range.location);
         end = toCodePoints(*text, range.location + range.length);
     }
     // Screen coordinates: the window-relative variant is wrong in some toolkits.
-    const auto bounds = c->rangeExtents(e, start, end);
-    if (!bounds)
+    if (end - start <= longRange) {
+        const auto bounds = c->rangeExtents(e, start, end);
+        if (!bounds)
+            return std::unexpected(lastFailure());
+        return toScreen(e, *bounds);
+    }
+    // An application lays out the whole of a long range to measure it (a few megabytes keep it
+    // busy for many seconds): its first and last characters tell where it lies, the lines between
+    // as wide as the element.
+    const auto first = c->rangeExtents(e, start, start + 1);
+    const auto last = first ? c->rangeExtents(e, end - 1, end) : std::nullopt;
+    if (!first || !last)
         return std::unexpected(lastFailure());
-    return toScreen(e, *bounds);
+    QRect bounds = first->united(*last);
+    if (last->top() > first->bottom())
+        if (const auto frame = c->extents(e)) {
+            bounds.setLeft(std::min(bounds.left(), frame->left()));
+            bounds.setRight(std::max(bounds.right(), frame->right()));
+        }
+    return toScreen(e, bounds);
+}
+
+std::expected<Accessibility::TextPart, Accessibility::Failure> DesktopAccessibility::selectedTextPart(
+    const AccessibilityElement& handle, qint64 limit)
+{
+    if (InProcessAccessibility::owns(handle))
+        return m_own.selectedTextPart(handle, limit);
+    const AtSpiClient* c = client();
+    if (!c)
+        return std::unexpected(Failure::notTrusted);
+    const Element e = element(handle);
+    const auto range = selection(e);
+    if (!range)
+        return std::unexpected(range.error());
+    if (range->first == range->second)
+        return TextPart{};
+    // As many characters as units are asked for: never fewer units than that.
+    const int asked = int(std::min<qint64>(range->second, qint64(range->first) + std::max<qint64>(limit, 0)));
+    const auto text = c->text(e, range->first, asked);
+    if (!text)
+        return std::unexpected(lastFailure());
+    return partOf(*text, limit, asked == range->second);
+}
+
+void DesktopAccessibility::readSelectedText(const AccessibilityElement& handle, QObject* receiver, TextDone done)
+{
+    if (InProcessAccessibility::owns(handle))
+        return m_own.readSelectedText(handle, receiver, std::move(done));
+    const AtSpiClient* c = client();
+    if (!c)
+        return answerLater(receiver, std::move(done), std::unexpected(Failure::notTrusted));
+    const Element e = element(handle);
+    const auto range = selection(e);
+    if (!range)
+        return answerLater(receiver, std::move(done), std::unexpected(range.error()));
+    if (range->first == range->second)
+        return answerLater(receiver, std::move(done), QString());
+    const qint64 length = range->second - range->first;
+    const int timeout = int(std::min<qint64>(callTimeout + length * wholeTextMsPerMillion / 1000000, std::numeric_limits<int>::max()));
+    c->textAsync(e, range->first, range->second, timeout, receiver,
+                 [done = std::move(done)](std::optional<QString> text, const QString& error) {
+                     if (text)
+                         done(*text);
+                     else
+                         done(std::unexpected(failureOf(error)));
+                 });
 }
 
 std::expected<bool, Accessibility::Failure> DesktopAccessibility::isAttributeSettable(const AccessibilityElement& handle,

@@ -40,10 +40,18 @@ public:
                                                                   const QString& name) override;
     std::expected<QStringList, Failure> attributeNames(const AccessibilityElement& element) override;
     std::expected<QRectF, Failure> boundsForRange(const AccessibilityElement& element, const TextRange& range) override;
+    std::expected<TextPart, Failure> selectedTextPart(const AccessibilityElement& element, qint64 limit) override;
+    void readSelectedText(const AccessibilityElement& element, QObject* receiver, TextDone done) override;
 
     std::expected<bool, Failure> isAttributeSettable(const AccessibilityElement& element, const QString& name) override;
     std::expected<void, Failure> setStringAttribute(const AccessibilityElement& element, const QString& name,
                                                     const QString& value) override;
+
+    // Offsets of an application that counts in code points are turned into UTF-16 units from its
+    // text up to them, read only up to this many characters (a few tens of milliseconds).
+    static constexpr int convertibleLength = 1 << 20;
+    // A range longer than this is measured by its first and last characters.
+    static constexpr int longRange = 256;
 
     // The role name this interface uses for an AT-SPI role and state set.
     static QString roleName(uint role, quint64 states);
@@ -57,6 +65,7 @@ private:
 
     const AtSpiClient* client() const;
     Failure lastFailure() const;
+    static Failure failureOf(const QString& error);
     AtSpiClient::Units units(const Element& e) const;
     // The selection in the application's units, and the element's text up to its end.
     std::expected<QPair<int, int>, Failure> selection(const Element& e) const;

@@ -251,6 +251,26 @@ std::expected<QRectF, Accessibility::Failure> InProcessAccessibility::boundsForR
     return bounds;
 }
 
+std::expected<Accessibility::TextPart, Accessibility::Failure> InProcessAccessibility::selectedTextPart(
+    const AccessibilityElement& element, qint64 limit)
+{
+    const auto interface = resolve(element);
+    if (!interface)
+        return std::unexpected(interface.error());
+    const auto range = selection(*interface);
+    if (!range)
+        return std::unexpected(Failure::noValue);
+    // One unit more than asked for tells whether the limit cuts the selection.
+    const qint64 end = std::min<qint64>(range->second, range->first + std::max<qint64>(limit, 0) + 1);
+    return partOf((*interface)->textInterface()->text(range->first, int(end)), limit, end == range->second);
+}
+
+void InProcessAccessibility::readSelectedText(const AccessibilityElement& element, QObject* receiver, TextDone done)
+{
+    const auto text = stringAttribute(element, name(selectedTextAttribute));
+    answerLater(receiver, std::move(done), text);
+}
+
 std::expected<bool, Accessibility::Failure> InProcessAccessibility::isAttributeSettable(const AccessibilityElement& element,
                                                                                        const QString& attribute)
 {

@@ -35,6 +35,8 @@ public:
                                                                   const QString& name) override;
     std::expected<QStringList, Failure> attributeNames(const AccessibilityElement& element) override;
     std::expected<QRectF, Failure> boundsForRange(const AccessibilityElement& element, const TextRange& range) override;
+    std::expected<TextPart, Failure> selectedTextPart(const AccessibilityElement& element, qint64 limit) override;
+    void readSelectedText(const AccessibilityElement& element, QObject* receiver, TextDone done) override;
 
     std::expected<bool, Failure> isAttributeSettable(const AccessibilityElement& element, const QString& name) override;
     std::expected<void, Failure> setStringAttribute(const AccessibilityElement& element, const QString& name,

@@ -1,6 +1,11 @@
 #include "Platform/Simulated/SimulatedAccessibility.h"
 
+#include <QCoreApplication>
+#include <QPointer>
 #include <QThread>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace Platform {
 
@@ -259,6 +264,38 @@ std::expected<QRectF, Accessibility::Failure> SimulatedAccessibility::boundsForR
     if (!node.rangeBounds)
         return std::unexpected(Failure::noValue);
     return *node.rangeBounds;
+}
+
+std::expected<Accessibility::TextPart, Accessibility::Failure> SimulatedAccessibility::selectedTextPart(
+    const AccessibilityElement& element, qint64 limit)
+{
+    const auto text = stringAttribute(element, QString::fromLatin1(selectedTextAttribute));
+    if (!text)
+        return std::unexpected(text.error());
+    return partOf(*text, limit, true);
+}
+
+void SimulatedAccessibility::readSelectedText(const AccessibilityElement& element, QObject* receiver, TextDone done)
+{
+    ++calls;
+    ++wholeTextReads;
+    const QString name = QString::fromLatin1(selectedTextAttribute);
+    std::expected<QString, Failure> answer = std::unexpected(Failure::noValue);
+    if (const auto failure = readFailure(element, name))
+        answer = std::unexpected(*failure);
+    else if (const auto value = m_nodes[element.path].attributes.value(name); value.typeId() == QMetaType::QString)
+        answer = value.toString();
+    else if (m_nodes[element.path].attributes.contains(name))
+        answer = std::unexpected(Failure::wrongType);
+    QPointer<QObject> alive(receiver);
+    QPointer<SimulatedAccessibility> self(this);
+    QTimer::singleShot(m_wholeTextTime, Qt::PreciseTimer, QCoreApplication::instance(),
+                       [self, alive, receiver, done = std::move(done), answer = std::move(answer)] {
+                           if (self)
+                               ++self->wholeTextAnswers;
+                           if (alive || !receiver)
+                               done(answer);
+                       });
 }
 
 std::expected<bool, Accessibility::Failure> SimulatedAccessibility::isAttributeSettable(const AccessibilityElement& element, const QString& name)

@@ -37,6 +37,11 @@ public:
     std::expected<AccessibilityElement, Failure> elementAttribute(const AccessibilityElement& element, const QString& name) override;
     std::expected<QStringList, Failure> attributeNames(const AccessibilityElement& element) override;
     std::expected<QRectF, Failure> boundsForRange(const AccessibilityElement& element, const TextRange& range) override;
+    // Counted among the reads of "AXSelectedText".
+    std::expected<TextPart, Failure> selectedTextPart(const AccessibilityElement& element, qint64 limit) override;
+    // Counted in wholeTextReads; answers after setWholeTextTime's wait, failing as a read of
+    // "AXSelectedText" is made to.
+    void readSelectedText(const AccessibilityElement& element, QObject* receiver, TextDone done) override;
     std::expected<bool, Failure> isAttributeSettable(const AccessibilityElement& element, const QString& name) override;
     std::expected<void, Failure> setStringAttribute(const AccessibilityElement& element, const QString& name,
                                                     const QString& value) override;
@@ -71,6 +76,8 @@ public:
     void clearFailures();
     // An application slow to answer: each hit test takes this long.
     void setHitTestTime(std::chrono::milliseconds time) { m_hitTestTime = time; }
+    // An application slow to give a whole text: readSelectedText answers this long after.
+    void setWholeTextTime(std::chrono::milliseconds time) { m_wholeTextTime = time; }
 
     // Record
     struct Write {
@@ -82,6 +89,8 @@ public:
     QList<Write> writes;
     int calls = 0; // every query and write, answered or failed
     QHash<QString, int> reads; // the reads of each attribute, answered or failed
+    int wholeTextReads = 0;    // the calls of readSelectedText
+    int wholeTextAnswers = 0;  // and their answers given, whether or not anyone still waited
 
 private:
     struct Node {
@@ -107,6 +116,7 @@ private:
     std::optional<Failure> m_focusFailure;
     std::optional<Failure> m_hitFailure;
     std::chrono::milliseconds m_hitTestTime{0};
+    std::chrono::milliseconds m_wholeTextTime{0};
     bool m_trusted = true;
     int m_next = 1;
 };
