@@ -341,14 +341,6 @@ class tst_Toolbar : public QObject {
         return front && front->processID == pid;
     }
 
-    // Runs xdotool with the event loop going on, as a user's input comes while it runs.
-    bool xdotoolWhileRunning(const QStringList& arguments)
-    {
-        QProcess* tool = m_fixture.start(QStringLiteral("xdotool"), arguments);
-        return tool && QTest::qWaitFor([&] { return tool->state() == QProcess::NotRunning; }, 60000)
-            && tool->exitStatus() == QProcess::NormalExit && tool->exitCode() == 0;
-    }
-
     // Where a character of one of our fields is on screen: the left edge of the character at
     // `offset`, halfway down its line.
     static std::optional<QPoint> onScreen(QWidget* field, int offset)
@@ -838,9 +830,15 @@ private slots:
                     << QStringLiteral("click") << QStringLiteral("--repeat") << QStringLiteral("2") << QStringLiteral("--delay")
                     << QStringLiteral("80") << QStringLiteral("1");
         }
+        // Started before the watch (a process is forked from this one), played after it begins.
+        gesture.prepend(QStringLiteral("0.2"));
+        gesture.prepend(QStringLiteral("sleep"));
+        QProcess* tool = m_fixture.start(QStringLiteral("xdotool"), gesture);
+        QVERIFY(tool);
         std::optional<MainThreadWatch> watch;
         watch.emplace();
-        QVERIFY(xdotoolWhileRunning(gesture));
+        QVERIFY(QTest::qWaitFor([&] { return tool->state() == QProcess::NotRunning; }, 60000));
+        QVERIFY(tool->exitStatus() == QProcess::NormalExit && tool->exitCode() == 0);
         QTRY_VERIFY_WITH_TIMEOUT(toolbarShown(), 10000);
         const qint64 stalled = watch->longestMs();
         watch.reset();
