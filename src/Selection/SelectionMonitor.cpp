@@ -404,7 +404,7 @@ void SelectionMonitor::accept(std::optional<SelectionCapture::Result> result)
         return dismiss();
     m_currentSnapshot = s;
     m_currentElement = result->element;
-    m_currentTextComplete = result->textComplete || !result->element;
+    m_currentTextComplete = result->textComplete;
     present(s);
 }
 
@@ -525,8 +525,12 @@ void SelectionMonitor::completeThenRun(const ActionDefinition& action)
 {
     // The toolbar decided on the beginning of a long selection; what an action is given (a copy,
     // a script's input, a prompt) is all of it, read now, or nothing.
-    if (m_completing || !m_currentElement)
+    if (m_completing)
         return;
+    if (!m_currentElement) {
+        m_logger.info(QStringLiteral("The whole selection could not be read; nothing run"));
+        return dismiss();
+    }
     m_completing = true;
     QPointer<SelectionMonitor> self(this);
     const quint64 generation = m_selectionGeneration;
