@@ -9,13 +9,15 @@
 #include <QStringList>
 
 #include <expected>
+#include <functional>
 
 namespace Platform {
 
 // One element of another application's user interface, as the accessibility system names it.
 // Opaque to callers: `service` is the connection or application that owns the element and `path`
-// names the element within it. Two handles naming the same element compare equal. A default
-// handle names nothing.
+// names the element within it. Two handles naming the same element compare equal; the elements
+// of one application share their `service`, those of two applications never do. A default handle
+// names nothing.
 struct AccessibilityElement {
     QString service;
     QString path;
@@ -47,7 +49,9 @@ struct TextRange {
 //
 // Time. Every call asks another process and may block its caller, but never for longer than
 // `callTimeout` milliseconds; an application that does not answer in time gives
-// `Failure::timedOut`. Calls are made on the main thread.
+// `Failure::timedOut`. Calls are made on the main thread. The one exception is the read of a
+// whole selected text, which may be megabytes long: it never blocks, and waits for as long as its
+// length needs (`readSelectedText`).
 //
 // Failure. Every read and write answers a value or a `Failure`; none throws, none blocks
 // indefinitely. A value of the wrong kind for the read (a number where a text was asked for)
@@ -68,6 +72,8 @@ public:
     static constexpr auto secureTextFieldSubrole = "AXSecureTextField";
 
     static constexpr int callTimeout = 250;
+    // What the read of a whole selected text may take beyond callTimeout, per million characters.
+    static constexpr int wholeTextMsPerMillion = 500;
 
     enum class Failure {
         notTrusted,        // this process may not read other applications
@@ -104,11 +110,35 @@ public:
     // Answers what the application reports, unchecked: it may be empty, infinite or NaN.
     virtual std::expected<QRectF, Failure> boundsForRange(const AccessibilityElement& element, const TextRange& range) = 0;
 
+    // The selected text of an element in part, as one short read gives it however long the
+    // selection is: its first UTF-16 units, at most `limit` of them (never half a surrogate pair),
+    // and whether that is all of it. Empty and complete when nothing is selected.
+    struct TextPart {
+        QString text;
+        bool complete = true;
+        bool operator==(const TextPart&) const = default;
+    };
+    virtual std::expected<TextPart, Failure> selectedTextPart(const AccessibilityElement& element, qint64 limit) = 0;
+    // The whole selected text of an element, read without blocking: `done` is called once on the
+    // main thread, never before this returns, and not at all when `receiver` is gone by then. The
+    // application has callTimeout plus wholeTextMsPerMillion per million characters to answer.
+    using TextDone = std::function<void(std::expected<QString, Failure>)>;
+    virtual void readSelectedText(const AccessibilityElement& element, QObject* receiver, TextDone done) = 0;
+
     // Writes.
     virtual std::expected<bool, Failure> isAttributeSettable(const AccessibilityElement& element, const QString& name) = 0;
     // Sets a text attribute; for "AXSelectedText" the text replaces the selection.
     virtual std::expected<void, Failure> setStringAttribute(const AccessibilityElement& element, const QString& name,
                                                             const QString& value) = 0;
+
+protected:
+    // The first `limit` units of a text read from the beginning of a selection, never half a
+    // surrogate pair; complete when the text is within the limit and `reachedEnd` (the read went
+    // to the selection's end).
+    static TextPart partOf(QString text, qint64 limit, bool reachedEnd);
+    // Hands an answer of readSelectedText to `done` on the next turn of the main loop, unless
+    // `receiver` is gone by then.
+    static void answerLater(QObject* receiver, TextDone done, std::expected<QString, Failure> answer);
 };
 
 } // namespace Platform

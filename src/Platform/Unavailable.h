@@ -23,6 +23,11 @@ public:
     std::expected<AccessibilityElement, Failure> elementAttribute(const AccessibilityElement&, const QString&) override { return std::unexpected(Failure::notTrusted); }
     std::expected<QStringList, Failure> attributeNames(const AccessibilityElement&) override { return std::unexpected(Failure::notTrusted); }
     std::expected<QRectF, Failure> boundsForRange(const AccessibilityElement&, const TextRange&) override { return std::unexpected(Failure::notTrusted); }
+    std::expected<TextPart, Failure> selectedTextPart(const AccessibilityElement&, qint64) override { return std::unexpected(Failure::notTrusted); }
+    void readSelectedText(const AccessibilityElement&, QObject* receiver, TextDone done) override
+    {
+        answerLater(receiver, std::move(done), std::unexpected(Failure::notTrusted));
+    }
     std::expected<bool, Failure> isAttributeSettable(const AccessibilityElement&, const QString&) override { return std::unexpected(Failure::notTrusted); }
     std::expected<void, Failure> setStringAttribute(const AccessibilityElement&, const QString&, const QString&) override { return std::unexpected(Failure::notTrusted); }
 };

@@ -57,8 +57,8 @@ SelectionRead readSelection(Accessibility& ax, const std::optional<Element>& ele
 {
     if (!element)
         return {};
-    if (auto text = string(ax, *element, name(Accessibility::selectedTextAttribute)))
-        return {text, text->isEmpty() ? SelectionEvidence::empty : SelectionEvidence::nonEmpty};
+    if (auto part = ax.selectedTextPart(*element, selectionPartLength))
+        return {part->text, part->text.isEmpty() ? SelectionEvidence::empty : SelectionEvidence::nonEmpty, part->complete};
     if (auto range = ax.rangeAttribute(*element, name(Accessibility::selectedTextRangeAttribute)))
         return {std::nullopt, range->length >= 1 ? SelectionEvidence::nonEmpty : SelectionEvidence::empty};
     return {};
@@ -77,28 +77,48 @@ bool advertisesTextAttributes(Accessibility& ax, const Element& element)
     return SelectionGate::hasTextBearingAttribute(*names);
 }
 
+std::optional<Element> window(Accessibility& ax, const Element& element)
+{
+    const QString windowRole = QStringLiteral("AXWindow");
+    Element current = element;
+    for (int depth = 0; depth <= maximumWindowDepth; ++depth) {
+        if (string(ax, current, name(Accessibility::roleAttribute)) == windowRole)
+            return current;
+        const auto parent = copyElement(ax, current, name(Accessibility::parentAttribute));
+        if (!parent || *parent == current)
+            return std::nullopt;
+        current = *parent;
+    }
+    return std::nullopt;
+}
+
 std::optional<Element> textElement(Accessibility& ax, const Element& element, const QPointF& topLeftPoint)
 {
     if (advertisesTextAttributes(ax, element))
         return element;
     // A text view may answer a part of itself at the point (Qt's viewport of a text edit): the
     // text is its ancestor's. The window is where that search ends.
-    const QString window = QStringLiteral("AXWindow");
+    const QString windowRole = QStringLiteral("AXWindow");
     Element current = element;
     for (int depth = 0; depth < maximumTextAncestorDepth; ++depth) {
         const auto parent = copyElement(ax, current, name(Accessibility::parentAttribute));
-        if (!parent || *parent == current || string(ax, *parent, name(Accessibility::roleAttribute)) == window)
+        if (!parent || *parent == current || string(ax, *parent, name(Accessibility::roleAttribute)) == windowRole)
             break;
         if (advertisesTextAttributes(ax, *parent))
             return *parent;
         current = *parent;
     }
-    // Or the element with the keyboard focus, when it is what lies there.
+    // Or the element with the keyboard focus, when it is what lies there. Only one of the same
+    // application, in the window pressed in: the focus stays in a window that lies under another
+    // one, or under a window that takes no focus, and its text was not pressed on.
     const auto focused = focusedElement(ax);
-    if (!focused || !advertisesTextAttributes(ax, *focused))
+    if (!focused || focused->service != element.service || !advertisesTextAttributes(ax, *focused))
         return std::nullopt;
     const auto frame = ax.rectAttribute(*focused, name(Accessibility::frameAttribute));
     if (!frame || !frame->contains(topLeftPoint))
+        return std::nullopt;
+    const auto pressedWindow = window(ax, element);
+    if (!pressedWindow || window(ax, *focused) != pressedWindow)
         return std::nullopt;
     return *focused;
 }
@@ -116,6 +136,7 @@ ElementDescription elementDescription(Accessibility& ax, std::optional<double> p
     const SelectionRead selection = readSelection(ax, element);
     d.exposesSelectedText = selection.text.has_value();
     d.selectedText = selection.text;
+    d.selectionComplete = selection.complete;
     d.evidence = selection.evidence;
     d.role = string(ax, element, name(Accessibility::roleAttribute));
     d.advertisesTextAttributes = advertisesTextAttributes(ax, element);

@@ -17,14 +17,31 @@ SelectionCapture::SelectionCapture(Platform::Services services, PrivacyLog::Logg
 {
 }
 
+void SelectionCapture::capture(std::optional<QPointF> fallbackAnchor, QObject* receiver, Done done) const
+{
+    capture(fallbackAnchor, receiver, std::move(done), Gesture{});
+}
+
 void SelectionCapture::capture(std::optional<QPointF> fallbackAnchor, QObject* receiver, Done done,
                                const Gesture& gesture) const
 {
     auto& ax = *m_services.accessibility;
     const auto front = m_services.workspace->frontmostApplication();
     const QString source = front ? front->bundleIdentifier : QString();
-    const auto focused = AccessibilityBridge::focusedElement(ax);
+    auto focused = AccessibilityBridge::focusedElement(ax);
     const QDateTime now = m_services.clock->now();
+    // The focus is in the active window's application. A press in a window of another one (a
+    // window that takes no focus, lying over it) selected nothing there: its focused element is
+    // neither read nor written, nor sent a copy keystroke.
+    bool pressedElsewhere = false;
+    if (front && front->processID > 0 && gesture.window) {
+        const auto pressed = m_services.windowList->window(*gesture.window);
+        pressedElsewhere = pressed && pressed->ownerProcessID > 0 && pressed->ownerProcessID != front->processID;
+    }
+    if (pressedElsewhere && focused) {
+        m_logger.info(QStringLiteral("Pressed in a window of another application than %1; its focus not read").arg(source));
+        focused.reset();
+    }
 
     if (focused && AccessibilityBridge::isSecure(ax, *focused)) {
         m_logger.info(QStringLiteral("Selection ignored: secure input field"));
@@ -44,28 +61,31 @@ void SelectionCapture::capture(std::optional<QPointF> fallbackAnchor, QObject* r
     if (!anchor && fallbackAnchor)
         anchor = QRectF(*fallbackAnchor, QSizeF(0, 0));
 
-    auto make = [source, editable, anchor, now, focused](const QString& text) {
+    auto make = [source, editable, anchor, now, focused](const QString& text, bool complete = true) {
         ContextSnapshot s;
         s.sourceBundleID = source;
-        s.kind = ContextClassifier::isURL(text) ? ContextKind::selectedURL
-                                                : (editable ? ContextKind::editableText : ContextKind::selectedText);
+        s.kind = kind(text, editable);
         s.selectedText = text;
         s.isEditable = editable;
         s.anchorRect = anchor;
         s.capturedAt = now;
-        return Result{s, focused};
+        return Result{s, focused, complete};
     };
 
     auto selection = AccessibilityBridge::SelectionRead{};
     if (focused && gesture.selectedText && gesture.selectedText->first == *focused) {
         const QString& text = gesture.selectedText->second;
-        selection = {text, text.isEmpty() ? SelectionGate::SelectionEvidence::empty : SelectionGate::SelectionEvidence::nonEmpty};
+        selection = {text, text.isEmpty() ? SelectionGate::SelectionEvidence::empty : SelectionGate::SelectionEvidence::nonEmpty,
+                     gesture.selectedTextComplete};
     } else {
         selection = AccessibilityBridge::readSelection(ax, focused);
     }
     if (selection.text && !selection.text->isEmpty()) {
-        m_logger.info(QStringLiteral("Captured %1 via Accessibility").arg(PrivacyLog::redact(*selection.text)));
-        done(make(*selection.text));
+        if (selection.complete)
+            m_logger.info(QStringLiteral("Captured %1 via Accessibility").arg(PrivacyLog::redact(*selection.text)));
+        else
+            m_logger.info(QStringLiteral("Captured the first %1 via Accessibility").arg(PrivacyLog::redact(*selection.text)));
+        done(make(*selection.text, selection.complete));
         return;
     }
 
@@ -100,6 +120,11 @@ void SelectionCapture::capture(std::optional<QPointF> fallbackAnchor, QObject* r
         readSelectionBuffer(receiver, finish(QStringLiteral("the primary selection")));
         return;
     }
+    if (pressedElsewhere) {
+        m_logger.info(QStringLiteral("No selection found in %1").arg(source));
+        done(std::nullopt);
+        return;
+    }
     const SelectionGate::Modifiers held{m_services.eventMonitors->modifierFlags().rawValue};
     if (!SelectionGate::canSynthesiseCopy(held)) {
         m_logger.info(QStringLiteral("Modifiers held; no copy synthesised"));
@@ -107,6 +132,13 @@ void SelectionCapture::capture(std::optional<QPointF> fallbackAnchor, QObject* r
         return;
     }
     copyViaPasteboard(receiver, finish(QStringLiteral("pasteboard")));
+}
+
+ContextKind SelectionCapture::kind(const QString& text, bool editable)
+{
+    if (ContextClassifier::isURL(text))
+        return ContextKind::selectedURL;
+    return editable ? ContextKind::editableText : ContextKind::selectedText;
 }
 
 void SelectionCapture::readSelectionBuffer(QObject* receiver, TextDone done) const

@@ -25,6 +25,10 @@ public:
         // The focused element the selection belongs to, for writing back; none for a secure
         // field or when no focused element was found.
         std::optional<Platform::AccessibilityElement> element;
+        // Whether the snapshot's text is the whole selection. A long one is read at first only
+        // in part (what the toolbar decides on); before an action runs on it, the rest is read
+        // from `element`.
+        bool textComplete = true;
     };
     using Done = std::function<void(std::optional<Result>)>;
 
@@ -38,17 +42,23 @@ public:
     // user's pasteboard is put back all the same. `fallbackAnchor` (screen coordinates) is where
     // the selection is taken to be when its bounds cannot be read. The gesture tells whether the
     // selection buffer is this selection's: one that no program took since the press, and that is
-    // not held by the program pressed in, holds an older selection and is not read.
+    // not held by the program pressed in, holds an older selection and is not read. And whether the
+    // focused element is: not when the window pressed in is another application's.
     struct Gesture {
         std::optional<qint64> selectionBufferAtPress; // the buffer's change count at the press
         std::optional<quint32> window;               // the window pressed in (window list number)
         // The selected text of an element, read just now by the caller: not read again when that
-        // element has the focus.
+        // element has the focus. Only its beginning when not complete.
         std::optional<std::pair<Platform::AccessibilityElement, QString>> selectedText;
+        bool selectedTextComplete = true;
     };
-    void capture(std::optional<QPointF> fallbackAnchor, QObject* receiver, Done done, const Gesture& gesture = {}) const;
+    void capture(std::optional<QPointF> fallbackAnchor, QObject* receiver, Done done, const Gesture& gesture) const;
+    void capture(std::optional<QPointF> fallbackAnchor, QObject* receiver, Done done) const;
 
     std::chrono::milliseconds copyWait = defaultCopyWait;
+
+    // The kind of a captured text.
+    static ContextKind kind(const QString& text, bool editable);
 
 private:
     using TextDone = std::function<void(std::optional<QString>)>;

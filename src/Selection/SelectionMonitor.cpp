@@ -321,6 +321,7 @@ void SelectionMonitor::handleMouseUp(const InputEvent& event)
 void SelectionMonitor::settled()
 {
     std::optional<std::pair<AccessibilityBridge::Element, QString>> read;
+    bool complete = true;
     if (m_captureDown) {
         // The element found under the press at the mouse-up is asked again for its selection; only
         // when none was found then is the point looked up again.
@@ -332,7 +333,7 @@ void SelectionMonitor::settled()
             const auto d = AccessibilityBridge::elementDescription(
                 *m_services.accessibility, ScreenGeometry::primaryHeight(*m_services.screens), *m_captureDown);
             element = d.element;
-            selection = {d.selectedText, d.evidence};
+            selection = {d.selectedText, d.evidence, d.selectionComplete};
         }
         if (selection.evidence == SelectionGate::SelectionEvidence::empty) {
             m_logger.info(QStringLiteral("Nothing selected under the press; no copy sent"));
@@ -340,10 +341,12 @@ void SelectionMonitor::settled()
             return;
         }
         // The capture takes it from here rather than reading it once more.
-        if (element && selection.text)
+        if (element && selection.text) {
             read.emplace(*element, *selection.text);
+            complete = selection.complete;
+        }
     }
-    captureAndPresent(std::move(read));
+    captureAndPresent(std::move(read), complete);
 }
 
 void SelectionMonitor::dismiss()
@@ -358,16 +361,21 @@ void SelectionMonitor::dismiss()
     m_panel->dismiss();
     m_currentSnapshot.reset();
     m_currentElement.reset();
+    m_currentTextComplete = true;
+    m_completing = false;
+    ++m_selectionGeneration;
 }
 
 // MARK: presentation
 
-void SelectionMonitor::captureAndPresent(std::optional<std::pair<AccessibilityBridge::Element, QString>> selectedText)
+void SelectionMonitor::captureAndPresent(std::optional<std::pair<AccessibilityBridge::Element, QString>> selectedText,
+                                         bool selectedTextComplete)
 {
     QPointer<SelectionMonitor> self(this);
     SelectionCapture::Gesture gesture{.selectionBufferAtPress = m_selectionBufferAtPress,
                                       .window = std::nullopt,
-                                      .selectedText = std::move(selectedText)};
+                                      .selectedText = std::move(selectedText),
+                                      .selectedTextComplete = selectedTextComplete};
     if (m_gesturePress)
         if (const auto pressed = DraggedWindow::window(*m_services.windowList, ScreenGeometry::primaryHeight(*m_services.screens),
                                                        *m_gesturePress))
@@ -389,11 +397,14 @@ void SelectionMonitor::accept(std::optional<SelectionCapture::Result> result)
     if (!result)
         return dismiss();
     const ContextSnapshot& s = result->snapshot;
-    // Looked at in place: a selection may be megabytes long.
-    if (s.isSecure || s.kind == ContextKind::secureText || !s.selectedText || QStringView(*s.selectedText).trimmed().isEmpty())
+    // Looked at in place: a selection may be megabytes long. Blanks at the beginning of a long one
+    // say nothing of the rest.
+    if (s.isSecure || s.kind == ContextKind::secureText || !s.selectedText
+        || (result->textComplete && QStringView(*s.selectedText).trimmed().isEmpty()))
         return dismiss();
     m_currentSnapshot = s;
     m_currentElement = result->element;
+    m_currentTextComplete = result->textComplete;
     present(s);
 }
 
@@ -486,6 +497,8 @@ void SelectionMonitor::run(const ActionDefinition& action)
 {
     if (!m_currentSnapshot)
         return;
+    if (!m_currentTextComplete)
+        return completeThenRun(action);
     // Reported before the checks, so a press on a stale toolbar counts too.
     send(TelemetryEvent::actionRun(shippedActionIDs().contains(action.id) ? action.id : TelemetryEvent::customAction,
                                    TelemetryEvent::EntryPoint::selection));
@@ -506,6 +519,39 @@ void SelectionMonitor::run(const ActionDefinition& action)
         presentResult(text->text);
     else
         dismiss();
+}
+
+void SelectionMonitor::completeThenRun(const ActionDefinition& action)
+{
+    // The toolbar decided on the beginning of a long selection; what an action is given (a copy,
+    // a script's input, a prompt) is all of it, read now, or nothing.
+    if (m_completing)
+        return;
+    if (!m_currentElement) {
+        m_logger.info(QStringLiteral("The whole selection could not be read; nothing run"));
+        return dismiss();
+    }
+    m_completing = true;
+    QPointer<SelectionMonitor> self(this);
+    const quint64 generation = m_selectionGeneration;
+    m_logger.info(QStringLiteral("Reading the whole selection for an action"));
+    m_services.accessibility->readSelectedText(
+        *m_currentElement, this, [self, generation, action](std::expected<QString, Platform::Accessibility::Failure> text) {
+            // Dismissed meanwhile: that selection is no longer the one shown.
+            if (!self || self->m_selectionGeneration != generation || !self->m_currentSnapshot)
+                return;
+            self->m_completing = false;
+            if (!text || text->isEmpty()) {
+                self->m_logger.info(QStringLiteral("The whole selection could not be read; nothing run"));
+                self->dismiss();
+                return;
+            }
+            ContextSnapshot& s = *self->m_currentSnapshot;
+            s.kind = SelectionCapture::kind(*text, s.isEditable);
+            s.selectedText = std::move(*text);
+            self->m_currentTextComplete = true;
+            self->run(action);
+        });
 }
 
 void SelectionMonitor::presentResult(const QString& text)

@@ -142,8 +142,11 @@ private:
     void handleMouseUp(const Platform::InputEvent& event);
     void handleActivation(const Platform::ApplicationInfo& app);
     void settled();
-    // `selectedText`: an element's selected text, just read.
-    void captureAndPresent(std::optional<std::pair<Platform::AccessibilityElement, QString>> selectedText = {});
+    // `selectedText`: an element's selected text, just read (only its beginning unless complete).
+    void captureAndPresent(std::optional<std::pair<Platform::AccessibilityElement, QString>> selectedText = {},
+                           bool selectedTextComplete = true);
+    // Reads the rest of a selection the capture read only the beginning of, then runs the action.
+    void completeThenRun(const ActionDefinition& action);
     void accept(std::optional<SelectionCapture::Result> result);
     void presentResult(const QString& text);
     void runAI(const ActionDefinition& action, const ContextSnapshot& snapshot);
@@ -192,6 +195,9 @@ private:
     std::optional<qint64> m_selectionBufferAtPress;
     std::optional<ContextSnapshot> m_currentSnapshot;
     std::optional<Platform::AccessibilityElement> m_currentElement;
+    bool m_currentTextComplete = true; // the current snapshot's text is all of the selection
+    bool m_completing = false;         // the rest of it is being read for an action
+    quint64 m_selectionGeneration = 0; // counts dismissals: a late read belongs to an older one
     std::optional<QPointF> m_lastMouseUp;
     std::optional<QPointF> m_mouseDown;
     DraggedWindow m_draggedWindow;

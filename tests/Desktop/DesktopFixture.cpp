@@ -53,7 +53,7 @@ QProcess* DesktopFixture::startTargetApp(const QStringList& arguments, const QHa
     return start(QStringLiteral(AMBREL_TARGET_APP), arguments, environment, "ready");
 }
 
-QProcess* DesktopFixture::startGtkEntry(const QString& text, bool textView)
+QProcess* DesktopFixture::startGtkEntry(const QString& text, bool textView, const QStringList& added)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("GTK_A11Y"), QStringLiteral("atspi"));
@@ -61,6 +61,7 @@ QProcess* DesktopFixture::startGtkEntry(const QString& text, bool textView)
     QStringList arguments{QStringLiteral(AMBREL_TEST_SOURCE_DIR "/gtk-entry.py"), text};
     if (textView)
         arguments << QStringLiteral("--view");
+    arguments << added;
     return start(QStringLiteral("/usr/bin/python3"), arguments, environment, "ready");
 }
 

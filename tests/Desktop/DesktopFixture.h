@@ -26,8 +26,9 @@ public:
     // The Qt target application with accessibility on, once its window is up; `environment` is
     // added to ours.
     QProcess* startTargetApp(const QStringList& arguments = {}, const QHash<QString, QString>& environment = {});
-    // The GTK entry (or, with `textView`, a multi-line text view), once its window is up.
-    QProcess* startGtkEntry(const QString& text, bool textView = false);
+    // The GTK entry (or, with `textView`, a multi-line text view), once its window is up;
+    // `arguments` are added to gtk-entry.py's.
+    QProcess* startGtkEntry(const QString& text, bool textView = false, const QStringList& arguments = {});
     void stopAll();
     // Waits (at most 60 s) until the program has printed this line; all it printed so far is
     // kept in output().

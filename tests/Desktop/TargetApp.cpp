@@ -1,10 +1,13 @@
 // A small application to select text in: a line edit, a text edit and a password field. It
 // prints every change of their contents on standard output ("line: ...", "text: ...") so that a
-// test can see what was written into it. With --own-clipboard it shows no window and holds the
-// clipboard instead, in several formats, as a user's clipboard would be.
+// test can see what was written into it. The text edit's text may come from a file, all of it
+// selected (a selection of megabytes). With --own-clipboard it shows no window and holds the
+// clipboard instead, in several formats, as a user's clipboard would be; with --own-primary the
+// primary selection, with a file's text.
 #include <QApplication>
 #include <QClipboard>
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QMimeData>
@@ -19,12 +22,26 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     const QCommandLineOption line(QStringLiteral("line"), QStringLiteral("Text of the line edit."), QStringLiteral("text"));
     const QCommandLineOption text(QStringLiteral("text"), QStringLiteral("Text of the text edit."), QStringLiteral("text"));
+    const QCommandLineOption textFile(QStringLiteral("text-file"), QStringLiteral("File holding the text of the text edit."),
+                                      QStringLiteral("path"));
+    const QCommandLineOption selectAll(QStringLiteral("select-all"), QStringLiteral("Focus the text edit, all of it selected."));
     const QCommandLineOption title(QStringLiteral("title"), QStringLiteral("Window title."), QStringLiteral("title"),
                                    QStringLiteral("Ambrel test target"));
     const QCommandLineOption ownClipboard(QStringLiteral("own-clipboard"), QStringLiteral("Hold the clipboard, show no window."));
-    parser.addOptions({line, text, title, ownClipboard});
+    const QCommandLineOption ownPrimary(QStringLiteral("own-primary"), QStringLiteral("Hold the primary selection with a file's text, show no window."),
+                                        QStringLiteral("path"));
+    parser.addOptions({line, text, textFile, selectAll, title, ownClipboard, ownPrimary});
     parser.process(app);
 
+    if (parser.isSet(ownPrimary)) {
+        QFile file(parser.value(ownPrimary));
+        if (!file.open(QIODevice::ReadOnly))
+            return 1;
+        QGuiApplication::clipboard()->setText(QString::fromUtf8(file.readAll()), QClipboard::Selection);
+        std::printf("ready\n");
+        std::fflush(stdout);
+        return app.exec();
+    }
     if (parser.isSet(ownClipboard)) {
         auto* mime = new QMimeData;
         mime->setText(QStringLiteral("the user's own"));
@@ -45,7 +62,14 @@ int main(int argc, char** argv)
     auto* textEdit = new QTextEdit;
     textEdit->setAcceptRichText(false);
     textEdit->setTabChangesFocus(true);
-    textEdit->setPlainText(parser.value(text));
+    if (parser.isSet(textFile)) {
+        QFile file(parser.value(textFile));
+        if (!file.open(QIODevice::ReadOnly))
+            return 1;
+        textEdit->setPlainText(QString::fromUtf8(file.readAll()));
+    } else {
+        textEdit->setPlainText(parser.value(text));
+    }
     textEdit->setAccessibleName(QStringLiteral("text"));
     auto* password = new QLineEdit(QStringLiteral("secret"));
     password->setEchoMode(QLineEdit::Password);
@@ -64,6 +88,10 @@ int main(int argc, char** argv)
     window.resize(520, 260);
     window.move(100, 100);
     window.show();
+    if (parser.isSet(selectAll)) {
+        textEdit->setFocus();
+        textEdit->selectAll();
+    }
     std::printf("ready\n");
     std::fflush(stdout);
     return app.exec();

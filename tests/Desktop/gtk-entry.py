@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 # A GTK 3 window to select text in: one entry ("entry: ..." printed on every change), or with
-# --view a multi-line text view ("view: ..." printed on every change).
+# --view a multi-line text view ("view: ..." printed on every change), its text given or read
+# from a file ("@path"), with --select-all all of it selected.
 import sys
 
 import gi
@@ -12,7 +13,13 @@ arguments = sys.argv[1:]
 view = "--view" in arguments
 if view:
     arguments.remove("--view")
+select_all = "--select-all" in arguments
+if select_all:
+    arguments.remove("--select-all")
 text = arguments[0] if arguments else ""
+if text.startswith("@"):
+    with open(text[1:], encoding="utf-8") as source:
+        text = source.read()
 if view:
     window = Gtk.Window(title="Ambrel GTK text view")
     window.set_default_size(420, 120)
@@ -21,7 +28,11 @@ if view:
     area.get_buffer().set_text(text)
     area.get_buffer().connect(
         "changed", lambda b: print("view: " + b.get_text(b.get_start_iter(), b.get_end_iter(), False), flush=True))
-    window.add(area)
+    if select_all:
+        area.get_buffer().select_range(area.get_buffer().get_start_iter(), area.get_buffer().get_end_iter())
+    scrolled = Gtk.ScrolledWindow()
+    scrolled.add(area)
+    window.add(scrolled)
 else:
     window = Gtk.Window(title="Ambrel GTK target")
     window.set_default_size(420, 80)

@@ -5,6 +5,9 @@
 #include "Platform/Desktop/DesktopAccessibility.h"
 #include "Platform/Desktop/X11Connection.h"
 
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Platform;
@@ -227,6 +230,67 @@ private slots:
         QTRY_COMPARE(ax.stringAttribute(entry, QStringLiteral("AXSelectedText")).value_or(QString()), QStringLiteral("w\u00f6rld"));
         QCOMPARE(ax.rangeAttribute(entry, QStringLiteral("AXSelectedTextRange")).value_or(TextRange()), (TextRange{9, 5}));
         QVERIFY(ax.boundsForRange(entry, TextRange{9, 5}).has_value());
+    }
+
+    void aLongSelectionIsReadInPartAndMeasuredQuickly_data()
+    {
+        QTest::addColumn<QString>("toolkit");
+        QTest::newRow("Qt text edit") << "qt";
+        QTest::newRow("GTK text view") << "gtk";
+    }
+
+    // Over half a million characters selected. The toolbar reads their beginning at once; the
+    // whole text comes later without blocking; the selection's place is measured without the
+    // application laying out all of it (which keeps it busy for many seconds).
+    void aLongSelectionIsReadInPartAndMeasuredQuickly()
+    {
+        QFETCH(QString, toolkit);
+        QTemporaryDir folder;
+        QString text = QStringLiteral("\U0001F600 begins it\n");
+        for (int line = 0; text.size() < 600000; ++line)
+            text += QStringLiteral("line %1 of a long text, caf\u00e9 and na\u00efve words in it\n").arg(line);
+        text.chop(1);
+        QFile file(folder.filePath(QStringLiteral("long.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0);
+        file.close();
+        DesktopAccessibility ax(X11Connection::shared());
+        QProcess* app = toolkit == u"qt"
+            ? m_fixture.startTargetApp({QStringLiteral("--text-file"), file.fileName(), QStringLiteral("--select-all")})
+            : m_fixture.startGtkEntry(QStringLiteral("@") + file.fileName(), true, {QStringLiteral("--select-all")});
+        QVERIFY(app);
+        std::optional<AccessibilityElement> view;
+        QTRY_VERIFY_WITH_TIMEOUT((view = ax.focusedElement().value_or(AccessibilityElement())) && !view->isNull()
+                                     && ax.rangeAttribute(*view, QStringLiteral("AXSelectedTextRange")).value_or(TextRange()).length > 1000,
+                                 20000);
+
+        const auto part = ax.selectedTextPart(*view, 4096);
+        QVERIFY(part);
+        QCOMPARE(part->text, text.left(4096));
+        QVERIFY(!part->complete);
+        const auto small = ax.selectedTextPart(*view, text.size() + 10);
+        QVERIFY(small && small->complete);
+        QCOMPARE(small->text.size(), text.size());
+
+        const auto range = ax.rangeAttribute(*view, QStringLiteral("AXSelectedTextRange"));
+        QCOMPARE(range.value_or(TextRange()), (TextRange{0, text.size()}));
+        QElapsedTimer clock;
+        clock.start();
+        const auto bounds = ax.boundsForRange(*view, *range);
+        QVERIFY2(bounds, "the selection could not be measured");
+        const auto frame = ax.rectAttribute(*view, QStringLiteral("AXFrame"));
+        QVERIFY(frame && bounds->intersects(*frame));
+        // And the application answers the next question at once: it is not busy measuring.
+        QVERIFY(ax.rectAttribute(*view, QStringLiteral("AXFrame")).has_value());
+        qInfo("measured in %lld ms", clock.elapsed());
+
+        std::optional<std::expected<QString, Accessibility::Failure>> whole;
+        QObject receiver;
+        ax.readSelectedText(*view, &receiver, [&](std::expected<QString, Accessibility::Failure> t) { whole = std::move(t); });
+        QVERIFY(!whole); // never answered before it returns
+        QTRY_VERIFY_WITH_TIMEOUT(whole.has_value(), 20000);
+        QVERIFY(whole->has_value());
+        QCOMPARE((*whole)->size(), text.size());
+        QVERIFY(QString(**whole).replace(QChar::ParagraphSeparator, u'\n') == text);
     }
 };
 

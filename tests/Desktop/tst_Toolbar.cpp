@@ -1,12 +1,16 @@
 // The selection toolbar on the real desktop: its controller on the desktop services, real Qt,
 // GTK and terminal applications, the user's input through xdotool (press, moves, release), the
 // toolbar's own windows pressed the same way, and the clipboard read back with xclip.
+#include "AppFixture.h"
 #include "DesktopFixture.h"
 
 #include "AI/AIViewModel.h"
+#include "App/CorvishApp.h"
+#include "Onboarding/OnboardingSteps.h"
 #include "AI/ScriptApprovalWindow.h"
 #include "ContextCore/ScriptApprovals.h"
 #include "Platform/Desktop/AtSpiClient.h"
+#include "Platform/Desktop/InProcessAccessibility.h"
 #include "Platform/Services.h"
 #include "Platform/Simulated/SimulatedKeychain.h"
 #include "Selection/AIResultView.h"
@@ -15,12 +19,17 @@
 #include "Selection/TextWriteBack.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QTextEdit>
 #include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
 #include <QScopeGuard>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
@@ -38,17 +47,69 @@ QStringList& logLines()
     return lines;
 }
 
+// When each of those lines came (QElapsedTimer::msecsSinceReference).
+QList<qint64>& logTimes()
+{
+    static QList<qint64> times;
+    return times;
+}
+
 QtMessageHandler previousHandler = nullptr;
 
 void collect(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    if (context.category && QByteArray(context.category).startsWith("com.corvish.app.Selection"))
+    if (context.category && QByteArray(context.category).startsWith("com.corvish.app.Selection")) {
         logLines().append(message);
+        QElapsedTimer now;
+        now.start();
+        logTimes().append(now.msecsSinceReference());
+    }
     if (previousHandler)
         previousHandler(type, context, message);
 }
 
 using Clipboard = QMap<QByteArray, QByteArray>; // target → bytes
+
+// How long the main thread was kept from its event loop: the longest time between two turns of a
+// 2 ms timer, less what the thread spent waiting for a processor (a loaded machine delays a
+// thread that is ready; that is not its own wait).
+class MainThreadWatch {
+public:
+    MainThreadWatch()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(2);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
+        m_last = now();
+        m_timer.start();
+    }
+    qint64 longestMs() const { return m_longest / 1000000; }
+
+private:
+    struct Sample {
+        qint64 wall = 0;
+        qint64 queued = 0; // runnable but not running, in total
+    };
+    static Sample now()
+    {
+        QFile stat(QStringLiteral("/proc/thread-self/schedstat"));
+        qint64 queued = 0;
+        if (stat.open(QIODevice::ReadOnly))
+            queued = stat.readAll().split(' ').value(1).toLongLong();
+        QElapsedTimer clock;
+        clock.start();
+        return {clock.msecsSinceReference() * 1000000, queued};
+    }
+    void tick()
+    {
+        const Sample s = now();
+        m_longest = std::max(m_longest, (s.wall - m_last.wall) - (s.queued - m_last.queued));
+        m_last = s;
+    }
+    QTimer m_timer;
+    Sample m_last;
+    qint64 m_longest = 0;
+};
 
 } // namespace
 
@@ -66,6 +127,10 @@ class tst_Toolbar : public QObject {
     QProcess* m_blank = nullptr;
     QProcess* m_gtkView = nullptr;
     qint64 m_xtermChild = 0;
+    // This application's own windows: the settings window of an application on simulated services.
+    std::unique_ptr<AppFixture> m_appFixture;
+    std::unique_ptr<AppModel> m_appModel;
+    std::unique_ptr<CorvishApp> m_app;
     qsizetype m_logFrom = 0;
     int m_presentations = 0;
 
@@ -276,6 +341,38 @@ class tst_Toolbar : public QObject {
         return front && front->processID == pid;
     }
 
+    // Where a character of one of our fields is on screen: the left edge of the character at
+    // `offset`, halfway down its line.
+    static std::optional<QPoint> onScreen(QWidget* field, int offset)
+    {
+        QRect caret;
+        QWidget* surface = field;
+        if (auto* line = qobject_cast<QLineEdit*>(field)) {
+            line->setCursorPosition(offset);
+            caret = line->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+        } else if (auto* edit = qobject_cast<QTextEdit*>(field)) {
+            QTextCursor cursor(edit->document());
+            cursor.setPosition(offset);
+            caret = edit->cursorRect(cursor);
+            surface = edit->viewport();
+        } else {
+            return std::nullopt;
+        }
+        QWidget* window = field->window();
+        const auto frame = DesktopFixture::clientGeometry(window->winId());
+        if (!frame)
+            return std::nullopt;
+        return frame->topLeft() + surface->mapTo(window, caret.center());
+    }
+
+    static QString fieldText(QWidget* field)
+    {
+        if (auto* line = qobject_cast<QLineEdit*>(field))
+            return line->text();
+        auto* edit = qobject_cast<QTextEdit*>(field);
+        return edit ? edit->toPlainText() : QString();
+    }
+
     static constexpr uint roleText = 61;
     static constexpr int stateMultiLine = 17;
 
@@ -340,6 +437,8 @@ private slots:
 
     void cleanupTestCase()
     {
+        m_app.reset();
+        m_appModel.reset();
         m_monitor.reset();
         m_fixture.stopAll();
         qInstallMessageHandler(previousHandler);
@@ -485,6 +584,64 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(toolbarShown(), 5000);
     }
 
+    void aFocusedFieldBehindAnotherWindowIsNotTheSelection_data()
+    {
+        QTest::addColumn<bool>("accessible");
+        QTest::addColumn<QString>("decision");
+        QTest::newRow("a window the bus knows") << true << "Press landed on a graphics surface";
+        QTest::newRow("a window the bus does not know") << false << "Selection buffer unchanged since the press";
+    }
+
+    // The GTK entry has the focus and a selection; another application's window, which takes no
+    // focus and holds no text, lies over it. A drag across that window selects nothing: no
+    // toolbar, nothing to write back into the entry.
+    void aFocusedFieldBehindAnotherWindowIsNotTheSelection()
+    {
+        QFETCH(bool, accessible);
+        QFETCH(QString, decision);
+        std::optional<AtSpiClient::Element> entry;
+        QVERIFY((entry = focusedTextIn(QStringLiteral("Ambrel GTK target"), m_gtk)));
+        const auto before = m_atspi->text(*entry, 0, -1);
+        QVERIFY(before);
+        QVERIFY(dragAcrossText(*entry));
+        QTRY_VERIFY_WITH_TIMEOUT(toolbarShown(), 5000);
+        QCOMPARE(m_monitor->currentSnapshot()->selectedText, before);
+        const auto field = m_atspi->extents(*entry);
+        QVERIFY(field);
+
+        QStringList arguments{QStringLiteral(AMBREL_TEST_SOURCE_DIR "/cover-window.py"), QString::number(field->left() - 20),
+                              QString::number(field->top() - 20), QString::number(field->width() + 40),
+                              QString::number(field->height() + 40)};
+        if (accessible)
+            arguments << QStringLiteral("--accessible");
+        QProcess* cover = m_fixture.start(QStringLiteral("/usr/bin/python3"), arguments, {}, "ready");
+        QVERIFY(cover);
+        const auto closeCover = qScopeGuard([&] {
+            cover->kill();
+            cover->waitForFinished(5000);
+        });
+        // Over the entry, in front, and the entry's window still active.
+        QTRY_VERIFY_WITH_TIMEOUT(DesktopFixture::clientGeometry(QStringLiteral("Ambrel cover window"))
+                                     .value_or(QRect())
+                                     .contains(field->center()),
+                                 10000);
+        if (accessible)
+            QTRY_VERIFY_WITH_TIMEOUT(m_atspi->application(cover->processId()).has_value(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_services.windowList->onScreenWindows(false).value(0).ownerProcessID == cover->processId(), 10000);
+        QVERIFY(frontmostIs(m_gtk->processId()));
+
+        const qsizetype from = logLines().size();
+        QVERIFY(drag(QPoint(field->left() + 4, field->center().y()), QPoint(field->right() - 4, field->center().y())));
+        QCOMPARE(waitForLog(from, {QStringLiteral("Press landed on a graphics surface"),
+                                   QStringLiteral("Selection buffer unchanged since the press"),
+                                   QStringLiteral("No selection found"), QStringLiteral("Showing toolbar")}),
+                 decision);
+        QVERIFY(!m_monitor->panel().isVisible());
+        QVERIFY(!m_monitor->currentElement());
+        QVERIFY(frontmostIs(m_gtk->processId()));
+        QCOMPARE(m_atspi->text(*entry, 0, -1), before);
+    }
+
     void aPressThatActivatesItsWindowStillSelects()
     {
         QVERIFY(activate(QStringLiteral("Ambrel GTK target"), m_gtk->processId()));
@@ -589,6 +746,128 @@ private slots:
         // Read from the view itself, which a result can be written back into.
         QVERIFY(m_monitor->currentElement());
         QCOMPARE(m_monitor->currentElement()->path, view->path);
+    }
+
+    void aSelectionInOurOwnWindowShowsTheToolbar_data()
+    {
+        QTest::addColumn<QString>("field"); // the settings window's "endpoint" or "modelName", the guide's "sample"
+        QTest::addColumn<QString>("word");  // double-clicked; none: a drag across the whole text
+        QTest::newRow("a drag across the settings' endpoint") << "endpoint" << "";
+        QTest::newRow("a double-click in the settings' model") << "modelName" << "mistral";
+        QTest::newRow("a drag across the welcome guide's sample") << "sample" << "";
+        QTest::newRow("a double-click in the welcome guide's sample") << "sample" << "words";
+    }
+
+    // Text selected in one of this application's own windows: read in this process, whose main
+    // thread goes on meanwhile, and shown as promptly as another application's.
+    void aSelectionInOurOwnWindowShowsTheToolbar()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, word);
+        std::unique_ptr<QWidget> guide;
+        QWidget* window = nullptr;
+        QWidget* edit = nullptr;
+        if (field == u"sample") {
+            // The welcome guide's step, as it shows it.
+            guide = std::make_unique<TryItStep>(QStringLiteral("Select these words to see the toolbar"));
+            guide->setWindowTitle(QStringLiteral("Ambrel welcome guide"));
+            guide->resize(560, 360);
+            window = guide.get();
+            edit = static_cast<TryItStep*>(guide.get())->sample();
+        } else {
+            if (!m_app) {
+                m_appFixture = std::make_unique<AppFixture>();
+                m_appModel = m_appFixture->makeModel();
+                m_app = std::make_unique<CorvishApp>(*m_appModel);
+            }
+            m_appModel->ai().selectProvider(AIProviderID::openAICompatible);
+            m_appModel->ai().setCustomEndpoint(QStringLiteral("https://api.example.com/v1"));
+            m_appModel->ai().setModelID(QStringLiteral("mistral-small"));
+            m_app->openSettings();
+            window = m_app->settingsWindow();
+            QVERIFY(window);
+            edit = window->findChild<QLineEdit*>(field);
+        }
+        QVERIFY(edit);
+        const auto close = qScopeGuard([&] {
+            m_monitor->dismiss();
+            window->close();
+        });
+        window->show();
+        window->raise();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        for (QWidget* w = edit->parentWidget(); w; w = w->parentWidget())
+            if (auto* area = qobject_cast<QScrollArea*>(w))
+                area->ensureWidgetVisible(edit);
+        QTRY_VERIFY_WITH_TIMEOUT(frontmostIs(QCoreApplication::applicationPid()), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(edit->isVisible() && !edit->visibleRegion().isEmpty(), 5000);
+        const QString text = fieldText(edit);
+        QVERIFY(!text.isEmpty());
+
+        // A click in the field first, as a user's would be; then the gesture, watched.
+        const auto start = onScreen(edit, 0);
+        const auto end = onScreen(edit, int(text.size()));
+        QVERIFY(start && end);
+        QVERIFY(clickAt(*end + QPoint(2, 0)));
+        QTRY_VERIFY_WITH_TIMEOUT(edit->hasFocus(), 5000);
+        m_presentations = m_monitor->presentationCount();
+        const qsizetype from = logLines().size();
+        QStringList gesture;
+        if (word.isEmpty()) {
+            gesture << QStringLiteral("mousemove") << QString::number(start->x() + 1) << QString::number(start->y())
+                    << QStringLiteral("mousedown") << QStringLiteral("1");
+            for (int step = 1; step <= 4; ++step)
+                gesture << QStringLiteral("mousemove") << QString::number(start->x() + (end->x() + 6 - start->x()) * step / 4)
+                        << QString::number(start->y());
+            gesture << QStringLiteral("mouseup") << QStringLiteral("1");
+        } else {
+            const int at = int(text.indexOf(word));
+            QVERIFY(at >= 0);
+            const auto left = onScreen(edit, at), right = onScreen(edit, at + int(word.size()));
+            QVERIFY(left && right);
+            gesture << QStringLiteral("mousemove") << QString::number((left->x() + right->x()) / 2) << QString::number(left->y())
+                    << QStringLiteral("click") << QStringLiteral("--repeat") << QStringLiteral("2") << QStringLiteral("--delay")
+                    << QStringLiteral("80") << QStringLiteral("1");
+        }
+        // Started before the watch (a process is forked from this one), played after it begins.
+        gesture.prepend(QStringLiteral("0.2"));
+        gesture.prepend(QStringLiteral("sleep"));
+        QProcess* tool = m_fixture.start(QStringLiteral("xdotool"), gesture);
+        QVERIFY(tool);
+        std::optional<MainThreadWatch> watch;
+        watch.emplace();
+        QVERIFY(QTest::qWaitFor([&] { return tool->state() == QProcess::NotRunning; }, 60000));
+        QVERIFY(tool->exitStatus() == QProcess::NormalExit && tool->exitCode() == 0);
+        QTRY_VERIFY_WITH_TIMEOUT(toolbarShown(), 10000);
+        const qint64 stalled = watch->longestMs();
+        watch.reset();
+        QCOMPARE(m_monitor->currentSnapshot()->selectedText, std::optional<QString>(word.isEmpty() ? text : word));
+        // From the mouse-up to the toolbar, beside the settle wait.
+        qint64 up = -1, shown = -1;
+        for (qsizetype i = from; i < logLines().size(); ++i) {
+            if (logLines().at(i).startsWith(u"Mouse-up in ") && up < 0)
+                up = logTimes().at(i);
+            if (logLines().at(i).startsWith(u"Showing toolbar"))
+                shown = logTimes().at(i);
+        }
+        QVERIFY(up >= 0 && shown >= up);
+        qInfo("mouse-up to toolbar %lld ms, main thread kept at most %lld ms", shown - up, stalled);
+        QVERIFY2(stalled <= 50, qPrintable(QStringLiteral("the main thread was kept %1 ms").arg(stalled)));
+        QVERIFY2(shown - up < 500, qPrintable(QStringLiteral("the toolbar came %1 ms after the mouse-up").arg(shown - up)));
+        // Read from the field itself, which a result can be written back into.
+        QVERIFY(waitForLog(from, {QStringLiteral("Captured")}).size() > 0);
+        QVERIFY(logLines().filter(QStringLiteral(" via ")).constLast().endsWith(u"via Accessibility"));
+        const AccessibilityElement own{QString::fromLatin1(InProcessAccessibility::service),
+                                       QString::number(QAccessible::uniqueId(QAccessible::queryAccessibleInterface(edit)))};
+        QCOMPARE(m_monitor->currentElement(), std::optional(own));
+        if (const QString folder = qEnvironmentVariable("AMBREL_SCREENSHOT_DIR"); !folder.isEmpty()) {
+            QVERIFY(QTest::qWaitForWindowExposed(&m_monitor->panel()));
+            const QString name = QString::fromLatin1(QTest::currentDataTag()).replace(QRegularExpression(QStringLiteral("\\W+")), QStringLiteral("-"));
+            QVERIFY(!DesktopFixture::run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
+                                                                     folder + u'/' + name + QStringLiteral(".png")})
+                         .isNull());
+        }
     }
 
     // Allow in the approval window runs the script on the selection, and its result stays up

@@ -67,6 +67,8 @@ private slots:
     void selectionBufferInsteadOfACopy();
     void keystrokeIsTheShortcutModifierAlone();
     void emptySnapshotRestoresToAnEmptyPasteboard();
+    void theFocusIsReadOnlyInTheApplicationPressedIn_data();
+    void theFocusIsReadOnlyInTheApplicationPressedIn();
     void elementUnderAPoint();
     void theTextElementOfAPress_data();
     void theTextElementOfAPress();
@@ -345,6 +347,69 @@ void SelectionCaptureTest::selectionBufferInsteadOfACopy()
     QCOMPARE(boards.selectionBufferReads, setup == "empty" || setup == "stale" ? 0 : 1);
 }
 
+void SelectionCaptureTest::theFocusIsReadOnlyInTheApplicationPressedIn_data()
+{
+    QTest::addColumn<quint32>("pressed"); // the window pressed in
+    QTest::addColumn<bool>("buffer");    // the desktop has a selection buffer
+    QTest::addColumn<bool>("taken");     // a program took the buffer since the press
+    QTest::addColumn<QString>("text");   // the captured text; empty: no result
+    QTest::newRow("the focused application's window") << 100u << false << false << "abc";
+    QTest::newRow("another application's window, no buffer") << 200u << false << false << "";
+    QTest::newRow("another application's window, the buffer untaken") << 200u << true << false << "";
+    QTest::newRow("another application's window that took the buffer") << 200u << true << true << "drawn";
+}
+
+// The editor has the focus and a selection; another application's window, which takes no
+// focus, lies over it. A press in that window is not a press in the editor: its selection is
+// neither read, nor copied by a keystroke, nor the element written back into.
+void SelectionCaptureTest::theFocusIsReadOnlyInTheApplicationPressedIn()
+{
+    QFETCH(quint32, pressed);
+    QFETCH(bool, buffer);
+    QFETCH(bool, taken);
+    QFETCH(QString, text);
+    SelectionFixture f;
+    auto& boards = static_cast<SimulatedPasteboards&>(*f.services.pasteboards);
+    boards.setHasSelectionBuffer(buffer);
+    auto app = f.editor("abc def", "abc");
+    auto windows = f.windows().onScreenWindows(true);
+    windows.prepend(WindowInfo{200, QRectF(90, 90, 620, 420), 0, 777, "Canvas"});
+    f.windows().setWindows(windows);
+    boards.selectInBuffer(QStringLiteral("abc"));
+    if (taken) {
+        boards.selectInBuffer(QStringLiteral("drawn"));
+        boards.selectionBufferHolder = 200;
+    }
+    const qint64 atPress = boards.selectionBufferChangeCount() - (taken ? 1 : 0);
+    const int readsBefore = f.ax().reads.value(Accessibility::selectedTextAttribute);
+
+    SelectionCapture capture(f.services);
+    capture.copyWait = std::chrono::milliseconds(20);
+    auto out = std::make_shared<Outcome>();
+    QObject context;
+    capture.capture(
+        QPointF(300, 500), &context,
+        [out](std::optional<SelectionCapture::Result> r) {
+            out->called = true;
+            out->result = std::move(r);
+        },
+        SelectionCapture::Gesture{atPress, pressed});
+    QTRY_VERIFY_WITH_TIMEOUT(out->called, 5000);
+    QCOMPARE(out->result.has_value(), !text.isEmpty());
+    if (out->result)
+        QCOMPARE(out->result->snapshot.selectedText, std::optional(text));
+    if (pressed == 200) {
+        QCOMPARE(copiesSent(f), 0);
+        QCOMPARE(f.ax().reads.value(Accessibility::selectedTextAttribute), readsBefore);
+        if (out->result) {
+            QVERIFY(!out->result->element);
+            QVERIFY(!out->result->snapshot.isEditable);
+        }
+    } else {
+        QCOMPARE(out->result->element, std::optional(app->textElement()));
+    }
+}
+
 void SelectionCaptureTest::aReceiverGoneMidCopyStillGetsThePasteboardBack()
 {
     SelectionFixture f;
@@ -432,6 +497,9 @@ void SelectionCaptureTest::theTextElementOfAPress_data()
     QTest::newRow("deeper inside a text view") << "deeper" << "view";
     QTest::newRow("a viewport the focused text covers") << "focusedCovers" << "focused";
     QTest::newRow("focused text elsewhere") << "focusedElsewhere" << "pressed";
+    // The focus stays where it was when the window pressed in takes none, or lies over it.
+    QTest::newRow("focused text of another application under the point") << "otherApplication" << "pressed";
+    QTest::newRow("focused text of another window under the point") << "otherWindow" << "pressed";
     QTest::newRow("a canvas in a window") << "canvas" << "pressed";
     QTest::newRow("parent unreadable") << "parentFails" << "pressed";
 }
@@ -467,6 +535,13 @@ void SelectionCaptureTest::theTextElementOfAPress()
         pressed = ax.addElement({{"AXRole", tree == "canvas" ? "AXImage" : "AXGroup"}}, area, window);
         if (tree == "focusedCovers")
             ax.setAttribute(other, "AXFrame", QRectF(100, 130, 600, 370));
+    } else if (tree == "otherApplication" || tree == "otherWindow") {
+        // A window in front holding a surface, over the focused text's window.
+        ax.removeElement(view);
+        ax.setAttribute(other, "AXFrame", QRectF(100, 130, 600, 370));
+        const auto front = ax.addElement({{"AXRole", "AXWindow"}}, QRectF(90, 90, 620, 420), {},
+                                         tree == "otherApplication" ? "org.example.canvas" : QString());
+        pressed = ax.addElement({{"AXRole", "AXGroup"}}, area, front);
     }
     ax.setAttributeNames(pressed, noText);
 

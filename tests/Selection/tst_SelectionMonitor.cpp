@@ -2,6 +2,8 @@
 // versus global events, its lifecycle, presenting the toolbar and running a pressed text action.
 #include "MonitorFixture.h"
 
+#include "Selection/AccessibilityBridge.h"
+
 #include "Selection/SelectionMonitor.h"
 #include "Selection/SelectionToolbarView.h"
 
@@ -59,6 +61,8 @@ private slots:
     void refusedSelectionsShowNothing();
     void pressRunsTheTextAction();
     void aHugeSelectionIsCapturedWholeAndCheaply();
+    void anActionOnALongSelectionHasAllOfItOrNothing_data();
+    void anActionOnALongSelectionHasAllOfItOrNothing();
     void stalenessAtThePress_data();
     void stalenessAtThePress();
     void resultDisappearsAndARepeatRestartsItsTime();
@@ -412,7 +416,8 @@ void SelectionMonitorTest::aHugeSelectionIsCapturedWholeAndCheaply()
 {
     // Ten million characters of prose selected: the toolbar comes, and the way there holds no
     // more than a few copies of the text at once (it is 20 MB in memory), never one object per
-    // character. Copy copies every character.
+    // character. It reads only the beginning of the text; Copy reads all of it and copies every
+    // character.
     const QString words = QStringLiteral("lorem ipsum dolor sit amet ");
     QString text = words.repeated(10'000'000 / words.size() + 1);
     text.truncate(10'000'000);
@@ -424,11 +429,50 @@ void SelectionMonitorTest::aHugeSelectionIsCapturedWholeAndCheaply()
     QVERIFY(QTest::qWaitFor([&f] { return f.showsToolbar(); }, 20000));
     const qint64 grown = peakResidentKiB() - before;
     QVERIFY2(grown < 8 * 20 * 1024, qPrintable(QStringLiteral("peak grew by %1 MiB").arg(grown / 1024)));
-    QCOMPARE(f.monitor->currentSnapshot()->selectedText->size(), text.size());
+    QCOMPARE(f.monitor->currentSnapshot()->selectedText->size(), AccessibilityBridge::selectionPartLength);
+    QCOMPARE(f.ax().wholeTextReads, 0);
     QVERIFY(!f.shownActions().contains("text.calculate"));
     f.monitor->run(TextActionCatalog::copy());
-    QCOMPARE(f.board().string().value_or(QString()).size(), 10'000'000);
+    QTRY_COMPARE(f.board().string().value_or(QString()).size(), 10'000'000);
     QVERIFY(f.board().string() == text);
+    QCOMPARE(f.ax().wholeTextReads, 1);
+}
+
+void SelectionMonitorTest::anActionOnALongSelectionHasAllOfItOrNothing_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<bool>("copied");
+    QTest::newRow("read whole") << "whole" << true;
+    QTest::newRow("the whole text cannot be read") << "fails" << false;
+    QTest::newRow("dismissed while it is read") << "dismissed" << false;
+    QTest::newRow("pressed twice while it is read") << "twice" << true;
+}
+
+// The toolbar decided on the beginning of a long selection: the action gets every character, or
+// does not run at all (a copy of the beginning would pass for the selection).
+void SelectionMonitorTest::anActionOnALongSelectionHasAllOfItOrNothing()
+{
+    QFETCH(QString, setup);
+    QFETCH(bool, copied);
+    const QString text = QStringLiteral("0123456789").repeated(AccessibilityBridge::selectionPartLength / 10 + 7);
+    MonitorFixture f(text, text);
+    f.board().setString(QStringLiteral("the user's own"));
+    f.select(inText, inText + QPointF(80, 0));
+    QVERIFY(f.waitForToolbar());
+    QCOMPARE(f.monitor->currentSnapshot()->selectedText->size(), AccessibilityBridge::selectionPartLength);
+    if (setup == "fails")
+        f.ax().failRead(f.app->textElement(), Accessibility::selectedTextAttribute, Accessibility::Failure::timedOut);
+    if (setup == "dismissed" || setup == "twice")
+        f.ax().setWholeTextTime(100ms);
+    f.monitor->run(TextActionCatalog::copy());
+    if (setup == "twice")
+        f.monitor->run(TextActionCatalog::copy());
+    if (setup == "dismissed")
+        f.press(inText);
+    QTRY_COMPARE_WITH_TIMEOUT(f.ax().wholeTextAnswers, 1, 5000);
+    QCOMPARE(f.board().string(), std::optional(copied ? text : QStringLiteral("the user's own")));
+    QCOMPARE(f.ax().wholeTextReads, 1);
+    QVERIFY(!f.showsToolbar());
 }
 
 void SelectionMonitorTest::stalenessAtThePress_data()

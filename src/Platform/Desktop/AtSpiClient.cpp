@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
 #include <QHash>
 #include <QSet>
@@ -413,6 +414,24 @@ std::optional<QString> AtSpiClient::text(const Element& element, int start, int 
     if (!replied(reply))
         return std::nullopt;
     return reply.arguments().first().toString();
+}
+
+void AtSpiClient::textAsync(const Element& element, int start, int end, int timeoutMs, QObject* receiver,
+                            std::function<void(std::optional<QString>, QString)> done) const
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(element.service, element.path, textInterface, QStringLiteral("GetText"));
+    message.setArguments({start, end});
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message, timeoutMs),
+                                                receiver ? receiver : QCoreApplication::instance());
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [done = std::move(done)](QDBusPendingCallWatcher* call) {
+        call->deleteLater();
+        const QDBusMessage reply = call->reply();
+        if (!replied(reply)) {
+            done(std::nullopt, reply.type() == QDBusMessage::ErrorMessage ? reply.errorName() : QStringLiteral("org.freedesktop.DBus.Error.Failed"));
+            return;
+        }
+        done(reply.arguments().first().toString(), QString());
+    });
 }
 
 std::optional<QPair<int, int>> AtSpiClient::selection(const Element& element) const

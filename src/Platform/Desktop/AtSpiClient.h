@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -81,6 +82,10 @@ public:
     // Text, offsets in the application's own units.
     std::optional<int> characterCount(const Element& element) const;
     std::optional<QString> text(const Element& element, int start, int end) const;
+    // The same without blocking, for a text that may take long: `done` gets the text, or none and
+    // the D-Bus error's name, on the calling thread's loop, not at all once `receiver` is gone.
+    void textAsync(const Element& element, int start, int end, int timeoutMs, QObject* receiver,
+                   std::function<void(std::optional<QString> text, QString error)> done) const;
     // The first selection; (n, n) for none, none when the element has no text.
     std::optional<QPair<int, int>> selection(const Element& element) const;
     std::optional<QRect> rangeExtents(const Element& element, int start, int end) const;

@@ -3,10 +3,13 @@
 #include "Platform/Desktop/EwmhWindows.h"
 #include "Platform/Desktop/X11Connection.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace Platform {
 namespace {
@@ -76,7 +79,11 @@ bool DesktopAccessibility::promptForTrust()
 
 Accessibility::Failure DesktopAccessibility::lastFailure() const
 {
-    const QString error = AtSpiClient::lastError();
+    return failureOf(AtSpiClient::lastError());
+}
+
+Accessibility::Failure DesktopAccessibility::failureOf(const QString& error)
+{
     if (error.endsWith(u".NoReply") || error.endsWith(u".Timeout") || error.endsWith(u".TimedOut"))
         return Failure::timedOut;
     if (error.endsWith(u".ServiceUnknown") || error.endsWith(u".UnknownObject") || error.endsWith(u".NameHasNoOwner"))
@@ -98,13 +105,17 @@ AtSpiClient::Units DesktopAccessibility::units(const Element& e) const
 
 std::expected<AccessibilityElement, Accessibility::Failure> DesktopAccessibility::focusedElement()
 {
-    const AtSpiClient* c = client();
-    if (!c || !m_windows)
+    if (!m_windows)
         return std::unexpected(Failure::notTrusted);
     const auto active = m_windows->activeWindow();
     const auto owner = active ? m_windows->client(*active) : std::nullopt;
     if (!owner || owner->processID <= 0)
         return std::unexpected(Failure::noValue);
+    if (owner->processID == QCoreApplication::applicationPid())
+        return m_own.focusedElement();
+    const AtSpiClient* c = client();
+    if (!c)
+        return std::unexpected(Failure::notTrusted);
     auto app = application(owner->processID);
     if (!app)
         return std::unexpected(Failure::noValue); // the application does not expose its interface
@@ -200,13 +211,17 @@ std::optional<qint64> DesktopAccessibility::processAt(QPoint devicePoint) const
 
 std::expected<AccessibilityElement, Accessibility::Failure> DesktopAccessibility::elementAt(const QPointF& point)
 {
-    const AtSpiClient* c = client();
-    if (!c || !m_windows)
+    if (!m_windows)
         return std::unexpected(Failure::notTrusted);
     const QPoint device = (point * pixelRatio()).toPoint();
     const auto pid = processAt(device);
     if (!pid || *pid <= 0)
         return std::unexpected(Failure::noValue);
+    if (*pid == QCoreApplication::applicationPid())
+        return m_own.elementAt(point);
+    const AtSpiClient* c = client();
+    if (!c)
+        return std::unexpected(Failure::notTrusted);
     auto app = application(*pid);
     if (!app)
         return std::unexpected(Failure::noValue);
@@ -307,6 +322,9 @@ std::expected<TextRange, Accessibility::Failure> DesktopAccessibility::toUtf16(c
 {
     if (units(e) == AtSpiClient::Units::utf16)
         return TextRange{start, end - start};
+    // Counted from the text itself, which is read only while that is quick.
+    if (end > convertibleLength)
+        return std::unexpected(Failure::cannotComplete);
     const auto before = client()->text(e, 0, start);
     const auto inside = client()->text(e, start, end);
     if (!before || !inside)
@@ -317,6 +335,8 @@ std::expected<TextRange, Accessibility::Failure> DesktopAccessibility::toUtf16(c
 std::expected<QString, Accessibility::Failure> DesktopAccessibility::stringAttribute(const AccessibilityElement& handle,
                                                                                      const QString& name)
 {
+    if (InProcessAccessibility::owns(handle))
+        return m_own.stringAttribute(handle, name);
     const AtSpiClient* c = client();
     if (!c)
         return std::unexpected(Failure::notTrusted);
@@ -355,6 +375,8 @@ std::expected<QString, Accessibility::Failure> DesktopAccessibility::stringAttri
 std::expected<TextRange, Accessibility::Failure> DesktopAccessibility::rangeAttribute(const AccessibilityElement& handle,
                                                                                      const QString& name)
 {
+    if (InProcessAccessibility::owns(handle))
+        return m_own.rangeAttribute(handle, name);
     if (!client())
         return std::unexpected(Failure::notTrusted);
     if (name != QLatin1String(selectedTextRangeAttribute))
@@ -369,6 +391,8 @@ std::expected<TextRange, Accessibility::Failure> DesktopAccessibility::rangeAttr
 std::expected<QRectF, Accessibility::Failure> DesktopAccessibility::rectAttribute(const AccessibilityElement& handle,
                                                                                  const QString& name)
 {
+    if (InProcessAccessibility::owns(handle))
+        return m_own.rectAttribute(handle, name);
     const AtSpiClient* c = client();
     if (!c)
         return std::unexpected(Failure::notTrusted);
@@ -383,6 +407,8 @@ std::expected<QRectF, Accessibility::Failure> DesktopAccessibility::rectAttribut
 std::expected<AccessibilityElement, Accessibility::Failure> DesktopAccessibility::elementAttribute(
     const AccessibilityElement& handle, const QString& name)
 {
+    if (InProcessAccessibility::owns(handle))
+        return m_own.elementAttribute(handle, name);
     if (!client())
         return std::unexpected(Failure::notTrusted);
     if (name == QLatin1String(focusedElementAttribute))
@@ -398,6 +424,8 @@ std::expected<AccessibilityElement, Accessibility::Failure> DesktopAccessibility
 
 std::expected<QStringList, Accessibility::Failure> DesktopAccessibility::attributeNames(const AccessibilityElement& handle)
 {
+    if (InProcessAccessibility::owns(handle))
+        return m_own.attributeNames(handle);
     const AtSpiClient* c = client();
     if (!c)
         return std::unexpected(Failure::notTrusted);
@@ -421,28 +449,97 @@ std::expected<QStringList, Accessibility::Failure> DesktopAccessibility::attribu
 std::expected<QRectF, Accessibility::Failure> DesktopAccessibility::boundsForRange(const AccessibilityElement& handle,
                                                                                   const TextRange& range)
 {
+    if (InProcessAccessibility::owns(handle))
+        return m_own.boundsForRange(handle, range);
     const AtSpiClient* c = client();
     if (!c)
         return std::unexpected(Failure::notTrusted);
     const Element e = element(handle);
     int start = int(range.location), end = int(range.location + range.length);
     if (units(e) == AtSpiClient::Units::codePoints) {
-        const auto text = c->text(e, 0, -1);
+        // As many code points as the range has UTF-16 units reach at least its end.
+        if (end > convertibleLength)
+            return std::unexpected(Failure::cannotComplete);
+        const auto text = c->text(e, 0, end);
         if (!text)
             return std::unexpected(lastFailure());
         start = toCodePoints(*text, range.location);
         end = toCodePoints(*text, range.location + range.length);
     }
     // Screen coordinates: the window-relative variant is wrong in some toolkits.
-    const auto bounds = c->rangeExtents(e, start, end);
-    if (!bounds)
+    if (end - start <= longRange) {
+        const auto bounds = c->rangeExtents(e, start, end);
+        if (!bounds)
+            return std::unexpected(lastFailure());
+        return toScreen(e, *bounds);
+    }
+    // An application lays out the whole of a long range to measure it (a few megabytes keep it
+    // busy for many seconds): its first and last characters tell where it lies, the lines between
+    // as wide as the element.
+    const auto first = c->rangeExtents(e, start, start + 1);
+    const auto last = first ? c->rangeExtents(e, end - 1, end) : std::nullopt;
+    if (!first || !last)
         return std::unexpected(lastFailure());
-    return toScreen(e, *bounds);
+    QRect bounds = first->united(*last);
+    if (last->top() > first->bottom())
+        if (const auto frame = c->extents(e)) {
+            bounds.setLeft(std::min(bounds.left(), frame->left()));
+            bounds.setRight(std::max(bounds.right(), frame->right()));
+        }
+    return toScreen(e, bounds);
+}
+
+std::expected<Accessibility::TextPart, Accessibility::Failure> DesktopAccessibility::selectedTextPart(
+    const AccessibilityElement& handle, qint64 limit)
+{
+    if (InProcessAccessibility::owns(handle))
+        return m_own.selectedTextPart(handle, limit);
+    const AtSpiClient* c = client();
+    if (!c)
+        return std::unexpected(Failure::notTrusted);
+    const Element e = element(handle);
+    const auto range = selection(e);
+    if (!range)
+        return std::unexpected(range.error());
+    if (range->first == range->second)
+        return TextPart{};
+    // As many characters as units are asked for: never fewer units than that.
+    const int asked = int(std::min<qint64>(range->second, qint64(range->first) + std::max<qint64>(limit, 0)));
+    const auto text = c->text(e, range->first, asked);
+    if (!text)
+        return std::unexpected(lastFailure());
+    return partOf(*text, limit, asked == range->second);
+}
+
+void DesktopAccessibility::readSelectedText(const AccessibilityElement& handle, QObject* receiver, TextDone done)
+{
+    if (InProcessAccessibility::owns(handle))
+        return m_own.readSelectedText(handle, receiver, std::move(done));
+    const AtSpiClient* c = client();
+    if (!c)
+        return answerLater(receiver, std::move(done), std::unexpected(Failure::notTrusted));
+    const Element e = element(handle);
+    const auto range = selection(e);
+    if (!range)
+        return answerLater(receiver, std::move(done), std::unexpected(range.error()));
+    if (range->first == range->second)
+        return answerLater(receiver, std::move(done), QString());
+    const qint64 length = range->second - range->first;
+    const int timeout = int(std::min<qint64>(callTimeout + length * wholeTextMsPerMillion / 1000000, std::numeric_limits<int>::max()));
+    c->textAsync(e, range->first, range->second, timeout, receiver,
+                 [done = std::move(done)](std::optional<QString> text, const QString& error) {
+                     if (text)
+                         done(*text);
+                     else
+                         done(std::unexpected(failureOf(error)));
+                 });
 }
 
 std::expected<bool, Accessibility::Failure> DesktopAccessibility::isAttributeSettable(const AccessibilityElement& handle,
                                                                                      const QString& name)
 {
+    if (InProcessAccessibility::owns(handle))
+        return m_own.isAttributeSettable(handle, name);
     const AtSpiClient* c = client();
     if (!c)
         return std::unexpected(Failure::notTrusted);
@@ -459,6 +556,8 @@ std::expected<void, Accessibility::Failure> DesktopAccessibility::setStringAttri
                                                                                     const QString& name,
                                                                                     const QString& value)
 {
+    if (InProcessAccessibility::owns(handle))
+        return m_own.setStringAttribute(handle, name, value);
     const AtSpiClient* c = client();
     if (!c)
         return std::unexpected(Failure::notTrusted);

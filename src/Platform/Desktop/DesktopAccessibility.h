@@ -2,6 +2,7 @@
 
 #include "Platform/Accessibility.h"
 #include "Platform/Desktop/AtSpiClient.h"
+#include "Platform/Desktop/InProcessAccessibility.h"
 
 #include <QHash>
 
@@ -16,8 +17,10 @@ class X11Connection;
 // Other applications' interfaces through the accessibility bus (AT-SPI 2). The focused element is
 // found in the application of the active window (matched by its process id); offsets are turned
 // into UTF-16 units from whatever the application counts in; coordinates are screen pixels turned
-// into device-independent ones. Trusted while the bus is reachable and switched on; asking for
-// trust switches it on. Without an X11 session it is never trusted.
+// into device-independent ones. This application's own windows are read in the process instead
+// (InProcessAccessibility): our main thread cannot answer the bus while it waits on it. Trusted
+// while the bus is reachable and switched on; asking for trust switches it on. Without an X11
+// session it is never trusted.
 class DesktopAccessibility final : public Accessibility {
     Q_OBJECT
 public:
@@ -37,10 +40,18 @@ public:
                                                                   const QString& name) override;
     std::expected<QStringList, Failure> attributeNames(const AccessibilityElement& element) override;
     std::expected<QRectF, Failure> boundsForRange(const AccessibilityElement& element, const TextRange& range) override;
+    std::expected<TextPart, Failure> selectedTextPart(const AccessibilityElement& element, qint64 limit) override;
+    void readSelectedText(const AccessibilityElement& element, QObject* receiver, TextDone done) override;
 
     std::expected<bool, Failure> isAttributeSettable(const AccessibilityElement& element, const QString& name) override;
     std::expected<void, Failure> setStringAttribute(const AccessibilityElement& element, const QString& name,
                                                     const QString& value) override;
+
+    // Offsets of an application that counts in code points are turned into UTF-16 units from its
+    // text up to them, read only up to this many characters (a few tens of milliseconds).
+    static constexpr int convertibleLength = 1 << 20;
+    // A range longer than this is measured by its first and last characters.
+    static constexpr int longRange = 256;
 
     // The role name this interface uses for an AT-SPI role and state set.
     static QString roleName(uint role, quint64 states);
@@ -54,6 +65,7 @@ private:
 
     const AtSpiClient* client() const;
     Failure lastFailure() const;
+    static Failure failureOf(const QString& error);
     AtSpiClient::Units units(const Element& e) const;
     // The selection in the application's units, and the element's text up to its end.
     std::expected<QPair<int, int>, Failure> selection(const Element& e) const;
@@ -68,6 +80,7 @@ private:
 
     std::shared_ptr<X11Connection> m_x;
     std::unique_ptr<EwmhWindows> m_windows;
+    InProcessAccessibility m_own;
     mutable std::optional<AtSpiClient> m_client;
     mutable QHash<QString, AtSpiClient::Units> m_units; // by service
     mutable QHash<qint64, Element> m_applications;      // by process id

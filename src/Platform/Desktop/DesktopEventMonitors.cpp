@@ -11,6 +11,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <utility>
 
 namespace Platform {
 namespace {
@@ -234,12 +235,15 @@ bool DesktopEventMonitors::eventFilter(QObject* watched, QEvent* event)
             if (mouse->button() != Qt::LeftButton)
                 return false;
             out.type = leftMouseUp;
-            out.clickCount = 1;
+            // The release of a double click's second press is the double click's too.
+            out.clickCount = m_localClickCount;
         } else {
             out.type = mouse->button() == Qt::LeftButton ? leftMouseDown
                 : mouse->button() == Qt::RightButton     ? rightMouseDown
                                                          : otherMouseDown;
             out.clickCount = event->type() == QEvent::MouseButtonDblClick ? 2 : 1;
+            if (mouse->button() == Qt::LeftButton)
+                m_localClickCount = out.clickCount;
         }
         break;
     }
@@ -256,7 +260,11 @@ bool DesktopEventMonitors::eventFilter(QObject* watched, QEvent* event)
     default:
         return false;
     }
+    // As for the global monitors: where the pointer is "now" is where it was at this event, which
+    // may be handled after the pointer has moved on (a quick drag).
+    const auto outer = std::exchange(m_delivering, out);
     m_monitors.deliver(true, out);
+    m_delivering = outer;
     return false;
 }
 

@@ -41,7 +41,8 @@ private:
     std::shared_ptr<X11Connection> m_x;
     std::unique_ptr<X11GlobalInput> m_raw;
     MonitorRegistry m_monitors;
-    std::optional<InputEvent> m_delivering; // the global event being handed out
+    std::optional<InputEvent> m_delivering; // the event being handed out
+    int m_localClickCount = 1;              // of the last left press our windows had
     QList<quint64> m_localButtons;          // the last button events our windows had (buttonKey)
     bool m_filtering = false;
 };

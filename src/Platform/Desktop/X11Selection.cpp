@@ -12,9 +12,14 @@
 
 #include <poll.h>
 
+#include <algorithm>
+
 namespace Platform {
 namespace X11Selection {
 namespace {
+
+// However quickly its pieces come, no selection is read for longer.
+constexpr int incrementalLimitMs = 60000;
 
 // A connection of its own for one read, closed when done.
 class Reader {
@@ -50,8 +55,10 @@ public:
 
     bool owned(Atom selection) { return XGetSelectionOwner(m_display, selection) != None; }
 
-    // The owner's answer for one target, or none.
-    std::optional<Format> convert(Atom selection, Atom target, const QDeadlineTimer& deadline)
+    // The owner's answer for one target, or none. A large answer comes in pieces: each piece has
+    // `pieceMs` to come, so that a long one is not cut while its owner sends, and a hung owner is
+    // let go as soon; the whole has a minute at most.
+    std::optional<Format> convert(Atom selection, Atom target, const QDeadlineTimer& deadline, int pieceMs)
     {
         XDeleteProperty(m_display, m_window, m_property);
         XConvertSelection(m_display, selection, target, m_property, m_window, CurrentTime);
@@ -70,23 +77,25 @@ public:
         // Large data comes in pieces, each announced by a new value of the property.
         Format whole;
         whole.target = nameOf(target);
+        const QDeadlineTimer overall(incrementalLimitMs);
         for (;;) {
-            if (!waitFor(deadline,
+            const QDeadlineTimer piece(std::min<qint64>(pieceMs, overall.remainingTime()));
+            if (!waitFor(piece,
                          [&](XEvent& e) {
                              return e.type == PropertyNotify && e.xproperty.window == m_window
                                  && e.xproperty.atom == m_property && e.xproperty.state == PropertyNewValue;
                          },
                          event))
                 return std::nullopt;
-            auto piece = take();
-            if (!piece)
+            auto part = take();
+            if (!part)
                 return std::nullopt;
-            if (piece->data.isEmpty()) {
-                whole.type = piece->type;
-                whole.format = piece->format;
+            if (part->data.isEmpty()) {
+                whole.type = part->type;
+                whole.format = part->format;
                 return whole;
             }
-            whole.data += piece->data;
+            whole.data += part->data;
         }
     }
 
@@ -162,11 +171,11 @@ std::optional<QString> readText(const char* selection, int timeoutMs)
     const Atom sel = reader.atom(selection);
     if (!reader.owned(sel))
         return std::nullopt;
-    if (auto utf8 = reader.convert(sel, reader.atom("UTF8_STRING"), deadline); utf8 && utf8->format == 8)
+    if (auto utf8 = reader.convert(sel, reader.atom("UTF8_STRING"), deadline, timeoutMs); utf8 && utf8->format == 8)
         return QString::fromUtf8(utf8->data);
     if (deadline.hasExpired())
         return std::nullopt;
-    if (auto latin1 = reader.convert(sel, XA_STRING, deadline); latin1 && latin1->format == 8)
+    if (auto latin1 = reader.convert(sel, XA_STRING, deadline, timeoutMs); latin1 && latin1->format == 8)
         return QString::fromLatin1(latin1->data);
     return std::nullopt;
 }
@@ -180,7 +189,7 @@ std::optional<QList<Format>> readAll(const char* selection, int timeoutMs)
     const Atom sel = reader.atom(selection);
     if (!reader.owned(sel))
         return QList<Format>();
-    const auto targets = reader.convert(sel, reader.atom("TARGETS"), deadline);
+    const auto targets = reader.convert(sel, reader.atom("TARGETS"), deadline, timeoutMs);
     if (!targets || targets->format != 32)
         return std::nullopt;
     QList<Format> out;
@@ -190,7 +199,7 @@ std::optional<QList<Format>> readAll(const char* selection, int timeoutMs)
         const QByteArray name = reader.nameOf(target);
         if (name.isEmpty() || isPseudoTarget(name))
             continue;
-        auto format = reader.convert(sel, target, deadline);
+        auto format = reader.convert(sel, target, deadline, timeoutMs);
         if (!format) {
             if (deadline.hasExpired())
                 return std::nullopt;

@@ -32,7 +32,9 @@ struct Format {
 bool isPseudoTarget(const QByteArray& target);
 
 // Reads the selection's text on a connection of its own; blocks the calling thread for at most
-// the time-out. None when nobody owns the selection, the owner offers no text or did not answer.
+// the time-out for the owner's answer, and as long again for each piece of a large one that it
+// sends in pieces (a minute at most in all). None when nobody owns the selection, the owner
+// offers no text or did not answer in time.
 std::optional<QString> readText(const char* selection, int timeoutMs);
 // Every format of the selection but the pseudo ones; none when it could not be read.
 std::optional<QList<Format>> readAll(const char* selection, int timeoutMs);

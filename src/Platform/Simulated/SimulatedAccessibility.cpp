@@ -1,6 +1,11 @@
 #include "Platform/Simulated/SimulatedAccessibility.h"
 
+#include <QCoreApplication>
+#include <QPointer>
 #include <QThread>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace Platform {
 
@@ -19,15 +24,19 @@ bool SimulatedAccessibility::promptForTrust()
     return m_trusted;
 }
 
-AccessibilityElement SimulatedAccessibility::addElement(Attributes attributes, QRectF hitArea, AccessibilityElement parent)
+AccessibilityElement SimulatedAccessibility::addElement(Attributes attributes, QRectF hitArea, AccessibilityElement parent,
+                                                        const QString& application)
 {
-    AccessibilityElement handle{service, QStringLiteral("/element/%1").arg(m_next++)};
+    const bool below = !parent.isNull() && m_nodes.contains(parent.path);
+    const QString owner = below ? parent.service : application.isEmpty() ? service : application;
+    AccessibilityElement handle{owner, QStringLiteral("/element/%1").arg(m_next++)};
     Node node;
+    node.self = handle;
     node.attributes = std::move(attributes);
     node.hitArea = hitArea;
     node.parent = parent;
     m_nodes.insert(handle.path, node);
-    if (!parent.isNull() && m_nodes.contains(parent.path))
+    if (below)
         m_nodes[parent.path].children.append(handle);
     else
         m_roots.append(handle);
@@ -130,7 +139,7 @@ std::optional<Accessibility::Failure> SimulatedAccessibility::readFailure(const 
     if (!m_trusted)
         return Failure::notTrusted;
     auto it = m_nodes.constFind(element.path);
-    if (element.service != service || it == m_nodes.constEnd())
+    if (it == m_nodes.constEnd() || element != it->self)
         return Failure::invalidElement;
     if (it->readFailures.contains(name))
         return it->readFailures.value(name);
@@ -257,6 +266,38 @@ std::expected<QRectF, Accessibility::Failure> SimulatedAccessibility::boundsForR
     return *node.rangeBounds;
 }
 
+std::expected<Accessibility::TextPart, Accessibility::Failure> SimulatedAccessibility::selectedTextPart(
+    const AccessibilityElement& element, qint64 limit)
+{
+    const auto text = stringAttribute(element, QString::fromLatin1(selectedTextAttribute));
+    if (!text)
+        return std::unexpected(text.error());
+    return partOf(*text, limit, true);
+}
+
+void SimulatedAccessibility::readSelectedText(const AccessibilityElement& element, QObject* receiver, TextDone done)
+{
+    ++calls;
+    ++wholeTextReads;
+    const QString name = QString::fromLatin1(selectedTextAttribute);
+    std::expected<QString, Failure> answer = std::unexpected(Failure::noValue);
+    if (const auto failure = readFailure(element, name))
+        answer = std::unexpected(*failure);
+    else if (const auto value = m_nodes[element.path].attributes.value(name); value.typeId() == QMetaType::QString)
+        answer = value.toString();
+    else if (m_nodes[element.path].attributes.contains(name))
+        answer = std::unexpected(Failure::wrongType);
+    QPointer<QObject> alive(receiver);
+    QPointer<SimulatedAccessibility> self(this);
+    QTimer::singleShot(m_wholeTextTime, Qt::PreciseTimer, QCoreApplication::instance(),
+                       [self, alive, receiver, done = std::move(done), answer = std::move(answer)] {
+                           if (self)
+                               ++self->wholeTextAnswers;
+                           if (alive || !receiver)
+                               done(answer);
+                       });
+}
+
 std::expected<bool, Accessibility::Failure> SimulatedAccessibility::isAttributeSettable(const AccessibilityElement& element, const QString& name)
 {
     ++calls;
@@ -272,7 +313,7 @@ std::expected<void, Accessibility::Failure> SimulatedAccessibility::setStringAtt
     if (!m_trusted)
         return std::unexpected(Failure::notTrusted);
     auto it = m_nodes.find(element.path);
-    if (element.service != service || it == m_nodes.end())
+    if (it == m_nodes.end() || element != it->self)
         return std::unexpected(Failure::invalidElement);
     if (it->writeFailures.contains(name))
         return std::unexpected(it->writeFailures.value(name));

@@ -37,6 +37,11 @@ public:
     std::expected<AccessibilityElement, Failure> elementAttribute(const AccessibilityElement& element, const QString& name) override;
     std::expected<QStringList, Failure> attributeNames(const AccessibilityElement& element) override;
     std::expected<QRectF, Failure> boundsForRange(const AccessibilityElement& element, const TextRange& range) override;
+    // Counted among the reads of "AXSelectedText".
+    std::expected<TextPart, Failure> selectedTextPart(const AccessibilityElement& element, qint64 limit) override;
+    // Counted in wholeTextReads; answers after setWholeTextTime's wait, failing as a read of
+    // "AXSelectedText" is made to.
+    void readSelectedText(const AccessibilityElement& element, QObject* receiver, TextDone done) override;
     std::expected<bool, Failure> isAttributeSettable(const AccessibilityElement& element, const QString& name) override;
     std::expected<void, Failure> setStringAttribute(const AccessibilityElement& element, const QString& name,
                                                     const QString& value) override;
@@ -44,8 +49,11 @@ public:
     // Script
     void setTrusted(bool trusted) { m_trusted = trusted; }
     // A new element below `parent` (or a new root). `hitArea` (top-left coordinates, half-open)
-    // is where elementAt finds it; later siblings lie in front of earlier ones.
-    AccessibilityElement addElement(Attributes attributes, QRectF hitArea = {}, AccessibilityElement parent = {});
+    // is where elementAt finds it; later siblings lie in front of earlier ones. A root belongs to
+    // `application` (one default application when empty), an element below a parent to the
+    // parent's.
+    AccessibilityElement addElement(Attributes attributes, QRectF hitArea = {}, AccessibilityElement parent = {},
+                                    const QString& application = {});
     void removeElement(const AccessibilityElement& element);
     void setAttribute(const AccessibilityElement& element, const QString& name, QVariant value);
     void removeAttribute(const AccessibilityElement& element, const QString& name);
@@ -68,6 +76,8 @@ public:
     void clearFailures();
     // An application slow to answer: each hit test takes this long.
     void setHitTestTime(std::chrono::milliseconds time) { m_hitTestTime = time; }
+    // An application slow to give a whole text: readSelectedText answers this long after.
+    void setWholeTextTime(std::chrono::milliseconds time) { m_wholeTextTime = time; }
 
     // Record
     struct Write {
@@ -79,9 +89,12 @@ public:
     QList<Write> writes;
     int calls = 0; // every query and write, answered or failed
     QHash<QString, int> reads; // the reads of each attribute, answered or failed
+    int wholeTextReads = 0;    // the calls of readSelectedText
+    int wholeTextAnswers = 0;  // and their answers given, whether or not anyone still waited
 
 private:
     struct Node {
+        AccessibilityElement self;
         Attributes attributes;
         QRectF hitArea;
         AccessibilityElement parent;
@@ -103,6 +116,7 @@ private:
     std::optional<Failure> m_focusFailure;
     std::optional<Failure> m_hitFailure;
     std::chrono::milliseconds m_hitTestTime{0};
+    std::chrono::milliseconds m_wholeTextTime{0};
     bool m_trusted = true;
     int m_next = 1;
 };

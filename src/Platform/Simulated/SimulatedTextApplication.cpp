@@ -19,7 +19,8 @@ SimulatedTextApplication::SimulatedTextApplication(Desktop desktop, Options opti
     , m_options(std::move(options))
 {
     auto& ax = *m_desktop.accessibility;
-    m_window = ax.addElement({{name(Accessibility::roleAttribute), QStringLiteral("AXWindow")}}, m_options.windowFrame);
+    m_window = ax.addElement({{name(Accessibility::roleAttribute), QStringLiteral("AXWindow")}}, m_options.windowFrame, {},
+                             m_options.application.bundleIdentifier);
     SimulatedAccessibility::Attributes attributes{{name(Accessibility::roleAttribute), m_options.role}};
     if (!m_options.subrole.isEmpty())
         attributes.insert(name(Accessibility::subroleAttribute), m_options.subrole);
