@@ -16,8 +16,9 @@ public:
 
     // The process holds more than `largeGrowth` beyond what it held when this was made.
     bool grewLarge() const;
-    // Returns to the system the freed memory every heap of the process keeps. It walks every free
-    // block: only after a large request.
+    // Returns to the system the freed memory the heaps of the process keep, on the thread that
+    // did the request's work: its own heap's top as well, which a trim alone leaves. It walks
+    // every free block: only after a large request.
     static void giveBack();
     // The process's resident memory in bytes; 0 when it cannot be read.
     static qint64 residentBytes();
