@@ -1,6 +1,7 @@
 #include "App/FinderActionHandler.h"
 
 #include "App/ContextSnapshotBuilder.h"
+#include "App/RequestMemory.h"
 #include "LocalActions/Finder/CutPasteboard.h"
 #include "LocalActions/Finder/FinderActionCatalog.h"
 #include "LocalActions/Finder/FinderActionHandoff.h"
@@ -15,9 +16,6 @@
 #include <QFutureWatcher>
 #include <QPointer>
 #include <QThread>
-
-#include <malloc.h>
-#include <mutex>
 
 FinderActionHandler::FinderActionHandler(Platform::Services services, std::shared_ptr<AlertPresenter> alerts, Hooks hooks,
                                          QObject* parent)
@@ -159,16 +157,17 @@ void FinderActionHandler::offMain(std::function<void()> work, std::function<void
 
 namespace {
 
-// Memory freed after a request naming a great many files goes back to the system, not only to
-// the allocator, which would keep it for the rest of the process's life.
-void giveBackMemory()
+// Leaves of an outcome what report() shows, without the lists of files: those are freed on the
+// thread that made them, whose heap gives their memory back whole.
+void keepWhatIsShown(FinderActionExecutor::Outcome& outcome)
 {
-    // The allocator raises its trim threshold as large blocks come and go, and malloc_trim never
-    // shrinks a worker thread's heap from its top: with the threshold fixed, a thread's heap gives
-    // its freed top back as well.
-    static std::once_flag fixed;
-    std::call_once(fixed, [] { ::mallopt(M_TRIM_THRESHOLD, 128 * 1024); });
-    ::malloc_trim(0);
+    if (auto* transferred = std::get_if<FinderActionExecutor::Transferred>(&outcome)) {
+        TransferResult& result = transferred->result;
+        result.moved = {};
+        result.skipped = {};
+        if (result.failed.size() > 1)
+            result.failed = {result.failed.first()};
+    }
 }
 
 bool touchesOnlyFiles(const ActionDefinition& action)
@@ -200,6 +199,8 @@ void FinderActionHandler::performNext()
         return done();
     }
     const bool large = claimed->request.selectedPaths.size() > largeRequest;
+    // A paste names no files: what it read and moved shows in what the process took meanwhile.
+    const RequestMemory memory;
     // The executor off the main thread sees the time the request was taken, as one on it would.
     Platform::Services services = m_services;
     services.clock = std::make_shared<Platform::ManualClock>(m_services.clock->now());
@@ -212,7 +213,7 @@ void FinderActionHandler::performNext()
     // Only its snapshot is made there: a quit in between has not begun it.
     if (!onlyFiles)
         m_preparing = claimed;
-    offMain([claimed, work, services, action = *action, onlyFiles] {
+    offMain([claimed, work, services, action = *action, onlyFiles, large, memory] {
         ContextSnapshot snapshot = ContextSnapshotBuilder::make(claimed->request, services.clock->now());
         if (!onlyFiles) {
             work->snapshot = std::move(snapshot);
@@ -224,13 +225,15 @@ void FinderActionHandler::performNext()
         work->outcome = executor.perform(action.definition, snapshot, action.fileTemplate, claimed->request.terminalBundleID,
                                          claimed->request.baseName);
         FinderActionHandoff::release(*claimed);
-        // The request's memory goes here, off the main thread, and back to the system: a cut or
-        // a paste may have named a great many files, whatever the request's own size.
+        // The request's memory goes here, off the main thread, and back to the system when it
+        // named or moved a great many files.
+        keepWhatIsShown(*work->outcome);
         snapshot = {};
         claimed->request = {};
-        giveBackMemory();
+        if (large || memory.grewLarge())
+            RequestMemory::giveBack();
     },
-            [this, claimed, work, action = *action, large] {
+            [this, claimed, work, action = *action, large, onlyFiles, memory] {
                 m_preparing.reset();
                 if (!work->outcome) {
                     // Everything else acts on this thread (the clipboard, the workspace).
@@ -243,8 +246,10 @@ void FinderActionHandler::performNext()
                 work->snapshot.reset();
                 work->outcome.reset();
                 claimed->request = {};
-                if (large)
-                    giveBackMemory();
+                // A cut or a paste gave its memory back on its own thread; anything else does so
+                // off this one, before the next request.
+                if (!onlyFiles && (large || memory.grewLarge()))
+                    return offMain(RequestMemory::giveBack, [this] { done(); });
                 done();
             });
 }

@@ -60,7 +60,12 @@ bool isUsable(const QString& path)
 {
     if (!isAbsolute(path) || path.contains(QChar(0)))
         return false;
-    const QString last = lastComponent(path);
+    // The last component as lastComponent() gives it, without a copy: every item of a batch of
+    // files is checked.
+    QStringView rest(path);
+    while (rest.size() > 1 && rest.endsWith(u'/'))
+        rest.chop(1);
+    const QStringView last = rest == u"/" ? rest : rest.mid(rest.lastIndexOf(u'/') + 1);
     return last != u"." && last != u"..";
 }
 

@@ -26,6 +26,7 @@ std::optional<double> parseStamp(const QString& text)
 QList<QUrl> existing(const QList<QUrl>& urls, const FileOperations& fileOperations)
 {
     QList<QUrl> kept;
+    kept.reserve(urls.size());
     // The board is a file any program may write: only items a paste could move count.
     for (const QUrl& url : urls)
         if (const auto path = checkedSourcePath(url); path && fileOperations.exists(*path))
@@ -92,9 +93,11 @@ QList<QUrl> CutPasteboard::read(const QDateTime& now, const FileOperations& file
         pasteboard->clearContents();
         return {};
     }
+    static const QString fileURLType = QString::fromLatin1(Platform::Pasteboard::typeFileURL);
     QList<QUrl> urls;
+    urls.reserve(items.size());
     for (const auto& item : items) {
-        const auto bytes = item.data(QString::fromLatin1(Platform::Pasteboard::typeFileURL));
+        const auto bytes = item.data(fileURLType);
         if (!bytes)
             continue;
         const QUrl url = QUrl::fromEncoded(*bytes, QUrl::StrictMode);

@@ -10,6 +10,8 @@
 #include <QRandomGenerator>
 #include <QSet>
 #include <QStandardPaths>
+#include <QStringEncoder>
+#include <QVarLengthArray>
 
 #include <atomic>
 #include <cerrno>
@@ -29,6 +31,24 @@ QByteArray native(const QString& path)
 {
     return QFile::encodeName(path);
 }
+
+// A path in the system's encoding, as native() gives it, kept on the stack when it is short: a move
+// converts two paths for each item, and a block of the heap for each costs more than the rename.
+class NativePath {
+public:
+    explicit NativePath(QStringView path)
+    {
+        QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
+        m_bytes.resize(encoder.requiredSpace(path.size()) + 1);
+        char* end = encoder.appendToBuffer(m_bytes.data(), path);
+        *end = '\0';
+        m_bytes.resize(end - m_bytes.data() + 1);
+    }
+    const char* constData() const { return m_bytes.constData(); }
+
+private:
+    QVarLengthArray<char, 1024> m_bytes;
+};
 
 int lastError(int fallback = EIO)
 {
@@ -238,10 +258,10 @@ int copyTree(const QByteArray& from, const struct stat& st, const QByteArray& to
 }
 
 // Renames without ever replacing what is at `to`.
-int renameNoReplace(const QByteArray& from, const QByteArray& to)
+int renameNoReplace(const char* from, const char* to)
 {
     errno = 0;
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
         return 0;
     const int e = lastError();
     if (e != EINVAL && e != ENOSYS)
@@ -249,17 +269,17 @@ int renameNoReplace(const QByteArray& from, const QByteArray& to)
     // A file system without the no-replace rename: a file is linked, which never replaces; a
     // folder is tested, then renamed.
     struct stat st;
-    if (::lstat(from.constData(), &st) != 0)
+    if (::lstat(from, &st) != 0)
         return lastError();
     if (!S_ISDIR(st.st_mode)) {
-        if (::link(from.constData(), to.constData()) != 0)
+        if (::link(from, to) != 0)
             return lastError();
-        ::unlink(from.constData());
+        ::unlink(from);
         return 0;
     }
-    if (::lstat(to.constData(), &st) == 0)
+    if (::lstat(to, &st) == 0)
         return EEXIST;
-    return ::rename(from.constData(), to.constData()) == 0 ? 0 : lastError();
+    return ::rename(from, to) == 0 ? 0 : lastError();
 }
 
 // This process's number, asked of the system once: a child made by fork asks again.
@@ -302,7 +322,7 @@ int copyIntoPlace(const QByteArray& from, const struct stat& st, const QByteArra
     errno = 0;
     int e = copyTree(from, st, temporary, created, copied);
     if (!e)
-        e = renameNoReplace(temporary, to);
+        e = renameNoReplace(temporary.constData(), to.constData());
     if (e && (created || e == EEXIST))
         removeTree(temporary);
     return e;
@@ -310,6 +330,30 @@ int copyIntoPlace(const QByteArray& from, const struct stat& st, const QByteArra
 
 // Files from this size on are tested for a clash before they are copied.
 constexpr off_t clashTestedFrom = 64 * 1024;
+
+// Neither a slash at the end (the root aside) nor "//", "/./" or "/../" anywhere: what
+// QDir::cleanPath would leave as it is. One pass, as every item of a batch is looked at.
+bool isClean(QStringView path)
+{
+    const char16_t* c = path.utf16();
+    const qsizetype size = path.size();
+    if (size > 1 && c[size - 1] == u'/')
+        return false;
+    const auto at = [&](qsizetype i) { return i < size ? c[i] : u'\0'; };
+    for (qsizetype i = 0; i < size; ++i) {
+        if (c[i] != u'/')
+            continue;
+        const char16_t next = at(i + 1);
+        if (next == u'/')
+            return false;
+        if (next == u'.') {
+            const char16_t second = at(i + 2);
+            if (second == u'/' || (second == u'.' && at(i + 3) == u'/'))
+                return false;
+        }
+    }
+    return true;
+}
 
 bool isInside(const QString& path, const QString& folder)
 {
@@ -324,9 +368,7 @@ std::optional<QString> checkedLocalPath(const QUrl& url)
     if (!PathNames::isUsable(path))
         return std::nullopt;
     // Most paths arrive clean: those are kept as they are, without a copy.
-    const bool clean = (path.size() == 1 || !path.endsWith(u'/')) && !path.contains(u"//") && !path.contains(u"/./")
-                       && !path.contains(u"/../");
-    return clean ? path : QDir::cleanPath(path);
+    return isClean(path) ? path : QDir::cleanPath(path);
 }
 
 std::optional<QString> checkedSourcePath(const QUrl& url)
@@ -360,7 +402,7 @@ bool DiskFileOperations::exists(const QString& path) const
     if (path.isEmpty())
         return false;
     struct stat st;
-    return ::lstat(native(path).constData(), &st) == 0;
+    return ::lstat(NativePath(path).constData(), &st) == 0;
 }
 
 bool DiskFileOperations::isDirectory(const QString& path) const
@@ -422,11 +464,11 @@ FileResult DiskFileOperations::copyItem(const QString& from, const QString& to)
 
 FileResult DiskFileOperations::moveItem(const QString& from, const QString& to)
 {
+    // The system refuses a folder moved into itself (EINVAL) and a taken name (EEXIST).
+    if (const int e = renameNoReplace(NativePath(from).constData(), NativePath(to).constData()); e != EXDEV)
+        return e == 0 ? FileResult() : FileResult(std::unexpected(FileError{e}));
     const QByteArray source = native(from);
     const QByteArray target = native(to);
-    // The system refuses a folder moved into itself (EINVAL) and a taken name (EEXIST).
-    if (const int e = renameNoReplace(source, target); e != EXDEV)
-        return e == 0 ? FileResult() : FileResult(std::unexpected(FileError{e}));
     struct stat st;
     if (::lstat(source.constData(), &st) != 0)
         return std::unexpected(FileError{lastError(ENOENT)});

@@ -1,6 +1,7 @@
 #include "FaultyFileOperations.h"
 
 #include "LocalActions/Transfers/TransferOperation.h"
+#include "SecurityCore/PathNames.h"
 #include "SecurityCore/PrivacyLog.h"
 
 #include <QtTest>
@@ -13,6 +14,8 @@
 
 Q_DECLARE_METATYPE(TransferOperation::Mode)
 Q_DECLARE_METATYPE(ConflictResolution)
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -230,6 +233,15 @@ private slots:
             << QStringList{"src/Report.pdf"} << QStringList{"dst/Report 3.pdf"} << none << none
             << QStringList{"dst/", "dst/Report 2.pdf=dst/Report 2.pdf", "dst/Report 3.pdf=src/Report.pdf",
                            "dst/Report.pdf=dst/Report.pdf", "src/"}
+            << none;
+
+        // Names are handed to the system in its own encoding, also when they clash.
+        QTest::newRow("names in other scripts")
+            << Mode::move << CR::keepBoth << QStringList{u"src/Été 中文 😀.txt"_s, u"src/Ωmega"_s, u"dst/Été 中文 😀.txt"_s}
+            << QStringList{u"src/Été 中文 😀.txt"_s, u"src/Ωmega"_s} << QStringList{u"dst/Été 中文 😀 2.txt"_s, u"dst/Ωmega"_s}
+            << none << none
+            << QStringList{u"dst/"_s, u"dst/Été 中文 😀 2.txt=src/Été 中文 😀.txt"_s, u"dst/Été 中文 😀.txt=dst/Été 中文 😀.txt"_s,
+                           u"dst/Ωmega=src/Ωmega"_s, u"src/"_s}
             << none;
 
         QTest::newRow("keep both for a dotted folder")
@@ -508,6 +520,60 @@ private slots:
         if (arrived.isEmpty())
             QCOMPARE(root.tree(), before);
         QVERIFY(root.tree().contains(u"F/a=F/a"));
+    }
+
+    // Where each item now lies is the URL of its path, whatever its name holds: characters a URL
+    // escapes, a "%" that must not be read as an escape, other scripts; also for an item that
+    // already lay in the folder.
+    void movedItemsAreTheURLsOfTheirPaths()
+    {
+        Root root;
+        const QStringList names{u"a b.txt"_s, u"100%.txt"_s, u"%41.txt"_s, u"x#y"_s, u"q?.txt"_s, u"[1]"_s,
+                                u"Été 中 😀"_s, u";@:=&+$,"_s, u"tab\there"_s};
+        QStringList layout{u"dst/in place #%20.txt"_s};
+        QStringList sources;
+        for (const QString& name : names) {
+            layout << u"src/"_s + name;
+            sources << u"src/"_s + name;
+        }
+        sources << u"dst/in place #%20.txt"_s;
+        root.lay(layout);
+        const auto result = TransferOperation().perform(Mode::move, root.urls(sources), root.url(u"dst"_s), CR::keepBoth);
+        QVERIFY(result.isCompleteSuccess());
+        QCOMPARE(result.moved.size(), sources.size());
+        for (qsizetype i = 0; i < sources.size(); ++i) {
+            const QUrl expected = root.url(u"dst/"_s + PathNames::lastComponent(sources[i]));
+            QCOMPARE(result.moved[i], expected);
+            QCOMPARE(result.moved[i].toEncoded(), expected.toEncoded());
+            QVERIFY(QFileInfo::exists(result.moved[i].toLocalFile()));
+        }
+    }
+
+    // A path from outside is taken as it is when nothing in it would be cleaned away, and cleaned
+    // otherwise; one naming "." or ".." is refused.
+    void checkedPaths_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("checked"); // empty: refused
+        const QStringList kept{"/a/b", "/", "/a/.b", "/a/..b", "/a/b.", "/a/b..", "/a/.../b", "/.a", "/a b/c"};
+        for (const QString& path : kept)
+            QTest::newRow(qPrintable(path)) << path << path;
+        QTest::newRow("double slash") << "/a//b" << "/a/b";
+        QTest::newRow("leading double slash") << "//a" << "/a";
+        QTest::newRow("dot inside") << "/a/./b" << "/a/b";
+        QTest::newRow("dot first") << "/./a" << "/a";
+        QTest::newRow("dot dot inside") << "/a/../b" << "/b";
+        QTest::newRow("slash at the end") << "/a/b/" << "/a/b";
+        QTest::newRow("slashes at the end") << "/a/b//" << "/a/b";
+        QTest::newRow("dot at the end") << "/a/b/." << "";
+        QTest::newRow("dot dot at the end") << "/a/b/.." << "";
+    }
+    void checkedPaths()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, checked);
+        const std::optional<QString> got = checkedLocalPath(QUrl::fromLocalFile(path));
+        QCOMPARE(got.value_or(QString()), checked);
     }
 
     // The root has no name of its own: moving it would mean "/" -> "/ 2". The disk refuses every
