@@ -25,7 +25,7 @@ std::optional<Outcome> writeNow(SelectionFixture& f, const QString& text, Mode m
     QObject receiver;
     writer.write(text, mode, element, snapshot, &receiver, [out](Outcome o) { *out = o; });
     // It answers once its paste wait is over, however long a busy machine takes.
-    QTest::qWaitFor([&] { return out->has_value(); }, 10000);
+    (void)QTest::qWaitFor([&] { return out->has_value(); }, 10000);
     return *out;
 }
 
