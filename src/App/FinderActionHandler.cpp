@@ -59,8 +59,8 @@ FinderActionHandler::~FinderActionHandler()
         putBack(p);
     const bool served = m_reader->isHeld();
     m_reader.reset();
-    // Another instance running takes them at once.
-    if (returned && served)
+    // Another instance running takes them at once, and what it was refused while this one served.
+    if (served && (returned || m_drainAgain))
         FinderActionHandoff::signal(*m_services.notifications);
 }
 
@@ -101,8 +101,12 @@ void FinderActionHandler::serve()
         alert(QStringLiteral("finder.error.requestUnreadable"));
         return done();
     }
-    if (!m_drainAgain)
+    if (!m_drainAgain) {
+        // At rest the queue goes to whichever instance is told of a request next: one that cannot
+        // hear the notifications must not keep it from one that can. Nothing is in hand here.
+        m_reader->unlock();
         return;
+    }
     m_drainAgain = false;
     m_busy = true;
     auto taken = std::make_shared<QList<Pending>>();

@@ -99,11 +99,16 @@ std::optional<Element> textElement(Accessibility& ax, const Element& element, co
     // A text view may answer a part of itself at the point (Qt's viewport of a text edit): the
     // text is its ancestor's. The window is where that search ends.
     const QString windowRole = QStringLiteral("AXWindow");
+    std::optional<Element> pressedWindow;
     Element current = element;
     for (int depth = 0; depth < maximumTextAncestorDepth; ++depth) {
         const auto parent = copyElement(ax, current, name(Accessibility::parentAttribute));
-        if (!parent || *parent == current || string(ax, *parent, name(Accessibility::roleAttribute)) == windowRole)
+        if (!parent || *parent == current)
             break;
+        if (string(ax, *parent, name(Accessibility::roleAttribute)) == windowRole) {
+            pressedWindow = parent;
+            break;
+        }
         if (advertisesTextAttributes(ax, *parent))
             return *parent;
         current = *parent;
@@ -117,7 +122,8 @@ std::optional<Element> textElement(Accessibility& ax, const Element& element, co
     const auto frame = ax.rectAttribute(*focused, name(Accessibility::frameAttribute));
     if (!frame || !frame->contains(topLeftPoint))
         return std::nullopt;
-    const auto pressedWindow = window(ax, element);
+    if (!pressedWindow)
+        pressedWindow = window(ax, element);
     if (!pressedWindow || window(ax, *focused) != pressedWindow)
         return std::nullopt;
     return *focused;

@@ -497,17 +497,23 @@ void SelectionMonitor::run(const ActionDefinition& action)
 {
     if (!m_currentSnapshot)
         return;
-    if (!m_currentTextComplete)
-        return completeThenRun(action);
     // Reported before the checks, so a press on a stale toolbar counts too.
     send(TelemetryEvent::actionRun(shippedActionIDs().contains(action.id) ? action.id : TelemetryEvent::customAction,
                                    TelemetryEvent::EntryPoint::selection));
-    const ContextSnapshot snapshot = *m_currentSnapshot;
-    if (snapshot.isStale(m_services.clock->now(), staleAfterSeconds) || snapshot.isSecure
-        || snapshot.kind == ContextKind::secureText) {
+    const ContextSnapshot& shown = *m_currentSnapshot;
+    if (shown.isStale(m_services.clock->now(), staleAfterSeconds) || shown.isSecure || shown.kind == ContextKind::secureText) {
         dismiss();
         return;
     }
+    // Checked first: a stale or secure selection is never read whole.
+    if (!m_currentTextComplete)
+        return completeThenRun(action);
+    perform(action);
+}
+
+void SelectionMonitor::perform(const ActionDefinition& action)
+{
+    const ContextSnapshot snapshot = *m_currentSnapshot;
     if (action.requiresAI) {
         runAI(action, snapshot);
         return;
@@ -550,7 +556,7 @@ void SelectionMonitor::completeThenRun(const ActionDefinition& action)
             s.kind = SelectionCapture::kind(*text, s.isEditable);
             s.selectedText = std::move(*text);
             self->m_currentTextComplete = true;
-            self->run(action);
+            self->perform(action);
         });
 }
 

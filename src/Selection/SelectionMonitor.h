@@ -147,6 +147,8 @@ private:
                            bool selectedTextComplete = true);
     // Reads the rest of a selection the capture read only the beginning of, then runs the action.
     void completeThenRun(const ActionDefinition& action);
+    // The action on the selection shown, its text whole and checked.
+    void perform(const ActionDefinition& action);
     void accept(std::optional<SelectionCapture::Result> result);
     void presentResult(const QString& text);
     void runAI(const ActionDefinition& action, const ContextSnapshot& snapshot);

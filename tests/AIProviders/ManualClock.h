@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // A clock for request limits that moves only when the test moves it: a limit is passed exactly
 // when the test says, however slowly the process runs. Its alarms ring inside `advance`, in the
@@ -24,6 +25,16 @@ public:
     int armed() const
     {
         return int(std::count_if(m_alarms.begin(), m_alarms.end(), [](const ManualAlarm* a) { return a->isActive(); }));
+    }
+
+    // How long until the soonest alarm set rings; none while none is set.
+    std::optional<std::chrono::milliseconds> nextDue() const
+    {
+        std::optional<std::chrono::milliseconds> soonest;
+        for (const ManualAlarm* a : m_alarms)
+            if (a->isActive() && (!soonest || a->m_at - m_now < *soonest))
+                soonest = a->m_at - m_now;
+        return soonest;
     }
 
     void advance(std::chrono::milliseconds by)

@@ -234,6 +234,32 @@ class FinderRestartTest : public QObject {
         f.write("x");
     }
 
+    // Three files whose cut is pending, three newer ones beside them the user cuts next, and the
+    // folder a paste goes into.
+    struct TwoCuts {
+        QTemporaryDir root;
+        Platform::Folders folders = Platform::Folders::under(root.path());
+        QString files = root.filePath(QStringLiteral("files"));
+        QString destination = root.filePath(QStringLiteral("destination"));
+        QStringList older, newer;
+        bool ready = false;
+
+        TwoCuts()
+        {
+            ready = QDir().mkpath(files) && QDir().mkpath(destination);
+            for (int i = 0; i < 3; ++i) {
+                older << files + QStringLiteral("/older %1.txt").arg(i);
+                newer << files + QStringLiteral("/newer %1.txt").arg(i);
+                for (const QString& path : {older.last(), newer.last()}) {
+                    QFile f(path);
+                    ready = ready && f.open(QIODevice::WriteOnly) && f.write("x") == 1;
+                }
+            }
+            auto boards = std::make_shared<FilePasteboards>(boardsFolder(root.path()));
+            CutPasteboard(boards, CutPasteboard::sharedName, std::make_shared<Platform::SystemClock>()).write(urls(older));
+        }
+    };
+
 private slots:
     void aCutInHandWhenKilled_data()
     {
@@ -244,26 +270,10 @@ private slots:
     void aCutInHandWhenKilled()
     {
         QFETCH(int, kills);
-        QTemporaryDir root;
-        const Platform::Folders folders = Platform::Folders::under(root.path());
-        const QString files = root.filePath(QStringLiteral("files"));
-        const QString destination = root.filePath(QStringLiteral("destination"));
-        QVERIFY(QDir().mkpath(files) && QDir().mkpath(destination));
-        QStringList older, newer;
-        for (int i = 0; i < 3; ++i) {
-            older << files + QStringLiteral("/older %1.txt").arg(i);
-            newer << files + QStringLiteral("/newer %1.txt").arg(i);
-            write(older.last());
-            write(newer.last());
-        }
-
         // An older cut is pending; the user cuts other files.
-        auto boards = std::make_shared<FilePasteboards>(boardsFolder(root.path()));
-        auto clock = std::make_shared<Platform::SystemClock>();
-        QList<QUrl> olderURLs;
-        for (const QString& path : std::as_const(older))
-            olderURLs << QUrl::fromLocalFile(path);
-        CutPasteboard(boards, CutPasteboard::sharedName, clock).write(olderURLs);
+        TwoCuts world;
+        QVERIFY(world.ready);
+        const auto& [root, folders, files, destination, older, newer, ready] = world;
         const QDateTime t0 = QDateTime::currentDateTimeUtc();
         QVERIFY(FinderActionHandoff::enqueue(request(QStringLiteral("finder.cut"), newer, files), folders, t0));
 
@@ -340,6 +350,31 @@ private slots:
         QVERIFY2(!second->output.contains("alert"), second->output.constData());
     }
 
+    // An instance at rest holds nothing: one that reads the queue only at its start (it has no
+    // session bus to be told through) leaves the later requests to the one that is told of them.
+    void anInstanceAtRestLeavesTheQueueToTheNext()
+    {
+        QTemporaryDir root;
+        const Platform::Folders folders = Platform::Folders::under(root.path());
+        const QString made = root.filePath(QStringLiteral("made"));
+        QVERIFY(QDir().mkpath(made) && QDir().mkpath(FinderActionHandoff::queueDirectory(folders)));
+        auto resting = start(root.path());
+        QVERIFY2(resting->waitFor("idle"), resting->output.constData());
+
+        auto newFile = request(QStringLiteral("finder.newFile"), {}, made);
+        newFile.baseName = QStringLiteral("untitled");
+        QVERIFY(FinderActionHandoff::enqueue(newFile, folders, QDateTime::currentDateTimeUtc()));
+        auto told = start(root.path());
+        QVERIFY2(told->waitFor("idle"), told->output.constData());
+        QCOMPARE(QDir(made).entryList(QDir::Files), QStringList{"untitled.txt"});
+        QCOMPARE(queued(folders), QStringList());
+
+        // Told in its turn, the first finds nothing left to do.
+        resting->tell("notify");
+        QVERIFY2(resting->waitFor("idle"), resting->output.constData());
+        QCOMPARE(QDir(made).entryList(QDir::Files), QStringList{"untitled.txt"});
+    }
+
     // The user quits while a cut is recorded: the paste read with it has not begun, and goes back
     // to the queue under its own name, as often as that happens; it never counts as a death.
     void aQuitPutsBackWhatItHadNotBegun_data()
@@ -351,20 +386,9 @@ private slots:
     void aQuitPutsBackWhatItHadNotBegun()
     {
         QFETCH(int, quits);
-        QTemporaryDir root;
-        const Platform::Folders folders = Platform::Folders::under(root.path());
-        const QString files = root.filePath(QStringLiteral("files"));
-        const QString destination = root.filePath(QStringLiteral("destination"));
-        QVERIFY(QDir().mkpath(files) && QDir().mkpath(destination));
-        QStringList older, newer;
-        for (int i = 0; i < 3; ++i) {
-            older << files + QStringLiteral("/older %1.txt").arg(i);
-            newer << files + QStringLiteral("/newer %1.txt").arg(i);
-            write(older.last());
-            write(newer.last());
-        }
-        auto boards = std::make_shared<FilePasteboards>(boardsFolder(root.path()));
-        CutPasteboard(boards, CutPasteboard::sharedName, std::make_shared<Platform::SystemClock>()).write(urls(older));
+        TwoCuts world;
+        QVERIFY(world.ready);
+        const auto& [root, folders, files, destination, older, newer, ready] = world;
         const QDateTime t0 = QDateTime::currentDateTimeUtc();
         const auto paste = FinderActionHandoff::enqueue(request(QStringLiteral("finder.paste"), {}, destination), folders,
                                                         t0.addSecs(1));

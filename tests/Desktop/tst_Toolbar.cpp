@@ -830,13 +830,14 @@ private slots:
                     << QStringLiteral("click") << QStringLiteral("--repeat") << QStringLiteral("2") << QStringLiteral("--delay")
                     << QStringLiteral("80") << QStringLiteral("1");
         }
-        // Started before the watch (a process is forked from this one), played after it begins.
-        gesture.prepend(QStringLiteral("0.2"));
-        gesture.prepend(QStringLiteral("sleep"));
-        QProcess* tool = m_fixture.start(QStringLiteral("xdotool"), gesture);
+        // Started before the watch (a process is forked from this one), and handed the gesture
+        // on its input once the watch has begun.
+        QProcess* tool = m_fixture.start(QStringLiteral("xdotool"), {QStringLiteral("-")});
         QVERIFY(tool);
         std::optional<MainThreadWatch> watch;
         watch.emplace();
+        tool->write(gesture.join(u' ').toUtf8() + '\n');
+        tool->closeWriteChannel();
         QVERIFY(QTest::qWaitFor([&] { return tool->state() == QProcess::NotRunning; }, 60000));
         QVERIFY(tool->exitStatus() == QProcess::NormalExit && tool->exitCode() == 0);
         QTRY_VERIFY_WITH_TIMEOUT(toolbarShown(), 10000);

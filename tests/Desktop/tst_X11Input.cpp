@@ -55,6 +55,7 @@ public:
             XCloseDisplay(m_display);
     }
     bool owns() const { return m_owns; }
+    int piecesSent() const { return m_pieces; }
 
 private:
     void serve()
@@ -101,6 +102,7 @@ private:
                                 reinterpret_cast<const unsigned char*>(piece.constData()), int(piece.size()));
                 XFlush(m_display);
                 sent = piece.isEmpty() ? -1 : sent + piece.size();
+                ++m_pieces;
             }
         }
     }
@@ -112,6 +114,7 @@ private:
     Window m_window = None;
     bool m_owns = false;
     std::atomic<bool> m_stop{false};
+    std::atomic<int> m_pieces{0};
     std::thread m_thread;
 };
 
@@ -267,6 +270,23 @@ private slots:
         QVERIFY2(answer->has_value(), qPrintable(QStringLiteral("cut after %1 ms").arg(clock.elapsed())));
         QVERIFY(clock.elapsed() > DesktopPasteboards::selectionReadTimeoutMs);
         QVERIFY((*answer)->toUtf8() == text);
+    }
+
+    // A read in pieces is ended by the next read: it would otherwise hold its pooled thread for as
+    // long as the owner keeps sending, once for every mouse-up.
+    void aNewerReadEndsAnOlderOneInPieces()
+    {
+        PiecemealOwner owner(QByteArray(1024 * 1024, 'x'), 32 * 1024, 40);
+        QVERIFY(owner.owns());
+        std::optional<std::optional<QString>> older, newer;
+        X11Selection::readTextAsync("PRIMARY", DesktopPasteboards::selectionReadTimeoutMs, this,
+                                    [&](std::optional<QString> t) { older = t; });
+        QTRY_VERIFY_WITH_TIMEOUT(owner.piecesSent() >= 2, 20000);
+        X11Selection::readTextAsync("PRIMARY", DesktopPasteboards::selectionReadTimeoutMs, this,
+                                    [&](std::optional<QString> t) { newer = t; });
+        QTRY_VERIFY_WITH_TIMEOUT(older.has_value() && newer.has_value(), 60000);
+        QCOMPARE(*older, std::nullopt);
+        QVERIFY2(owner.piecesSent() < 32, qPrintable(QStringLiteral("%1 pieces were taken").arg(owner.piecesSent())));
     }
 
     void hungOwnerTimesOutWithoutBlocking()

@@ -70,10 +70,11 @@ public:
     // file was deleted or replaced since is let go and taken anew.
     bool tryLock();
     bool isHeld() const { return m_fd >= 0; }
+    // Lets the queue go to whichever reader takes it next.
+    void unlock();
     const Platform::Folders& folders() const { return m_folders; }
 
 private:
-    void unlock();
 
     Platform::Folders m_folders;
     int m_fd = -1;

@@ -13,6 +13,7 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <atomic>
 
 namespace Platform {
 namespace X11Selection {
@@ -20,6 +21,11 @@ namespace {
 
 // However quickly its pieces come, no selection is read for longer.
 constexpr int incrementalLimitMs = 60000;
+
+// Bumped by each read started off the main thread, and at quit: a read in pieces that is no
+// longer the latest stops at its next piece instead of holding a pooled thread, or the quit, for
+// as long as its owner keeps sending.
+std::atomic<quint64> latestRead{0};
 
 // A connection of its own for one read, closed when done.
 class Reader {
@@ -58,7 +64,8 @@ public:
     // The owner's answer for one target, or none. A large answer comes in pieces: each piece has
     // `pieceMs` to come, so that a long one is not cut while its owner sends, and a hung owner is
     // let go as soon; the whole has a minute at most.
-    std::optional<Format> convert(Atom selection, Atom target, const QDeadlineTimer& deadline, int pieceMs)
+    std::optional<Format> convert(Atom selection, Atom target, const QDeadlineTimer& deadline, int pieceMs,
+                                  const std::function<bool()>& wanted = {})
     {
         XDeleteProperty(m_display, m_window, m_property);
         XConvertSelection(m_display, selection, target, m_property, m_window, CurrentTime);
@@ -79,6 +86,8 @@ public:
         whole.target = nameOf(target);
         const QDeadlineTimer overall(incrementalLimitMs);
         for (;;) {
+            if (wanted && !wanted())
+                return std::nullopt;
             const QDeadlineTimer piece(std::min<qint64>(pieceMs, overall.remainingTime()));
             if (!waitFor(piece,
                          [&](XEvent& e) {
@@ -162,7 +171,7 @@ bool isPseudoTarget(const QByteArray& target)
         || target == "DELETE" || target == "INSERT_SELECTION" || target == "INSERT_PROPERTY";
 }
 
-std::optional<QString> readText(const char* selection, int timeoutMs)
+std::optional<QString> readText(const char* selection, int timeoutMs, const std::function<bool()>& wanted)
 {
     const QDeadlineTimer deadline(timeoutMs);
     Reader reader;
@@ -171,11 +180,11 @@ std::optional<QString> readText(const char* selection, int timeoutMs)
     const Atom sel = reader.atom(selection);
     if (!reader.owned(sel))
         return std::nullopt;
-    if (auto utf8 = reader.convert(sel, reader.atom("UTF8_STRING"), deadline, timeoutMs); utf8 && utf8->format == 8)
+    if (auto utf8 = reader.convert(sel, reader.atom("UTF8_STRING"), deadline, timeoutMs, wanted); utf8 && utf8->format == 8)
         return QString::fromUtf8(utf8->data);
-    if (deadline.hasExpired())
+    if (deadline.hasExpired() || (wanted && !wanted()))
         return std::nullopt;
-    if (auto latin1 = reader.convert(sel, XA_STRING, deadline, timeoutMs); latin1 && latin1->format == 8)
+    if (auto latin1 = reader.convert(sel, XA_STRING, deadline, timeoutMs, wanted); latin1 && latin1->format == 8)
         return QString::fromLatin1(latin1->data);
     return std::nullopt;
 }
@@ -215,8 +224,13 @@ void readTextAsync(const char* selection, int timeoutMs, QObject* context, std::
 {
     QPointer<QObject> receiver(context);
     const QByteArray name(selection);
-    QThreadPool::globalInstance()->start([receiver, name, timeoutMs, done = std::move(done)] {
-        auto text = readText(name.constData(), timeoutMs);
+    if (auto* app = QCoreApplication::instance()) {
+        static const bool stopsAtQuit = QObject::connect(app, &QCoreApplication::aboutToQuit, [] { ++latestRead; });
+        (void)stopsAtQuit;
+    }
+    const quint64 mine = ++latestRead;
+    QThreadPool::globalInstance()->start([receiver, name, timeoutMs, mine, done = std::move(done)] {
+        auto text = readText(name.constData(), timeoutMs, [mine] { return latestRead.load() == mine; });
         // Delivered through the application object, which outlives the receiver.
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),

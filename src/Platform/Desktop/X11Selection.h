@@ -34,12 +34,14 @@ bool isPseudoTarget(const QByteArray& target);
 // Reads the selection's text on a connection of its own; blocks the calling thread for at most
 // the time-out for the owner's answer, and as long again for each piece of a large one that it
 // sends in pieces (a minute at most in all). None when nobody owns the selection, the owner
-// offers no text or did not answer in time.
-std::optional<QString> readText(const char* selection, int timeoutMs);
+// offers no text or did not answer in time, and when `wanted` says no more between two pieces.
+std::optional<QString> readText(const char* selection, int timeoutMs, const std::function<bool()>& wanted = {});
 // Every format of the selection but the pseudo ones; none when it could not be read.
 std::optional<QList<Format>> readAll(const char* selection, int timeoutMs);
 
-// readText off the calling thread; the answer is delivered on the context's thread.
+// readText off the calling thread; the answer is delivered on the context's thread. Only the
+// latest such read goes on past its first piece: a newer one, or the application's quit, ends it
+// with none.
 void readTextAsync(const char* selection, int timeoutMs, QObject* context,
                    std::function<void(std::optional<QString>)> done);
 
