@@ -21,28 +21,36 @@ bool mapsOfItsOwn(size_t size, void*& block)
 // Gives back the freed top of this thread's heap. A trim leaves a thread's top alone, and a free
 // returns it only once it is larger than the allocator's trim threshold: twice the size from
 // which it maps blocks of their own, a size it raises to the largest mapped block freed so far.
-// Blocks just under that size, taken from the top until the heap has to grow and four more, make
-// the top larger than the threshold once they are freed, and it goes back with them. The blocks
-// are never touched: only their headers reach memory.
+// The largest power of two the heap still serves is found from below, so that the one mapped
+// block freed on the way raises that size no further than the next power of two: eight blocks of
+// it, taken from the top once the heap has had to grow, make the top larger than the threshold
+// when they are freed, and it goes back with them. The blocks are never touched: only their
+// headers reach memory.
 void giveBackHeapTop()
 {
 #if !defined(__SANITIZE_ADDRESS__)
+    size_t size = size_t(64) << 10; // below the least size the allocator maps from
     void* first = nullptr;
-    size_t size = size_t(32) << 20; // the allocator's own bound for the size it maps from
-    while (mapsOfItsOwn(size, first)) {
+    if (mapsOfItsOwn(size, first) || !first) {
         std::free(first);
-        first = nullptr;
-        size /= 2;
-        if (size < (size_t(64) << 10))
-            return;
-    }
-    if (!first)
         return;
-    std::array<void*, 16> blocks{first};
+    }
+    for (size_t next = size * 2; next <= (size_t(32) << 20); next *= 2) {
+        void* block = nullptr;
+        const bool mapped = mapsOfItsOwn(next, block);
+        if (mapped || !block) {
+            std::free(block);
+            break;
+        }
+        std::free(first);
+        first = block;
+        size = next;
+    }
+    std::array<void*, 32> blocks{first};
     size_t taken = 1;
     const size_t heaps = ::mallinfo2().arena;
     size_t afterGrowth = 0;
-    while (taken < blocks.size() && afterGrowth < 4) {
+    while (taken < blocks.size() && afterGrowth < 8) {
         void* block = std::malloc(size);
         if (!block)
             break;

@@ -1,6 +1,7 @@
 #include "LocalActions/Finder/FinderActionHandoff.h"
 
 #include "LocalActions/Finder/FinderActionCatalog.h"
+#include "LocalActions/Transfers/FileOperations.h"
 #include "Platform/DistributedNotifications.h"
 #include "SecurityCore/PathNames.h"
 #include "SecurityCore/PrivacyLog.h"
@@ -71,15 +72,7 @@ QByteArray native(const QString& path)
 // it lies.
 bool renameAlone(const QString& from, const QString& to)
 {
-    if (::renameat2(AT_FDCWD, native(from).constData(), AT_FDCWD, native(to).constData(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS)
-        return false;
-    // A file system without that flag: only the reader that holds the lock renames in the queue.
-    struct stat taken {};
-    if (::lstat(native(to).constData(), &taken) == 0 || errno != ENOENT)
-        return false;
-    return ::rename(native(from).constData(), native(to).constData()) == 0;
+    return renameNoReplace(native(from).constData(), native(to).constData()) == 0;
 }
 
 // Bytes that hold no request may still say what they were asked for.

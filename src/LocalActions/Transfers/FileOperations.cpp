@@ -257,7 +257,8 @@ int copyTree(const QByteArray& from, const struct stat& st, const QByteArray& to
     return out.close();
 }
 
-// Renames without ever replacing what is at `to`.
+} // namespace
+
 int renameNoReplace(const char* from, const char* to)
 {
     errno = 0;
@@ -281,6 +282,8 @@ int renameNoReplace(const char* from, const char* to)
         return EEXIST;
     return ::rename(from, to) == 0 ? 0 : lastError();
 }
+
+namespace {
 
 // This process's number, asked of the system once: a child made by fork asks again.
 std::atomic<pid_t> cachedProcess{0};

@@ -70,6 +70,10 @@ public:
     static std::shared_ptr<FileOperations> standard();
 };
 
+// Renames without ever replacing what is at `to`, also where the file system lacks a rename that
+// refuses to: 0, or the error number.
+int renameNoReplace(const char* from, const char* to);
+
 // The names copies are made under until they are whole: ".ambrel-partial-<process id>-<8 hex digits>",
 // in the folder of the item being made.
 namespace PartialCopies {
