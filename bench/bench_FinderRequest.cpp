@@ -13,6 +13,7 @@
 
 #include "App/AlertPresenter.h"
 #include "App/FinderActionHandler.h"
+#include "App/RequestMemory.h"
 #include "LocalActions/Finder/FinderActionHandoff.h"
 #include "Platform/Desktop/DesktopPasteboards.h"
 #include "Platform/Services.h"
@@ -40,11 +41,7 @@ constexpr int pathCount = 300000;
 
 double residentMiB()
 {
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return double(fields.value(1).toLongLong()) * double(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+    return double(RequestMemory::residentBytes()) / (1024.0 * 1024.0);
 }
 
 // The high-water mark of resident memory since the last reset.

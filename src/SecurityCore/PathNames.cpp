@@ -11,17 +11,20 @@ qsizetype extensionDot(const QString& name)
     return dot;
 }
 
+// The last component, trailing slashes ignored, without a copy: every item of a batch of files
+// is checked.
+QStringView lastComponentOf(QStringView path)
+{
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    return path == u"/" ? path : path.mid(path.lastIndexOf(u'/') + 1);
+}
+
 } // namespace
 
 QString lastComponent(const QString& path)
 {
-    qsizetype end = path.size();
-    while (end > 1 && path[end - 1] == u'/')
-        --end;
-    const QString trimmed = path.left(end);
-    if (trimmed == u"/")
-        return trimmed;
-    return trimmed.mid(trimmed.lastIndexOf(u'/') + 1);
+    return lastComponentOf(path).toString();
 }
 
 QString extension(const QString& path)
@@ -60,12 +63,7 @@ bool isUsable(const QString& path)
 {
     if (!isAbsolute(path) || path.contains(QChar(0)))
         return false;
-    // The last component as lastComponent() gives it, without a copy: every item of a batch of
-    // files is checked.
-    QStringView rest(path);
-    while (rest.size() > 1 && rest.endsWith(u'/'))
-        rest.chop(1);
-    const QStringView last = rest == u"/" ? rest : rest.mid(rest.lastIndexOf(u'/') + 1);
+    const QStringView last = lastComponentOf(path);
     return last != u"." && last != u"..";
 }
 
